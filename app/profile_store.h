@@ -1,0 +1,43 @@
+#pragma once
+// The settings store: text values by section and key. The program keeps every
+// setting as text ("Settings" section); integers are stored as decimal text.
+// The window and the headless front end use the QSettings-backed store, tests
+// the in-memory one.
+
+#include <map>
+#include <string>
+#include <string_view>
+#include <utility>
+
+namespace qvr {
+
+class IProfileStore {
+public:
+    virtual ~IProfileStore() = default;
+    // The stored text, or def when the key is missing.
+    virtual std::string GetProfileString(std::string_view section, std::string_view key,
+                                         std::string_view def) const = 0;
+    virtual void WriteProfileString(std::string_view section, std::string_view key,
+                                    std::string_view value) = 0;
+};
+
+class MemoryProfileStore final : public IProfileStore {
+public:
+    std::string GetProfileString(std::string_view section, std::string_view key,
+                                 std::string_view def) const override {
+        auto it = m_values.find({std::string(section), std::string(key)});
+        return it == m_values.end() ? std::string(def) : it->second;
+    }
+    void WriteProfileString(std::string_view section, std::string_view key,
+                            std::string_view value) override {
+        m_values[{std::string(section), std::string(key)}] = std::string(value);
+    }
+    bool Has(std::string_view section, std::string_view key) const {
+        return m_values.count({std::string(section), std::string(key)}) != 0;
+    }
+
+private:
+    std::map<std::pair<std::string, std::string>, std::string> m_values;
+};
+
+}  // namespace qvr

@@ -1,0 +1,156 @@
+#include "app/trace.h"
+
+#include <sys/stat.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <iostream>
+
+namespace qvr {
+namespace {
+
+// A reader's line buffer holds 16,424 bytes with its terminator, so one read
+// takes at most 16,423 characters: a longer line counts as several.
+constexpr std::uint64_t kReadChunk = kTraceMessageLimit - 1;
+
+struct LineCounter {
+    std::uint64_t lines = 0;
+    std::uint64_t partial = 0;
+
+    void Feed(std::string_view text) {
+        for (char c : text) {
+            if (partial == 0) ++lines;
+            ++partial;
+            if (c == '\n' || partial == kReadChunk) partial = 0;
+        }
+    }
+};
+
+LineCounter CountFileLines(const std::string& path) {
+    LineCounter counter;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return counter;
+    char buffer[65536];
+    std::size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+        counter.Feed(std::string_view(buffer, got));
+    }
+    std::fclose(file);
+    return counter;
+}
+
+std::string ComposeLine(std::uint64_t number, std::string_view message) {
+    tzset();
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char stamp[64];
+    std::snprintf(stamp, sizeof stamp, "%02d/%02d/%d %02d:%02d:%02d", local.tm_mon + 1,
+                  local.tm_mday, local.tm_year + 1900, local.tm_hour, local.tm_min,
+                  local.tm_sec);
+    std::string line = std::to_string(number);
+    line += ' ';
+    line += stamp;
+    line += ' ';
+    line += message;
+    line += '\n';
+    return line;
+}
+
+bool AppendText(const std::string& path, const std::string& text) {
+    std::FILE* file = std::fopen(path.c_str(), "ab");
+    if (!file) return false;
+    std::fwrite(text.data(), 1, text.size(), file);
+    std::fclose(file);
+    // The debugger output of the platform: standard error, on request only.
+    if (std::getenv("QVRCOMPARE_DEBUG")) std::cerr << text << std::flush;
+    return true;
+}
+
+std::string VFormat(const char* format, std::va_list args) {
+    std::va_list copy;
+    va_copy(copy, args);
+    int needed = std::vsnprintf(nullptr, 0, format, copy);
+    va_end(copy);
+    if (needed <= 0) return {};
+    std::string text(static_cast<std::size_t>(needed) + 1, '\0');
+    std::vsnprintf(text.data(), text.size(), format, args);
+    text.resize(static_cast<std::size_t>(needed));
+    return text;
+}
+
+}  // namespace
+
+std::string FormatText(const char* format, ...) {
+    std::va_list args;
+    va_start(args, format);
+    std::string text = VFormat(format, args);
+    va_end(args);
+    return text;
+}
+
+int WriteTraceLine(const std::string& path, std::string_view message) {
+    if (message.size() > kTraceMessageLimit) return 0;
+    if (path.empty()) return 1;
+    LineCounter counter = CountFileLines(path);
+    AppendText(path, ComposeLine(counter.lines + 1, message));
+    return 1;
+}
+
+void TraceLog::SetPath(std::string path) {
+    m_path = std::move(path);
+    m_snapshot = {};
+}
+
+void TraceLog::Restart() {
+    if (!m_path.empty()) std::remove(m_path.c_str());
+    m_snapshot = {};
+}
+
+int TraceLog::WriteTraceLine(std::string_view message) {
+    if (message.size() > kTraceMessageLimit) return 0;
+    if (m_path.empty()) return 1;
+
+    struct stat info {};
+    bool exists = ::stat(m_path.c_str(), &info) == 0;
+    auto mtimeNs = [](const struct stat& s) {
+        return static_cast<std::int64_t>(s.st_mtim.tv_sec) * 1000000000 + s.st_mtim.tv_nsec;
+    };
+    LineCounter counter;
+    if (!exists) {
+        counter = {};
+    } else if (m_snapshot.valid && m_snapshot.size == static_cast<std::uint64_t>(info.st_size) &&
+               m_snapshot.inode == info.st_ino && m_snapshot.mtimeNs == mtimeNs(info)) {
+        counter.lines = m_snapshot.lines;
+        counter.partial = m_snapshot.partial;
+    } else {
+        counter = CountFileLines(m_path);  // someone else wrote to the file
+    }
+
+    std::string line = ComposeLine(counter.lines + 1, message);
+    if (!AppendText(m_path, line)) {
+        m_snapshot = {};
+        return 1;
+    }
+    counter.Feed(line);
+    if (::stat(m_path.c_str(), &info) == 0) {
+        m_snapshot = {true, static_cast<std::uint64_t>(info.st_size),
+                      static_cast<std::uint64_t>(info.st_ino), mtimeNs(info), counter.lines,
+                      counter.partial};
+    } else {
+        m_snapshot = {};
+    }
+    return 1;
+}
+
+void TraceLog::Trace(const char* format, ...) {
+    std::va_list args;
+    va_start(args, format);
+    std::string text = VFormat(format, args);
+    va_end(args);
+    WriteTraceLine(text);
+}
+
+}  // namespace qvr

@@ -1,0 +1,140 @@
+#include "app/trace.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <sstream>
+#include <vector>
+
+#include "support/temp_dir.h"
+
+namespace qvr {
+namespace {
+
+using testing::ReadFile;
+using testing::TempDir;
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+TEST(TraceLog, LineFormatIsNumberDateTimeMessage) {
+    TempDir dir;
+    TraceLog trace((dir / "QvrCompare.trc").string());
+    EXPECT_EQ(trace.WriteTraceLine("QvrCompare 1.05"), 1);
+    auto lines = Lines(ReadFile(dir / "QvrCompare.trc"));
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_TRUE(std::regex_match(
+        lines[0], std::regex(R"(1 \d\d/\d\d/\d{4} \d\d:\d\d:\d\d QvrCompare 1\.05)")))
+        << lines[0];
+}
+
+TEST(TraceLog, NumbersAreThePhysicalLineNumbers) {
+    TempDir dir;
+    TraceLog trace((dir / "t.trc").string());
+    trace.WriteTraceLine("one");
+    trace.WriteTraceLine("two\nthree");  // occupies two lines
+    trace.WriteTraceLine("four");
+    auto lines = Lines(ReadFile(dir / "t.trc"));
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0].substr(0, 2), "1 ");
+    EXPECT_EQ(lines[1].substr(0, 2), "2 ");
+    EXPECT_EQ(lines[2], "three");
+    EXPECT_EQ(lines[3].substr(0, 2), "4 ");
+}
+
+TEST(TraceLog, RecountsWhenAnotherWriterChangedTheFile) {
+    TempDir dir;
+    std::string path = (dir / "t.trc").string();
+    TraceLog trace(path);
+    trace.WriteTraceLine("mine");
+    {
+        std::FILE* f = std::fopen(path.c_str(), "ab");
+        std::fputs("foreign 1\nforeign 2\nforeign 3\n", f);
+        std::fclose(f);
+    }
+    trace.WriteTraceLine("mine again");
+    auto lines = Lines(ReadFile(path));
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[4].substr(0, 2), "5 ");
+
+    // A file replaced by a shorter one is recounted too.
+    {
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        std::fputs("x\n", f);
+        std::fclose(f);
+    }
+    trace.WriteTraceLine("after truncation");
+    lines = Lines(ReadFile(path));
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[1].substr(0, 2), "2 ");
+}
+
+TEST(TraceLog, CachedCountMatchesStatelessWriterForLongAndUnterminatedLines) {
+    TempDir dir;
+    std::string cached = (dir / "a.trc").string();
+    std::string fresh = (dir / "b.trc").string();
+    // Start both files with an unterminated foreign line.
+    for (const auto& p : {cached, fresh}) {
+        std::FILE* f = std::fopen(p.c_str(), "wb");
+        std::fputs("partial line without end", f);
+        std::fclose(f);
+    }
+    TraceLog trace(cached);
+    const std::vector<std::string> messages = {
+        "short", std::string(16424, 'x'), std::string(20000, 'y') + "\n" + std::string(40000, 'z'),
+        "a\n\nb", ""};
+    for (const auto& m : messages) {
+        EXPECT_EQ(trace.WriteTraceLine(m.substr(0, kTraceMessageLimit)), 1);
+        EXPECT_EQ(WriteTraceLine(fresh, m.substr(0, kTraceMessageLimit)), 1);
+    }
+    // Both files carry the same numbers; strip the time stamps to compare.
+    auto strip = [](const std::string& text) {
+        return std::regex_replace(text, std::regex(R"(\d\d/\d\d/\d{4} \d\d:\d\d:\d\d)"), "T");
+    };
+    EXPECT_EQ(strip(ReadFile(cached)), strip(ReadFile(fresh)));
+}
+
+TEST(TraceLog, RefusalsAndSilentFailures) {
+    TempDir dir;
+    std::string path = (dir / "t.trc").string();
+    TraceLog trace(path);
+    EXPECT_EQ(trace.WriteTraceLine(std::string(16425, 'm')), 0);
+    EXPECT_FALSE(std::filesystem::exists(path));
+    EXPECT_EQ(trace.WriteTraceLine(std::string(16424, 'm')), 1);
+
+    TraceLog noPath;
+    EXPECT_EQ(noPath.WriteTraceLine("nothing"), 1);
+
+    TraceLog missingDir((dir / "no" / "such" / "t.trc").string());
+    EXPECT_EQ(missingDir.WriteTraceLine("lost"), 1);
+}
+
+TEST(TraceLog, PercentSignsAreWrittenUnchanged) {
+    TempDir dir;
+    TraceLog trace((dir / "t.trc").string());
+    trace.WriteTraceLine("100%s done %d %n");
+    trace.Trace("%s", "50% of %x");
+    auto lines = Lines(ReadFile(dir / "t.trc"));
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_NE(lines[0].find(" 100%s done %d %n"), std::string::npos);
+    EXPECT_NE(lines[1].find(" 50% of %x"), std::string::npos);
+}
+
+TEST(TraceLog, RestartDeletesThePreviousRun) {
+    TempDir dir;
+    TraceLog trace((dir / "t.trc").string());
+    trace.WriteTraceLine("old run");
+    trace.WriteTraceLine("old run");
+    trace.Restart();
+    trace.WriteTraceLine("QvrCompare 1.05");
+    auto lines = Lines(ReadFile(dir / "t.trc"));
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].substr(0, 2), "1 ");
+}
+
+}  // namespace
+}  // namespace qvr
