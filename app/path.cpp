@@ -1,0 +1,123 @@
+#include "app/path.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "app/platform.h"
+#include "app/trace.h"
+
+namespace qvr {
+namespace {
+
+// Removes the quotes around a path that is quoted as a whole.
+std::string Unquote(std::string_view path) {
+    if (path.size() >= 2 && path.front() == '"' && path.back() == '"') {
+        path = path.substr(1, path.size() - 2);
+    }
+    return std::string(path);
+}
+
+// Opens an existing file for reading; directories do not count as files.
+int OpenExisting(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+        ::close(fd);
+        errno = EISDIR;
+        return -1;
+    }
+    return fd;
+}
+
+}  // namespace
+
+CPath::CPath(std::string_view path) : m_source(path) {
+    std::string text = Unquote(path);
+    if (text.empty()) return;
+
+    std::string_view rest(text);
+    if constexpr (platform::kIsWindows) {
+        if (rest.size() >= 2 && rest[1] == ':') {
+            m_drive = std::string(rest.substr(0, 2));
+            rest.remove_prefix(2);
+        }
+    }
+    std::size_t lastSep = std::string_view::npos;
+    for (std::size_t i = 0; i < rest.size(); ++i) {
+        if (rest[i] == '/' || (platform::kIsWindows && rest[i] == '\\')) lastSep = i;
+    }
+    std::string_view file = rest;
+    if (lastSep != std::string_view::npos) {
+        m_directory = std::string(rest.substr(0, lastSep + 1));
+        file = rest.substr(lastSep + 1);
+    }
+    if constexpr (platform::kIsWindows) {
+        for (char& c : m_directory) {
+            if (c == '/') c = '\\';
+        }
+    }
+    m_relative = !m_directory.empty() && !platform::IsSeparator(m_directory.front()) &&
+                 !(platform::kIsWindows ? false : m_directory.front() == '/');
+
+    std::size_t dot = file.rfind('.');
+    if (dot == std::string_view::npos) {
+        m_name = std::string(file);
+    } else {
+        m_name = std::string(file.substr(0, dot));
+        for (char c : file.substr(dot)) {
+            if (c != '.') m_extension += c;
+        }
+    }
+}
+
+std::string CPath::GetLocation() const { return m_drive + m_directory; }
+
+std::string CPath::GetFileName() const {
+    return m_extension.empty() ? m_name : m_name + "." + m_extension;
+}
+
+const std::string& CPath::GetPath() {
+    m_pathText = m_drive + m_directory + GetFileName();
+    return m_pathText;
+}
+
+int CPath::GetSize(std::int64_t& size) {
+    size = 0;
+    int fd = OpenExisting(GetPath());
+    if (fd < 0) return 0;
+    struct stat info {};
+    int ok = ::fstat(fd, &info) == 0;
+    ::close(fd);
+    if (ok) size = static_cast<std::int64_t>(info.st_size);
+    return ok;
+}
+
+std::string AppendSeparator(std::string_view text, bool useForwardSlash) {
+    std::string out(text);
+    if (out.empty() || platform::IsSeparator(out.back())) return out;
+    out += useForwardSlash ? '/' : '\\';
+    return out;
+}
+
+std::uint32_t FileSizeOf(const std::string& fileName, int& error, TraceLog* trace) {
+    int fd = OpenExisting(fileName);
+    if (fd < 0) {
+        error = errno;
+        return 0;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        error = errno;
+        if (trace) trace->Trace("fsize failed: %s  err=%d", fileName.c_str(), error);
+        ::close(fd);
+        return 0;
+    }
+    ::close(fd);
+    return static_cast<std::uint32_t>(static_cast<std::uint64_t>(info.st_size) & 0xFFFFFFFFu);
+}
+
+}  // namespace qvr

@@ -1,0 +1,57 @@
+#pragma once
+// File-name and file-size services shared by the scan, the compare and the
+// viewers.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace qvr {
+
+class TraceLog;
+
+// One parsed file path: drive, directory (with its trailing separator), name
+// and extension. On Windows "/" in the directory becomes "\\"; elsewhere the
+// native "/" stays.
+class CPath {
+public:
+    CPath() = default;
+    explicit CPath(std::string_view path);
+    virtual ~CPath() = default;
+
+    const std::string& Source() const { return m_source; }
+    const std::string& Drive() const { return m_drive; }
+    const std::string& Directory() const { return m_directory; }
+    const std::string& Name() const { return m_name; }
+    const std::string& Extension() const { return m_extension; }
+    bool IsRelative() const { return m_relative; }
+
+    // Drive followed by directory.
+    std::string GetLocation() const;
+    // Name "." extension, or the name alone when there is no extension.
+    std::string GetFileName() const;
+    // Drive, directory and file name as one text (also kept as the path text).
+    const std::string& GetPath();
+    // Non-zero when the file's information was read; size is 0 otherwise.
+    int GetSize(std::int64_t& size);
+
+private:
+    std::string m_source;
+    std::string m_drive;
+    std::string m_directory;
+    std::string m_name;
+    std::string m_extension;
+    bool m_relative = false;
+    std::string m_pathText;
+};
+
+// text followed by "\\" (or "/" when useForwardSlash) unless it is empty or
+// already ends in "\\" or "/".
+std::string AppendSeparator(std::string_view text, bool useForwardSlash = false);
+
+// The file's size (low 32 bits, as the tools' output checks read it), or 0
+// with the operating-system error number in error when the file cannot be
+// opened or measured. error is left alone on success.
+std::uint32_t FileSizeOf(const std::string& fileName, int& error, TraceLog* trace = nullptr);
+
+}  // namespace qvr
