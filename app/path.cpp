@@ -60,8 +60,7 @@ CPath::CPath(std::string_view path) : m_source(path) {
             if (c == '/') c = '\\';
         }
     }
-    m_relative = !m_directory.empty() && !platform::IsSeparator(m_directory.front()) &&
-                 !(platform::kIsWindows ? false : m_directory.front() == '/');
+    m_relative = !m_directory.empty() && m_directory.front() != platform::kSeparator;
 
     std::size_t dot = file.rfind('.');
     if (dot == std::string_view::npos) {
@@ -98,8 +97,12 @@ int CPath::GetSize(std::int64_t& size) {
 
 std::string AppendSeparator(std::string_view text, bool useForwardSlash) {
     std::string out(text);
-    if (out.empty() || platform::IsSeparator(out.back())) return out;
-    out += useForwardSlash ? '/' : '\\';
+    if (out.empty() || out.back() == '/' || (platform::kIsWindows && out.back() == '\\')) {
+        return out;
+    }
+    // Elsewhere a backslash is an ordinary file-name character, so the native
+    // separator is always the one added.
+    out += (useForwardSlash || !platform::kIsWindows) ? '/' : '\\';
     return out;
 }
 
