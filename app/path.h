@@ -45,8 +45,10 @@ private:
     std::string m_pathText;
 };
 
-// text followed by "\\" (or "/" when useForwardSlash) unless it is empty or
-// already ends in "\\" or "/".
+// text followed by a separator unless it is empty or already ends in one. On
+// Windows the separator is "\\" ("/" when useForwardSlash) and either ends a
+// directory; elsewhere it is always "/", and a trailing "\\" is an ordinary
+// file-name character.
 std::string AppendSeparator(std::string_view text, bool useForwardSlash = false);
 
 // The file's size (low 32 bits, as the tools' output checks read it), or 0

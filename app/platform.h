@@ -3,8 +3,10 @@
 // its own behaviour; POSIX systems get the mapping chosen for them here, in one
 // place, instead of conditionals scattered through the code.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qvr::platform {
 
@@ -36,6 +38,13 @@ inline std::string UpperAscii(std::string_view text) {
     return out;
 }
 
+// A program's file name: "Windiff.exe" on Windows, "Windiff" elsewhere.
+inline std::string ExecutableName(std::string_view baseName) {
+    std::string name(baseName);
+    if constexpr (kIsWindows) name += ".exe";
+    return name;
+}
+
 inline std::string LowerAscii(std::string_view text) {
     std::string out(text);
     for (char& c : out) {
@@ -43,5 +52,32 @@ inline std::string LowerAscii(std::string_view text) {
     }
     return out;
 }
+
+// ---- Implemented once per platform (platform_posix.cpp) ----
+
+// Where per-user configuration lives: $XDG_CONFIG_HOME when set (absolute),
+// else $HOME/.config. Holds "QvrCompare.ini" and the return-code file.
+std::string ConfigDirectory();
+// The user's home directory: $HOME, else the account's home.
+std::string HomeDirectory();
+// The install directory when none is configured: $HOME/QvrCompare.
+std::string DefaultInstallDirectory(std::string_view homeDir);
+
+// Current-directory operations; false on failure.
+bool ChangeDirectory(const std::string& dir);
+bool MakeDirectory(const std::string& dir);  // one level only
+std::string CurrentDirectory();              // empty when it cannot be read
+
+int CurrentProcessId();
+// Ends this process at once with the given status, as a termination from
+// outside would: no destructors run.
+[[noreturn]] void EndThisProcess(int status);
+
+// The ids of all running processes; false with the error number in error
+// when they cannot be listed.
+bool ListProcessIds(std::vector<int>& ids, int& error);
+// The base name of a process's executable, its "module"; false when it cannot
+// be read (for example another user's process).
+bool ReadModuleName(int processId, std::string& name);
 
 }  // namespace qvr::platform

@@ -19,6 +19,9 @@ public:
                                          std::string_view def) const = 0;
     virtual void WriteProfileString(std::string_view section, std::string_view key,
                                     std::string_view value) = 0;
+    // Makes every write so far durable. Called before the program ends itself
+    // abruptly, when no destructor will run to do it.
+    virtual void Flush() {}
 };
 
 class MemoryProfileStore final : public IProfileStore {

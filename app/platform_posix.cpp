@@ -1,0 +1,115 @@
+// The POSIX side of the platform mapping: configuration directory, current
+// directory, and processes as /proc shows them.
+
+#include <dirent.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/platform.h"
+
+namespace qvr::platform {
+namespace {
+
+std::string EnvironmentValue(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? std::string(value) : std::string();
+}
+
+bool IsProcessIdText(const char* name) {
+    if (!*name) return false;
+    for (const char* p = name; *p; ++p) {
+        if (*p < '0' || *p > '9') return false;
+    }
+    return true;
+}
+
+// The kernel marks the link of a replaced or removed executable.
+void DropDeletedMark(std::string& target) {
+    constexpr std::string_view kMark = " (deleted)";
+    if (target.size() > kMark.size() &&
+        std::string_view(target).substr(target.size() - kMark.size()) == kMark) {
+        target.resize(target.size() - kMark.size());
+    }
+}
+
+}  // namespace
+
+std::string HomeDirectory() {
+    std::string home = EnvironmentValue("HOME");
+    if (!home.empty()) return home;
+    if (const passwd* account = ::getpwuid(::getuid()); account && account->pw_dir) {
+        return account->pw_dir;
+    }
+    return {};
+}
+
+std::string ConfigDirectory() {
+    // A relative XDG_CONFIG_HOME is to be ignored, as for every other program.
+    std::string config = EnvironmentValue("XDG_CONFIG_HOME");
+    if (!config.empty() && config.front() == '/') return config;
+    return JoinPath(HomeDirectory(), ".config");
+}
+
+std::string DefaultInstallDirectory(std::string_view homeDir) {
+    return JoinPath(homeDir, "QvrCompare");
+}
+
+bool ChangeDirectory(const std::string& dir) { return ::chdir(dir.c_str()) == 0; }
+
+bool MakeDirectory(const std::string& dir) { return ::mkdir(dir.c_str(), 0777) == 0; }
+
+std::string CurrentDirectory() {
+    std::string dir(256, '\0');
+    for (;;) {
+        if (::getcwd(dir.data(), dir.size())) {
+            dir.resize(std::char_traits<char>::length(dir.c_str()));
+            return dir;
+        }
+        if (errno != ERANGE) return {};
+        dir.resize(dir.size() * 2);
+    }
+}
+
+int CurrentProcessId() { return static_cast<int>(::getpid()); }
+
+void EndThisProcess(int status) {
+    // Nothing buffered may be lost: the trace and the settings were written
+    // just before.
+    std::fflush(nullptr);
+    ::_exit(status);
+}
+
+bool ListProcessIds(std::vector<int>& ids, int& error) {
+    ids.clear();
+    DIR* proc = ::opendir("/proc");
+    if (!proc) {
+        error = errno;
+        return false;
+    }
+    while (const dirent* entry = ::readdir(proc)) {
+        if (IsProcessIdText(entry->d_name)) ids.push_back(std::atoi(entry->d_name));
+    }
+    ::closedir(proc);
+    std::sort(ids.begin(), ids.end());
+    return true;
+}
+
+bool ReadModuleName(int processId, std::string& name) {
+    std::string link = "/proc/" + std::to_string(processId) + "/exe";
+    std::string target(4096, '\0');
+    ssize_t got = ::readlink(link.c_str(), target.data(), target.size());
+    if (got <= 0) return false;
+    target.resize(static_cast<std::size_t>(got));
+    DropDeletedMark(target);
+    std::size_t slash = target.rfind('/');
+    name = slash == std::string::npos ? target : target.substr(slash + 1);
+    return !name.empty();
+}
+
+}  // namespace qvr::platform

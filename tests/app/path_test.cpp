@@ -1,0 +1,140 @@
+#include "app/path.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
+
+#include "support/temp_dir.h"
+
+namespace qvr {
+namespace {
+
+using testing::TempDir;
+
+struct SplitCase {
+    const char* path;
+    const char* directory;
+    const char* name;
+    const char* extension;
+    bool relative;
+    const char* fileName;
+};
+
+class CPathSplit : public ::testing::TestWithParam<SplitCase> {};
+
+TEST_P(CPathSplit, SplitsIntoDirectoryNameAndExtension) {
+    const SplitCase& c = GetParam();
+    CPath path(c.path);
+    EXPECT_EQ(path.Source(), c.path);
+    EXPECT_EQ(path.Drive(), "");
+    EXPECT_EQ(path.Directory(), c.directory);
+    EXPECT_EQ(path.Name(), c.name);
+    EXPECT_EQ(path.Extension(), c.extension);
+    EXPECT_EQ(path.IsRelative(), c.relative);
+    EXPECT_EQ(path.GetFileName(), c.fileName);
+    EXPECT_EQ(path.GetLocation(), c.directory);
+    EXPECT_EQ(path.GetPath(), std::string(c.directory) + c.fileName);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, CPathSplit,
+    ::testing::Values(
+        SplitCase{"/src/app/main.cpp", "/src/app/", "main", "cpp", false, "main.cpp"},
+        // Quoted as a whole: parsed as if written without the quotes.
+        SplitCase{"\"/my dir/read me.txt\"", "/my dir/", "read me", "txt", false, "read me.txt"},
+        SplitCase{"rel/sub/archive.tar.gz", "rel/sub/", "archive.tar", "gz", true,
+                  "archive.tar.gz"},
+        // No extension: no trailing dot.
+        SplitCase{"/bin/Makefile", "/bin/", "Makefile", "", false, "Makefile"},
+        SplitCase{"Makefile", "", "Makefile", "", false, "Makefile"},
+        SplitCase{"trailing.", "", "trailing", "", false, "trailing"},
+        SplitCase{"/home/.profile", "/home/", "", "profile", false, ".profile"},
+        // A dot in a directory name is no extension.
+        SplitCase{"/a.d/file", "/a.d/", "file", "", false, "file"},
+        // "/" is the separator and stays; "\\" is part of a name here.
+        SplitCase{"a\\b/c\\d.txt", "a\\b/", "c\\d", "txt", true, "c\\d.txt"},
+        SplitCase{"", "", "", "", false, ""},
+        SplitCase{"\"\"", "", "", "", false, ""},
+        // Only a quote on one side is part of the name.
+        SplitCase{"\"/x/y.c", "\"/x/", "y", "c", true, "y.c"}));
+
+struct SeparatorCase {
+    const char* text;
+    bool forwardSlash;
+    const char* expected;
+};
+
+class AppendSeparatorCases : public ::testing::TestWithParam<SeparatorCase> {};
+
+TEST_P(AppendSeparatorCases, AddsOneNativeSeparator) {
+    const SeparatorCase& c = GetParam();
+    EXPECT_EQ(AppendSeparator(c.text, c.forwardSlash), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, AppendSeparatorCases,
+    ::testing::Values(SeparatorCase{"", false, ""}, SeparatorCase{"", true, ""},
+                      SeparatorCase{"/tmp", false, "/tmp/"}, SeparatorCase{"/tmp", true, "/tmp/"},
+                      SeparatorCase{"/tmp/", false, "/tmp/"}, SeparatorCase{"/", false, "/"},
+                      SeparatorCase{"dir\\", false, "dir\\/"}));
+
+TEST(CPathSize, ReadsTheSizeOfAnExistingFile) {
+    TempDir dir;
+    auto file = dir.Write("seven.txt", "1234567");
+    CPath path(file.string());
+    std::int64_t size = -1;
+    EXPECT_NE(path.GetSize(size), 0);
+    EXPECT_EQ(size, 7);
+}
+
+TEST(CPathSize, MissingFileAndDirectoryGiveZero) {
+    TempDir dir;
+    for (auto p : {dir / "missing.txt", dir.Path()}) {
+        CPath path(p.string());
+        std::int64_t size = -1;
+        EXPECT_EQ(path.GetSize(size), 0) << p;
+        EXPECT_EQ(size, 0) << p;
+    }
+}
+
+TEST(FileSizes, FiveGigabyteFileIsFullIn64BitsAndCutIn32) {
+    TempDir dir;
+    auto big = dir / "big.bin";
+    { std::ofstream(big).put('x'); }
+    constexpr std::uint64_t kFiveBillion = 5'000'000'000ULL;
+    std::error_code ec;
+    std::filesystem::resize_file(big, kFiveBillion, ec);  // sparse: no real space used
+    if (ec) GTEST_SKIP() << "file system refuses a sparse 5 GB file: " << ec.message();
+
+    CPath path(big.string());
+    std::int64_t size = 0;
+    ASSERT_NE(path.GetSize(size), 0);
+    EXPECT_EQ(size, static_cast<std::int64_t>(kFiveBillion));
+
+    int error = 0;
+    EXPECT_EQ(FileSizeOf(big.string(), error), static_cast<std::uint32_t>(kFiveBillion));
+    EXPECT_EQ(FileSizeOf(big.string(), error), 705032704u);
+    EXPECT_EQ(error, 0);
+}
+
+TEST(FileSizes, FileSizeOfSetsTheErrorOnlyOnFailure) {
+    TempDir dir;
+    auto empty = dir.Write("empty.txt", "");
+    auto data = dir.Write("data.txt", "abc");
+
+    int error = 0;
+    EXPECT_EQ(FileSizeOf(empty.string(), error), 0u);
+    EXPECT_EQ(error, 0) << "an empty file is told apart from a missing one";
+    EXPECT_EQ(FileSizeOf(data.string(), error), 3u);
+    EXPECT_EQ(error, 0);
+
+    EXPECT_EQ(FileSizeOf((dir / "missing").string(), error), 0u);
+    EXPECT_EQ(error, ENOENT);
+    error = 0;
+    EXPECT_EQ(FileSizeOf(dir.Str(), error), 0u);
+    EXPECT_NE(error, 0) << "a directory is no file";
+}
+
+}  // namespace
+}  // namespace qvr
