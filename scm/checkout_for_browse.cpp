@@ -1,0 +1,207 @@
+// The checkout for browse: running the checkout tool into the temporary
+// directory (the whole tree, or one item for a viewer) and judging its log,
+// vgt.log.
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <limits>
+#include <string_view>
+
+#include "app/busy_flags.h"
+#include "app/platform.h"
+#include "scm/command_line.h"
+#include "scm/scm_bridge.h"
+#include "scm/text_line_reader.h"
+
+namespace qvr {
+namespace {
+
+constexpr const char* kEndReturn0 = "CqvrCompareDlg::ReadVgtLog: END Checkout for Browse return=0";
+constexpr const char* kEndReturn1 = "CqvrCompareDlg::ReadVgtLog: END Checkout for Browse return=1";
+
+bool Contains(std::string_view text, std::string_view part) {
+    return text.find(part) != std::string_view::npos;
+}
+
+void EraseFirst(std::string& text, std::string_view part) {
+    std::size_t at = text.find(part);
+    if (at != std::string::npos) text.erase(at, part.size());
+}
+
+void EraseAll(std::string& text, std::string_view part) {
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at)) {
+        text.erase(at, part.size());
+    }
+}
+
+std::string_view Trim(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    return text;
+}
+
+// The text after key up to the next ";" (or the end), trimmed; empty when the
+// key is missing.
+std::string CountAfter(std::string_view upperLine, std::string_view key) {
+    std::size_t at = upperLine.find(key);
+    if (at == std::string_view::npos) return {};
+    std::string_view rest = upperLine.substr(at + key.size());
+    return std::string(Trim(rest.substr(0, rest.find(';'))));
+}
+
+// Leading digits as the platform's 32-bit decimal conversion reads them:
+// optional sign, saturating at the 32-bit limits, 0 when there is no number.
+std::int32_t ToLong32(std::string_view text) {
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    std::int64_t value = 0;
+    constexpr std::int64_t kLimit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        value = std::min<std::int64_t>(value * 10 + (text[i] - '0'), kLimit);
+    }
+    if (negative) return static_cast<std::int32_t>(-value);
+    return static_cast<std::int32_t>(std::min<std::int64_t>(value, kLimit - 1));
+}
+
+}  // namespace
+
+std::size_t ErrorPathLength(const std::string& line) {
+    std::size_t backslash = line.find('\\');
+    if (backslash == std::string::npos) return 0;
+    std::size_t blank = line.rfind(' ', backslash);
+    if (blank == std::string::npos) return 0;
+    std::size_t start = blank + 1;
+    std::size_t end = line.find(' ', start);
+    if (end == std::string::npos) return 0;
+    return end - start;
+}
+
+std::string ScmBridge::BuildVgtCommandLine(const std::string& destination) const {
+    const ScmContext& ctx = m_state.context;
+    std::string package = EffectivePackage(ctx.package);
+    std::string format = m_state.templates.vgtFmt;
+    StripPackageOption(format);
+    std::vector<std::string> values{"*",         ctx.broker, ctx.project, ctx.state,
+                                    destination, ctx.userId, ctx.password};
+    if (!package.empty()) {
+        format += " -p \"%s\"";
+        values.push_back(package);
+    }
+    return ReplaceFileName(FormatCommandTemplate(format, values), "vgt.log", VgtLogPath());
+}
+
+int ScmBridge::RunVgt() {
+    TraceLog& trace = m_state.trace;
+    trace.WriteTraceLine("CqvrCompareDlg::RunVgt: START Checkout for Browse");
+    std::remove(VgtLogPath().c_str());
+    const bool wasReporting = g_reportInProgress != 0;
+
+    std::string commandLine = BuildVgtCommandLine(m_state.context.tempPath);
+    TraceCommandLine("CqvrCompareDlg::RunVgt: ExecuteThis: ", commandLine);
+
+    int result = m_launcher.LaunchTask(commandLine, 0);
+    if (result < 0) {
+        trace.WriteTraceLine("CqvrCompareDlg::RunVgt: Error: Execute RunVgt Failed");
+        return 0;
+    }
+    if (result == 0) result = 1;
+    if (wasReporting && g_reportInProgress == 0) result = 0;  // cancelled while it ran
+    trace.Trace("CqvrCompareDlg::RunVgt: END Checkout for Browse return=%d", result);
+    return result;
+}
+
+int ScmBridge::RunVgtFile(const std::string& destination, const std::string& item) {
+    TraceLog& trace = m_state.trace;
+    trace.WriteTraceLine("CqvrCompareDlg::RunVgt: START Checkout for Browse " + destination + " " +
+                         item);
+    std::remove(VgtLogPath().c_str());
+
+    // One item instead of the whole tree, and without the signature files.
+    std::string commandLine = BuildVgtCommandLine(destination);
+    EraseFirst(commandLine, "\"*\" ");
+    commandLine += " \"" + DoubleQuotes(item) + "\" ";
+    EraseAll(commandLine, "-nvs");
+    TraceCommandLine("CqvrCompareDlg::RunVgt: ExecuteThis: ", commandLine);
+
+    int result = m_launcher.LaunchTask(commandLine, 0);
+    if (result < 0) {
+        trace.WriteTraceLine("CqvrCompareDlg::RunVgt: Error: Execute RunVgt Failed");
+        return 0;
+    }
+    if (result == 0) result = 1;
+    trace.Trace("CqvrCompareDlg::RunVgt: END Checkout for Browse return=%d", result);
+    return result;
+}
+
+int ScmBridge::ReadVgtLog(std::string& outLine) {
+    TraceLog& trace = m_state.trace;
+    trace.WriteTraceLine("CqvrCompareDlg::ReadVgtLog: START Read results of Checkout for Browse");
+    const bool wasReporting = g_reportInProgress != 0;
+    const std::string logPath = VgtLogPath();
+
+    auto unableToRead = [&]() {
+        trace.WriteTraceLine("Unable to read: " + logPath);
+        trace.WriteTraceLine(kEndReturn0);
+        ShowUnableToRead(logPath);
+        return 0;
+    };
+
+    TextLineReader reader;
+    // A log that cannot be opened ends the step like one that cannot be read:
+    // the caller then reports the checkout as failed instead of stopping.
+    if (!reader.Open(logPath)) return unableToRead();
+    m_state.topRecords.RemoveAll();
+
+    std::string line;
+    while (reader.ReadPiece(line)) {
+        if (line.empty()) continue;
+        if (line.front() == 'E') {
+            outLine = line;
+            trace.WriteTraceLine(line);
+            std::string message = "Checkout for Browse Error:\n";
+            if (ErrorPathLength(line) > kMaxPath) message += "\nPath exceeds MAX_PATH!\n\n";
+            message += line;
+            message += "\n\nReview the vgt.log.";
+            if (!Contains(line, "Signature")) {
+                m_state.messages.MessageBox(message, MbButtons::Ok, MbIcon::Exclamation);
+            }
+            if (Contains(message, "The File Agent error for item")) continue;
+            trace.WriteTraceLine(kEndReturn0);
+            return 0;
+        }
+        if (wasReporting) {
+            m_state.pump.PumpMessages();
+            if (g_reportInProgress == 0) break;  // Cancel: finish as at the end of the log
+        }
+        std::string upper = platform::UpperAscii(line);
+        if (!Contains(upper, "TOTAL: ")) continue;
+
+        std::string success = CountAfter(upper, "SUCCESS: ");
+        std::string failed = CountAfter(upper, "FAILED: ");
+        outLine = line;
+        trace.WriteTraceLine("CqvrCompareDlg::ReadVgtLog: " + line);
+        if (failed.empty() || failed == "0") {
+            trace.WriteTraceLine(kEndReturn1);
+            return 1;
+        }
+        std::int32_t successCount = ToLong32(success);
+        std::int32_t failedCount = ToLong32(failed);
+        if (static_cast<std::uint32_t>(failedCount) >= static_cast<std::uint32_t>(successCount)) {
+            trace.Trace("CqvrCompareDlg::ReadVgtLog: END Checkout for Browse - failed count=%d is "
+                        "too high, success count=%d  return=0",
+                        failedCount, successCount);
+            return 0;
+        }
+        trace.Trace("CqvrCompareDlg::ReadVgtLog: END Checkout for Browse - failed count=%d is less "
+                    "than success count=%d  return=1",
+                    failedCount, successCount);
+        return 1;
+    }
+    if (reader.Failed()) return unableToRead();
+    trace.WriteTraceLine(kEndReturn1);
+    return 1;
+}
+
+}  // namespace qvr

@@ -1,0 +1,191 @@
+#include "scm/launcher.h"
+
+#include <string_view>
+
+#include "app/busy_flags.h"
+
+namespace qvr {
+namespace {
+
+bool Contains(std::string_view text, std::string_view part) {
+    return text.find(part) != std::string_view::npos;
+}
+
+void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
+    for (std::size_t at = text.find(from); at != std::string::npos;
+         at = text.find(from, at + to.size())) {
+        text.replace(at, from.size(), to);
+    }
+}
+
+// End of a value that starts at begin: the next blank, or the end of the text.
+std::size_t EndOfWord(const std::string& text, std::size_t begin) {
+    std::size_t end = text.find(' ', begin);
+    return end == std::string::npos ? text.size() : end;
+}
+
+// End of a password in double quotes starting at begin: just behind its
+// closing quote, where a doubled quote stands for a quote inside the value.
+std::size_t EndOfQuotedWord(const std::string& text, std::size_t begin) {
+    std::size_t i = begin + 1;
+    while (i < text.size()) {
+        if (text[i] == '"') {
+            if (i + 1 < text.size() && text[i + 1] == '"') {
+                i += 2;
+                continue;
+            }
+            return i + 1;
+        }
+        ++i;
+    }
+    return text.size();  // unterminated: everything to the end is the password
+}
+
+}  // namespace
+
+LaunchOptions ParseLaunchOptions(const std::string& options) {
+    LaunchOptions parsed;
+    if (Contains(options, "PMDEFAULT") || Contains(options, "PMFULLSCREEN") ||
+        Contains(options, "PMWINDOW")) {
+        parsed.result = kLaunchUnsupported;
+        return parsed;
+    }
+    if (Contains(options, "FOREGROUND")) parsed.titlePrefix = "LaunchWinAppFg-->";
+    if (Contains(options, "BACKGROUND")) {
+        parsed.titlePrefix = "LaunchWinAppBg-->";
+        parsed.showMode = kShowHidden;
+    }
+    if (Contains(options, "INDEPENDENT")) parsed.waitFlag = 0;
+    if (Contains(options, "MAXIMIZE")) parsed.showMode = kShowMaximized;
+    return parsed;
+}
+
+int ShowWindowValueFor(int showMode) {
+    switch (showMode) {
+        case kShowHidden: return 7;      // SW_SHOWMINNOACTIVE
+        case kShowMaximized: return 3;   // SW_SHOWMAXIMIZED
+        case kShowRestore: return 9;     // SW_RESTORE
+        default: return 1;               // SW_SHOWNORMAL
+    }
+}
+
+void MaskPassword(std::string& commandLine) {
+    static constexpr std::string_view kSwitch = "-pw ";
+    std::size_t at = commandLine.find(kSwitch);
+    if (at == std::string::npos) return;
+    std::size_t begin = at + kSwitch.size();
+    // A password with blanks or quotes arrives quoted; masking only up to its
+    // first blank would leak the rest of it into the trace.
+    std::size_t end = begin < commandLine.size() && commandLine[begin] == '"'
+                          ? EndOfQuotedWord(commandLine, begin)
+                          : EndOfWord(commandLine, begin);
+    commandLine.replace(begin, end - begin, "******");
+}
+
+void StripPackageOption(std::string& commandTemplate) {
+    static constexpr std::string_view kSwitch = "-p ";
+    std::size_t at = commandTemplate.find(kSwitch);
+    if (at == std::string::npos) return;
+    std::size_t end = EndOfWord(commandTemplate, at + kSwitch.size());
+    commandTemplate.erase(at, end - at);
+}
+
+std::string NotFoundMessage(const std::string& commandLine) {
+    return "Executable Not Found: '" + commandLine +
+           "'\n\nThis executable must be installed\nto the same directory as this "
+           "application.\n";
+}
+
+std::string LaunchFailedMessage(const std::string& commandLine, const std::string& options,
+                                int result) {
+    return "Failed to Launch Task '" + commandLine + ", " + options +
+           "' Err=" + std::to_string(result) + "\n";
+}
+
+Launcher::Launcher(IMessagePump& pump, IMessageBoxHost& messages)
+    : m_pump(pump), m_messages(messages) {}
+
+Launcher::~Launcher() { ReapFinishedChildren(); }
+
+int Launcher::LaunchTask(const std::string& commandLine, int foreground) {
+    std::string options = kDefaultLaunchOptions;
+    if (foreground) {
+        ReplaceAll(options, "BACK", "FORE");
+        ReplaceAll(options, "DEPENDENT", "INDEPENDENT");
+    }
+    std::uint32_t processId = 0;
+    int result = LaunchWinApp(commandLine, options, processId);
+    if (result == kLaunchNotFound) {
+        m_messages.MessageBox(NotFoundMessage(commandLine), MbButtons::Ok, MbIcon::Exclamation);
+    } else if (result < 0) {
+        m_messages.MessageBox(LaunchFailedMessage(commandLine, options, result), MbButtons::Ok,
+                              MbIcon::Exclamation);
+    }
+    return result;
+}
+
+int Launcher::LaunchWinApp(const std::string& commandLine, const std::string& options,
+                           std::uint32_t& processId) {
+    processId = 0;
+    LaunchOptions parsed = ParseLaunchOptions(options);
+    if (parsed.result != 0) return parsed.result;
+    std::string title = parsed.titlePrefix + commandLine;
+    return StartAndWait(commandLine, title, parsed.showMode, parsed.waitFlag, processId);
+}
+
+int Launcher::StartAndWait(const std::string& commandLine, const std::string& title,
+                           int showMode, int waitFlag, std::uint32_t& processId) {
+    // The flags as they stand now decide how to wait: a workflow that is busy
+    // wants its window kept alive and its Cancel noticed.
+    const bool populating = g_populateInProgress != 0;
+    const bool reporting = g_reportInProgress != 0;
+    ReapFinishedChildren();
+
+    process::StartResult started =
+        process::Start({commandLine, title, showMode, waitFlag != 0});
+    if (started.result != 0) return started.result;
+    processId = started.processId;
+
+    if (!waitFlag) {
+        Adopt(started.child);
+        return kLaunchNotWaited;
+    }
+    if (populating) {
+        WaitWhileBusy(started.child, g_populateInProgress);
+    } else if (reporting) {
+        WaitWhileBusy(started.child, g_reportInProgress);
+    } else {
+        process::Wait(started.child, -1);
+    }
+    return kLaunchWaited;
+}
+
+void Launcher::WaitWhileBusy(ChildHandle child, const int& busyFlag) {
+    for (;;) {
+        m_pump.PumpMessages();
+        if (busyFlag == 0) break;  // Cancel: the child runs on by itself
+        if (process::Wait(child, kPumpIntervalMs)) return;
+    }
+    Adopt(child);
+}
+
+int Launcher::ExecuteWait(const std::string& commandLine, const std::string& title,
+                          int showMode, int timeLimitMs, std::uint32_t& processId) {
+    ReapFinishedChildren();
+    process::StartResult started = process::Start({commandLine, title, showMode, true});
+    if (started.result != 0) return started.result;
+    processId = started.processId;
+    if (!process::Wait(started.child, timeLimitMs)) Adopt(started.child);
+    return kLaunchWaited;
+}
+
+void Launcher::Adopt(ChildHandle child) {
+    if (!process::Poll(child)) m_adopted.push_back(child);
+}
+
+std::size_t Launcher::ReapFinishedChildren() {
+    std::erase_if(m_adopted, [](ChildHandle child) { return process::Poll(child); });
+    return m_adopted.size();
+}
+
+}  // namespace qvr

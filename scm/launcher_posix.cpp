@@ -1,0 +1,137 @@
+// Starting and waiting for children on POSIX systems. The command line is
+// split into arguments and the program is started directly, searched on PATH,
+// never through a shell, so no character of a password or project name can
+// change what is run.
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <thread>
+
+#include "scm/command_line.h"
+#include "scm/launcher.h"
+
+extern char** environ;
+
+namespace qvr::process {
+namespace {
+
+int ResultForError(int error) {
+    // The platform's "file not found", "path not found" and "directory name
+    // invalid" all mean the program could not be found.
+    return (error == ENOENT || error == ENOTDIR) ? kLaunchNotFound : kLaunchFailed;
+}
+
+// The child has no console of ours: its standard streams go nowhere, so a
+// tool's chatter never mixes with the program's own output.
+class SpawnActions {
+public:
+    SpawnActions() {
+        posix_spawn_file_actions_init(&m_actions);
+        for (int fd = 0; fd <= 2; ++fd) {
+            posix_spawn_file_actions_addopen(&m_actions, fd, "/dev/null",
+                                             fd == 0 ? O_RDONLY : O_WRONLY, 0);
+        }
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
+        // No handles are inherited.
+        posix_spawn_file_actions_addclosefrom_np(&m_actions, 3);
+#endif
+    }
+    ~SpawnActions() { posix_spawn_file_actions_destroy(&m_actions); }
+    SpawnActions(const SpawnActions&) = delete;
+    SpawnActions& operator=(const SpawnActions&) = delete;
+    const posix_spawn_file_actions_t* Get() const { return &m_actions; }
+
+private:
+    posix_spawn_file_actions_t m_actions{};
+};
+
+// The child starts with default signal dispositions and its own process
+// group, as a new process group does on Windows, so a Ctrl+C meant for the
+// program does not reach the tool.
+class SpawnAttributes {
+public:
+    SpawnAttributes() {
+        posix_spawnattr_init(&m_attributes);
+        sigset_t none;
+        sigemptyset(&none);
+        posix_spawnattr_setsigmask(&m_attributes, &none);
+        sigset_t all;
+        sigfillset(&all);
+        posix_spawnattr_setsigdefault(&m_attributes, &all);
+        posix_spawnattr_setpgroup(&m_attributes, 0);
+        posix_spawnattr_setflags(&m_attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF |
+                                                    POSIX_SPAWN_SETPGROUP);
+    }
+    ~SpawnAttributes() { posix_spawnattr_destroy(&m_attributes); }
+    SpawnAttributes(const SpawnAttributes&) = delete;
+    SpawnAttributes& operator=(const SpawnAttributes&) = delete;
+    const posix_spawnattr_t* Get() const { return &m_attributes; }
+
+private:
+    posix_spawnattr_t m_attributes{};
+};
+
+bool Reaped(pid_t pid, bool block) {
+    for (;;) {
+        int status = 0;
+        pid_t got = ::waitpid(pid, &status, block ? 0 : WNOHANG);
+        if (got == pid) return true;
+        if (got == 0) return false;
+        if (errno == EINTR) continue;
+        return true;  // not our child (any more): nothing left to wait for
+    }
+}
+
+}  // namespace
+
+StartResult Start(const StartRequest& request) {
+    StartResult started;
+    std::vector<std::string> args = SplitCommandLine(request.commandLine);
+    if (args.empty()) {
+        started.result = kLaunchFailed;
+        return started;
+    }
+    std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+
+    SpawnActions actions;
+    SpawnAttributes attributes;
+    pid_t pid = 0;
+    int error = ::posix_spawnp(&pid, argv[0], actions.Get(), attributes.Get(), argv.data(), environ);
+    if (error != 0) {
+        started.result = ResultForError(error);
+        return started;
+    }
+    started.child = static_cast<ChildHandle>(pid);
+    started.processId = static_cast<std::uint32_t>(pid);
+    return started;
+}
+
+bool Wait(ChildHandle child, int timeoutMs) {
+    const pid_t pid = static_cast<pid_t>(child);
+    if (timeoutMs < 0) return Reaped(pid, true);
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    auto pause = std::chrono::milliseconds(1);
+    for (;;) {
+        if (Reaped(pid, false)) return true;
+        auto now = Clock::now();
+        if (now >= deadline) return false;
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now);
+        std::this_thread::sleep_for(std::min(pause, left));
+        pause = std::min(pause * 2, std::chrono::milliseconds(10));
+    }
+}
+
+bool Poll(ChildHandle child) { return Reaped(static_cast<pid_t>(child), false); }
+
+}  // namespace qvr::process

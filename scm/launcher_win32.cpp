@@ -1,0 +1,70 @@
+// Starting and waiting for children on Windows: one CreateProcessA call with
+// the whole command line, the platform searching for the program.
+
+#include <windows.h>
+#undef MessageBox  // the host interface has a method of that name
+
+#include <vector>
+
+#include "scm/launcher.h"
+
+namespace qvr::process {
+namespace {
+
+constexpr DWORD kWaitingFlags = CREATE_NEW_CONSOLE | REALTIME_PRIORITY_CLASS |
+                                CREATE_NEW_PROCESS_GROUP;  // 0x310
+constexpr DWORD kDetachedFlags = DETACHED_PROCESS | REALTIME_PRIORITY_CLASS |
+                                 CREATE_NEW_PROCESS_GROUP;  // 0x308
+
+int ResultForError(DWORD error) {
+    return (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+            error == ERROR_DIRECTORY)
+               ? kLaunchNotFound
+               : kLaunchFailed;
+}
+
+HANDLE AsHandle(ChildHandle child) { return reinterpret_cast<HANDLE>(child); }
+
+}  // namespace
+
+StartResult Start(const StartRequest& request) {
+    StartResult started;
+    // The title buffer is sized to the title, so a long command line is never
+    // written beyond it.
+    std::vector<char> title(request.title.begin(), request.title.end());
+    title.push_back('\0');
+    std::vector<char> commandLine(request.commandLine.begin(), request.commandLine.end());
+    commandLine.push_back('\0');
+
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.lpTitle = title.data();
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = static_cast<WORD>(ShowWindowValueFor(request.showMode));
+
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE,
+                        request.waiting ? kWaitingFlags : kDetachedFlags, nullptr, nullptr,
+                        &startup, &info)) {
+        started.result = ResultForError(GetLastError());
+        return started;
+    }
+    CloseHandle(info.hThread);
+    started.child = reinterpret_cast<ChildHandle>(info.hProcess);
+    started.processId = info.dwProcessId;
+    return started;
+}
+
+bool Wait(ChildHandle child, int timeoutMs) {
+    HANDLE process = AsHandle(child);
+    DWORD limit = timeoutMs < 0 ? INFINITE : static_cast<DWORD>(timeoutMs);
+    if (WaitForSingleObject(process, limit) == WAIT_TIMEOUT) return false;
+    DWORD exitCode = 0;
+    GetExitCodeProcess(process, &exitCode);  // read as the platform expects; not passed on
+    CloseHandle(process);
+    return true;
+}
+
+bool Poll(ChildHandle child) { return Wait(child, 0); }
+
+}  // namespace qvr::process

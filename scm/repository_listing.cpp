@@ -1,0 +1,118 @@
+// The repository listing: running the listing tool and reading its log,
+// vlx.log, into the Top List record map.
+
+#include <cstdio>
+#include <string_view>
+
+#include "app/busy_flags.h"
+#include "scm/command_line.h"
+#include "scm/scm_bridge.h"
+#include "scm/text_line_reader.h"
+
+namespace qvr {
+namespace {
+
+constexpr std::string_view kSeparatorMark = "--------";
+constexpr std::string_view kSuccessLine = "vlx has been executed successfully.";
+
+bool Contains(std::string_view text, std::string_view part) {
+    return text.find(part) != std::string_view::npos;
+}
+
+bool IsErrorLine(std::string_view line) {
+    return Contains(line, "Error: ") || Contains(line, "!");
+}
+
+// Tokens at tab runs: an empty column does not count, so the tokens after it
+// move one field to the left; tokens from the eleventh on are dropped.
+RepoFileRecord ParseDataLine(std::string_view line) {
+    RepoFileRecord record;
+    int field = 0;
+    std::size_t pos = 0;
+    while (pos < line.size() && field < RepoFileRecord::kFieldCount - 1) {
+        if (line[pos] == '\t') {
+            ++pos;
+            continue;
+        }
+        std::size_t end = line.find('\t', pos);
+        if (end == std::string_view::npos) end = line.size();
+        record.Field(field++).assign(line.substr(pos, end - pos));
+        pos = end;
+    }
+    return record;
+}
+
+}  // namespace
+
+std::string ScmBridge::BuildVlxCommandLine() const {
+    const ScmContext& ctx = m_state.context;
+    std::string package = EffectivePackage(ctx.package);
+    std::string format = m_state.templates.vlxFmt;
+    StripPackageOption(format);
+    std::vector<std::string> values{ctx.broker, ctx.project, ctx.state, ctx.userId, ctx.password};
+    if (!package.empty()) {
+        format += " -p \"%s\" ";
+        values.push_back(package);
+    }
+    return ReplaceFileName(FormatCommandTemplate(format, values), "vlx.log", VlxLogPath());
+}
+
+int ScmBridge::RunVLX() {
+    TraceLog& trace = m_state.trace;
+    trace.WriteTraceLine("CQvrCompareDlg::RunVLX: START");
+    std::remove(VlxLogPath().c_str());
+
+    std::string commandLine = BuildVlxCommandLine();
+    TraceCommandLine("CQvrCompareDlg::RunVLX: ", commandLine);
+
+    int result = m_launcher.LaunchTask(commandLine, 0);
+    if (result < 0) {
+        trace.WriteTraceLine("CqvrCompareDlg::RunVLX: Execute RUNVLX Failed");
+        return result;
+    }
+    if (result == 0) result = 1;
+    trace.Trace("CqvrCompareDlg::RunVLX: END return code=%d", result);
+    return result;
+}
+
+int ScmBridge::ReadVlxLog(std::string& errorText) {
+    const std::string logPath = VlxLogPath();
+    if (g_populateInProgress == 0) return 0;
+
+    TextLineReader reader;
+    if (!reader.Open(logPath)) {
+        ShowUnableToRead(logPath);
+        return 0;
+    }
+    CMapStrToFObj& records = m_state.topRecords;
+    records.RemoveAll();
+    bool headerPassed = false;
+    int counter = 0;
+    std::string line;
+    while (reader.ReadPiece(line)) {
+        if (line.empty()) continue;
+        if (IsErrorLine(line)) {
+            // A failed listing yields no records, whatever came before.
+            errorText = line;
+            records.RemoveAll();
+            return 0;
+        }
+        if (g_populateInProgress == 0) break;
+        if (Contains(line, kSeparatorMark)) {
+            headerPassed = true;
+            continue;
+        }
+        if (!headerPassed) continue;
+        if (Contains(line, kSuccessLine)) break;
+        ++counter;
+        records.SetAt(std::to_string(counter), ParseDataLine(line));
+    }
+    if (reader.Failed()) {
+        records.RemoveAll();
+        ShowUnableToRead(logPath);
+        return 0;
+    }
+    return counter;
+}
+
+}  // namespace qvr

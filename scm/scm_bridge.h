@@ -1,0 +1,100 @@
+#pragma once
+// The main window's steps that drive the Quorvan tools and read what they
+// leave behind: the repository listing (RunVLX, ReadVlxLog), the broker check
+// (CheckForBroker, RunVQRY, ReadVqryOutput) and the checkout for browse
+// (RunVgt, RunVgtFile, ReadVgtLog). The window and the headless front end
+// both run them through this class over the same state, so no step exists
+// twice.
+
+#include <string>
+
+#include "app/message_box_host.h"
+#include "app/message_pump.h"
+#include "app/settings.h"
+#include "app/trace.h"
+#include "scm/launcher.h"
+#include "scm/repo_file_map.h"
+
+namespace qvr {
+
+// The window shows the wait cursor during the broker check; other front ends
+// may show nothing.
+class IWaitCursor {
+public:
+    virtual ~IWaitCursor() = default;
+    virtual void BeginWaitCursor() = 0;
+    virtual void EndWaitCursor() = 0;
+};
+
+// The state the steps read and change, owned by the front end.
+struct ScmBridgeContext {
+    ScmContext& context;
+    CommandTemplates& templates;
+    const std::string& installDir;
+    CMapStrToFObj& topRecords;  // the Top List record map
+    TraceLog& trace;
+    IMessageBoxHost& messages;
+    IMessagePump& pump;
+    IWaitCursor* waitCursor = nullptr;
+};
+
+// Defaults used when a template is found empty at run time.
+inline constexpr const char* kDefaultVqryTemplate =
+    "vqry -b \"%s\" -usr %s -pw %s -t -f \"%s\" -o \"%s\"";
+inline constexpr const char* kDefaultSqlTemplate =
+    "select envobjid from QVRENVIRONMENT where ENVIRONMENTNAME = '%s'";
+
+// The SQL tool is given this long to answer before the program goes on.
+inline constexpr int kVqryTimeLimitMs = 6000;
+
+// Error lines naming a longer path than this get the MAX_PATH note.
+inline constexpr std::size_t kMaxPath = 260;
+
+class ScmBridge {
+public:
+    explicit ScmBridge(const ScmBridgeContext& state);
+
+    Launcher& GetLauncher() { return m_launcher; }
+
+    // Repository listing.
+    int RunVLX();
+    int ReadVlxLog(std::string& errorText);
+    std::string BuildVlxCommandLine() const;
+
+    // Broker check.
+    int CheckForBroker();
+    int RunVQRY(const std::string& statement);
+    int ReadVqryOutput(std::string& resultText);
+    std::string BuildBrokerStatement();
+
+    // Checkout for browse.
+    int RunVgt();
+    int RunVgtFile(const std::string& destination, const std::string& item);
+    int ReadVgtLog(std::string& line);
+    std::string BuildVgtCommandLine(const std::string& destination) const;
+
+    // The tools' files, all in the install directory.
+    std::string VlxLogPath() const;
+    std::string VgtLogPath() const;
+    std::string StatementPath() const;
+    std::string QueryOutputPath() const;
+
+private:
+    void ShowUnableToRead(const std::string& path);
+    void TraceCommandLine(const std::string& prefix, const std::string& commandLine);
+
+    ScmBridgeContext m_state;
+    Launcher m_launcher;
+};
+
+// The package as the tools are given it: one containing "*" means all
+// packages, which is the tools' behaviour without a package option.
+std::string EffectivePackage(const std::string& package);
+
+// A single quote doubled, so a value stays inside the quotes of an SQL text.
+std::string DoubleSingleQuotes(const std::string& value);
+
+// Length of the path an error line of the checkout log names, 0 when none.
+std::size_t ErrorPathLength(const std::string& line);
+
+}  // namespace qvr

@@ -1,0 +1,73 @@
+#include "scm/text_line_reader.h"
+
+#include <algorithm>
+
+namespace qvr {
+namespace {
+constexpr std::size_t kBufferSize = 1 << 16;
+}
+
+bool TextLineReader::Open(const std::string& path) {
+    Close();
+    m_file = std::fopen(path.c_str(), "rb");
+    m_buffer.resize(kBufferSize);
+    m_pos = m_end = 0;
+    m_eof = m_failed = false;
+    return m_file != nullptr;
+}
+
+void TextLineReader::Close() {
+    if (m_file) std::fclose(m_file);
+    m_file = nullptr;
+}
+
+bool TextLineReader::Fill() {
+    if (m_eof || !m_file) return false;
+    m_pos = 0;
+    m_end = std::fread(m_buffer.data(), 1, m_buffer.size(), m_file);
+    if (m_end == 0) {
+        m_eof = true;
+        if (std::ferror(m_file)) m_failed = true;
+        return false;
+    }
+    return true;
+}
+
+bool TextLineReader::NextChar(char& c) {
+    if (m_pos == m_end && !Fill()) return false;
+    c = m_buffer[m_pos++];
+    if (c != '\r') return true;
+    // A carriage return right before a line feed is dropped, as text mode does.
+    if (m_pos == m_end && !Fill()) return true;
+    if (m_buffer[m_pos] == '\n') {
+        c = '\n';
+        ++m_pos;
+    }
+    return true;
+}
+
+bool TextLineReader::ReadPiece(std::string& piece) {
+    piece.clear();
+    if (!m_file || m_failed) return false;
+    bool any = false;
+    while (piece.size() < kLinePieceLimit) {
+        if (m_pos == m_end && !Fill()) break;
+        any = true;
+        // Copy the plain run of characters in one step; line ends are
+        // handled one at a time below.
+        std::size_t avail = std::min(kLinePieceLimit - piece.size(), m_end - m_pos);
+        const char* start = m_buffer.data() + m_pos;
+        std::size_t n = 0;
+        while (n < avail && start[n] != '\n' && start[n] != '\r') ++n;
+        piece.append(start, n);
+        m_pos += n;
+        if (n == avail) continue;
+        char c = 0;
+        NextChar(c);
+        if (c == '\n') return true;
+        piece += c;  // a carriage return on its own is an ordinary character
+    }
+    return any && !m_failed;
+}
+
+}  // namespace qvr

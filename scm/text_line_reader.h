@@ -1,0 +1,46 @@
+#pragma once
+// Reads the tools' output files the way the program has always read them: as
+// text (a carriage return and line feed pair reads as one line feed) into a
+// line buffer of 2048 bytes, so one read yields at most 2047 characters and a
+// longer line arrives as several pieces, each handled as a line of its own.
+// Bytes are passed through as they are: NUL bytes and text that is not valid
+// UTF-8 are ordinary characters here.
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace qvr {
+
+inline constexpr std::size_t kLinePieceLimit = 2047;
+
+class TextLineReader {
+public:
+    TextLineReader() = default;
+    ~TextLineReader() { Close(); }
+    TextLineReader(const TextLineReader&) = delete;
+    TextLineReader& operator=(const TextLineReader&) = delete;
+
+    // Opens for reading; other processes may keep the file open meanwhile.
+    bool Open(const std::string& path);
+    void Close();
+
+    // The next piece, cut at its line feed (the line feed is not kept).
+    // False at the end of the file or when a read fails (see Failed()).
+    bool ReadPiece(std::string& piece);
+    bool Failed() const { return m_failed; }
+
+private:
+    bool Fill();
+    // Next character after text-mode translation; false at the end.
+    bool NextChar(char& c);
+
+    std::FILE* m_file = nullptr;
+    std::vector<char> m_buffer;
+    std::size_t m_pos = 0;
+    std::size_t m_end = 0;
+    bool m_eof = false;
+    bool m_failed = false;
+};
+
+}  // namespace qvr

@@ -1,0 +1,294 @@
+#include "scm/launcher.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <thread>
+
+#include "bridge_fixture.h"
+#include "scm/command_line.h"
+
+namespace qvr::testing {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+long MsSince(Clock::time_point start) {
+    return static_cast<long>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
+}
+
+// True while the process exists and has not ended (a zombie counts as ended).
+bool IsRunning(std::uint32_t pid) {
+    std::string stat = ReadFile("/proc/" + std::to_string(pid) + "/stat");
+    if (stat.empty()) return false;
+    std::size_t close = stat.rfind(')');
+    return close != std::string::npos && close + 2 < stat.size() && stat[close + 2] != 'Z';
+}
+
+bool ProcessEntryExists(std::uint32_t pid) {
+    return std::filesystem::exists("/proc/" + std::to_string(pid));
+}
+
+std::string Child(const std::string& args) { return QuoteArgument(ChildPath()) + " " + args; }
+
+TEST(LaunchOptionsTest, KeywordsSetTitleShowModeAndWait) {
+    struct Case {
+        const char* options;
+        int result;
+        const char* prefix;
+        int showMode;
+        int waitFlag;
+    };
+    const Case cases[] = {
+        {"BACKGROUND, DEPENDENT, WINSESSIONCHILD", 0, "LaunchWinAppBg-->", 0, 1},
+        {"FOREGROUND, INDEPENDENT, WINSESSIONCHILD", 0, "LaunchWinAppFg-->", 1, 0},
+        {"FOREGROUND, BACKGROUND", 0, "LaunchWinAppBg-->", 0, 1},
+        {"BACKGROUND, MAXIMIZE", 0, "LaunchWinAppBg-->", 3, 1},
+        {"DOSWINDOW, SEAMLESSWINDOWS, DOSFULLSCREEN", 0, "", 1, 1},
+        {"background, independent", 0, "", 1, 1},  // keywords are case-sensitive
+        {"BACKGROUND, PMWINDOW", kLaunchUnsupported, "", 1, 1},
+        {"PMFULLSCREEN", kLaunchUnsupported, "", 1, 1},
+        {"FOREGROUND PMDEFAULT", kLaunchUnsupported, "", 1, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.options);
+        LaunchOptions parsed = ParseLaunchOptions(c.options);
+        EXPECT_EQ(parsed.result, c.result);
+        EXPECT_EQ(parsed.titlePrefix, c.prefix);
+        EXPECT_EQ(parsed.showMode, c.showMode);
+        EXPECT_EQ(parsed.waitFlag, c.waitFlag);
+    }
+}
+
+TEST(LaunchOptionsTest, ShowModesMapToWindowStates) {
+    const std::pair<int, int> cases[] = {{0, 7}, {1, 1}, {3, 3}, {9, 9}, {2, 1}, {-1, 1}};
+    for (auto [mode, value] : cases) EXPECT_EQ(ShowWindowValueFor(mode), value) << mode;
+}
+
+TEST(MaskPasswordTest, OnlyThePasswordIsReplaced) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"vlx -usr u -iv lv", "vlx -usr u -iv lv"},
+        {"vlx -usr u -pw secret -iv lv -o x", "vlx -usr u -pw ****** -iv lv -o x"},
+        {"vqry -usr u -pw secret", "vqry -usr u -pw ******"},
+        {"vqry -pw ", "vqry -pw ******"},
+        {"a -pw one -pw two", "a -pw ****** -pw two"},
+        {"a -pw \"p w;$x\" -o f", "a -pw ****** -o f"},
+        {"a -pw \"say \"\"hi\"\" now\" -o f", "a -pw ****** -o f"},
+        {"a -pw \"never closed -o f", "a -pw ******"},
+    };
+    for (auto [in, out] : cases) {
+        std::string text = in;
+        MaskPassword(text);
+        EXPECT_EQ(text, out) << in;
+    }
+}
+
+TEST(StripPackageOptionTest, RemovesTheOptionAndItsValue) {
+    const std::pair<std::string, std::string> cases[] = {
+        {kVlxWithPackage, std::string(kVlxWithoutPackage) + "  "},
+        {kVgtWithPackage, std::string(kVgtWithoutPackage) + "  "},
+        {kVlxWithoutPackage, kVlxWithoutPackage},
+        {"vlx -p \"%s\" -o vlx.log", "vlx  -o vlx.log"},
+        {"vlx -o vlx.log -p \"%s\"", "vlx -o vlx.log "},
+        {"vlx -pw %s -op pc", "vlx -pw %s -op pc"},
+    };
+    for (const auto& [in, out] : cases) {
+        std::string text = in;
+        StripPackageOption(text);
+        EXPECT_EQ(text, out) << in;
+    }
+}
+
+TEST(LaunchMessagesTest, ExactTexts) {
+    EXPECT_EQ(NotFoundMessage("vlx -b x"),
+              "Executable Not Found: 'vlx -b x'\n\nThis executable must be installed\nto the same "
+              "directory as this application.\n");
+    EXPECT_EQ(LaunchFailedMessage("vlx", "BACKGROUND, DEPENDENT, WINSESSIONCHILD", -32),
+              "Failed to Launch Task 'vlx, BACKGROUND, DEPENDENT, WINSESSIONCHILD' Err=-32\n");
+}
+
+class LauncherTest : public ::testing::Test {
+protected:
+    BusyFlagsGuard flags;
+    TempDir dir;
+    RecordingMessageBoxHost host;
+    CallbackMessagePump pump;
+    Launcher launcher{pump, host};
+
+    // Waits until the adopted children have all been reaped.
+    bool ReapAll(std::chrono::milliseconds limit = std::chrono::milliseconds(3000)) {
+        auto start = Clock::now();
+        while (launcher.ReapFinishedChildren() != 0) {
+            if (Clock::now() - start > limit) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return true;
+    }
+};
+
+TEST_F(LauncherTest, BackgroundLaunchWithoutBusyFlagWaitsWithoutPumping) {
+    auto start = Clock::now();
+    EXPECT_EQ(launcher.LaunchTask(Child("sleep 300"), 0), kLaunchWaited);
+    EXPECT_GE(MsSince(start), 290);
+    EXPECT_EQ(pump.pumpCount, 0);
+    EXPECT_EQ(launcher.AdoptedChildCount(), 0u);
+    EXPECT_TRUE(host.boxes.empty());
+}
+
+TEST_F(LauncherTest, ExitStatusOfTheChildIsNotPassedOn) {
+    EXPECT_EQ(launcher.LaunchTask(Child("exit 5"), 0), kLaunchWaited);
+}
+
+TEST_F(LauncherTest, ForegroundLaunchDoesNotWaitAndIsReapedLater) {
+    std::uint32_t pid = 0;
+    auto start = Clock::now();
+    EXPECT_EQ(launcher.LaunchWinApp(Child("sleep 400"), "FOREGROUND, INDEPENDENT, WINSESSIONCHILD",
+                                    pid),
+              kLaunchNotWaited);
+    EXPECT_LT(MsSince(start), 300);
+    ASSERT_NE(pid, 0u);
+    EXPECT_TRUE(IsRunning(pid));
+    EXPECT_EQ(launcher.AdoptedChildCount(), 1u);
+    EXPECT_TRUE(ReapAll());
+    EXPECT_FALSE(ProcessEntryExists(pid));
+
+    start = Clock::now();
+    EXPECT_EQ(launcher.LaunchTask(Child("sleep 400"), 1), kLaunchNotWaited);
+    EXPECT_LT(MsSince(start), 300);
+    EXPECT_TRUE(ReapAll());
+}
+
+TEST_F(LauncherTest, UnfindableProgramsGiveMinusTwoAndTheMessage) {
+    const std::string cases[] = {
+        "no-such-tool-qvr -b x",
+        "/no/such/dir/tool -b x",
+        "/etc/passwd/tool",  // a file where a directory should be
+    };
+    for (const std::string& commandLine : cases) {
+        SCOPED_TRACE(commandLine);
+        host.boxes.clear();
+        EXPECT_EQ(launcher.LaunchTask(commandLine, 0), kLaunchNotFound);
+        ASSERT_EQ(host.boxes.size(), 1u);
+        EXPECT_EQ(host.boxes[0].text, NotFoundMessage(commandLine));
+        EXPECT_EQ(host.boxes[0].icon, MbIcon::Exclamation);
+        EXPECT_EQ(host.boxes[0].buttons, MbButtons::Ok);
+    }
+}
+
+TEST_F(LauncherTest, OtherStartFailuresGiveMinusThirtyTwo) {
+    std::string notExecutable = dir.Write("plain.txt", "text").string();
+    ::chmod(notExecutable.c_str(), 0644);
+    EXPECT_EQ(launcher.LaunchTask(notExecutable, 0), kLaunchFailed);
+    ASSERT_EQ(host.boxes.size(), 1u);
+    EXPECT_EQ(host.boxes[0].text,
+              LaunchFailedMessage(notExecutable, kDefaultLaunchOptions, kLaunchFailed));
+    EXPECT_EQ(host.boxes[0].icon, MbIcon::Exclamation);
+
+    EXPECT_EQ(launcher.LaunchTask("   ", 0), kLaunchFailed);
+}
+
+TEST_F(LauncherTest, UnsupportedModeIsRefusedWithoutStarting) {
+    std::string marker = (dir / "started").string();
+    std::uint32_t pid = 123;
+    EXPECT_EQ(launcher.LaunchWinApp(Child("argv " + marker), "BACKGROUND, PMWINDOW", pid),
+              kLaunchUnsupported);
+    EXPECT_EQ(pid, 0u);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_FALSE(std::filesystem::exists(marker));
+}
+
+TEST_F(LauncherTest, ArgumentsArriveWholeWithoutAShell) {
+    std::string out = (dir / "args").string();
+    std::string line = FormatCommandTemplate(
+        Child("argv \"%s\" -b \"%s\" -usr %s -pw %s -vp \\ -cp %s -e \"%s\" -s \"*\" $HOME"),
+        {out, "my broker", "o'neil", "p w;$x `id`|\"q\"", "C:\\dir\\sub\\", ""});
+    EXPECT_EQ(launcher.LaunchTask(line, 0), kLaunchWaited);
+    std::vector<std::string> expected = {"-b",   "my broker",      "-usr", "o'neil",
+                                         "-pw",  "p w;$x `id`|\"q\"", "-vp",  "\\",
+                                         "-cp",  "C:\\dir\\sub\\", "-e",   "",
+                                         "-s",   "*",              "$HOME"};
+    std::string text = ReadFile(out);
+    std::vector<std::string> got;
+    for (std::size_t begin = 0; begin < text.size();) {
+        std::size_t end = text.find('\n', begin);
+        got.push_back(text.substr(begin, end - begin));
+        begin = end + 1;
+    }
+    EXPECT_EQ(got, expected);
+}
+
+TEST_F(LauncherTest, ClearedBusyFlagEndsTheWaitAndTheChildIsReapedLater) {
+    for (int* flag : {&g_populateInProgress, &g_reportInProgress}) {
+        SCOPED_TRACE(flag == &g_populateInProgress ? "populate" : "report");
+        *flag = 1;
+        pump.pumpCount = 0;
+        auto start = Clock::now();
+        auto lastPump = start;
+        long longestGap = 0;
+        pump.onPump = [&] {
+            auto now = Clock::now();
+            longestGap = std::max<long>(
+                longestGap, static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                  now - lastPump)
+                                                  .count()));
+            lastPump = now;
+            if (now - start > std::chrono::milliseconds(300)) *flag = 0;  // Cancel clicked
+        };
+        std::uint32_t pid = 0;
+        EXPECT_EQ(launcher.StartAndWait(Child("sleep 1500"), "", kShowHidden, 1, pid),
+                  kLaunchWaited);
+        long waited = MsSince(start);
+        EXPECT_GE(waited, 300);
+        EXPECT_LT(waited, 1000);
+        EXPECT_GE(pump.pumpCount, 3);
+        EXPECT_LE(longestGap, 250);  // pumps every 50 ms; slack for a loaded machine
+        ASSERT_NE(pid, 0u);
+        EXPECT_TRUE(IsRunning(pid));  // the tool runs on by itself
+        EXPECT_EQ(launcher.AdoptedChildCount(), 1u);
+
+        ::kill(static_cast<pid_t>(pid), SIGKILL);
+        EXPECT_TRUE(ReapAll());
+        EXPECT_FALSE(ProcessEntryExists(pid));  // no zombie left behind
+        int status = 0;
+        EXPECT_EQ(::waitpid(static_cast<pid_t>(pid), &status, WNOHANG), -1);
+        pump.onPump = nullptr;
+    }
+}
+
+TEST_F(LauncherTest, BusyWaitEndsWhenTheChildEnds) {
+    g_reportInProgress = 1;
+    auto start = Clock::now();
+    EXPECT_EQ(launcher.LaunchTask(Child("sleep 200"), 0), kLaunchWaited);
+    EXPECT_GE(MsSince(start), 190);
+    EXPECT_GE(pump.pumpCount, 2);
+    EXPECT_EQ(launcher.AdoptedChildCount(), 0u);
+    EXPECT_EQ(g_reportInProgress, 1);
+}
+
+TEST_F(LauncherTest, ExecuteWaitIsBoundedAndNeverPumps) {
+    g_populateInProgress = 1;
+    std::uint32_t pid = 0;
+    auto start = Clock::now();
+    EXPECT_EQ(launcher.ExecuteWait(Child("sleep 1500"), "VQRY", kShowHidden, 200, pid), 0);
+    long waited = MsSince(start);
+    EXPECT_GE(waited, 195);
+    EXPECT_LT(waited, 800);
+    EXPECT_EQ(pump.pumpCount, 0);
+    EXPECT_TRUE(IsRunning(pid));
+    ::kill(static_cast<pid_t>(pid), SIGKILL);
+    EXPECT_TRUE(ReapAll());
+
+    start = Clock::now();
+    EXPECT_EQ(launcher.ExecuteWait(Child("exit 3"), "VQRY", kShowHidden, 6000, pid), 0);
+    EXPECT_LT(MsSince(start), 3000);
+    EXPECT_EQ(launcher.ExecuteWait("no-such-tool-qvr", "VQRY", kShowHidden, 100, pid),
+              kLaunchNotFound);
+    EXPECT_TRUE(host.boxes.empty());  // its callers report
+}
+
+}  // namespace
+}  // namespace qvr::testing

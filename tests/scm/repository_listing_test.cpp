@@ -1,0 +1,231 @@
+// The repository listing: the listing tool's command line, its run, and the
+// grammar of vlx.log.
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "bridge_fixture.h"
+#include "scm/command_line.h"
+
+namespace qvr::testing {
+namespace {
+
+const char* const kHeader = "Quorvan listing\nBroker: brk\nFile\tPath\tVersion\n--------------\n";
+const char* const kSuccess = "vlx has been executed successfully.\n";
+
+std::string DataLine(int i) {
+    return "f" + std::to_string(i) + ".c\t\\src\\\t" + std::to_string(i) +
+           "\tREL1\t120\tpkgA\tann\t01/02/2024 10:00:00\tbob\t03/04/2024 11:00:00\n";
+}
+
+class RepositoryListingTest : public BridgeTest {
+protected:
+    RepositoryListingTest() { g_populateInProgress = 1; }
+
+    int Read(const std::string& log, std::string& error) {
+        dir.Write("vlx.log", log);
+        return bridge.ReadVlxLog(error);
+    }
+
+    RepoFileRecord At(const std::string& key) {
+        RepoFileRecord record;
+        EXPECT_TRUE(records.Lookup(key, record)) << key;
+        return record;
+    }
+};
+
+TEST_F(RepositoryListingTest, CommandLineFollowsPackageAndInstallDirectory) {
+    const std::string log = installDir + "/vlx.log";
+    const std::string base = "vlx -b \"brk\" -en \"proj\" -st \"st1\" -vp \\ -usr usr -pw secret "
+                             "-iv lv -s \"*\" -o " + log;
+    struct Case {
+        const char* format;
+        const char* package;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {kVlxWithoutPackage, "", base},
+        {kVlxWithoutPackage, "*", base},
+        {kVlxWithoutPackage, "pk*", base},
+        {kVlxWithoutPackage, "abc", base + " -p \"abc\" "},
+        {kVlxWithPackage, "", base + "  "},
+        {kVlxWithPackage, "abc", base + "   -p \"abc\" "},
+        {kVlxWithPackage, "my pkg", base + "   -p \"my pkg\" "},
+        {"vlx -p \"%s\" -b \"%s\" -en \"%s\" -st \"%s\" -usr %s -pw %s -o vlx.log", "abc",
+         "vlx  -b \"brk\" -en \"proj\" -st \"st1\" -usr usr -pw secret -o " + log + " -p \"abc\" "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.format + std::string(" / ") + c.package);
+        templates.vlxFmt = c.format;
+        context.package = c.package;
+        EXPECT_EQ(bridge.BuildVlxCommandLine(), c.expected);
+    }
+}
+
+TEST_F(RepositoryListingTest, RunsTheToolAndTracesTheMaskedLine) {
+    context.password = "p w;$x";
+    std::string fixture = dir.Write("fixture.log", std::string(kHeader) + DataLine(1)).string();
+    std::string argsFile = (dir / "args").string();
+    templates.vlxFmt = QuoteArgument(ChildPath()) + " copy " + fixture + " " + argsFile +
+                       " -b \"%s\" -en \"%s\" -st \"%s\" -usr %s -pw %s -o vlx.log";
+    EXPECT_EQ(bridge.RunVLX(), 1);
+    EXPECT_TRUE(std::filesystem::exists(dir / "vlx.log"));
+    EXPECT_EQ(ReadLines(argsFile),
+              (std::vector<std::string>{"-b", "brk", "-en", "proj", "-st", "st1", "-usr", "usr",
+                                        "-pw", "p w;$x", "-o", installDir + "/vlx.log"}));
+    auto messages = TraceMessages();
+    ASSERT_EQ(messages.size(), 3u);
+    EXPECT_EQ(messages[0], "CQvrCompareDlg::RunVLX: START");
+    EXPECT_EQ(messages[1], "CQvrCompareDlg::RunVLX: " + QuoteArgument(ChildPath()) + " copy " +
+                               fixture + " " + argsFile +
+                               " -b \"brk\" -en \"proj\" -st \"st1\" -usr usr -pw ****** -o " +
+                               installDir + "/vlx.log");
+    EXPECT_EQ(messages[2], "CqvrCompareDlg::RunVLX: END return code=1");
+}
+
+TEST_F(RepositoryListingTest, MissingToolReturnsTheLaunchError) {
+    dir.Write("vlx.log", "stale");
+    templates.vlxFmt = "no-such-vlx-qvr -b \"%s\" -o vlx.log";
+    EXPECT_EQ(bridge.RunVLX(), kLaunchNotFound);
+    EXPECT_FALSE(std::filesystem::exists(dir / "vlx.log"));  // deleted before the run
+    ASSERT_EQ(host.boxes.size(), 1u);
+    EXPECT_EQ(host.boxes[0].text, NotFoundMessage("no-such-vlx-qvr -b \"brk\" -o " + installDir +
+                                                  "/vlx.log"));
+    EXPECT_EQ(TraceMessages().back(), "CqvrCompareDlg::RunVLX: Execute RUNVLX Failed");
+}
+
+TEST_F(RepositoryListingTest, LogGrammar) {
+    struct Case {
+        const char* name;
+        std::string log;
+        int count;
+        std::string error;
+    };
+    const std::string header = kHeader;
+    const Case cases[] = {
+        {"three lines", header + DataLine(1) + DataLine(2) + DataLine(3) + kSuccess, 3, ""},
+        {"CR LF", "h\r\n--------\r\n" + DataLine(1).substr(0, DataLine(1).size() - 1) +
+                      "\r\n" + kSuccess, 1, ""},
+        {"no separator", "x\n" + DataLine(1) + kSuccess, 0, ""},
+        {"no data", header + kSuccess, 0, ""},
+        {"data before the separator ignored", DataLine(7) + header + DataLine(1) + kSuccess, 1, ""},
+        {"second separator skipped", header + DataLine(1) + "--------\n" + DataLine(2), 2, ""},
+        {"lines after success ignored", header + DataLine(1) + kSuccess + DataLine(2), 1, ""},
+        {"no success line: read to the end", header + DataLine(1) + DataLine(2), 2, ""},
+        {"empty lines skipped", header + "\n\n" + DataLine(1) + "\r\n" + kSuccess, 1, ""},
+        {"error before separator", "Error: Invalid password\n" + header + DataLine(1), 0,
+         "Error: Invalid password"},
+        {"error after data", header + DataLine(1) + "vlx: Error: lost\n", 0, "vlx: Error: lost"},
+        {"bang in a name", header + DataLine(1) + "wow!.c\t\\src\\\t1\n", 0, "wow!.c\t\\src\\\t1"},
+        {"Error without blank is data", header + "Error:x\t\\p\\\n", 1, ""},
+        {"empty file", "", 0, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string error;
+        EXPECT_EQ(Read(c.log, error), c.count);
+        EXPECT_EQ(error, c.error);
+        EXPECT_EQ(records.GetCount(), c.count);
+    }
+    EXPECT_TRUE(host.boxes.empty());
+}
+
+TEST_F(RepositoryListingTest, DataLinesFillFieldsByTabRuns) {
+    std::string error;
+    std::string log = std::string(kHeader) +
+                      "a.c\t\\src\\\t1\tT\t10\tpk\tann\tcd\tbob\tmd\n"  // ten fields
+                      "b.c\t\\src\\\t\tT\t10\tpk\tann\tcd\tbob\tmd\n"   // empty version
+                      "\tc.c\t\\p\\\t2\n"                               // leading tab, short
+                      "d.c\t2\t3\t4\t5\t6\t7\t8\t9\t10\t11\t12\t\n"     // twelve tokens
+                      "e.c  with  blanks \t \t\\x\\\n";                 // blanks are kept
+    ASSERT_EQ(Read(log, error), 5);
+
+    RepoFileRecord a = At("1");
+    EXPECT_EQ(a.File, "a.c");
+    EXPECT_EQ(a.Path, "\\src\\");
+    EXPECT_EQ(a.Version, "1");
+    EXPECT_EQ(a.Tag, "T");
+    EXPECT_EQ(a.Datasize, "10");
+    EXPECT_EQ(a.Package, "pk");
+    EXPECT_EQ(a.Creator, "ann");
+    EXPECT_EQ(a.CreatedDate, "cd");
+    EXPECT_EQ(a.Modifier, "bob");
+    EXPECT_EQ(a.ModifiedDate, "md");
+    EXPECT_EQ(a.Status, "");
+
+    RepoFileRecord b = At("2");
+    EXPECT_EQ(b.Version, "T");
+    EXPECT_EQ(b.Modifier, "md");
+    EXPECT_EQ(b.ModifiedDate, "");
+
+    RepoFileRecord c = At("3");
+    EXPECT_EQ(c.File, "c.c");
+    EXPECT_EQ(c.Version, "2");
+    EXPECT_EQ(c.Tag, "");
+
+    RepoFileRecord d = At("4");
+    EXPECT_EQ(d.ModifiedDate, "10");
+    EXPECT_EQ(d.Status, "");
+
+    RepoFileRecord e = At("5");
+    EXPECT_EQ(e.File, "e.c  with  blanks ");
+    EXPECT_EQ(e.Path, " ");
+    EXPECT_EQ(e.Version, "\\x\\");
+}
+
+TEST_F(RepositoryListingTest, ReadStartsWithAnEmptyMap) {
+    std::string error;
+    ASSERT_EQ(Read(std::string(kHeader) + DataLine(1) + DataLine(2), error), 2);
+    EXPECT_EQ(Read(std::string(kHeader) + DataLine(1), error), 1);
+    EXPECT_EQ(records.GetCount(), 1);
+}
+
+TEST_F(RepositoryListingTest, CancelledBeforeTheReadLeavesTheMapAlone) {
+    std::string error;
+    ASSERT_EQ(Read(std::string(kHeader) + DataLine(1), error), 1);
+    g_populateInProgress = 0;
+    EXPECT_EQ(Read(std::string(kHeader) + DataLine(1) + DataLine(2), error), 0);
+    EXPECT_EQ(records.GetCount(), 1);
+}
+
+TEST_F(RepositoryListingTest, MissingLogIsReported) {
+    std::string error = "keep";
+    EXPECT_EQ(bridge.ReadVlxLog(error), 0);
+    EXPECT_EQ(error, "keep");
+    ASSERT_EQ(host.boxes.size(), 1u);
+    EXPECT_EQ(host.boxes[0].text, "Unable to read: " + installDir + "/vlx.log");
+    EXPECT_EQ(host.boxes[0].buttons, MbButtons::Ok);
+}
+
+TEST_F(RepositoryListingTest, LongLinesArriveInPieces) {
+    // A data line longer than one read: its later pieces are data lines of
+    // their own.
+    std::string error;
+    std::string longName(3000, 'n');
+    EXPECT_EQ(Read(std::string(kHeader) + longName + "\t\\p\\\n", error), 2);
+    EXPECT_EQ(At("1").File, std::string(2047, 'n'));
+    EXPECT_EQ(At("2").File, std::string(953, 'n'));
+}
+
+TEST_F(RepositoryListingTest, TwoHundredThousandLinesAllArrive) {
+    std::string log = kHeader;
+    for (int i = 1; i <= 200000; ++i) log += DataLine(i);
+    log += kSuccess;
+    dir.Write("vlx.log", log);
+    std::string error;
+    EXPECT_EQ(bridge.ReadVlxLog(error), 200000);
+    EXPECT_EQ(At("200000").Version, "200000");
+}
+
+TEST_F(RepositoryListingTest, RandomBytesDoNotCrash) {
+    std::mt19937 random(42);
+    std::string bytes(10 * 1024 * 1024, '\0');
+    for (char& c : bytes) c = static_cast<char>(random() & 0xFF);
+    std::string error;
+    Read("--------\n" + bytes, error);
+    SUCCEED();
+}
+
+}  // namespace
+}  // namespace qvr::testing

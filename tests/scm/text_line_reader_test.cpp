@@ -1,0 +1,74 @@
+#include "scm/text_line_reader.h"
+
+#include <gtest/gtest.h>
+
+#include "support/temp_dir.h"
+
+namespace qvr::testing {
+namespace {
+
+std::vector<std::string> Pieces(const std::string& content) {
+    TempDir dir;
+    auto path = dir.Write("log.txt", content);
+    TextLineReader reader;
+    EXPECT_TRUE(reader.Open(path.string()));
+    std::vector<std::string> pieces;
+    std::string piece;
+    while (reader.ReadPiece(piece)) pieces.push_back(piece);
+    EXPECT_FALSE(reader.Failed());
+    return pieces;
+}
+
+TEST(TextLineReaderTest, LineEndsAndPieces) {
+    using Lines = std::vector<std::string>;
+    const std::string a2047(2047, 'a');
+    struct Case {
+        const char* name;
+        std::string content;
+        Lines expected;
+    };
+    const Case cases[] = {
+        {"LF", "one\ntwo\n", {"one", "two"}},
+        {"CR LF", "one\r\ntwo\r\n", {"one", "two"}},
+        {"mixed, last line open", "one\r\n\ntwo\nthree", {"one", "", "two", "three"}},
+        {"lone CR is a character", "a\rb\r\r\n", {"a\rb\r"}},
+        {"empty file", "", {}},
+        {"NUL bytes kept", std::string("a\0b\n", 4), {std::string("a\0b", 3)}},
+        {"invalid UTF-8 kept", "\xff\xfe\xc3\n", {"\xff\xfe\xc3"}},
+        {"long line in pieces", std::string(5000, 'x') + "\nnext\n",
+         {std::string(2047, 'x'), std::string(2047, 'x'), std::string(906, 'x'), "next"}},
+        {"2046 characters fit one read", std::string(2046, 'a') + "\nb",
+         {std::string(2046, 'a'), "b"}},
+        {"2047 characters leave the line end to the next read", a2047 + "\nb", {a2047, "", "b"}},
+        {"CR LF counts as one character", std::string(2046, 'a') + "\r\nb",
+         {std::string(2046, 'a'), "b"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(Pieces(c.content), c.expected);
+    }
+}
+
+TEST(TextLineReaderTest, CarriageReturnAcrossTheReadBuffer) {
+    // The pair is split between two fills of the 64 KiB buffer.
+    std::string first(65535, 'z');
+    std::string content;
+    for (std::size_t i = 0; i < first.size(); i += 1000) content += std::string(999, 'q') + "\n";
+    content.resize(65535, 'w');
+    content += "\r\nafter\n";
+    auto pieces = Pieces(content);
+    ASSERT_GE(pieces.size(), 2u);
+    EXPECT_EQ(pieces.back(), "after");
+    EXPECT_EQ(pieces[pieces.size() - 2].find('\r'), std::string::npos);
+}
+
+TEST(TextLineReaderTest, MissingFileDoesNotOpen) {
+    TempDir dir;
+    TextLineReader reader;
+    EXPECT_FALSE(reader.Open((dir / "missing").string()));
+    std::string piece;
+    EXPECT_FALSE(reader.ReadPiece(piece));
+}
+
+}  // namespace
+}  // namespace qvr::testing
