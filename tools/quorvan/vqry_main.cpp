@@ -1,0 +1,5 @@
+#include "tools/quorvan/tools.h"
+
+int main(int argc, char** argv) {
+    return qvr::quorvan::RunVqryTool(std::vector<std::string>(argv, argv + argc));
+}
