@@ -1,0 +1,258 @@
+#include "compare/classifier.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <ctime>
+
+#include "app/busy_flags.h"
+#include "app/path.h"
+#include "app/platform.h"
+#include "compare/file_compare.h"
+#include "compare/file_scan.h"
+
+namespace qvr {
+namespace {
+
+constexpr const char* kSignatureFile = "quorvan.sig";
+
+// Where the platforms differ in how a scanned path meets a repository path.
+namespace mapping {
+
+// The local path removed from the scanned path. The home platform removes
+// every occurrence of the text; elsewhere only where it starts the path, so
+// a folder name repeated deeper down stays part of the key.
+std::string WithoutLocalPath(const std::string& path, const std::string& localPath) {
+    if (localPath.empty()) return path;
+    if constexpr (platform::kIsWindows) {
+        std::string out;
+        std::size_t from = 0;
+        for (std::size_t at; (at = path.find(localPath, from)) != std::string::npos;) {
+            out.append(path, from, at - from);
+            from = at + localPath.size();
+        }
+        out.append(path, from, std::string::npos);
+        return out;
+    } else {
+        return path.starts_with(localPath) ? path.substr(localPath.size()) : path;
+    }
+}
+
+// Repository keys use the repository's backslashes.
+std::string ToRepositorySeparators(std::string key) {
+    if constexpr (!platform::kIsWindows) {
+        for (char& c : key) {
+            if (c == '/') c = '\\';
+        }
+    }
+    return key;
+}
+
+std::string TempDirectory(const std::string& tempPath) {
+    if (!tempPath.empty() && tempPath.back() == platform::kSeparator) {
+        return tempPath.substr(0, tempPath.size() - 1);
+    }
+    return tempPath;
+}
+
+// The copy's path below the temp directory. The home platform uses the
+// upper-cased key as it is (its file names ignore case); elsewhere the
+// repository's own letter case is kept and its backslashes become folder
+// separators, with no empty folder names in between.
+void AppendCopyRelativePath(std::string& out, const ReportTable& top, int row) {
+    if constexpr (platform::kIsWindows) {
+        std::string key = RepositoryKeyOf(top, row);
+        if (!key.empty() && key.front() == '\\') key.erase(0, 1);
+        out += key;
+    } else {
+        const std::size_t start = out.size();
+        const auto append = [&](const std::string& part) {
+            for (char c : part) {
+                const char next = c == '\\' ? '/' : c;
+                if (next == '/' && (out.size() == start || out.back() == '/')) continue;
+                out += next;
+            }
+        };
+        append(top.GetItemText(row, 2));
+        if (out.size() != start && out.back() != '/') out += '/';
+        append(top.GetItemText(row, 1));
+    }
+}
+
+// The scanned path as the compare opens it: a leading backslash is dropped
+// on the home platform, where it can only be a stray one; elsewhere it is
+// the path itself.
+std::string LocalFileForCompare(const std::string& path) {
+    if constexpr (platform::kIsWindows) {
+        if (!path.empty() && path.front() == '\\') return path.substr(1);
+    }
+    return path;
+}
+
+}  // namespace mapping
+
+// Appends value in at least width digits, with leading zeros. Called for
+// every listed file, so it avoids the formatted-print machinery.
+void AppendPadded(std::string& out, int value, int width) {
+    char digits[16];
+    int count = 0;
+    unsigned magnitude = value < 0 ? 0u - static_cast<unsigned>(value) : static_cast<unsigned>(value);
+    do {
+        digits[count++] = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (value < 0) out += '-';
+    for (int i = count; i < width; ++i) out += '0';
+    while (count > 0) out += digits[--count];
+}
+
+// "%04d": the record format of four digits with leading zeros.
+std::string RecordNumber(int number) {
+    std::string text;
+    AppendPadded(text, number, 4);
+    return text;
+}
+
+}  // namespace
+
+std::string FormatDatasize(std::int64_t size) {
+    if (size <= 0) return "0 KB";
+    if (size <= 1024) return "1 KB";
+    return std::to_string(size / 1024 + 1) + " KB";
+}
+
+std::string FormatLocalDate(std::int64_t time) {
+    const std::time_t when = static_cast<std::time_t>(time);
+    std::tm local {};
+    if (!::localtime_r(&when, &local)) return std::string();
+    // "%.2d-%.2d-%4d %.2d:%.2d:%.2d\n": month, day, year, hour, minute, second.
+    std::string text;
+    text.reserve(20);
+    AppendPadded(text, local.tm_mon + 1, 2);
+    text += '-';
+    AppendPadded(text, local.tm_mday, 2);
+    text += '-';
+    const std::size_t yearAt = text.size();
+    AppendPadded(text, local.tm_year + 1900, 1);
+    const std::size_t yearDigits = text.size() - yearAt;
+    if (yearDigits < 4) text.insert(yearAt, 4 - yearDigits, ' ');
+    text += ' ';
+    AppendPadded(text, local.tm_hour, 2);
+    text += ':';
+    AppendPadded(text, local.tm_min, 2);
+    text += ':';
+    AppendPadded(text, local.tm_sec, 2);
+    text += '\n';
+    return text;
+}
+
+Classifier::Classifier(ReportTable& top, ReportTable& bottom, const ScmContext& context,
+                       const DisplayOptions& display, IMessagePump& pump)
+    : m_top(top), m_bottom(bottom), m_context(context), m_display(display), m_pump(pump) {}
+
+void Classifier::ClassifyLocalFile(const std::string& path) {
+    m_pump.PumpMessages();
+    if (!g_reportInProgress) {
+        g_scanStop = 1;
+        return;
+    }
+    const CPath parsed(path);
+    const std::string directory = parsed.GetLocation();
+    // The name is taken from the path itself: a name ending in a dot is a
+    // different file from the one without it here.
+    const std::string name =
+        path.starts_with(directory) ? path.substr(directory.size()) : parsed.GetFileName();
+    const int recordNumber = CountFilledRows(m_bottom) + 1;
+    if (name.find(kSignatureFile) != std::string::npos) return;
+
+    const bool showNew = m_display.showNewFiles != 0;
+    const bool showSame = m_display.showSameFiles != 0;
+    const bool showDiff = m_display.showDiffFiles != 0;
+    if (!showNew && !showSame && !showDiff) return;
+
+    const int counterpart = FindCounterpart(LocalKey(path));
+    if (counterpart < 0) {
+        if (showNew) AddRow({name, directory, recordNumber, "New", kNewColor, nullptr});
+        return;
+    }
+    if (!showSame && !showDiff) return;
+    // One compare serves both the Same and the Diff test.
+    FileStatus status;
+    const bool same = FilesHaveSameChecksum(CopyPathFor(counterpart),
+                                            mapping::LocalFileForCompare(path), status,
+                                            &m_directories) == 1;
+    if (same && showSame) AddRow({name, directory, recordNumber, "Same", kSameColor, &status});
+    if (!same && showDiff) AddRow({name, directory, recordNumber, "Diff", kDiffColor, &status});
+}
+
+std::string Classifier::LocalKey(const std::string& path) const {
+    return platform::UpperAscii(
+        mapping::ToRepositorySeparators(mapping::WithoutLocalPath(path, m_context.localPath)));
+}
+
+int Classifier::FindCounterpart(const std::string& localKey) {
+    if (!m_index.IsCurrentFor(m_top)) m_index.Build(m_top);
+    return m_index.FindFirst(localKey);
+}
+
+std::string Classifier::CopyPathFor(int topRow) const {
+    std::string path = mapping::TempDirectory(m_context.tempPath);
+    path.reserve(path.size() + m_top.GetItemText(topRow, 2).size() +
+                 m_top.GetItemText(topRow, 1).size() + 2);
+    path += platform::kSeparator;
+    mapping::AppendCopyRelativePath(path, m_top, topRow);
+    return path;
+}
+
+void Classifier::AddRow(const NewRow& added) {
+    const int row = m_bottom.InsertItem(0, "");
+    if (row < 0) return;
+    m_bottom.SetItemText(row, BottomRecord, RecordNumber(added.recordNumber));
+    m_bottom.SetItemText(row, BottomFile, added.name);
+    m_bottom.SetItemText(row, BottomPath, added.directory);
+    if (added.fileStatus) {
+        // The compare has just opened the file for reading: no second open.
+        SetSizeAndDate(row, added.fileStatus->size, FormatLocalDate(added.fileStatus->lastWriteTime));
+    } else {
+        FillSizeAndDate(row, added.name, added.directory);
+    }
+    m_bottom.SetItemText(row, BottomStatus, added.status);
+    m_bottom.SetCellTextColor(row, BottomStatus, added.color, true);
+}
+
+void Classifier::SetSizeAndDate(int row, std::int64_t size, const std::string& date) {
+    m_bottom.SetItemText(row, BottomDatasize, FormatDatasize(size));
+    m_bottom.SetItemText(row, BottomDate, date);
+}
+
+void Classifier::FillSizeAndDate(int row, const std::string& name, const std::string& directory) {
+    const std::string fullPath = directory + name;
+    struct stat info {};
+    bool haveInfo = false;
+    std::string date;
+    // The date is shown only for a file that can be opened for reading.
+    // Non-blocking, so a special file can never hold the scan.
+    const int fd = ::open(fullPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd >= 0) {
+        haveInfo = ::fstat(fd, &info) == 0;
+        if (haveInfo) date = FormatLocalDate(static_cast<std::int64_t>(info.st_mtime));
+        ::close(fd);
+    }
+    if (!haveInfo) haveInfo = ::stat(fullPath.c_str(), &info) == 0;
+    SetSizeAndDate(row, haveInfo ? static_cast<std::int64_t>(info.st_size) : 0, date);
+}
+
+void OnScanEvent(CFileScan& scanner, int event, void* userData) {
+    auto* classifier = static_cast<Classifier*>(userData);
+    if (event == ScanDirectory) classifier->ForgetOpenDirectories();
+    if (event == ScanFileAccepted) {
+        // The collected text is the file's own path; rebuilding it from its
+        // parsed parts would lose a trailing dot of the name.
+        const std::string& path = scanner.PathTextAt(scanner.PathCount() - 1);
+        if (!path.empty()) classifier->ClassifyLocalFile(path);
+    }
+    classifier->Pump().PumpMessages();
+}
+
+}  // namespace qvr

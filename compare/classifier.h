@@ -1,0 +1,96 @@
+#pragma once
+// Classifies each local file the scan accepts as New, Same or Diff against
+// the Top List and the checked-out copies, and lists it in the Bottom List
+// when that status is one the user asked to see.
+
+#include <cstdint>
+#include <string>
+
+#include "app/message_pump.h"
+#include "app/settings.h"
+#include "compare/file_compare.h"
+#include "compare/report_table.h"
+#include "compare/repository_key_index.h"
+
+namespace qvr {
+
+class CFileScan;
+
+inline constexpr const char* kBottomListColumnSpec =
+    "Record,0;File,175;Path,415;Datasize,60;Date,130;Status,95";
+
+// Text colours of the Status cell.
+inline constexpr Colorref kNewColor = 0x008000;   // green
+inline constexpr Colorref kSameColor = 0x800000;  // dark blue
+inline constexpr Colorref kDiffColor = 0x0032FF;  // orange-red
+
+// Bottom List columns.
+enum BottomColumn : int {
+    BottomRecord = 0,
+    BottomFile = 1,
+    BottomPath = 2,
+    BottomDatasize = 3,
+    BottomDate = 4,
+    BottomStatus = 5,
+};
+
+// "0 KB" for an empty file, "1 KB" up to 1024 bytes, else size / 1024 + 1.
+std::string FormatDatasize(std::int64_t size);
+// "MM-DD-YYYY hh:mm:ss\n" of a calendar time in the local time zone.
+std::string FormatLocalDate(std::int64_t time);
+
+class Classifier {
+public:
+    // Everything is read at the moment of each call, so changes the window
+    // makes between two files take effect on the next one.
+    Classifier(ReportTable& top, ReportTable& bottom, const ScmContext& context,
+               const DisplayOptions& display, IMessagePump& pump);
+
+    // Classifies one scanned file and adds its row. When the report was
+    // cancelled, stops the scan instead. CFileException from reading a file
+    // passes out unchanged; rows added before it stay.
+    void ClassifyLocalFile(const std::string& path);
+    // Fills the Datasize and Date cells of row for directory + name.
+    void FillSizeAndDate(int row, const std::string& name, const std::string& directory);
+
+    // The key a local file is matched by: the local path removed where it
+    // starts the path, separators as in the repository, upper-cased.
+    std::string LocalKey(const std::string& path) const;
+    // The first Top List row whose repository key contains the local key,
+    // or -1.
+    int FindCounterpart(const std::string& localKey);
+    // Where the checkout put the copy of a Top List row's file.
+    std::string CopyPathFor(int topRow) const;
+
+    IMessagePump& Pump() { return m_pump; }
+    // Closes the folders kept open between two compares; the scan callback
+    // calls it at every new folder level.
+    void ForgetOpenDirectories() { m_directories.Forget(); }
+
+private:
+    struct NewRow {
+        const std::string& name;
+        const std::string& directory;
+        int recordNumber;
+        const char* status;
+        Colorref color;
+        const FileStatus* fileStatus;  // known when the compare opened the file
+    };
+    void AddRow(const NewRow& row);
+    void SetSizeAndDate(int row, std::int64_t size, const std::string& date);
+
+    ReportTable& m_top;
+    ReportTable& m_bottom;
+    const ScmContext& m_context;
+    const DisplayOptions& m_display;
+    IMessagePump& m_pump;
+    RepositoryKeyIndex m_index;
+    DirectoryHandles m_directories;
+};
+
+// The scan callback of the window and the headless front end; userData is
+// the Classifier. An accepted file is classified, and in every case the
+// pending messages are dispatched before the scan goes on.
+void OnScanEvent(CFileScan& scanner, int event, void* userData);
+
+}  // namespace qvr

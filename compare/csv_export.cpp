@@ -1,0 +1,147 @@
+#include "compare/csv_export.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+
+#include "app/platform.h"
+#include "app/settings.h"
+
+namespace qvr {
+namespace {
+
+// Columns this narrow are ones the user has closed; they are left out.
+constexpr int kNarrowestShownWidth = 1;
+
+bool IsShown(const std::vector<int>& widths, int column) {
+    const auto index = static_cast<std::size_t>(column);
+    return index < widths.size() && widths[index] > kNarrowestShownWidth;
+}
+
+// Appends one field and the comma that follows every column after the first
+// (the invisible first column gets none, so the line has one field per
+// visible column and ends in a comma).
+void AppendField(std::string& line, const std::vector<int>& widths, int column, std::string_view text) {
+    if (IsShown(widths, column)) line += CsvField(text);
+    if (column > 0) line += ',';
+}
+
+std::string HeaderLine(const ReportTable& table, const std::vector<int>& widths) {
+    std::string line;
+    for (int column = 0; column < table.ColumnCount(); ++column) {
+        AppendField(line, widths, column, table.GetColumnHeading(column));
+    }
+    return line += kCsvLineEnd;
+}
+
+std::string RowLine(const ReportTable& table, const std::vector<int>& widths, int row) {
+    std::string line;
+    for (int column = 0; column < table.ColumnCount(); ++column) {
+        AppendField(line, widths, column, table.GetItemText(row, column));
+    }
+    return line += kCsvLineEnd;
+}
+
+}  // namespace
+
+std::string CsvField(std::string_view text) {
+    std::string field;
+    field.reserve(text.size());
+    bool needsQuotes = false;
+    for (char c : text) {
+        if (c == '\r' || c == '\n') continue;
+        if (c == ',' || c == '"') needsQuotes = true;
+        field += c;
+    }
+    if (!needsQuotes) return field;
+    std::string quoted = "\"";
+    for (char c : field) {
+        quoted += c;
+        if (c == '"') quoted += '"';
+    }
+    return quoted += '"';
+}
+
+std::vector<int> DeclaredColumnWidths(const ReportTable& table) {
+    std::vector<int> widths;
+    for (int column = 0; column < table.ColumnCount(); ++column) widths.push_back(table.Column(column)->width);
+    return widths;
+}
+
+void WriteCsv(std::ostream& out, const ReportTable& table, const std::vector<int>& widths) {
+    out << HeaderLine(table, widths);
+    for (int row = 0; row < table.GetItemCount() && out; ++row) out << RowLine(table, widths, row);
+    out.flush();
+}
+
+bool WriteCsvFile(const std::string& path, const ReportTable& table, const std::vector<int>& widths,
+                  int& error) {
+    errno = 0;
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out) {
+        error = errno != 0 ? errno : EIO;
+        return false;
+    }
+    WriteCsv(out, table, widths);
+    out.close();
+    if (!out) {
+        error = errno != 0 ? errno : EIO;
+        return false;
+    }
+    return true;
+}
+
+std::string CsvWriteErrorMessage(const std::string& path, int error) {
+    return "The list could not be exported to " + path + ":\n" + std::strerror(error);
+}
+
+CExportList::CExportList(const ReportTable& table, std::vector<int> widths, IProfileStore& store,
+                         IMessageBoxHost& host, const char* folderKey, std::function<void(bool)> waitCursor)
+    : m_table(table),
+      m_widths(std::move(widths)),
+      m_store(store),
+      m_host(host),
+      m_folderKey(folderKey),
+      m_waitCursor(std::move(waitCursor)) {}
+
+std::string CExportList::DefaultFolder() {
+    return platform::kIsWindows ? "..\\data" : "../data";
+}
+
+int CExportList::WriteCsv() {
+    if (!HasRowsToExport()) return 0;
+    const std::optional<std::string> path = m_host.GetSaveFileName(StartFolder(), kCsvFilter);
+    if (!path || path->empty()) return 1;
+    if (m_waitCursor) m_waitCursor(true);
+    RememberFolderOf(*path);
+    WriteFile(*path);
+    return 1;
+}
+
+bool CExportList::HasRowsToExport() const {
+    // A list showing only the blank placeholder rows has an empty first
+    // Record cell and is never exported.
+    return m_table.GetItemCount() > 0 && !m_table.GetItemText(0, 0).empty();
+}
+
+std::string CExportList::StartFolder() const {
+    std::string folder = m_store.GetProfileString(kSettingsSection, m_folderKey, "");
+    return folder.empty() ? DefaultFolder() : folder;
+}
+
+// The folder is remembered before the file is opened, so it is kept even
+// when writing fails.
+void CExportList::RememberFolderOf(const std::string& path) {
+    const std::size_t last = path.rfind(platform::kSeparator);
+    if (last == std::string::npos) return;
+    m_store.WriteProfileString(kSettingsSection, m_folderKey, path.substr(0, last));
+}
+
+void CExportList::WriteFile(const std::string& path) {
+    int error = 0;
+    const bool written = WriteCsvFile(path, m_table, m_widths, error);
+    if (m_waitCursor) m_waitCursor(false);
+    if (!written) m_host.MessageBox(CsvWriteErrorMessage(path, error), MbButtons::Ok, MbIcon::Exclamation);
+}
+
+}  // namespace qvr

@@ -1,0 +1,338 @@
+#include "compare/report_sort.h"
+
+#include "compare/report_table.h"
+
+#include <algorithm>
+#include <charconv>
+#include <utility>
+
+namespace qvr {
+namespace {
+
+bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+bool IsHexDigit(char c) {
+    return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+char LowerHex(char c) { return (c >= 'A' && c <= 'F') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+std::uint32_t HexDigitValue(char c) {
+    if (IsDigit(c)) return static_cast<std::uint32_t>(c - '0');
+    return static_cast<std::uint32_t>(LowerHex(c) - 'a' + 10);
+}
+
+std::size_t SkipSpaces(std::string_view text, std::size_t pos) {
+    while (pos < text.size() && IsSpace(text[pos])) ++pos;
+    return pos;
+}
+
+std::string_view Trim(std::string_view text) {
+    std::size_t begin = SkipSpaces(text, 0);
+    std::size_t end = text.size();
+    while (end > begin && IsSpace(text[end - 1])) --end;
+    return text.substr(begin, end - begin);
+}
+
+template <typename T>
+int ThreeWay(const T& a, const T& b) {
+    if (a < b) return -1;
+    if (b < a) return 1;
+    return 0;
+}
+
+// ---- dates ----------------------------------------------------------------
+
+// Days since 1970-01-01 of a proleptic Gregorian date.
+std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
+    y -= m <= 2;
+    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const auto yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
+}
+
+bool IsLeapYear(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+
+int DaysInMonth(int y, int m) {
+    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return m == 2 && IsLeapYear(y) ? 29 : kDays[m - 1];
+}
+
+// Reads 1 to maxDigits decimal digits; returns the count read (0 = none).
+std::size_t ReadNumber(std::string_view text, std::size_t pos, std::size_t maxDigits, int& value) {
+    std::size_t count = 0;
+    value = 0;
+    while (pos + count < text.size() && IsDigit(text[pos + count])) {
+        if (++count > maxDigits) return 0;
+        value = value * 10 + (text[pos + count - 1] - '0');
+    }
+    return count;
+}
+
+// The calendar date part: month/day/year, or year-month-day when the first
+// number has four digits; "/", "-" or "." between the numbers.
+bool ReadDatePart(std::string_view text, std::size_t& pos, std::int64_t& days) {
+    int n[3] = {0, 0, 0};
+    std::size_t len[3] = {0, 0, 0};
+    char sep = 0;
+    std::size_t p = pos;
+    for (int k = 0; k < 3; ++k) {
+        if (k > 0) {
+            if (p >= text.size()) return false;
+            char c = text[p];
+            if (c != '/' && c != '-' && c != '.') return false;
+            if (k == 1) sep = c;
+            else if (c != sep) return false;
+            ++p;
+        }
+        len[k] = ReadNumber(text, p, 4, n[k]);
+        if (len[k] == 0) return false;
+        p += len[k];
+    }
+    int year = 0, month = 0, day = 0;
+    if (len[0] > 2) {
+        if (len[0] != 4) return false;
+        year = n[0], month = n[1], day = n[2];
+    } else {
+        month = n[0], day = n[1], year = n[2];
+        if (len[2] <= 2) year += year < 30 ? 2000 : 1900;  // two-digit years
+        else if (len[2] == 3) return false;
+    }
+    if (month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month)) return false;
+    days = DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day));
+    pos = p;
+    return true;
+}
+
+bool MatchesWordAt(std::string_view text, std::size_t pos, char first) {
+    if (pos + 2 > text.size()) return false;
+    char a = static_cast<char>(text[pos] | 0x20);
+    char m = static_cast<char>(text[pos + 1] | 0x20);
+    return a == first && m == 'm';
+}
+
+// The time of day: hours:minutes[:seconds] with an optional AM or PM.
+bool ReadTimePart(std::string_view text, std::size_t& pos, int& seconds) {
+    int h = 0, m = 0, s = 0;
+    std::size_t p = pos;
+    std::size_t n = ReadNumber(text, p, 2, h);
+    if (n == 0) return false;
+    p += n;
+    if (p >= text.size() || text[p] != ':') return false;
+    n = ReadNumber(text, ++p, 2, m);
+    if (n == 0) return false;
+    p += n;
+    if (p < text.size() && text[p] == ':') {
+        n = ReadNumber(text, ++p, 2, s);
+        if (n == 0) return false;
+        p += n;
+    }
+    std::size_t q = SkipSpaces(text, p);
+    bool am = MatchesWordAt(text, q, 'a');
+    bool pm = MatchesWordAt(text, q, 'p');
+    if (am || pm) {
+        if (h < 1 || h > 12) return false;
+        h = (h % 12) + (pm ? 12 : 0);
+        p = q + 2;
+    }
+    if (h > 23 || m > 59 || s > 59) return false;
+    seconds = h * 3600 + m * 60 + s;
+    pos = p;
+    return true;
+}
+
+// ---- the list's quicksort ---------------------------------------------------
+
+class OrderSorter {
+public:
+    OrderSorter(const std::vector<CellSortKey>& keys, std::vector<std::size_t>& order, bool ascending)
+        : m_keys(keys), m_order(order), m_ascending(ascending) {}
+
+    void Sort(std::ptrdiff_t lo, std::ptrdiff_t hi) {
+        // The two parts left by a partition are independent, so the smaller one
+        // is sorted first by recursion and the larger one by the loop: the same
+        // order as the plain scheme, with a stack depth that stays logarithmic.
+        while (lo < hi) {
+            auto [i, j] = Partition(lo, hi);
+            if (j - lo < hi - i) {
+                if (lo < j) Sort(lo, j);
+                lo = i;
+            } else {
+                if (i < hi) Sort(i, hi);
+                hi = j;
+            }
+        }
+    }
+
+private:
+    int Compare(std::ptrdiff_t index, std::size_t pivot) const {
+        int result = CompareSortKeys(m_keys[m_order[static_cast<std::size_t>(index)]], m_keys[pivot]);
+        return m_ascending ? result : -result;
+    }
+
+    std::pair<std::ptrdiff_t, std::ptrdiff_t> Partition(std::ptrdiff_t lo, std::ptrdiff_t hi) {
+        const std::size_t pivot = m_order[static_cast<std::size_t>(lo + (hi - lo) / 2)];
+        std::ptrdiff_t i = lo;
+        std::ptrdiff_t j = hi;
+        do {
+            while (i < hi && Compare(i, pivot) < 0) ++i;
+            while (j > lo && Compare(j, pivot) > 0) --j;
+            if (i <= j) {
+                if (i != j) std::swap(m_order[static_cast<std::size_t>(i)], m_order[static_cast<std::size_t>(j)]);
+                ++i;
+                --j;
+            }
+        } while (i <= j);
+        return {i, j};
+    }
+
+    const std::vector<CellSortKey>& m_keys;
+    std::vector<std::size_t>& m_order;
+    bool m_ascending;
+};
+
+}  // namespace
+
+// ---- readers ----------------------------------------------------------------
+
+// Reads the text as the standard unsigned base-16 conversion would, and only
+// when it is read completely: blanks, a sign, "0x", hexadecimal digits.
+bool ReadHexCell(std::string_view text, std::uint32_t& small, std::string& big) {
+    std::size_t p = SkipSpaces(text, 0);
+    bool negative = false;
+    if (p < text.size() && (text[p] == '+' || text[p] == '-')) negative = text[p++] == '-';
+    if (p + 2 < text.size() && text[p] == '0' && (text[p + 1] == 'x' || text[p + 1] == 'X') &&
+        IsHexDigit(text[p + 2])) {
+        p += 2;
+    }
+    std::size_t start = p;
+    while (p < text.size() && IsHexDigit(text[p])) ++p;
+    if (p == start || p != text.size()) return false;
+    while (start + 1 < p && text[start] == '0') ++start;
+    std::string_view digits = text.substr(start, p - start);
+    big.clear();
+    small = 0;
+    if (digits.size() <= 8) {
+        for (char c : digits) small = small * 16 + HexDigitValue(c);
+        if (negative) small = 0u - small;  // the conversion negates in 32 bits
+    } else {
+        big.reserve(digits.size());
+        for (char c : digits) big += LowerHex(c);
+    }
+    return true;
+}
+
+// Reads the text as the standard decimal conversion would; complete, or with
+// one "%" at the very end. The reading does not depend on the process locale.
+bool ReadDecimalCell(std::string_view text, double& value) {
+    std::size_t p = SkipSpaces(text, 0);
+    bool negative = false;
+    if (p < text.size() && (text[p] == '+' || text[p] == '-')) negative = text[p++] == '-';
+    if (p >= text.size() || text[p] == '+' || text[p] == '-') return false;
+    const char* first = text.data() + p;
+    const char* last = text.data() + text.size();
+    std::from_chars_result r{};
+    if (text.size() - p > 2 && text[p] == '0' && (text[p + 1] == 'x' || text[p + 1] == 'X')) {
+        r = std::from_chars(first + 2, last, value, std::chars_format::hex);
+        if (r.ec != std::errc() && r.ec != std::errc::result_out_of_range) return false;
+    } else {
+        r = std::from_chars(first, last, value, std::chars_format::general);
+        if (r.ec != std::errc() && r.ec != std::errc::result_out_of_range) return false;
+    }
+    if (r.ptr == first) return false;
+    std::size_t rest = static_cast<std::size_t>(last - r.ptr);
+    if (rest > 1 || (rest == 1 && *r.ptr != '%')) return false;
+    if (negative) value = -value;
+    return true;
+}
+
+// Numeric dates (month/day/year, or year-month-day) with an optional time, or a
+// time alone (which stands on the day the date scale starts).
+bool ReadDateCell(std::string_view text, std::int64_t& seconds) {
+    std::string_view t = Trim(text);
+    if (t.empty()) return false;
+    static const std::int64_t kScaleStart = DaysFromCivil(1899, 12, 30);
+    std::size_t pos = 0;
+    std::int64_t days = kScaleStart;
+    int timeOfDay = 0;
+    bool haveDate = ReadDatePart(t, pos, days);
+    if (haveDate) {
+        std::size_t q = SkipSpaces(t, pos);
+        if (q < t.size()) {
+            if (q == pos || !ReadTimePart(t, q, timeOfDay)) return false;
+            pos = q;
+        }
+    } else if (!ReadTimePart(t, pos, timeOfDay)) {
+        return false;
+    }
+    if (pos != t.size()) return false;
+    seconds = (days - kScaleStart) * 86400 + timeOfDay;
+    return true;
+}
+
+CellSortKey MakeCellSortKey(std::string_view text) {
+    CellSortKey key;
+    key.text = text;
+    if (text.empty()) return key;
+    key.isHex = ReadHexCell(text, key.hexSmall, key.hexBig);
+    key.isDecimal = ReadDecimalCell(text, key.decimal);
+    key.isDate = ReadDateCell(text, key.dateSeconds);
+    return key;
+}
+
+int CompareSortKeys(const CellSortKey& a, const CellSortKey& b) {
+    if (a.isHex && b.isHex) {
+        bool aBig = !a.hexBig.empty();
+        bool bBig = !b.hexBig.empty();
+        if (!aBig && !bBig) return ThreeWay(a.hexSmall, b.hexSmall);
+        if (aBig != bBig) return aBig ? 1 : -1;
+        if (a.hexBig.size() != b.hexBig.size()) return ThreeWay(a.hexBig.size(), b.hexBig.size());
+        return ThreeWay(a.hexBig, b.hexBig);
+    }
+    if (a.isDecimal && b.isDecimal) return ThreeWay(a.decimal, b.decimal);
+    if (a.isDate && b.isDate) return ThreeWay(a.dateSeconds, b.dateSeconds);
+    int text = a.text.compare(b.text);
+    return text < 0 ? -1 : (text > 0 ? 1 : 0);
+}
+
+int CompareCellTexts(std::string_view a, std::string_view b) {
+    return CompareSortKeys(MakeCellSortKey(a), MakeCellSortKey(b));
+}
+
+std::vector<std::size_t> ComputeSortOrder(const std::vector<CellSortKey>& keys, bool ascending) {
+    std::vector<std::size_t> order(keys.size());
+    for (std::size_t k = 0; k < order.size(); ++k) order[k] = k;
+    if (order.size() < 2) return order;
+    OrderSorter sorter(keys, order, ascending);
+    sorter.Sort(0, static_cast<std::ptrdiff_t>(order.size()) - 1);
+    return order;
+}
+
+std::vector<std::size_t> ComputeSortOrder(const std::vector<std::string_view>& texts,
+                                          bool ascending) {
+    std::vector<CellSortKey> keys;
+    keys.reserve(texts.size());
+    for (std::string_view text : texts) keys.push_back(MakeCellSortKey(text));
+    return ComputeSortOrder(keys, ascending);
+}
+
+bool SortTableByColumn(ReportTable& table, int column, bool ascending) {
+    if (column < 0 || column >= table.ColumnCount()) return false;
+    table.SetSortState(column, ascending);
+    const int rows = table.GetItemCount();
+    if (rows < 2) return true;
+    std::vector<CellSortKey> keys;
+    keys.reserve(static_cast<std::size_t>(rows));
+    for (int row = 0; row < rows; ++row) keys.push_back(MakeCellSortKey(table.GetItemText(row, column)));
+    table.ApplyPermutation(ComputeSortOrder(keys, ascending));
+    table.SetSortState(column, ascending);
+    return true;
+}
+
+}  // namespace qvr

@@ -1,0 +1,55 @@
+#pragma once
+// Sorting of a report list by one column. The kind of comparison (hexadecimal,
+// decimal, date, text) is chosen for each pair of cells, as the list always
+// did; to keep large lists fast every cell of the sort column is read once per
+// sort into a key that remembers which readings succeeded.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qvr {
+
+class ReportTable;
+
+// A cell text read every way the comparison may need it.
+struct CellSortKey {
+    std::string_view text;
+    bool isHex = false;
+    bool isDecimal = false;
+    bool isDate = false;
+    // Hexadecimal value: values that fit 32 bits are compared as the 32-bit
+    // number the list always saw; longer digit strings are kept (normalised:
+    // no leading zeros, lower case) and compared by value instead of all
+    // collapsing to the largest 32-bit number.
+    std::uint32_t hexSmall = 0;
+    std::string hexBig;
+    double decimal = 0.0;
+    std::int64_t dateSeconds = 0;  // seconds since 1899-12-30 00:00:00
+};
+
+CellSortKey MakeCellSortKey(std::string_view text);
+
+// Negative, 0 or positive, deciding the kind of comparison for this pair.
+int CompareSortKeys(const CellSortKey& a, const CellSortKey& b);
+int CompareCellTexts(std::string_view a, std::string_view b);
+
+// Parsers the keys are made of; exposed for their tests.
+bool ReadHexCell(std::string_view text, std::uint32_t& small, std::string& big);
+bool ReadDecimalCell(std::string_view text, double& value);
+bool ReadDateCell(std::string_view text, std::int64_t& seconds);
+
+// The new row order: entry k is the old index of the row that goes to k. The
+// list's own quicksort (middle pivot, i/j scans); not stable.
+std::vector<std::size_t> ComputeSortOrder(const std::vector<CellSortKey>& keys, bool ascending);
+std::vector<std::size_t> ComputeSortOrder(const std::vector<std::string_view>& texts,
+                                          bool ascending);
+
+// Sorts all rows of the table by one column, rows moving whole with their
+// colours, and records the sort state. False (nothing changed) when the column
+// does not exist; a table with fewer than two rows only records the state.
+bool SortTableByColumn(ReportTable& table, int column, bool ascending);
+
+}  // namespace qvr

@@ -1,0 +1,140 @@
+#pragma once
+// The data of one report list: columns declared by a column spec, rows of
+// cell texts, and a text and a background colour for every cell. The window's
+// list view is a thin adapter over it; classification, find, export and
+// sorting work on the table alone.
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qvr {
+
+// A colour reference: red in the low byte, green in the next, blue in the
+// third. kDefaultColor (-1) stands for the system colour.
+using Colorref = std::uint32_t;
+inline constexpr Colorref kDefaultColor = 0xFFFFFFFFu;
+
+enum class ColumnAlignment { Left, Center, Right };
+
+struct ReportColumn {
+    std::string heading;
+    int width = 100;
+    ColumnAlignment alignment = ColumnAlignment::Left;
+};
+
+// Told about every change, so a view can follow the table. The "about to"
+// calls come before the change and the others after it.
+class IReportTableListener {
+public:
+    virtual ~IReportTableListener() = default;
+    virtual void RowsAboutToBeInserted(int /*first*/, int /*last*/) {}
+    virtual void RowsInserted(int /*first*/, int /*last*/) {}
+    virtual void RowsAboutToBeRemoved(int /*first*/, int /*last*/) {}
+    virtual void RowsRemoved(int /*first*/, int /*last*/) {}
+    // Cells in the rectangle changed text or colour.
+    virtual void DataChanged(int /*firstRow*/, int /*lastRow*/, int /*firstColumn*/,
+                             int /*lastColumn*/) {}
+    // The caller asked to see a colour change at once.
+    virtual void RepaintRequested() {}
+    // Rows moved whole: row k afterwards is row order[k] before.
+    virtual void LayoutAboutToBeChanged() {}
+    virtual void LayoutChanged(const std::vector<std::size_t>& /*order*/) {}
+    // Columns or all rows were replaced.
+    virtual void AboutToReset() {}
+    virtual void Reset() {}
+};
+
+class ReportTable {
+public:
+    explicit ReportTable(Colorref systemTextColor = 0x000000, Colorref systemBackColor = 0xFFFFFF);
+
+    // Removes every row and column, then declares the columns of the column spec:
+    // entries separated by ";", fields by ",", empty ones dropped; heading,
+    // width (leading digits, 100 when missing), alignment (1 centre, 2 right,
+    // else left). True when at least one column was made.
+    bool ApplyColumnSpec(std::string_view spec);
+
+    int ColumnCount() const { return static_cast<int>(m_columns.size()); }
+    std::string GetColumnHeading(int column) const;
+    const ReportColumn* Column(int column) const;
+
+    int GetItemCount() const { return static_cast<int>(m_rows.size()); }
+    // Inserts a row before row (appends when row is past the end) with text
+    // in column 0 and system colours; returns its index, or -1 when row is
+    // negative or the table has no columns. Clears the sort state.
+    int InsertItem(int row, std::string_view text);
+    // Sets one cell; false when row or column is out of range. Clears the
+    // sort state.
+    bool SetItemText(int row, int column, std::string_view text);
+    // The cell text, or an empty text out of range.
+    const std::string& GetItemText(int row, int column) const;
+    void RemoveRow(int row);
+    // Returns the number of rows removed.
+    int RemoveAllRows();
+
+    // Colour setters work on a rectangle: a row or column out of range
+    // means all of them. kDefaultColor stands for the system colour.
+    void SetCellTextColor(int row, int column, Colorref color, bool redraw = false);
+    void SetCellBackColor(int row, int column, Colorref color, bool redraw = false);
+    // kDefaultColor (0xFFFFFFFF) when row or column is out of range.
+    Colorref GetCellTextColor(int row, int column) const;
+    Colorref GetCellBackColor(int row, int column) const;
+    Colorref SystemTextColor() const { return m_systemText; }
+    Colorref SystemBackColor() const { return m_systemBack; }
+
+    int SortColumn() const { return m_sortColumn; }
+    bool SortAscending() const { return m_sortAscending; }
+    void SetSortState(int column, bool ascending);
+
+    // Moves rows whole with their colours: row k of the result is the old
+    // row order[k]. False (and nothing moved) unless order is a permutation
+    // of all rows.
+    bool ApplyPermutation(const std::vector<std::size_t>& order);
+
+    // Incremented on every change of texts, colours, rows or columns.
+    std::uint64_t ChangeCount() const { return m_changeCount; }
+    // Incremented only when texts, rows, row order or columns change; what
+    // an index over the cell texts depends on.
+    std::uint64_t TextChangeCount() const { return m_textChangeCount; }
+
+    // One listener at a time; nullptr detaches it.
+    void SetListener(IReportTableListener* listener) { m_listener = listener; }
+
+private:
+    struct Row {
+        std::vector<std::string> cells;
+        // Text colours of every column, then background colours.
+        std::unique_ptr<Colorref[]> colors;
+    };
+
+    enum class ColorKind { Text, Back };
+
+    Row MakeRow(std::string_view text) const;
+    bool ValidCell(int row, int column) const;
+    void SetColor(ColorKind kind, int row, int column, Colorref color, bool redraw);
+    Colorref GetColor(ColorKind kind, int row, int column) const;
+    void ClearSortState();
+    void TextChanged();
+    void ColorChanged();
+
+    std::vector<ReportColumn> m_columns;
+    std::deque<Row> m_rows;
+    Colorref m_systemText;
+    Colorref m_systemBack;
+    int m_sortColumn = -1;
+    bool m_sortAscending = true;
+    std::uint64_t m_changeCount = 0;
+    std::uint64_t m_textChangeCount = 0;
+    IReportTableListener* m_listener = nullptr;
+};
+
+// Rows holding data: the row count when row 0's Record cell (column 0) is
+// filled, else 0, so a list showing only blank rows counts as empty.
+int CountFilledRows(const ReportTable& table);
+
+}  // namespace qvr

@@ -1,0 +1,298 @@
+#include "compare/classifier.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/busy_flags.h"
+#include "compare/file_exception.h"
+#include "compare/file_scan.h"
+#include "support/callback_message_pump.h"
+#include "support/temp_dir.h"
+
+namespace qvr {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::CallbackMessagePump;
+using testing::TempDir;
+
+// A local tree, a checkout of it in the temp folder and a Top List naming
+// the repository files, as a compare run finds them.
+class ClassifierTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_reportInProgress = 1;
+        g_scanStop = 0;
+        top.ApplyColumnSpec("Record,0;File,100;Path,100;Version,50");
+        bottom.ApplyColumnSpec(kBottomListColumnSpec);
+        context.localPath = (dir / "local").string();
+        context.tempPath = (dir / "temp").string();
+        fs::create_directories(dir / "local");
+        fs::create_directories(dir / "temp");
+    }
+    void TearDown() override {
+        g_reportInProgress = 0;
+        g_scanStop = 0;
+    }
+
+    void AddTopRow(const std::string& path, const std::string& file) {
+        const int row = top.InsertItem(top.GetItemCount(), "0001");
+        top.SetItemText(row, 1, file);
+        top.SetItemText(row, 2, path);
+    }
+    std::string Local(const std::string& relative, const std::string& content) {
+        return dir.Write("local/" + relative, content).string();
+    }
+    void Copy(const std::string& relative, const std::string& content) {
+        dir.Write("temp/" + relative, content);
+    }
+    // Status cell of every Bottom row, keyed by file name.
+    std::map<std::string, std::string> Statuses() const {
+        std::map<std::string, std::string> out;
+        for (int r = 0; r < bottom.GetItemCount(); ++r) {
+            out[bottom.GetItemText(r, BottomFile)] = bottom.GetItemText(r, BottomStatus);
+        }
+        return out;
+    }
+
+    TempDir dir;
+    ReportTable top;
+    ReportTable bottom;
+    ScmContext context;
+    DisplayOptions display;
+    CallbackMessagePump pump;
+    Classifier classifier{top, bottom, context, display, pump};
+};
+
+struct OptionsCase {
+    int showNew;
+    int showSame;
+    int showDiff;
+    std::map<std::string, std::string> rows;
+};
+
+TEST_F(ClassifierTest, DisplayOptionsChooseTheRowsListed) {
+    AddTopRow("\\proj", "same.txt");
+    AddTopRow("\\proj", "diff.txt");
+    Copy("proj/same.txt", "alpha\nbeta\n");
+    Copy("proj/diff.txt", "alpha\nbeta\n");
+    const std::string files[] = {Local("new.txt", "n"), Local("same.txt", "alpha\nbeta\n"),
+                                 Local("diff.txt", "beta\nalpha\n")};
+    const OptionsCase cases[] = {
+        {0, 0, 0, {}},
+        {1, 0, 0, {{"new.txt", "New"}}},
+        {0, 1, 0, {{"same.txt", "Same"}}},
+        {0, 0, 1, {{"diff.txt", "Diff"}}},
+        {0, 1, 1, {{"same.txt", "Same"}, {"diff.txt", "Diff"}}},
+        {1, 1, 1, {{"new.txt", "New"}, {"same.txt", "Same"}, {"diff.txt", "Diff"}}},
+    };
+    for (const OptionsCase& c : cases) {
+        bottom.RemoveAllRows();
+        display.showNewFiles = c.showNew;
+        display.showSameFiles = c.showSame;
+        display.showDiffFiles = c.showDiff;
+        for (const std::string& file : files) classifier.ClassifyLocalFile(file);
+        EXPECT_EQ(Statuses(), c.rows) << c.showNew << c.showSame << c.showDiff;
+    }
+}
+
+TEST_F(ClassifierTest, RowsCarryRecordNameFolderSizeDateAndColouredStatus) {
+    display = {1, 1, 1, 1};
+    AddTopRow("\\proj", "same.txt");
+    Copy("proj/same.txt", std::string(1025, 's'));
+    const std::string first = Local("sub/new.txt", "");
+    const std::string second = Local("same.txt", std::string(1025, 's'));
+    classifier.ClassifyLocalFile(first);
+    classifier.ClassifyLocalFile(second);
+    ASSERT_EQ(bottom.GetItemCount(), 2);
+    // The newest row is on top.
+    EXPECT_EQ(bottom.GetItemText(0, BottomRecord), "0002");
+    EXPECT_EQ(bottom.GetItemText(0, BottomFile), "same.txt");
+    EXPECT_EQ(bottom.GetItemText(0, BottomPath), context.localPath + "/");
+    EXPECT_EQ(bottom.GetItemText(0, BottomDatasize), "2 KB");
+    struct stat info {};
+    ASSERT_EQ(::stat(second.c_str(), &info), 0);
+    EXPECT_EQ(bottom.GetItemText(0, BottomDate), FormatLocalDate(info.st_mtime));
+    EXPECT_EQ(bottom.GetCellTextColor(0, BottomStatus), kSameColor);
+    EXPECT_EQ(bottom.GetCellTextColor(0, BottomFile), bottom.SystemTextColor());
+    EXPECT_EQ(bottom.GetItemText(1, BottomRecord), "0001");
+    EXPECT_EQ(bottom.GetItemText(1, BottomPath), context.localPath + "/sub/");
+    EXPECT_EQ(bottom.GetItemText(1, BottomDatasize), "0 KB");
+    EXPECT_EQ(bottom.GetItemText(1, BottomStatus), "New");
+    EXPECT_EQ(bottom.GetCellTextColor(1, BottomStatus), kNewColor);
+}
+
+TEST_F(ClassifierTest, DiffRowIsOrangeRed) {
+    display.showDiffFiles = 1;
+    AddTopRow("\\p", "d.txt");
+    Copy("p/d.txt", "1");
+    classifier.ClassifyLocalFile(Local("d.txt", "2"));
+    ASSERT_EQ(bottom.GetItemCount(), 1);
+    EXPECT_EQ(bottom.GetCellTextColor(0, BottomStatus), kDiffColor);
+}
+
+TEST_F(ClassifierTest, SignatureFilesAreNeverListed) {
+    display = {1, 1, 1, 1};
+    classifier.ClassifyLocalFile(Local("quorvan.sig", "sig"));
+    classifier.ClassifyLocalFile(Local("old.quorvan.sig.bak", "sig"));
+    classifier.ClassifyLocalFile(Local("Quorvan.SIG", "sig"));  // the test is case-sensitive
+    EXPECT_EQ(Statuses(), (std::map<std::string, std::string>{{"Quorvan.SIG", "New"}}));
+}
+
+struct KeyCase {
+    const char* localPathSuffix;  // appended to the local folder
+    const char* file;             // below the local folder
+    const char* key;
+};
+
+TEST_F(ClassifierTest, LocalKeys) {
+    const KeyCase cases[] = {
+        {"", "lib/a.txt", "\\LIB\\A.TXT"},
+        {"/", "b.txt", "B.TXT"},  // a trailing separator leaves no leading one
+        {"", "Mixed Case/file.Txt", "\\MIXED CASE\\FILE.TXT"},
+    };
+    const std::string base = context.localPath;
+    for (const KeyCase& c : cases) {
+        context.localPath = base + c.localPathSuffix;
+        EXPECT_EQ(classifier.LocalKey(base + "/" + c.file), c.key) << c.file;
+    }
+    // Removed only where it starts the path.
+    context.localPath = "/src";
+    EXPECT_EQ(classifier.LocalKey("/src/x/src/y"), "\\X\\SRC\\Y");
+    EXPECT_EQ(classifier.LocalKey("/other/src/y"), "\\OTHER\\SRC\\Y");
+}
+
+TEST_F(ClassifierTest, FirstMatchingTopRowIsTheCounterpart) {
+    display.showSameFiles = 1;
+    display.showDiffFiles = 1;
+    AddTopRow("\\proj\\lib", "sub.txt");
+    AddTopRow("\\proj", "b.txt");
+    Copy("proj/lib/sub.txt", "from sub");
+    Copy("proj/b.txt", "from b");
+    // Without a trailing separator the key \B.TXT finds row 1.
+    classifier.ClassifyLocalFile(Local("b.txt", "from b"));
+    EXPECT_EQ(Statuses(), (std::map<std::string, std::string>{{"b.txt", "Same"}}));
+    // With one, B.TXT already matches the longer name in row 0.
+    bottom.RemoveAllRows();
+    context.localPath += "/";
+    classifier.ClassifyLocalFile(Local("b.txt", "from b"));
+    EXPECT_EQ(Statuses(), (std::map<std::string, std::string>{{"b.txt", "Diff"}}));
+}
+
+TEST_F(ClassifierTest, CopyPathsKeepTheRepositoryCase) {
+    AddTopRow("\\Proj\\Lib", "File.Txt");
+    AddTopRow("\\", "Root.txt");
+    AddTopRow("Proj", "NoLead.txt");
+    const std::string temp = context.tempPath;
+    for (const std::string& tempPath : {temp, temp + "/"}) {
+        context.tempPath = tempPath;
+        EXPECT_EQ(classifier.CopyPathFor(0), temp + "/Proj/Lib/File.Txt");
+        EXPECT_EQ(classifier.CopyPathFor(1), temp + "/Root.txt");
+        EXPECT_EQ(classifier.CopyPathFor(2), temp + "/Proj/NoLead.txt");
+    }
+}
+
+TEST_F(ClassifierTest, RepositoryRootFilesAreCompared) {
+    display.showSameFiles = 1;
+    AddTopRow("\\", "root.txt");
+    Copy("root.txt", "r");
+    classifier.ClassifyLocalFile(Local("root.txt", "r"));
+    EXPECT_EQ(Statuses(), (std::map<std::string, std::string>{{"root.txt", "Same"}}));
+}
+
+TEST_F(ClassifierTest, EmptyTopListMakesEveryFileNew) {
+    display = {1, 1, 1, 1};
+    classifier.ClassifyLocalFile(Local("a.txt", "a"));
+    classifier.ClassifyLocalFile(Local("d/b.txt", "b"));
+    EXPECT_EQ(Statuses(), (std::map<std::string, std::string>{{"a.txt", "New"}, {"b.txt", "New"}}));
+}
+
+TEST_F(ClassifierTest, MissingCopyEndsTheRunNamingTheCopy) {
+    display = {1, 1, 1, 1};
+    AddTopRow("\\proj", "gone.txt");
+    classifier.ClassifyLocalFile(Local("first.txt", "x"));
+    try {
+        classifier.ClassifyLocalFile(Local("gone.txt", "x"));
+        FAIL() << "no exception";
+    } catch (const CFileException& e) {
+        EXPECT_EQ(e.Cause(), CFileException::fileNotFound);
+        EXPECT_EQ(e.FileName(), context.tempPath + "/proj/gone.txt");
+    }
+    EXPECT_EQ(Statuses(), (std::map<std::string, std::string>{{"first.txt", "New"}}));
+}
+
+TEST_F(ClassifierTest, FilesAreNotReadWhenNoCompareIsAskedFor) {
+    display.showNewFiles = 1;
+    AddTopRow("\\proj", "gone.txt");  // its copy is missing, but New needs no compare
+    classifier.ClassifyLocalFile(Local("gone.txt", "x"));
+    EXPECT_EQ(bottom.GetItemCount(), 0);
+}
+
+TEST_F(ClassifierTest, CancelledRunStopsTheScanAndAddsNothing) {
+    display = {1, 1, 1, 1};
+    pump.onPump = [] { g_reportInProgress = 0; };  // Cancel clicked while pumping
+    classifier.ClassifyLocalFile(Local("a.txt", "a"));
+    EXPECT_EQ(pump.pumpCount, 1);
+    EXPECT_EQ(g_scanStop, 1);
+    EXPECT_EQ(bottom.GetItemCount(), 0);
+}
+
+TEST_F(ClassifierTest, TopListChangesAreSeenByTheNextLookup) {
+    display.showNewFiles = 1;
+    classifier.ClassifyLocalFile(Local("a.txt", "a"));
+    AddTopRow("\\p", "a.txt");
+    classifier.ClassifyLocalFile(Local("a.txt", "a"));
+    EXPECT_EQ(bottom.GetItemCount(), 1);
+}
+
+TEST_F(ClassifierTest, ScanCallbackClassifiesAcceptedFilesAndPumps) {
+    display.showNewFiles = 1;
+    Local("a.txt", "a");
+    Local("d/b.txt", "b");
+    Local("d/quorvan.sig", "");
+    CFileScan scan;
+    scan.SetCallback(&OnScanEvent, &classifier);
+    ScanCriteria criteria;
+    criteria.directory = context.localPath;
+    criteria.recurse = 1;
+    criteria.filterFlags = ScanCollectPaths;
+    scan.Scan(criteria);
+    EXPECT_EQ(Statuses(), (std::map<std::string, std::string>{{"a.txt", "New"}, {"b.txt", "New"}}));
+    // Two levels and three files: one pump per event, one more per classified file.
+    EXPECT_EQ(pump.pumpCount, 5 + 3);
+}
+
+TEST(Datasize, SmallFilesShowOneKilobyteLargerOnesRoundUp) {
+    const std::pair<std::int64_t, const char*> cases[] = {
+        {0, "0 KB"},    {1, "1 KB"},          {1024, "1 KB"},
+        {1025, "2 KB"}, {2048, "3 KB"},       {1'048'576, "1025 KB"},
+        {-1, "0 KB"},   {5'000'000'000'000, "4882812501 KB"},
+    };
+    for (const auto& [size, text] : cases) EXPECT_EQ(FormatDatasize(size), text) << size;
+}
+
+TEST(Datasize, DateIsMonthDayYearTimeWithANewline) {
+    const char* previous = std::getenv("TZ");
+    const std::string saved = previous ? previous : "";
+    ::setenv("TZ", "UTC", 1);
+    ::tzset();
+    // 3 July 2021, 14:05:09 UTC.
+    EXPECT_EQ(FormatLocalDate(1'625'321'109), "07-03-2021 14:05:09\n");
+    EXPECT_EQ(FormatLocalDate(0), "01-01-1970 00:00:00\n");
+    if (previous) {
+        ::setenv("TZ", saved.c_str(), 1);
+    } else {
+        ::unsetenv("TZ");
+    }
+    ::tzset();
+}
+
+}  // namespace
+}  // namespace qvr

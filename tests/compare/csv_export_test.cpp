@@ -1,0 +1,193 @@
+#include "compare/csv_export.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/settings.h"
+#include "support/recording_message_box_host.h"
+#include "support/temp_dir.h"
+
+namespace qvr {
+namespace {
+
+using testing::ReadFile;
+using testing::RecordingMessageBoxHost;
+using testing::TempDir;
+
+constexpr const char* kBottomSpec = "Record,0;File,175;Path,415;Datasize,60;Date,130;Status,95";
+
+struct BottomRow {
+    const char* file;
+    const char* path;
+    const char* size;
+    const char* date;
+    const char* status;
+};
+
+ReportTable BottomList(const std::vector<BottomRow>& rows) {
+    ReportTable table;
+    table.ApplyColumnSpec(kBottomSpec);
+    for (std::size_t k = 0; k < rows.size(); ++k) {
+        const int row = table.InsertItem(static_cast<int>(k), std::to_string(k + 1));
+        table.SetItemText(row, 1, rows[k].file);
+        table.SetItemText(row, 2, rows[k].path);
+        table.SetItemText(row, 3, rows[k].size);
+        table.SetItemText(row, 4, rows[k].date);
+        table.SetItemText(row, 5, rows[k].status);
+    }
+    return table;
+}
+
+std::string Export(const ReportTable& table, const std::vector<int>& widths) {
+    std::ostringstream out;
+    WriteCsv(out, table, widths);
+    return out.str();
+}
+
+TEST(CsvField, QuotesOnlyWhatNeedsIt) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"plain.cpp", "plain.cpp"},
+        {"", ""},
+        {"a,b", "\"a,b\""},
+        {"say \"hi\"", "\"say \"\"hi\"\"\""},
+        {"line\r\nbreak\n", "linebreak"},
+        {"12-01-2026 10:00:00\n", "12-01-2026 10:00:00"},
+        {"x\n,y", "\"x,y\""},
+        {"semi;colon 'single'", "semi;colon 'single'"},
+    };
+    for (const auto& [in, out] : cases) EXPECT_EQ(CsvField(in), out) << in;
+}
+
+TEST(CsvField, LongCellsAreWrittenWhole) {
+    const std::string cell(1000, 'x');
+    EXPECT_EQ(CsvField(cell), cell);
+}
+
+TEST(WriteCsv, BottomListFormatByteForByte) {
+    const ReportTable table = BottomList({
+        {"main.cpp", "/home/u/src/", "2 KB", "01-02-2026 03:04:05\n", "Diff"},
+        {"a,b \"q\".txt", "/home/u/src/", "1 KB", "12-31-2025 23:59:59\n", "New"},
+    });
+    EXPECT_EQ(Export(table, DeclaredColumnWidths(table)),
+              "File,Path,Datasize,Date,Status,\r\n"
+              "main.cpp,/home/u/src/,2 KB,01-02-2026 03:04:05,Diff,\r\n"
+              "\"a,b \"\"q\"\".txt\",/home/u/src/,1 KB,12-31-2025 23:59:59,New,\r\n");
+}
+
+TEST(WriteCsv, TopListHeader) {
+    ReportTable table;
+    table.ApplyColumnSpec(
+        "Record,0;File,175;Path,420;Version,50;Tag,50;Datasize,60;Package,150;Creator,125;"
+        "Created Date,125;Modifier,125;Modified Date,125;Status,25");
+    EXPECT_EQ(Export(table, DeclaredColumnWidths(table)),
+              "File,Path,Version,Tag,Datasize,Package,Creator,Created Date,Modifier,Modified Date,Status,\r\n");
+}
+
+struct WidthCase {
+    const char* name;
+    std::vector<int> widths;
+    const char* expected;
+};
+
+TEST(WriteCsv, NarrowColumnsKeepTheirCommaOnly) {
+    const ReportTable table = BottomList({{"f.c", "/p/", "1 KB", "d\n", "Same"}});
+    const WidthCase cases[] = {
+        {"width 1 leaves Path out", {0, 175, 1, 60, 130, 95},
+         "File,,Datasize,Date,Status,\r\nf.c,,1 KB,d,Same,\r\n"},
+        {"width 0 leaves Status out", {0, 175, 415, 60, 130, 0},
+         "File,Path,Datasize,Date,,\r\nf.c,/p/,1 KB,d,,\r\n"},
+        {"width 2 is shown", {0, 2, 415, 60, 130, 95},
+         "File,Path,Datasize,Date,Status,\r\nf.c,/p/,1 KB,d,Same,\r\n"},
+        {"a widened Record column runs into File", {40, 175, 415, 60, 130, 95},
+         "RecordFile,Path,Datasize,Date,Status,\r\n1f.c,/p/,1 KB,d,Same,\r\n"},
+        {"missing widths count as closed", {0, 175},
+         "File,,,,,\r\nf.c,,,,,\r\n"},
+    };
+    for (const WidthCase& c : cases) EXPECT_EQ(Export(table, c.widths), c.expected) << c.name;
+}
+
+class ExportTest : public ::testing::Test {
+protected:
+    TempDir dir;
+    MemoryProfileStore store;
+    RecordingMessageBoxHost host;
+    std::vector<std::string> cursor;
+    ReportTable table = BottomList({{"a.c", "/p/", "1 KB", "d\n", "New"}});
+
+    int Run(bool top = false) {
+        auto waitCursor = [this](bool on) { cursor.push_back(on ? "wait" : "normal"); };
+        if (top) return CExportTop(table, DeclaredColumnWidths(table), store, host, waitCursor).WriteCsv();
+        return CExportBtm(table, DeclaredColumnWidths(table), store, host, waitCursor).WriteCsv();
+    }
+};
+
+TEST_F(ExportTest, NothingToExportShowsNothing) {
+    table.RemoveAllRows();
+    EXPECT_EQ(Run(), 0);
+    table.InsertItem(0, "");  // a blank placeholder row on top
+    table.InsertItem(1, "7");
+    EXPECT_EQ(Run(), 0);
+    EXPECT_TRUE(host.saveRequests.empty());
+    EXPECT_TRUE(cursor.empty());
+}
+
+TEST_F(ExportTest, CancelledDialogWritesNothing) {
+    EXPECT_EQ(Run(), 1);
+    ASSERT_EQ(host.saveRequests.size(), 1u);
+    EXPECT_EQ(host.saveRequests[0].first, "../data");
+    EXPECT_EQ(host.saveRequests[0].second, "CSV Files (*.csv)");
+    EXPECT_FALSE(store.Has(kSettingsSection, "ExportBtmDirectory"));
+    EXPECT_TRUE(cursor.empty());
+}
+
+TEST_F(ExportTest, WritesTheFileAndRemembersItsFolderPerList) {
+    const std::string path = (dir / "out").string();  // no extension added
+    host.saveAnswer = path;
+    EXPECT_EQ(Run(), 1);
+    EXPECT_EQ(ReadFile(path), "File,Path,Datasize,Date,Status,\r\na.c,/p/,1 KB,d,New,\r\n");
+    EXPECT_EQ(store.GetProfileString(kSettingsSection, "ExportBtmDirectory", ""), dir.Str());
+    EXPECT_FALSE(store.Has(kSettingsSection, "ExportTopDirectory"));
+    EXPECT_EQ(cursor, (std::vector<std::string>{"wait", "normal"}));
+
+    // The next export opens there; a second export replaces the file.
+    table.SetItemText(0, 1, "b.c");
+    EXPECT_EQ(Run(), 1);
+    EXPECT_EQ(host.saveRequests.back().first, dir.Str());
+    EXPECT_EQ(ReadFile(path), "File,Path,Datasize,Date,Status,\r\nb.c,/p/,1 KB,d,New,\r\n");
+
+    host.saveAnswer = (dir / "top.csv").string();
+    EXPECT_EQ(Run(true), 1);
+    EXPECT_EQ(host.saveRequests.back().first, "../data");
+    EXPECT_EQ(store.GetProfileString(kSettingsSection, "ExportTopDirectory", ""), dir.Str());
+    EXPECT_TRUE(host.boxes.empty());
+}
+
+TEST_F(ExportTest, AFileThatCannotBeWrittenIsReportedAndTheFolderKept) {
+    const std::string path = (dir / "missing" / "out.csv").string();
+    host.saveAnswer = path;
+    EXPECT_EQ(Run(), 1);
+    ASSERT_EQ(host.boxes.size(), 1u);
+    EXPECT_EQ(host.boxes[0].text, "The list could not be exported to " + path + ":\nNo such file or directory");
+    EXPECT_EQ(host.boxes[0].icon, MbIcon::Exclamation);
+    EXPECT_EQ(store.GetProfileString(kSettingsSection, "ExportBtmDirectory", ""), (dir / "missing").string());
+    EXPECT_EQ(cursor, (std::vector<std::string>{"wait", "normal"}));
+
+    // A directory in place of the file is refused the same way.
+    host.saveAnswer = dir.Str();
+    EXPECT_EQ(Run(), 1);
+    EXPECT_EQ(host.boxes.size(), 2u);
+}
+
+TEST(WriteCsvFile, FullDiskIsAFailure) {
+    ReportTable table = BottomList({{"a.c", "/p/", "1 KB", "d\n", "New"}});
+    int error = 0;
+    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    EXPECT_FALSE(WriteCsvFile("/dev/full", table, DeclaredColumnWidths(table), error));
+    EXPECT_EQ(error, ENOSPC);
+}
+
+}  // namespace
+}  // namespace qvr

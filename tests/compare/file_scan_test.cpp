@@ -1,0 +1,324 @@
+#include "compare/file_scan.h"
+
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/busy_flags.h"
+#include "support/temp_dir.h"
+
+namespace qvr {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::TempDir;
+
+// One callback call: the event and what the scanner showed with it.
+struct Seen {
+    int event;
+    std::string text;  // current directory for event 2, last collected path otherwise
+    bool operator==(const Seen&) const = default;
+};
+
+class Recorder {
+public:
+    explicit Recorder(CFileScan& scan) { scan.SetCallback(&Recorder::Callback, this); }
+
+    static void Callback(CFileScan& scan, int event, void* self) {
+        auto* recorder = static_cast<Recorder*>(self);
+        const std::string text = event == ScanDirectory
+                                     ? scan.CurrentDirectory()
+                                     : scan.PathTextAt(scan.PathCount() - 1);
+        recorder->seen.push_back({event, text});
+        if (recorder->onEvent) recorder->onEvent(scan, event);
+    }
+
+    std::vector<std::string> Accepted() const {
+        std::vector<std::string> out;
+        for (const Seen& s : seen) {
+            if (s.event == ScanFileAccepted) out.push_back(s.text);
+        }
+        return out;
+    }
+
+    std::vector<Seen> seen;
+    std::function<void(CFileScan&, int)> onEvent;
+};
+
+ScanCriteria Criteria(const std::string& directory, const std::string& patterns, int recurse,
+                      int flags = ScanCollectPaths) {
+    ScanCriteria c;
+    c.directory = directory;
+    c.patternList = patterns;
+    c.recurse = recurse;
+    c.filterFlags = flags;
+    return c;
+}
+
+std::vector<std::string> Sorted(std::vector<std::string> v) {
+    std::sort(v.begin(), v.end());
+    return v;
+}
+
+TEST(ScanCriteria, ResetGivesTheDefaults) {
+    ScanCriteria c;
+    EXPECT_EQ(c.patternList, "*.*");
+    EXPECT_TRUE(c.directory.empty());
+    EXPECT_EQ(c.recurse, 0);
+    EXPECT_EQ(c.filterFlags, 0);
+    EXPECT_EQ(c.lastWriteFrom, c.lastWriteTo);
+    EXPECT_GT(c.creationFrom, 0);
+}
+
+TEST(FileScan, DeepestLevelsReportFirstAndEachLevelBeforeItsFiles) {
+    TempDir dir;
+    dir.Write("top.txt", "1");
+    dir.Write("a/mid.txt", "2");
+    dir.Write("a/b/deep.txt", "3");
+    const std::string root = dir.Str() + "/";
+    CFileScan scan;
+    Recorder recorder(scan);
+    ScanCriteria criteria = Criteria(dir.Str(), "*.*", 1);
+    EXPECT_EQ(scan.Scan(criteria), 3);
+    EXPECT_EQ(criteria.directory, root);  // normalised in place
+    const std::vector<Seen> expected = {
+        {ScanDirectory, root + "a/b/"}, {ScanFileAccepted, root + "a/b/deep.txt"},
+        {ScanDirectory, root + "a/"},   {ScanFileAccepted, root + "a/mid.txt"},
+        {ScanDirectory, root},          {ScanFileAccepted, root + "top.txt"},
+    };
+    EXPECT_EQ(recorder.seen, expected);
+}
+
+TEST(FileScan, SiblingDirectoriesFollowTheListingOrder) {
+    TempDir dir;
+    for (const char* sub : {"p", "q", "r", "s"}) dir.Write(std::string(sub) + "/f", "x");
+    std::vector<std::string> listing;
+    for (const auto& entry : fs::directory_iterator(dir.Path())) {
+        listing.push_back(dir.Str() + "/" + entry.path().filename().string() + "/");
+    }
+    CFileScan scan;
+    Recorder recorder(scan);
+    ScanCriteria criteria = Criteria(dir.Str(), "*.*", 1);
+    scan.Scan(criteria);
+    std::vector<std::string> levels;
+    for (const Seen& s : recorder.seen) {
+        if (s.event == ScanDirectory) levels.push_back(s.text);
+    }
+    listing.push_back(dir.Str() + "/");
+    EXPECT_EQ(levels, listing);
+}
+
+TEST(FileScan, WithoutRecursionOnlyTheTopLevelIsReported) {
+    TempDir dir;
+    dir.Write("top.txt", "1");
+    dir.Write("a/mid.txt", "2");
+    CFileScan scan;
+    Recorder recorder(scan);
+    ScanCriteria criteria = Criteria(dir.Str() + "/", "*.*", 0);
+    scan.Scan(criteria);
+    EXPECT_EQ(criteria.directory, dir.Str() + "/");  // no second separator
+    const std::vector<Seen> expected = {{ScanDirectory, dir.Str() + "/"},
+                                        {ScanFileAccepted, dir.Str() + "/top.txt"}};
+    EXPECT_EQ(recorder.seen, expected);
+}
+
+struct PatternCase {
+    const char* patterns;
+    std::vector<std::string> accepted;  // names, sorted
+};
+
+TEST(FileScan, PatternListsSelectFiles) {
+    TempDir dir;
+    for (const char* name : {"a.c", "b.h", "c.txt", "Makefile", "D.C", ".hidden", "e.cpp"}) {
+        dir.Write(name, "x");
+    }
+    fs::create_directory(dir / "folder.c");  // directories never match
+    const PatternCase cases[] = {
+        {"*.*", {".hidden", "D.C", "Makefile", "a.c", "b.h", "c.txt", "e.cpp"}},
+        {"*", {".hidden", "D.C", "Makefile", "a.c", "b.h", "c.txt", "e.cpp"}},
+        {".c;.h", {"D.C", "a.c", "b.h"}},
+        {"*.c *.*", {".hidden", "D.C", "D.C", "Makefile", "a.c", "a.c", "b.h", "c.txt", "e.cpp"}},
+        {" ,;.cpp;; ,", {"e.cpp"}},
+        {"?.c", {"D.C", "a.c"}},
+        {"makefile.*", {"Makefile"}},
+        {"*.txt,*.h", {"b.h", "c.txt"}},
+        {"", {}},
+        {" ;, ", {}},
+        {"*.none", {}},
+    };
+    for (const PatternCase& c : cases) {
+        CFileScan scan;
+        Recorder recorder(scan);
+        ScanCriteria criteria = Criteria(dir.Str(), c.patterns, 0);
+        scan.Scan(criteria);
+        std::vector<std::string> names;
+        for (const std::string& path : recorder.Accepted()) names.push_back(fs::path(path).filename());
+        EXPECT_EQ(Sorted(names), c.accepted) << c.patterns;
+    }
+}
+
+TEST(FileScan, PatternTokens) {
+    EXPECT_EQ(SplitPatternList(".c;.h"), (std::vector<std::string>{"*.c", "*.h"}));
+    EXPECT_EQ(SplitPatternList(" a*,, b?  ;c "), (std::vector<std::string>{"a*", "b?", "c"}));
+    EXPECT_TRUE(SplitPatternList(" ,; ").empty());
+    // No fixed-size working buffer: a long list keeps its last token.
+    EXPECT_EQ(SplitPatternList(std::string(5000, ' ') + ".z").back(), "*.z");
+}
+
+struct FilterCase {
+    const char* what;
+    int flags;
+    std::int64_t minSize;
+    std::int64_t maxSize;
+    ScanTime writeFrom;
+    ScanTime writeTo;
+    std::vector<int> events;  // for files of 1, 5 and 9 bytes, sorted by size
+};
+
+TEST(FileScan, FiltersRejectOutsideTheirInclusiveRanges) {
+    TempDir dir;
+    const ScanTime written = 1'600'000'000;
+    for (int size : {1, 5, 9}) {
+        const auto p = dir.Write("f" + std::to_string(size), std::string(static_cast<std::size_t>(size), 'x'));
+        const timespec times[2] = {{written, 0}, {written + size, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, p.c_str(), times, 0), 0);
+    }
+    const FilterCase cases[] = {
+        {"size 5..9", ScanFilterSize | ScanCollectPaths, 5, 9, 0, 0, {1, 0, 0}},
+        {"size 1..5", ScanFilterSize | ScanCollectPaths, 1, 5, 0, 0, {0, 0, 1}},
+        {"write time", ScanFilterLastWrite | ScanCollectPaths, 0, 0, written + 1, written + 5, {0, 0, 1}},
+        {"size first", ScanFilterSize | ScanFilterLastWrite, 9, 9, written + 9, written + 9, {1, 1, 0}},
+        {"no filter", 0, 9, 9, 0, 0, {0, 0, 0}},
+    };
+    for (const FilterCase& c : cases) {
+        CFileScan scan;
+        std::vector<std::pair<std::string, int>> events;
+        Recorder recorder(scan);
+        ScanCriteria criteria = Criteria(dir.Str(), "f*", 0, c.flags);
+        criteria.minSize = c.minSize;
+        criteria.maxSize = c.maxSize;
+        criteria.lastWriteFrom = c.writeFrom;
+        criteria.lastWriteTo = c.writeTo;
+        // Which file an event belongs to: rejected files are not collected,
+        // so count accepted ones against the listing instead.
+        std::vector<int> bySize(3, -1);
+        std::vector<std::string> listing;
+        for (const auto& e : fs::directory_iterator(dir.Path())) listing.push_back(e.path().filename());
+        int at = 0;
+        recorder.onEvent = [&](CFileScan&, int event) {
+            if (event == ScanDirectory) return;
+            const std::string& name = listing[static_cast<std::size_t>(at++)];
+            bySize[static_cast<std::size_t>((std::stoi(name.substr(1)) - 1) / 4)] = event;
+        };
+        const int collected = scan.Scan(criteria);
+        EXPECT_EQ(bySize, c.events) << c.what;
+        const auto accepted = static_cast<int>(std::count(c.events.begin(), c.events.end(), 0));
+        EXPECT_EQ(collected, (c.flags & ScanCollectPaths) ? accepted : 0) << c.what;
+    }
+}
+
+TEST(FileScan, LinksToDirectoriesAreNotEnteredLinksToFilesCount) {
+    TempDir dir;
+    dir.Write("real/inside.txt", "x");
+    dir.Write("target.txt", "y");
+    fs::create_directory_symlink(dir / "real", dir / "loop");
+    fs::create_directory_symlink(dir.Path(), dir / "real/up");  // a cycle if followed
+    fs::create_symlink(dir / "target.txt", dir / "alias.txt");
+    ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
+    CFileScan scan;
+    Recorder recorder(scan);
+    ScanCriteria criteria = Criteria(dir.Str(), "*.*", 1);
+    scan.Scan(criteria);
+    const std::string root = dir.Str() + "/";
+    EXPECT_EQ(Sorted(recorder.Accepted()),
+              (std::vector<std::string>{root + "alias.txt", root + "real/inside.txt", root + "target.txt"}));
+}
+
+TEST(FileScan, MissingDirectoryGivesOnlyItsLevelEvent) {
+    TempDir dir;
+    CFileScan scan;
+    Recorder recorder(scan);
+    ScanCriteria criteria = Criteria((dir / "none").string(), "*.*", 1);
+    EXPECT_EQ(scan.Scan(criteria), 0);
+    const std::vector<Seen> expected = {{ScanDirectory, (dir / "none").string() + "/"}};
+    EXPECT_EQ(recorder.seen, expected);
+}
+
+TEST(FileScan, EmptyDirectoryScansTheCurrentDirectoryWithFullPaths) {
+    TempDir dir;
+    dir.Write("here.txt", "x");
+    const fs::path previous = fs::current_path();
+    fs::current_path(dir.Path());
+    CFileScan scan;
+    Recorder recorder(scan);
+    ScanCriteria criteria = Criteria("", "*.*", 0);
+    scan.Scan(criteria);
+    fs::current_path(previous);
+    EXPECT_EQ(criteria.directory, "");
+    EXPECT_EQ(recorder.Accepted(), std::vector<std::string>{fs::canonical(dir.Path()).string() + "/here.txt"});
+}
+
+TEST(FileScan, StopEndsTheWholeTreeButEveryOpenLevelStillReports) {
+    TempDir dir;
+    dir.Write("a/b/deep1.txt", "x");
+    dir.Write("a/b/deep2.txt", "x");
+    dir.Write("a/mid.txt", "x");
+    dir.Write("top.txt", "x");
+    for (const char* sibling : {"s1", "s2", "s3"}) dir.Write(std::string(sibling) + "/f.txt", "x");
+    CFileScan scan;
+    Recorder recorder(scan);
+    recorder.onEvent = [](CFileScan&, int event) {
+        if (event == ScanFileAccepted) g_scanStop = 1;
+    };
+    ScanCriteria criteria = Criteria(dir.Str(), "*.*", 1);
+    scan.Scan(criteria);
+    int accepted = 0;
+    for (const Seen& s : recorder.seen) accepted += s.event == ScanFileAccepted;
+    EXPECT_EQ(accepted, 1);
+    // The first file seen stops everything; the levels still open (that
+    // file's own level and its parents up to the root) close with event 2.
+    const std::string first = recorder.Accepted().front();
+    std::vector<std::string> closing;
+    for (std::size_t i = 2; i < recorder.seen.size(); ++i) {
+        EXPECT_EQ(recorder.seen[i].event, ScanDirectory);
+        closing.push_back(recorder.seen[i].text);
+    }
+    for (const std::string& level : closing) EXPECT_EQ(first.rfind(level, 0), 0u) << level;
+    EXPECT_EQ(closing.back(), dir.Str() + "/");
+    g_scanStop = 0;
+}
+
+TEST(FileScan, StopFlagIsClearedByConstructionAndByEveryScan) {
+    g_scanStop = 1;
+    CFileScan scan;
+    EXPECT_EQ(g_scanStop, 0);
+    TempDir dir;
+    dir.Write("x.txt", "x");
+    g_scanStop = 1;
+    ScanCriteria criteria = Criteria(dir.Str(), "*.*", 0);
+    EXPECT_EQ(scan.Scan(criteria), 1);
+}
+
+TEST(FileScan, CollectedPathsGrowUntilCleared) {
+    TempDir dir;
+    dir.Write("x.txt", "x");
+    CFileScan scan;
+    ScanCriteria criteria = Criteria(dir.Str(), "*.*", 0);
+    scan.Scan(criteria);
+    EXPECT_EQ(scan.Scan(criteria), 2);
+    EXPECT_EQ(scan.PathAt(1).GetPath(), dir.Str() + "/x.txt");
+    EXPECT_TRUE(scan.PathAt(2).GetPath().empty());
+    EXPECT_TRUE(scan.PathAt(-1).GetPath().empty());
+    scan.ClearPaths();
+    EXPECT_EQ(scan.PathCount(), 0);
+}
+
+}  // namespace
+}  // namespace qvr

@@ -1,0 +1,201 @@
+#include "compare/report_sort.h"
+
+#include "compare/report_table.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+namespace qvr {
+namespace {
+
+std::vector<std::string> Sorted(const std::vector<std::string>& texts, bool ascending) {
+    std::vector<std::string_view> views(texts.begin(), texts.end());
+    std::vector<std::string> out;
+    for (std::size_t index : ComputeSortOrder(views, ascending)) out.push_back(texts[index]);
+    return out;
+}
+
+struct OrderCase {
+    const char* name;
+    std::vector<std::string> input;
+    bool ascending;
+    std::vector<std::string> expected;
+};
+
+class SortOrderTest : public ::testing::TestWithParam<OrderCase> {};
+
+TEST_P(SortOrderTest, SortsAsTheListDoes) {
+    const OrderCase& c = GetParam();
+    EXPECT_EQ(Sorted(c.input, c.ascending), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, SortOrderTest,
+    ::testing::Values(
+        OrderCase{"HexReadsDigitsInBase16", {"10", "9", "0A"}, true, {"9", "0A", "10"}},
+        OrderCase{"DecimalWhenNotHex", {"1.5", "10", "2%"}, true, {"1.5", "2%", "10"}},
+        OrderCase{"TextIsCaseSensitive", {"main.txt", "Zip.txt"}, true, {"Zip.txt", "main.txt"}},
+        OrderCase{"HexWordsAsNumbers", {"100", "ff", "add"}, true, {"ff", "100", "add"}},
+        OrderCase{"Descending", {"3", "1", "2"}, false, {"3", "2", "1"}},
+        OrderCase{"LongHexByValue",
+                  {"123456789012", "987654321", "0000123456789", "5"},
+                  true,
+                  {"5", "0000123456789", "987654321", "123456789012"}},
+        OrderCase{"DatesMonthFirst",
+                  {"12-31-2023 23:59:59\n", "07-03-2024 14:05:09\n", "01-02-2024 08:00:00\n"},
+                  true,
+                  {"12-31-2023 23:59:59\n", "01-02-2024 08:00:00\n", "07-03-2024 14:05:09\n"}},
+        OrderCase{"DatesWithAmPm",
+                  {"3/4/2024 1:00 PM", "3/4/2024 11:00 AM", "3/3/2024"},
+                  true,
+                  {"3/3/2024", "3/4/2024 11:00 AM", "3/4/2024 1:00 PM"}},
+        OrderCase{"EmptyCellsCompareAsText", {"b", "", "a"}, true, {"", "a", "b"}}),
+    [](const ::testing::TestParamInfo<OrderCase>& info) { return std::string(info.param.name); });
+
+struct PairCase {
+    const char* a;
+    const char* b;
+    int expected;
+};
+
+class ComparePairTest : public ::testing::TestWithParam<PairCase> {};
+
+TEST_P(ComparePairTest, ChoosesTheKindPerPair) {
+    const PairCase& c = GetParam();
+    EXPECT_EQ(CompareCellTexts(c.a, c.b), c.expected) << c.a << " vs " << c.b;
+    EXPECT_EQ(CompareCellTexts(c.b, c.a), -c.expected) << c.b << " vs " << c.a;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pairs, ComparePairTest,
+    ::testing::Values(
+        PairCase{"0x10", "F", 1},            // hex prefix accepted
+        PairCase{" 1A", "1a", 0},            // leading blanks, letter case
+        PairCase{"1A ", "1B", -1},           // trailing blank: not hex, not decimal: text
+        PairCase{"-1", "5", 1},              // the 32-bit conversion wraps negatives
+        PairCase{"FFFFFFFF", "100000000", -1},
+        PairCase{"1000000000", "999999999", 1},  // nine digits no longer compare equal
+        PairCase{"2.5", "10", -1},
+        PairCase{"1e3", "999.5", 1},         // 999.5 is not hex, so both read as decimals
+        PairCase{"50%", "7.5%", 1},
+        PairCase{"5%%", "6", -1},            // two percent signs: text
+        PairCase{"1 KB", "10 KB", -1},       // text
+        PairCase{"2024-01-05", "12/31/2023", 1},
+        PairCase{"2/30/2023", "10/1/2023", 1},  // no 30th February: compared as text
+        PairCase{"abc", "abc", 0}));
+
+TEST(ReadersTest, HexAcceptsWhatTheConversionReadsCompletely) {
+    std::uint32_t small = 0;
+    std::string big;
+    EXPECT_TRUE(ReadHexCell("0x1f", small, big));
+    EXPECT_EQ(small, 0x1Fu);
+    EXPECT_TRUE(ReadHexCell("-0x1", small, big));
+    EXPECT_EQ(small, 0xFFFFFFFFu);
+    EXPECT_FALSE(ReadHexCell("0x", small, big));
+    EXPECT_FALSE(ReadHexCell("", small, big));
+    EXPECT_FALSE(ReadHexCell("12g", small, big));
+    EXPECT_TRUE(ReadHexCell("000000000012", small, big));
+    EXPECT_TRUE(big.empty());
+    EXPECT_EQ(small, 0x12u);
+    EXPECT_TRUE(ReadHexCell("ABCDEF0123", small, big));
+    EXPECT_EQ(big, "abcdef0123");
+}
+
+TEST(ReadersTest, DecimalAcceptsOnePercentSignAtTheEnd) {
+    double value = 0;
+    EXPECT_TRUE(ReadDecimalCell("  -2.5", value));
+    EXPECT_DOUBLE_EQ(value, -2.5);
+    EXPECT_TRUE(ReadDecimalCell("+12%", value));
+    EXPECT_DOUBLE_EQ(value, 12.0);
+    EXPECT_FALSE(ReadDecimalCell("%", value));
+    EXPECT_FALSE(ReadDecimalCell("1.5x", value));
+    EXPECT_FALSE(ReadDecimalCell("+-1", value));
+    EXPECT_FALSE(ReadDecimalCell("1 %", value));
+}
+
+TEST(ReadersTest, DatesAreValidatedCalendarDates) {
+    std::int64_t a = 0, b = 0;
+    EXPECT_TRUE(ReadDateCell("07-03-2024 14:05:09\n", a));
+    EXPECT_TRUE(ReadDateCell("2024-07-03 2:05:09 pm", b));
+    EXPECT_EQ(a, b);
+    EXPECT_TRUE(ReadDateCell("12:00 AM", a));
+    EXPECT_EQ(a, 0);
+    EXPECT_TRUE(ReadDateCell("1/1/99", a));
+    EXPECT_TRUE(ReadDateCell("1/1/1999", b));
+    EXPECT_EQ(a, b);
+    EXPECT_FALSE(ReadDateCell("2/30/2024", a));
+    EXPECT_FALSE(ReadDateCell("13/1/2024", a));
+    EXPECT_FALSE(ReadDateCell("1/1/2024 25:00", a));
+    EXPECT_FALSE(ReadDateCell("1/1/2024 13:00 PM", a));
+    EXPECT_FALSE(ReadDateCell("1/1-2024", a));
+    EXPECT_FALSE(ReadDateCell("1/1/202412:00", a));
+}
+
+TEST(SortOrderTest, EqualKeysAndSmallInputsStayValid) {
+    EXPECT_TRUE(Sorted({}, true).empty());
+    EXPECT_EQ(Sorted({"x"}, false), std::vector<std::string>{"x"});
+    EXPECT_EQ(Sorted({"a", "a", "a", "b", "a"}, false),
+              (std::vector<std::string>{"b", "a", "a", "a", "a"}));
+}
+
+TEST(SortOrderTest, LargeSortedAndReversedInputsStayFast) {
+    constexpr int kRows = 200000;
+    std::vector<std::string> paths;
+    paths.reserve(kRows);
+    for (int k = 0; k < kRows; ++k) paths.push_back("\\src\\module" + std::to_string(1000000 + k) + ".cpp");
+    std::vector<std::string_view> views(paths.begin(), paths.end());
+    auto start = std::chrono::steady_clock::now();
+    auto ascending = ComputeSortOrder(views, true);
+    auto descending = ComputeSortOrder(views, false);
+    auto elapsed = std::chrono::steady_clock::now() - start;
+    for (std::size_t k = 0; k < ascending.size(); ++k) {
+        ASSERT_EQ(ascending[k], k);
+        ASSERT_EQ(descending[k], kRows - 1 - k);
+    }
+    // Generous bound: a quadratic sort would take minutes here.
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::seconds>(elapsed).count(), 10);
+}
+
+}  // namespace
+}  // namespace qvr
+
+namespace qvr {
+namespace {
+
+TEST(SortTableTest, RowsMoveWholeWithTheirColoursAndStateIsKept) {
+    ReportTable table;
+    ASSERT_TRUE(table.ApplyColumnSpec("Record,0;File,100"));
+    const char* files[] = {"b.txt", "C.txt", "a.txt"};
+    for (int k = 0; k < 3; ++k) {
+        table.InsertItem(k, std::to_string(k));
+        table.SetItemText(k, 1, files[k]);
+    }
+    table.SetCellTextColor(2, 1, 0x0032FF);
+    ASSERT_TRUE(SortTableByColumn(table, 1, true));
+    EXPECT_EQ(table.GetItemText(0, 1), "C.txt");
+    EXPECT_EQ(table.GetItemText(1, 1), "a.txt");
+    EXPECT_EQ(table.GetItemText(1, 0), "2");
+    EXPECT_EQ(table.GetCellTextColor(1, 1), 0x0032FFu);
+    EXPECT_EQ(table.SortColumn(), 1);
+    EXPECT_TRUE(table.SortAscending());
+
+    ASSERT_TRUE(SortTableByColumn(table, 0, false));
+    EXPECT_EQ(table.GetItemText(0, 0), "2");
+    EXPECT_FALSE(table.SortAscending());
+    EXPECT_FALSE(SortTableByColumn(table, 2, true));
+    EXPECT_EQ(table.SortColumn(), 0);
+}
+
+TEST(SortTableTest, FewerThanTwoRowsStillRecordTheState) {
+    ReportTable table;
+    ASSERT_TRUE(table.ApplyColumnSpec("Record,0"));
+    EXPECT_TRUE(SortTableByColumn(table, 0, false));
+    EXPECT_EQ(table.SortColumn(), 0);
+    EXPECT_FALSE(table.SortAscending());
+}
+
+}  // namespace
+}  // namespace qvr

@@ -1,0 +1,280 @@
+#include "compare/report_table.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace qvr {
+namespace {
+
+struct ColumnSpecCase {
+    const char* spec;
+    bool result;
+    std::vector<std::string> headings;
+    std::vector<int> widths;
+    std::vector<ColumnAlignment> alignments;
+};
+
+TEST(ReportTable, ColumnSpecRules) {
+    using A = ColumnAlignment;
+    const ColumnSpecCase cases[] = {
+        {"Record,0;File,175;Path,415;Datasize,60;Date,130;Status,95", true,
+         {"Record", "File", "Path", "Datasize", "Date", "Status"},
+         {0, 175, 415, 60, 130, 95},
+         {A::Left, A::Left, A::Left, A::Left, A::Left, A::Left}},
+        {"heading", true, {"heading"}, {100}, {A::Left}},
+        {"heading,80,1", true, {"heading"}, {80}, {A::Center}},
+        {"heading,80,2", true, {"heading"}, {80}, {A::Right}},
+        {"heading,80,7", true, {"heading"}, {80}, {A::Left}},
+        {";;heading,80;;", true, {"heading"}, {80}, {A::Left}},
+        {"heading,,2", true, {"heading"}, {2}, {A::Left}},  // the empty field is dropped
+        {"h,abc", true, {"h"}, {0}, {A::Left}},
+        {" h , 12px,2,9", true, {" h "}, {12}, {A::Right}},  // spaces belong to the fields
+        {"a;b,-5", true, {"a", "b"}, {100, -5}, {A::Left, A::Left}},
+        {"", false, {}, {}, {}},
+        {";;,,;", false, {}, {}, {}},
+    };
+    for (const ColumnSpecCase& c : cases) {
+        ReportTable table;
+        table.ApplyColumnSpec("Old,1;Older,2");
+        table.InsertItem(0, "row");
+        EXPECT_EQ(table.ApplyColumnSpec(c.spec), c.result) << c.spec;
+        EXPECT_EQ(table.GetItemCount(), 0) << c.spec;
+        ASSERT_EQ(table.ColumnCount(), static_cast<int>(c.headings.size())) << c.spec;
+        for (int i = 0; i < table.ColumnCount(); ++i) {
+            const auto k = static_cast<std::size_t>(i);
+            EXPECT_EQ(table.GetColumnHeading(i), c.headings[k]) << c.spec;
+            EXPECT_EQ(table.Column(i)->width, c.widths[k]) << c.spec;
+            EXPECT_EQ(table.Column(i)->alignment, c.alignments[k]) << c.spec;
+        }
+        EXPECT_EQ(table.GetColumnHeading(table.ColumnCount()), "");
+    }
+}
+
+ReportTable ThreeColumns() {
+    ReportTable table(0x111111, 0xEEEEEE);
+    table.ApplyColumnSpec("A;B;C");
+    return table;
+}
+
+std::vector<std::string> Column0(const ReportTable& table) {
+    std::vector<std::string> out;
+    for (int r = 0; r < table.GetItemCount(); ++r) out.push_back(table.GetItemText(r, 0));
+    return out;
+}
+
+TEST(ReportTable, InsertItemPlacesRowsAndRefusesBadIndexes) {
+    ReportTable table = ThreeColumns();
+    EXPECT_EQ(table.InsertItem(0, "first"), 0);
+    EXPECT_EQ(table.InsertItem(0, "newest"), 0);
+    EXPECT_EQ(table.InsertItem(99, "last"), 2);  // past the end appends
+    EXPECT_EQ(table.InsertItem(1, "middle"), 1);
+    EXPECT_EQ(table.InsertItem(-1, "bad"), -1);
+    EXPECT_EQ(Column0(table), (std::vector<std::string>{"newest", "middle", "first", "last"}));
+    EXPECT_EQ(table.GetItemText(1, 2), "");
+    ReportTable noColumns;
+    EXPECT_EQ(noColumns.InsertItem(0, "x"), -1);
+}
+
+TEST(ReportTable, TextsInAndOutOfRange) {
+    ReportTable table = ThreeColumns();
+    table.InsertItem(0, "r0");
+    EXPECT_TRUE(table.SetItemText(0, 2, "cell"));
+    EXPECT_EQ(table.GetItemText(0, 2), "cell");
+    for (auto [row, column] : {std::pair{1, 0}, {-1, 0}, {0, 3}, {0, -1}}) {
+        EXPECT_FALSE(table.SetItemText(row, column, "x"));
+        EXPECT_EQ(table.GetItemText(row, column), "");
+    }
+}
+
+TEST(ReportTable, NewCellsTakeTheSystemColours) {
+    ReportTable table = ThreeColumns();
+    table.InsertItem(0, "r");
+    EXPECT_EQ(table.GetCellTextColor(0, 1), 0x111111u);
+    EXPECT_EQ(table.GetCellBackColor(0, 1), 0xEEEEEEu);
+    ReportTable plain;
+    plain.ApplyColumnSpec("A");
+    plain.InsertItem(0, "r");
+    EXPECT_EQ(plain.GetCellTextColor(0, 0), 0x000000u);
+    EXPECT_EQ(plain.GetCellBackColor(0, 0), 0xFFFFFFu);
+}
+
+struct RectangleCase {
+    int row;
+    int column;
+    std::vector<std::vector<bool>> changed;  // [row][column] of a 2 x 3 table
+};
+
+TEST(ReportTable, ColourSettersWorkOnRectangles) {
+    const RectangleCase cases[] = {
+        {1, 2, {{0, 0, 0}, {0, 0, 1}}},
+        {0, 7, {{1, 1, 1}, {0, 0, 0}}},
+        {0, -1, {{1, 1, 1}, {0, 0, 0}}},
+        {5, 1, {{0, 1, 0}, {0, 1, 0}}},
+        {-1, -1, {{1, 1, 1}, {1, 1, 1}}},
+    };
+    for (const RectangleCase& c : cases) {
+        ReportTable table = ThreeColumns();
+        table.InsertItem(0, "a");
+        table.InsertItem(1, "b");
+        table.SetCellTextColor(c.row, c.column, 0x32FF);
+        table.SetCellBackColor(c.row, c.column, 0x808080);
+        for (int r = 0; r < 2; ++r) {
+            for (int col = 0; col < 3; ++col) {
+                const bool hit = c.changed[static_cast<std::size_t>(r)][static_cast<std::size_t>(col)];
+                EXPECT_EQ(table.GetCellTextColor(r, col), hit ? 0x32FFu : 0x111111u)
+                    << c.row << "," << c.column << " cell " << r << "," << col;
+                EXPECT_EQ(table.GetCellBackColor(r, col), hit ? 0x808080u : 0xEEEEEEu);
+            }
+        }
+    }
+}
+
+TEST(ReportTable, DefaultColourAndOutOfRangeGetters) {
+    ReportTable table = ThreeColumns();
+    table.InsertItem(0, "a");
+    table.SetCellTextColor(0, 0, 0x123456);
+    table.SetCellTextColor(0, 0, kDefaultColor);
+    table.SetCellBackColor(0, 0, kDefaultColor);
+    EXPECT_EQ(table.GetCellTextColor(0, 0), 0x111111u);
+    EXPECT_EQ(table.GetCellBackColor(0, 0), 0xEEEEEEu);
+    for (auto [row, column] : {std::pair{1, 0}, {-1, 0}, {0, 3}, {0, -1}}) {
+        EXPECT_EQ(table.GetCellTextColor(row, column), 0xFFFFFFFFu);
+        EXPECT_EQ(table.GetCellBackColor(row, column), 0xFFFFFFFFu);
+    }
+    ReportTable empty = ThreeColumns();
+    empty.SetCellTextColor(-1, -1, 0x1);  // nothing to colour, nothing breaks
+}
+
+TEST(ReportTable, SortStateIsClearedByTextChangesOnly) {
+    ReportTable table = ThreeColumns();
+    table.InsertItem(0, "a");
+    table.SetSortState(2, false);
+    table.SetCellTextColor(0, 0, 0x1);
+    EXPECT_EQ(table.SortColumn(), 2);
+    EXPECT_FALSE(table.SortAscending());
+    table.SetItemText(0, 1, "x");
+    EXPECT_EQ(table.SortColumn(), -1);
+    EXPECT_TRUE(table.SortAscending());
+    table.SetSortState(1, false);
+    table.InsertItem(0, "b");
+    EXPECT_EQ(table.SortColumn(), -1);
+}
+
+TEST(ReportTable, PermutationMovesRowsWithTheirColours) {
+    ReportTable table = ThreeColumns();
+    for (const char* text : {"r0", "r1", "r2"}) table.InsertItem(99, text);
+    table.SetCellTextColor(0, 1, 0xAA);
+    table.SetCellBackColor(2, 2, 0xBB);
+    ASSERT_TRUE(table.ApplyPermutation({2, 0, 1}));
+    EXPECT_EQ(Column0(table), (std::vector<std::string>{"r2", "r0", "r1"}));
+    EXPECT_EQ(table.GetCellTextColor(1, 1), 0xAAu);
+    EXPECT_EQ(table.GetCellBackColor(0, 2), 0xBBu);
+    EXPECT_EQ(table.GetCellTextColor(0, 1), 0x111111u);
+    for (const std::vector<std::size_t>& bad :
+         {std::vector<std::size_t>{0, 1}, {0, 0, 1}, {0, 1, 3}}) {
+        EXPECT_FALSE(table.ApplyPermutation(bad));
+    }
+    EXPECT_EQ(Column0(table), (std::vector<std::string>{"r2", "r0", "r1"}));
+}
+
+TEST(ReportTable, RemovingRows) {
+    ReportTable table = ThreeColumns();
+    for (const char* text : {"r0", "r1", "r2"}) table.InsertItem(99, text);
+    table.RemoveRow(1);
+    table.RemoveRow(7);
+    table.RemoveRow(-1);
+    EXPECT_EQ(Column0(table), (std::vector<std::string>{"r0", "r2"}));
+    table.RemoveRow(0);
+    EXPECT_EQ(Column0(table), (std::vector<std::string>{"r2"}));
+    EXPECT_EQ(table.RemoveAllRows(), 1);
+    EXPECT_EQ(table.RemoveAllRows(), 0);
+    EXPECT_EQ(table.ColumnCount(), 3);
+}
+
+TEST(ReportTable, ChangeCountersTellTextChangesFromColourChanges) {
+    ReportTable table = ThreeColumns();
+    table.InsertItem(0, "a");
+    const auto all = table.ChangeCount();
+    const auto texts = table.TextChangeCount();
+    table.SetCellBackColor(0, 0, 0x1);
+    EXPECT_GT(table.ChangeCount(), all);
+    EXPECT_EQ(table.TextChangeCount(), texts);
+    for (const auto& change : std::vector<std::function<void()>>{
+             [&] { table.SetItemText(0, 1, "b"); }, [&] { table.InsertItem(0, "c"); },
+             [&] { table.ApplyPermutation({1, 0}); }, [&] { table.RemoveRow(0); },
+             [&] { table.RemoveAllRows(); }, [&] { table.ApplyColumnSpec("X"); }}) {
+        const auto before = table.TextChangeCount();
+        change();
+        EXPECT_GT(table.TextChangeCount(), before);
+    }
+}
+
+class LoggingListener : public IReportTableListener {
+public:
+    void RowsAboutToBeInserted(int f, int l) override { Log("+?", f, l); }
+    void RowsInserted(int f, int l) override { Log("+", f, l); }
+    void RowsAboutToBeRemoved(int f, int l) override { Log("-?", f, l); }
+    void RowsRemoved(int f, int l) override { Log("-", f, l); }
+    void DataChanged(int r0, int r1, int c0, int c1) override {
+        log.push_back("data " + std::to_string(r0) + "-" + std::to_string(r1) + " " +
+                      std::to_string(c0) + "-" + std::to_string(c1));
+    }
+    void RepaintRequested() override { log.push_back("repaint"); }
+    void LayoutAboutToBeChanged() override { log.push_back("layout?"); }
+    void LayoutChanged(const std::vector<std::size_t>& order) override {
+        log.push_back("layout " + std::to_string(order.size()));
+    }
+    void AboutToReset() override { log.push_back("reset?"); }
+    void Reset() override { log.push_back("reset"); }
+
+    std::vector<std::string> log;
+
+private:
+    void Log(const char* what, int f, int l) {
+        log.push_back(std::string(what) + " " + std::to_string(f) + "-" + std::to_string(l));
+    }
+};
+
+TEST(ReportTable, ListenerHearsEveryChangeAroundIt) {
+    ReportTable table = ThreeColumns();
+    LoggingListener listener;
+    table.SetListener(&listener);
+    table.InsertItem(0, "a");
+    table.InsertItem(1, "b");
+    table.SetItemText(1, 2, "x");
+    table.SetCellTextColor(-1, 1, 0x1, true);
+    table.ApplyPermutation({1, 0});
+    table.RemoveRow(0);
+    table.RemoveAllRows();
+    table.ApplyColumnSpec("Z");
+    table.SetListener(nullptr);
+    table.InsertItem(0, "unheard");
+    const std::vector<std::string> expected = {
+        "+? 0-0", "+ 0-0", "+? 1-1", "+ 1-1", "data 1-1 2-2", "data 0-1 1-1", "repaint",
+        "layout?", "layout 2", "-? 0-0", "- 0-0", "reset?", "reset", "reset?", "reset"};
+    EXPECT_EQ(listener.log, expected);
+}
+
+TEST(ReportTable, FilledRowsNeedARecordInRowZero) {
+    ReportTable table = ThreeColumns();
+    EXPECT_EQ(CountFilledRows(table), 0);
+    table.InsertItem(0, "");
+    table.InsertItem(0, "");
+    EXPECT_EQ(CountFilledRows(table), 0);
+    table.SetItemText(0, 0, "0001");
+    EXPECT_EQ(CountFilledRows(table), 2);
+}
+
+TEST(ReportTable, InsertingAtTheTopStaysFastForLongLists) {
+    ReportTable table;
+    table.ApplyColumnSpec("Record,0;File,175;Path,415;Datasize,60;Date,130;Status,95");
+    for (int i = 0; i < 100'000; ++i) table.InsertItem(0, std::to_string(i));
+    EXPECT_EQ(table.GetItemText(0, 0), "99999");
+    EXPECT_EQ(table.GetItemText(99'999, 0), "0");
+}
+
+}  // namespace
+}  // namespace qvr
