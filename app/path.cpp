@@ -67,6 +67,7 @@ CPath::CPath(std::string_view path) : m_source(path) {
         m_name = std::string(file);
     } else {
         m_name = std::string(file.substr(0, dot));
+        m_trailingDot = dot + 1 == file.size();
         for (char c : file.substr(dot)) {
             if (c != '.') m_extension += c;
         }
@@ -76,7 +77,10 @@ CPath::CPath(std::string_view path) : m_source(path) {
 std::string CPath::GetLocation() const { return m_drive + m_directory; }
 
 std::string CPath::GetFileName() const {
-    return m_extension.empty() ? m_name : m_name + "." + m_extension;
+    // "foo." names the file "foo" on Windows but a different file elsewhere,
+    // so the dot is kept where the file system keeps it.
+    if (m_extension.empty()) return (m_trailingDot && !platform::kIsWindows) ? m_name + "." : m_name;
+    return m_name + "." + m_extension;
 }
 
 const std::string& CPath::GetPath() {

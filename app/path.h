@@ -41,6 +41,7 @@ private:
     std::string m_directory;
     std::string m_name;
     std::string m_extension;
+    bool m_trailingDot = false;  // the file name ends in a dot
     bool m_relative = false;
     std::string m_pathText;
 };

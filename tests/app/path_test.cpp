@@ -48,7 +48,8 @@ INSTANTIATE_TEST_SUITE_P(
         // No extension: no trailing dot.
         SplitCase{"/bin/Makefile", "/bin/", "Makefile", "", false, "Makefile"},
         SplitCase{"Makefile", "", "Makefile", "", false, "Makefile"},
-        SplitCase{"trailing.", "", "trailing", "", false, "trailing"},
+        // A trailing dot is part of the file's name on POSIX file systems.
+        SplitCase{"trailing.", "", "trailing", "", false, "trailing."},
         SplitCase{"/home/.profile", "/home/", "", "profile", false, ".profile"},
         // A dot in a directory name is no extension.
         SplitCase{"/a.d/file", "/a.d/", "file", "", false, "file"},
