@@ -140,8 +140,10 @@ int ScmBridge::ReadVgtLog(std::string& outLine) {
     trace.WriteTraceLine("CqvrCompareDlg::ReadVgtLog: START Read results of Checkout for Browse");
     const bool wasReporting = g_reportInProgress != 0;
     const std::string logPath = VgtLogPath();
+    m_vgtLogUnreadable = false;
 
     auto unableToRead = [&]() {
+        m_vgtLogUnreadable = true;
         trace.WriteTraceLine("Unable to read: " + logPath);
         trace.WriteTraceLine(kEndReturn0);
         ShowUnableToRead(logPath);

@@ -71,6 +71,9 @@ public:
     int RunVgt();
     int RunVgtFile(const std::string& destination, const std::string& item);
     int ReadVgtLog(std::string& line);
+    // True when the last ReadVgtLog could not open or read the log at all,
+    // which its 0 result alone does not tell from a failed checkout.
+    bool VgtLogUnreadable() const { return m_vgtLogUnreadable; }
     std::string BuildVgtCommandLine(const std::string& destination) const;
 
     // The tools' files, all in the install directory.
@@ -85,6 +88,7 @@ private:
 
     ScmBridgeContext m_state;
     Launcher m_launcher;
+    bool m_vgtLogUnreadable = false;
 };
 
 // The package as the tools are given it: one containing "*" means all

@@ -1,0 +1,322 @@
+#include "workflow_e2e_test.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTest>
+#include <QTimer>
+#include <filesystem>
+#include <fstream>
+
+#include "app/busy_flags.h"
+#include "res/resource.h"
+#include "support/recording_message_box_host.h"
+#include "ui/qt_message_pump.h"
+#include "ui/qvr_compare_dlg.h"
+#include "ui/report_ctrl.h"
+#include "workflow/quorvan_sandbox.h"
+
+namespace qvr::testing {
+
+using namespace res;
+namespace fs = std::filesystem;
+
+struct WorkflowE2eTest::World {
+    QuorvanSandbox sandbox{QVR_TOOL_DIR};
+    RecordingMessageBoxHost host;
+    QtMessagePump pump;
+    TraceLog trace{sandbox.InstallDir() + "/QvrCompare.trc"};
+    std::unique_ptr<CQvrCompareDlg> dialog;
+    fs::path startDir = fs::current_path();
+
+    World() {
+        AppSettings settings;
+        settings.templates = DefaultTemplates("", sandbox.InstallDir());
+        settings.context = {QuorvanSandbox::kBroker, QuorvanSandbox::kUser, QuorvanSandbox::kPassword,
+                            "PROJ", "DEV", "", "", sandbox.LocalDir()};
+        settings.display = DisplayOptions{1, 1, 1, 1};
+        dialog = std::make_unique<CQvrCompareDlg>(settings, sandbox.TempPath(), host, pump);
+        dialog->SetEnvironment(sandbox.InstallDir(), trace);
+        dialog->show();
+    }
+    ~World() {
+        std::error_code ec;
+        fs::current_path(startDir, ec);
+    }
+
+    void Import(const std::vector<std::pair<std::string, std::string>>& files) {
+        for (const auto& [path, content] : files) sandbox.Root().Write("source/" + path, content);
+        QVERIFY(sandbox.Import("PROJ", "DEV", sandbox.SourceDir()));
+    }
+    void Click(int id) { qobject_cast<QAbstractButton*>(dialog->GetDlgItem(id))->click(); }
+    std::string Text(int id) { return dialog->GetDlgItemText(id); }
+    ReportTable& Top() { return dialog->TopList().Table(); }
+    ReportTable& Bottom() { return dialog->BottomList().Table(); }
+    std::vector<std::string> TraceLines() const {
+        std::vector<std::string> lines;
+        std::ifstream in(trace.Path());
+        for (std::string line; std::getline(in, line);) {
+            std::size_t at = 0;
+            for (int field = 0; field < 3 && at != std::string::npos; ++field) at = line.find(' ', at + 1);
+            lines.push_back(at == std::string::npos ? line : line.substr(at + 1));
+        }
+        return lines;
+    }
+    bool Traced(const std::string& text) const {
+        const auto lines = TraceLines();
+        return std::find(lines.begin(), lines.end(), text) != lines.end();
+    }
+    void ExpectIdle() {
+        QCOMPARE(g_populateInProgress, 0);
+        QCOMPARE(g_reportInProgress, 0);
+        QCOMPARE(Text(IDC_GEN_TOP), std::string(kPopulateCaption));
+        QCOMPARE(Text(IDC_GEN_BTM), std::string(kReportCaption));
+        QVERIFY(dialog->GetDlgItem(IDC_PROJECT)->isEnabled());
+        QVERIFY(dialog->GetDlgItem(IDC_GEN_BTM)->isEnabled());
+        QCOMPARE(dialog->BlinkTimerId(), 0);
+        QVERIFY(QApplication::overrideCursor() == nullptr);
+    }
+};
+
+WorkflowE2eTest::WorkflowE2eTest() = default;
+WorkflowE2eTest::~WorkflowE2eTest() = default;
+
+void WorkflowE2eTest::init() { m_world = std::make_unique<World>(); }
+
+void WorkflowE2eTest::cleanup() {
+    m_world.reset();
+    g_populateInProgress = 0;
+    g_reportInProgress = 0;
+}
+
+void WorkflowE2eTest::populateFillsTheTopListSortedByPath() {
+    World& w = *m_world;
+    w.Import({{"zeta.txt", "z"}, {"src/alpha.cpp", "a"}, {"src/deep/mid.h", "m"}});
+    w.Click(IDC_GEN_TOP);
+
+    w.ExpectIdle();
+    QVERIFY(w.host.boxes.empty());
+    QCOMPARE(w.Text(IDC_TOPCOUNT), std::string("3"));
+    QCOMPARE(w.Text(IDC_STATUS),
+             std::string(" Ready - Set Show New or Show Different Files or both, then click the \"Generate "
+                         "Local Files Compare Report\" button."));
+    QCOMPARE(w.dialog->CountTopRows(), 3);
+    QCOMPARE(w.Top().GetItemText(0, 2), std::string("\\"));
+    QCOMPARE(w.Top().GetItemText(1, 1), std::string("alpha.cpp"));
+    QCOMPARE(w.Top().GetItemText(2, 2), std::string("\\src\\deep"));
+    // The view shows what the table holds once the pump has run.
+    QTRY_COMPARE(w.dialog->TopList().model()->rowCount(), 3);
+
+    const auto lines = w.TraceLines();
+    QCOMPARE(lines.size(), std::size_t{11});
+    const char* expected[] = {"CQvrCompareDlg::OnBtnGenTopScmList: START",
+                              "OnSearchBtn: START The \"Populate List from Quorvan Repository\" button was clicked",
+                              "CQvrCompareDlg::CheckForBroker: START",
+                              "CQvrCompareDlg::RunVQRY: ExecuteWait ",
+                              "CQvrCompareDlg::CheckForBroker: END - Broker is Available. Result=",
+                              "CQvrCompareDlg::RunVLX: START",
+                              "CQvrCompareDlg::RunVLX: ",
+                              "CqvrCompareDlg::RunVLX: END return code=1",
+                              "CQvrCompareDlg::PostTopList START",
+                              "CQvrCompareDlg::PostTopList END  Count=3",
+                              "CQvrCompareDlg::OnBtnGenTopScmList: END"};
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        QVERIFY2(lines[i].starts_with(expected[i]), lines[i].c_str());
+        QVERIFY2(lines[i].find("pa ss") == std::string::npos, lines[i].c_str());
+    }
+    QVERIFY(lines[3].find("-pw ******") != std::string::npos);
+    QVERIFY(lines[6].find("-pw ******") != std::string::npos);
+}
+
+void WorkflowE2eTest::populateFailures_data() {
+    QTest::addColumn<int>("editId");
+    QTest::addColumn<QString>("editText");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("missing project") << int(IDC_PROJECT) << "" << " Ready" << "Project name is required.";
+    QTest::newRow("missing state") << int(IDC_STATE) << "" << " Ready" << "State name is required.";
+    QTest::newRow("missing password") << int(IDC_PASSWORD) << ""
+                                      << " Error: Part of context is not set (not including Package)" << "";
+    QTest::newRow("missing user") << int(IDC_USERID) << ""
+                                  << " Error: Part of context is not set (not including Package)" << "";
+    QTest::newRow("broker unavailable") << int(IDC_PROJECT) << "UNKNOWN" << " Error: Unable to Connect to the Broker"
+                                        << "Error: Unable to Connect to the Broker.";
+    QTest::newRow("listing error") << int(IDC_STATE) << "NOSTATE" << " Error: Read vlx.log Failed" << "Error: Error: ";
+}
+
+void WorkflowE2eTest::populateFailures() {
+    QFETCH(int, editId);
+    QFETCH(QString, editText);
+    QFETCH(QString, status);
+    QFETCH(QString, message);
+    World& w = *m_world;
+    w.Import({{"a.txt", "a"}});
+    w.dialog->SetDlgItemText(editId, editText.toStdString());
+    w.Click(IDC_GEN_TOP);
+
+    w.ExpectIdle();
+    QCOMPARE(QString::fromStdString(w.Text(IDC_STATUS)), status);
+    if (message.isEmpty()) {
+        QVERIFY(w.host.boxes.empty());
+    } else {
+        QCOMPARE(w.host.boxes.size(), std::size_t{1});
+        QVERIFY2(QString::fromStdString(w.host.boxes[0].text).startsWith(message), w.host.boxes[0].text.c_str());
+    }
+    QCOMPARE(w.dialog->CountTopRows(), 0);
+}
+
+void WorkflowE2eTest::reportListsNewSameAndDiff() {
+    World& w = *m_world;
+    w.Import({{"same.txt", "same text"}, {"src/changed.c", "int a;"}, {"src/other.c", "x"}});
+    w.sandbox.Root().Write("local/same.txt", "same text");
+    w.sandbox.Root().Write("local/src/changed.c", "int b;");
+    w.sandbox.Root().Write("local/src/new.h", "new");
+    w.Click(IDC_GEN_BTM);
+
+    w.ExpectIdle();
+    QVERIFY(w.host.boxes.empty());
+    QCOMPARE(w.Text(IDC_STATUS), std::string(" Ready"));
+    QCOMPARE(w.Text(IDC_BTMCOUNT), std::string("3"));
+    QCOMPARE(w.dialog->CountTopRows(), 3);
+    QCOMPARE(w.dialog->LastScannedFolder(), w.sandbox.LocalDir());
+    ReportTable& bottom = w.Bottom();
+    QCOMPARE(bottom.GetItemCount(), 3);
+    const std::string local = w.sandbox.LocalDir() + "/";
+    QCOMPARE(bottom.GetItemText(0, BottomPath), local);
+    QCOMPARE(bottom.GetItemText(0, BottomFile), std::string("same.txt"));
+    QCOMPARE(bottom.GetItemText(0, BottomStatus), std::string("Same"));
+    std::map<std::string, std::string> statusOf;
+    for (int row = 0; row < 3; ++row) {
+        statusOf[bottom.GetItemText(row, BottomFile)] = bottom.GetItemText(row, BottomStatus);
+        QCOMPARE(bottom.GetItemText(row, BottomRecord).size(), std::size_t{4});
+    }
+    QCOMPARE(statusOf["changed.c"], std::string("Diff"));
+    QCOMPARE(statusOf["new.h"], std::string("New"));
+    // The colours reach the view: COLORREF red is the low byte.
+    QTRY_COMPARE(w.dialog->BottomList().model()->rowCount(), 3);
+    for (int row = 0; row < 3; ++row) {
+        const std::string status = bottom.GetItemText(row, BottomStatus);
+        const QColor shown = w.dialog->BottomList().model()->index(row, BottomStatus).data(Qt::ForegroundRole).value<QColor>();
+        const QColor expected = status == "New" ? QColor(0x00, 0x80, 0x00)
+                                : status == "Same" ? QColor(0x00, 0x00, 0x80)
+                                                   : QColor(0xFF, 0x32, 0x00);
+        QCOMPARE(shown, expected);
+    }
+    QVERIFY(w.Traced("CQvrCompareDlg::OnBtnGenBtmReport: RunVgt was successful"));
+    QCOMPARE(w.TraceLines().back(), std::string("CQvrCompareDlg::OnBtnGenBtmReport: END"));
+}
+
+void WorkflowE2eTest::reportWithoutShowDiffRunsNoCheckout() {
+    World& w = *m_world;
+    w.Import({{"a.txt", "a"}});
+    w.sandbox.Root().Write("local/b.txt", "b");
+    const std::string argvFile = w.sandbox.Root().Str() + "/argv.txt";
+    ::setenv("QUORVAN_RECORD_ARGV", argvFile.c_str(), 1);
+    w.Click(IDC_SHOWDIFF);
+    QCOMPARE(w.dialog->Settings().display.showDiffFiles, 0);
+    w.Click(IDC_GEN_BTM);
+    ::unsetenv("QUORVAN_RECORD_ARGV");
+
+    w.ExpectIdle();
+    std::ifstream in(argvFile);
+    std::string tools;
+    for (std::string line; std::getline(in, line);) {
+        if (line == "vgt" || line.ends_with("/vgt")) tools += "vgt ";
+        if (line == "vlx" || line.ends_with("/vlx")) tools += "vlx ";
+    }
+    QCOMPARE(tools, std::string("vlx "));
+    QVERIFY(fs::is_empty(w.sandbox.TempPath()));
+    QCOMPARE(w.Bottom().GetItemText(0, BottomStatus), std::string("New"));
+}
+
+void WorkflowE2eTest::cancelWhileTheListingToolRuns() {
+    World& w = *m_world;
+    w.Import({{"a.txt", "a"}});
+    w.sandbox.SlowDown("vlx", 5000);
+    QElapsedTimer clock;
+    qint64 clickedAt = -1;
+    qint64 handledAfter = -1;
+    QTimer::singleShot(400, w.dialog.get(), [&] {
+        clickedAt = clock.elapsed();
+        QCOMPARE(w.Text(IDC_GEN_TOP), std::string(kCancelCaption));
+        w.Click(IDC_GEN_TOP);
+        handledAfter = clock.elapsed() - clickedAt;
+        QCOMPARE(w.Text(IDC_STATUS), std::string(" Ready"));
+    });
+    clock.start();
+    w.Click(IDC_GEN_TOP);
+    const qint64 endedAfter = clock.elapsed() - clickedAt;
+
+    QVERIFY(clickedAt >= 0);
+    QVERIFY2(handledAfter < 200, QByteArray::number(handledAfter));
+    QVERIFY2(endedAfter < 1500, QByteArray::number(endedAfter));
+    w.ExpectIdle();
+    QCOMPARE(w.Text(IDC_STATUS), std::string(" Ready"));
+    QCOMPARE(w.dialog->CountTopRows(), 0);
+    QVERIFY(w.Top().GetItemCount() >= kBlankTopRows);
+    QVERIFY(w.host.boxes.empty());
+}
+
+void WorkflowE2eTest::cancelDuringPostingKeepsThePostedRows() {
+    World& w = *m_world;
+    std::vector<std::pair<std::string, std::string>> files;
+    for (int i = 0; i < 3000; ++i) files.push_back({"d" + std::to_string(i % 30) + "/f" + std::to_string(i), ""});
+    w.Import(files);
+    // Polls from inside the posting loop's pumps and clicks Cancel once rows
+    // have arrived.
+    QTimer poll;
+    poll.setInterval(0);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (g_populateInProgress && w.dialog->CountTopRows() >= 100) {
+            poll.stop();
+            w.Click(IDC_GEN_TOP);
+        }
+    });
+    poll.start();
+    w.Click(IDC_GEN_TOP);
+
+    w.ExpectIdle();
+    const int rows = w.dialog->CountTopRows();
+    QVERIFY2(rows >= 100 && rows < 3000, QByteArray::number(rows));
+    QCOMPARE(w.Text(IDC_TOPCOUNT), std::to_string(rows));
+    // Unsorted: the last posted row is on top.
+    QCOMPARE(QString::fromStdString(w.Top().GetItemText(0, 0)), QString("%1").arg(rows, 4, 10, QChar('0')));
+    QVERIFY(w.Traced("OnSearchBtn: END The \"Cancel\" button was clicked"));
+}
+
+void WorkflowE2eTest::unreadableCopyEndsTheReport() {
+    World& w = *m_world;
+    w.Import({{"bad.txt", "bad"}, {"sub/good.txt", "good"}});
+    w.Click(IDC_GEN_TOP);
+    QCOMPARE(w.dialog->CountTopRows(), 2);
+    // Only Same and New: no checkout, the copies are what the temp path holds.
+    w.Click(IDC_SHOWDIFF);
+    w.sandbox.Root().Write("temp/sub/good.txt", "good");
+    const fs::path bad = fs::path(w.sandbox.TempPath()) / "bad.txt";
+    fs::create_symlink(w.sandbox.TempPath() + "/nowhere", bad);
+    w.sandbox.Root().Write("local/sub/good.txt", "good");
+    w.sandbox.Root().Write("local/bad.txt", "bad");
+    w.Click(IDC_GEN_BTM);
+
+    w.ExpectIdle();
+    QCOMPARE(w.Text(IDC_STATUS), " File Error. File Name: " + bad.string());
+    QCOMPARE(w.Text(IDC_BTMCOUNT), std::string("0"));
+    QCOMPARE(w.Bottom().GetItemCount(), 1);
+    QCOMPARE(w.Bottom().GetItemText(0, BottomFile), std::string("good.txt"));
+    QVERIFY(w.Traced("CQvrCompareDlg::OnBtnGenBtmReport: END Error: File Error - File Name: " + bad.string()));
+}
+
+void WorkflowE2eTest::missingToolIsReported() {
+    World& w = *m_world;
+    w.Import({{"a.txt", "a"}});
+    w.sandbox.HideTool("vlx");
+    w.Click(IDC_GEN_TOP);
+
+    w.ExpectIdle();
+    QCOMPARE(w.host.boxes.size(), std::size_t{2});
+    QVERIFY2(w.host.boxes[0].text.starts_with("Executable Not Found: 'vlx "), w.host.boxes[0].text.c_str());
+    QCOMPARE(w.host.boxes[1].text, std::string("Error: Execute RUNVLX Failed."));
+    QCOMPARE(w.Text(IDC_STATUS), std::string(" Error: Execute RUNVLX Failed"));
+}
+
+}  // namespace qvr::testing

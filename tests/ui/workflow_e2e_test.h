@@ -1,0 +1,34 @@
+#pragma once
+// The two workflows through the real main window, offscreen, with the
+// stand-in tools as real child processes.
+
+#include <QObject>
+#include <memory>
+
+namespace qvr::testing {
+
+class WorkflowE2eTest : public QObject {
+    Q_OBJECT
+public:
+    WorkflowE2eTest();
+    ~WorkflowE2eTest() override;
+
+private slots:
+    void init();
+    void cleanup();
+    void populateFillsTheTopListSortedByPath();
+    void populateFailures_data();
+    void populateFailures();
+    void reportListsNewSameAndDiff();
+    void reportWithoutShowDiffRunsNoCheckout();
+    void cancelWhileTheListingToolRuns();
+    void cancelDuringPostingKeepsThePostedRows();
+    void unreadableCopyEndsTheReport();
+    void missingToolIsReported();
+
+private:
+    struct World;
+    std::unique_ptr<World> m_world;
+};
+
+}  // namespace qvr::testing

@@ -1,0 +1,268 @@
+// The compare-report workflow against the stand-in tools: refreshing the Top
+// List, the checkout, the scan and its classification, cancelling, and every
+// way the run can end.
+
+#include <filesystem>
+
+#include "app/busy_flags.h"
+#include "workflow_fixture.h"
+
+namespace qvr::testing {
+namespace {
+
+using namespace res;
+namespace fs = std::filesystem;
+
+constexpr const char* kFire =
+    "CQvrCompareDlg::OnBtnGenBtmReport: FIRE BUTTON: Populate List from Quorvan Repository";
+
+class ReportTest : public WorkflowTest {
+protected:
+    void ExpectIdle() {
+        EXPECT_EQ(g_reportInProgress, 0);
+        EXPECT_EQ(g_populateInProgress, 0);
+        EXPECT_EQ(m_view.texts[IDC_GEN_BTM], kReportCaption);
+        EXPECT_FALSE(m_view.locked);
+        EXPECT_FALSE(m_view.blinking);
+        EXPECT_EQ(m_view.cursorDepth, 0);
+    }
+    bool Traced(const std::string& line) {
+        const auto lines = TraceLines();
+        return std::find(lines.begin(), lines.end(), line) != lines.end();
+    }
+    void WriteLocal(const std::string& path, const std::string& content) {
+        m_sandbox.Root().Write("local/" + path, content);
+    }
+    // A repository of three files and a local tree with one file the same,
+    // one changed and one new.
+    void MakeMixedTrees() {
+        ImportSource({{"same.txt", "same text"}, {"src/changed.c", "int a;"}, {"src/other.c", "x"}});
+        WriteLocal("same.txt", "same text");
+        WriteLocal("src/changed.c", "int b;");
+        WriteLocal("src/new.h", "new");
+    }
+    std::string Local() const { return m_sandbox.LocalDir() + "/"; }
+};
+
+TEST_F(ReportTest, BlankLocalPathIsRefusedWithoutStartingARun) {
+    m_view.texts[IDC_LOCALPATH] = "";
+    m_workflows.OnBtnGenBtmReport();
+    EXPECT_EQ(m_view.Status(), " Local Path cannot be blank.");
+    ASSERT_EQ(m_host.boxes.size(), 1u);
+    EXPECT_EQ(m_host.boxes[0].text, "Local Path is blank.");
+    EXPECT_EQ(m_host.boxes[0].icon, MbIcon::Exclamation);
+    EXPECT_TRUE(m_view.events.empty());
+    EXPECT_EQ(m_view.texts[IDC_GEN_BTM], kReportCaption);
+    EXPECT_EQ(TraceLines(), (std::vector<std::string>{"CQvrCompareDlg::OnBtnGenBtmReport: START",
+                                                      "CQvrCompareDlg::OnBtnGenBtmReport: Local Path cannot be blank"}));
+}
+
+TEST_F(ReportTest, ReportListsNewSameAndDiffSortedByPath) {
+    MakeMixedTrees();
+    m_workflows.OnBtnGenBtmReport();
+
+    ExpectIdle();
+    EXPECT_TRUE(m_host.boxes.empty()) << m_host.boxes[0].text;
+    EXPECT_TRUE(Traced(kFire));
+    EXPECT_TRUE(Traced("CQvrCompareDlg::OnBtnGenBtmReport: RunVgt was successful"));
+    EXPECT_EQ(TraceLines().back(), "CQvrCompareDlg::OnBtnGenBtmReport: END");
+    EXPECT_EQ(m_view.Status(), " Ready");
+    EXPECT_EQ(m_view.texts[IDC_BTMCOUNT], "3");
+    EXPECT_EQ(m_view.scannedFolder, m_sandbox.LocalDir());
+    ASSERT_EQ(m_bottom.GetItemCount(), 3);
+    EXPECT_EQ(Column(m_bottom, BottomPath), (std::vector<std::string>{Local(), Local() + "src/", Local() + "src/"}));
+    std::map<std::string, std::string> statusOf;
+    for (int row = 0; row < 3; ++row) {
+        const std::string status = m_bottom.GetItemText(row, BottomStatus);
+        statusOf[m_bottom.GetItemText(row, BottomFile)] = status;
+        const Colorref expected = status == "New" ? kNewColor : status == "Same" ? kSameColor : kDiffColor;
+        EXPECT_EQ(m_bottom.GetCellTextColor(row, BottomStatus), expected) << status;
+        EXPECT_EQ(m_bottom.GetItemText(row, BottomRecord).size(), 4u);
+    }
+    EXPECT_EQ(statusOf, (std::map<std::string, std::string>{
+                            {"same.txt", "Same"}, {"changed.c", "Diff"}, {"new.h", "New"}}));
+    std::vector<std::string> records = Column(m_bottom, BottomRecord);
+    std::sort(records.begin(), records.end());
+    EXPECT_EQ(records, (std::vector<std::string>{"0001", "0002", "0003"}));
+}
+
+TEST_F(ReportTest, WithoutShowDiffFilesNoCheckoutRuns) {
+    MakeMixedTrees();
+    m_settings.display.showDiffFiles = 0;
+    m_workflows.OnBtnGenBtmReport();
+
+    ExpectIdle();
+    EXPECT_TRUE(fs::is_empty(m_sandbox.TempPath()));
+    for (const std::string& line : TraceLines()) EXPECT_EQ(line.find("RunVgt: START"), std::string::npos);
+    const auto& statuses = m_view.history[IDC_STATUS];
+    EXPECT_NE(std::find(statuses.begin(), statuses.end(), " Ready - RunVgt was successful."), statuses.end());
+    // Without copies nothing is the same: only the new file is listed.
+    ASSERT_EQ(m_bottom.GetItemCount(), 1);
+    EXPECT_EQ(m_bottom.GetItemText(0, BottomStatus), "New");
+}
+
+struct FreshnessCase {
+    const char* name;
+    int editId;
+    const char* newText;
+    bool repopulates;
+};
+
+class ReportFreshnessTest : public ReportTest, public ::testing::WithParamInterface<FreshnessCase> {};
+
+TEST_P(ReportFreshnessTest, ChangedCriteriaRepopulateButThePasswordDoesNot) {
+    const FreshnessCase& c = GetParam();
+    MakeMixedTrees();
+    m_settings.display.showDiffFiles = 0;
+    m_workflows.OnBtnGenTopScmList();
+    ASSERT_EQ(CountFilledRows(m_top), 3);
+    m_view.texts[c.editId] = c.newText;
+
+    m_workflows.OnBtnGenBtmReport();
+
+    EXPECT_EQ(Traced(std::string(kFire) + " (SCM Criteria has changed!)"), c.repopulates);
+    ExpectIdle();
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ReportFreshnessTest,
+                         ::testing::Values(FreshnessCase{"Password", IDC_PASSWORD, "other", false},
+                                           FreshnessCase{"Project", IDC_PROJECT, "proj", true},
+                                           FreshnessCase{"Package", IDC_PACKAGE, "*", true},
+                                           FreshnessCase{"State", IDC_STATE, "DEV ", true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ReportTest, NoListedFileGivesBlankRowsAndTheNoFilesTexts) {
+    ImportSource({{"a.txt", "a"}});
+    WriteLocal("a.txt", "a");
+    m_settings.display = DisplayOptions{1, 0, 0, 1};  // only New, and nothing is new
+    m_workflows.OnBtnGenBtmReport();
+    ExpectIdle();
+    EXPECT_EQ(m_view.Status(), " Ready - No files found to populate the Bottom list based on selection.");
+    EXPECT_EQ(TraceLines().back(),
+              "CQvrCompareDlg::OnBtnGenBtmReport: END - No files found to populate the Bottom list based on "
+              "selction.");
+    EXPECT_EQ(m_bottom.GetItemCount(), kBlankBottomRows);
+    EXPECT_EQ(CountFilledRows(m_bottom), 0);
+}
+
+TEST_F(ReportTest, EmptyFirstCopyIsReportedAndTheScanRunsLocked) {
+    ImportSource({{"empty.txt", ""}, {"src/b.c", "b"}});
+    WriteLocal("src/b.c", "b");
+    bool unlockedDuringScan = false;
+    m_pump.onPump = [&] {
+        if (g_reportInProgress && !g_populateInProgress && !m_view.locked) unlockedDuringScan = true;
+    };
+    m_workflows.OnBtnGenBtmReport();
+
+    // A root file's path is a lone backslash, so the folder part is empty.
+    const std::string copy = m_sandbox.TempPath() + "//empty.txt";
+    const std::string text =
+        "CQvrCompareDlg::OnBtnGenBtmReport: END Error Checkout for Browse is zero size: \"" + copy + "\"";
+    EXPECT_TRUE(Traced(text));
+    EXPECT_FALSE(Traced("CQvrCompareDlg::OnBtnGenBtmReport: RunVgt was successful"));
+    const auto& statuses = m_view.history[IDC_STATUS];
+    EXPECT_NE(std::find(statuses.begin(), statuses.end(), text), statuses.end());
+    EXPECT_FALSE(unlockedDuringScan);
+    ExpectIdle();
+    EXPECT_EQ(m_view.Status(), " Ready");
+    ASSERT_EQ(m_bottom.GetItemCount(), 1);
+    EXPECT_EQ(m_bottom.GetItemText(0, BottomStatus), "Same");
+}
+
+struct BrokenCopyCase {
+    const char* name;
+    bool asDirectory;  // else a dangling symbolic link
+};
+
+class ReportBrokenCopyTest : public ReportTest, public ::testing::WithParamInterface<BrokenCopyCase> {};
+
+TEST_P(ReportBrokenCopyTest, UnreadableCopyEndsTheRunAndKeepsEarlierRows) {
+    ImportSource({{"bad.txt", "bad"}, {"sub/good.txt", "good"}});
+    m_workflows.OnBtnGenTopScmList();
+    ASSERT_EQ(CountFilledRows(m_top), 2);
+    // The Same test uses whatever copies the temp path holds.
+    m_settings.display = DisplayOptions{1, 1, 0, 1};
+    m_sandbox.Root().Write("temp/sub/good.txt", "good");
+    const fs::path bad = fs::path(m_sandbox.TempPath()) / "bad.txt";
+    if (GetParam().asDirectory) {
+        fs::create_directories(bad / "inner");
+    } else {
+        fs::create_symlink(m_sandbox.TempPath() + "/missing", bad);
+    }
+    // Subfolders are scanned before a folder's own files.
+    WriteLocal("sub/good.txt", "good");
+    WriteLocal("bad.txt", "bad");
+
+    m_workflows.OnBtnGenBtmReport();
+
+    ExpectIdle();
+    const std::string status = " File Error. File Name: " + bad.string();
+    EXPECT_EQ(m_view.Status(), status);
+    EXPECT_TRUE(Traced("CQvrCompareDlg::OnBtnGenBtmReport: END Error: File Error - File Name: " + bad.string()));
+    EXPECT_TRUE(Traced(status));
+    EXPECT_EQ(TraceLines().back(), "CQvrCompareDlg::OnBtnGenBtmReport: END");
+    EXPECT_EQ(m_view.texts[IDC_BTMCOUNT], "0");
+    ASSERT_EQ(m_bottom.GetItemCount(), 1);
+    EXPECT_EQ(m_bottom.GetItemText(0, BottomFile), "good.txt");
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ReportBrokenCopyTest,
+                         ::testing::Values(BrokenCopyCase{"Directory", true}, BrokenCopyCase{"DanglingLink", false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ReportTest, CancelDuringTheScanKeepsTheRowsSoFarSorted) {
+    ImportSource({{"x.txt", "x"}});
+    m_workflows.OnBtnGenTopScmList();
+    m_settings.display = DisplayOptions{1, 0, 0, 1};
+    for (int i = 10; i < 30; ++i) WriteLocal("d" + std::to_string(i) + "/n.txt", "n");
+    m_pump.onPump = [&] {
+        if (g_reportInProgress && CountFilledRows(m_bottom) == 3) m_workflows.OnBtnGenBtmReport();
+    };
+    m_workflows.OnBtnGenBtmReport();
+
+    ExpectIdle();
+    EXPECT_TRUE(Traced("CQvrCompareDlg::OnBtnGenBtmReport: The \"Cancel\" button was clicked"));
+    ASSERT_EQ(m_bottom.GetItemCount(), 3);
+    EXPECT_EQ(m_view.texts[IDC_BTMCOUNT], "3");
+    EXPECT_EQ(m_view.Status(), " Ready");
+    const auto paths = Column(m_bottom, BottomPath);
+    EXPECT_TRUE(std::is_sorted(paths.begin(), paths.end()));
+}
+
+TEST_F(ReportTest, CancelWhileTheCheckoutRunsEndsTheRun) {
+    ImportSource({{"x.txt", "x"}});
+    WriteLocal("x.txt", "x");
+    m_workflows.OnBtnGenTopScmList();
+    m_sandbox.SlowDown("vgt", 4000);
+    m_pump.onPump = [&] {
+        if (g_reportInProgress && m_view.texts[IDC_GEN_BTM] == kCancelCaption) m_workflows.OnBtnGenBtmReport();
+    };
+    const auto started = std::chrono::steady_clock::now();
+    m_workflows.OnBtnGenBtmReport();
+
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(2000));
+    ExpectIdle();
+    EXPECT_EQ(m_view.Status(), " Ready");
+    EXPECT_TRUE(Traced("CQvrCompareDlg::OnBtnGenBtmReport: \"Cancel\" button was clicked"));
+    EXPECT_EQ(CountFilledRows(m_bottom), 0);
+}
+
+TEST_F(ReportTest, UnreadableCheckoutLogEndsTheRunCleanly) {
+    ImportSource({{"x.txt", "x"}});
+    WriteLocal("x.txt", "x");
+    m_workflows.OnBtnGenTopScmList();
+    // A folder that cannot be removed stands where the log should be.
+    const std::string log = m_installDir + "/vgt.log";
+    m_sandbox.Root().Write("install/vgt.log/keep", "k");
+
+    m_workflows.OnBtnGenBtmReport();
+
+    ExpectIdle();
+    EXPECT_EQ(m_view.Status(), " Error: SCM Checkout for Browse Failed - review vgt.log.");
+    ASSERT_FALSE(m_host.boxes.empty());
+    EXPECT_EQ(m_host.boxes.back().text, "Unable to read: " + log);
+    EXPECT_FALSE(Traced("CQvrCompareDlg::OnBtnGenBtmReport: END"));
+}
+
+}  // namespace
+}  // namespace qvr::testing

@@ -1,0 +1,612 @@
+#include "ui/qvr_compare_dlg.h"
+
+#include <QApplication>
+#include <algorithm>
+#include <filesystem>
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeySequence>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QShortcut>
+#include <QTimerEvent>
+#include <QVBoxLayout>
+
+#include "app/busy_flags.h"
+#include "app/platform.h"
+#include "app/startup.h"
+#include "res/resource.h"
+#include "ui/about_dlg.h"
+#include "ui/program_icon.h"
+#include "ui/report_ctrl.h"
+
+namespace qvr {
+namespace {
+
+using namespace qvr::res;
+
+// The display toggles are not automatic: a click leaves the check state alone
+// and the window's handler sets it.
+class ManualRadioButton final : public QRadioButton {
+public:
+    using QRadioButton::QRadioButton;
+
+protected:
+    void nextCheckState() override {}
+};
+
+class ManualCheckBox final : public QCheckBox {
+public:
+    using QCheckBox::QCheckBox;
+
+protected:
+    void nextCheckState() override {}
+};
+
+// The controls disabled while a workflow runs, in the order they are disabled.
+constexpr int kRunLockedControls[] = {IDC_BROKER,      IDC_USERID,      IDC_PASSWORD,   IDC_PROJECT,
+                                      IDC_STATE,       IDC_PACKAGE,     IDC_TEMPPATH,   IDC_LOCALPATH,
+                                      IDC_SHOWNEW,     IDC_SHOWSAME,    IDC_SHOWDIFF,   IDC_SUBFOLDERS,
+                                      IDC_BROWSE_TEMP, IDC_BROWSE_LOCAL, IDC_EXPORT_TOP, IDC_EXPORT_BTM,
+                                      IDC_FIND_TOP,    IDC_FIND_BTM,    IDC_REGSETTINGS, IDC_CLEAR_TOP,
+                                      IDC_CLEAR_BTM};
+
+constexpr Colorref kHighlightText = 0xFFFFFF;
+constexpr Colorref kHighlightBack = 0x808080;
+
+QString Text(const char* text) { return QString::fromUtf8(text); }
+
+QLabel* Hint(const char* text, QWidget* parent) {
+    auto* label = new QLabel(Text(text), parent);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, palette.color(QPalette::Disabled, QPalette::WindowText));
+    label->setPalette(palette);
+    return label;
+}
+
+}  // namespace
+
+CQvrCompareDlg::CQvrCompareDlg(AppSettings settings, std::string tempDir, IMessageBoxHost& host,
+                               IMessagePump& pump, QWidget* parent)
+    : QDialog(parent), m_settings(std::move(settings)), m_host(host), m_pump(pump) {
+    m_settings.context.tempPath = std::move(tempDir);
+    m_installDir = std::filesystem::path(m_settings.context.tempPath).parent_path().string();
+    m_modalRunner = [](QDialog& dialog) { return dialog.exec(); };
+    setObjectName(QString::number(IDD_QVRCOMPARE_DIALOG));
+    // A caption and a sizing border; the way out is Exit or Escape (closing
+    // the window does the same).
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setSizeGripEnabled(true);
+    BuildControls();
+    ConnectCommands();
+    InitDialog();
+}
+
+CQvrCompareDlg::~CQvrCompareDlg() = default;
+
+// ---- building the window ------------------------------------------------------
+
+void CQvrCompareDlg::BuildControls() {
+    auto add = [this](int id, QWidget* widget) {
+        widget->setObjectName(QString::number(id));
+        m_controls[id] = widget;
+        return widget;
+    };
+    auto edit = [&](int id) { return static_cast<QLineEdit*>(add(id, new QLineEdit(this))); };
+    auto button = [&](int id, const char* text) {
+        auto* b = new QPushButton(Text(text), this);
+        b->setAutoDefault(false);
+        return static_cast<QPushButton*>(add(id, b));
+    };
+    auto label = [&](const char* text, QWidget* buddy) {
+        auto* l = new QLabel(Text(text), this);
+        l->setBuddy(buddy);
+        return l;
+    };
+
+    // SCM context.
+    auto* context = new QGroupBox(Text("SCM Context"), this);
+    auto* grid = new QGridLayout(context);
+    QLineEdit* broker = edit(IDC_BROKER);
+    QLineEdit* user = edit(IDC_USERID);
+    QLineEdit* password = edit(IDC_PASSWORD);
+    password->setEchoMode(QLineEdit::Password);
+    QLineEdit* project = edit(IDC_PROJECT);
+    QLineEdit* state = edit(IDC_STATE);
+    QLineEdit* package = edit(IDC_PACKAGE);
+    QLineEdit* temp = edit(IDC_TEMPPATH);
+    grid->addWidget(label("Broker:", broker), 0, 0);
+    grid->addWidget(broker, 0, 1);
+    grid->addWidget(label("UserId:", user), 0, 2);
+    grid->addWidget(user, 0, 3);
+    grid->addWidget(label("Password:", password), 0, 4);
+    grid->addWidget(password, 0, 5);
+    grid->addWidget(label("Project:", project), 1, 0);
+    grid->addWidget(project, 1, 1);
+    grid->addWidget(label("State:", state), 1, 2);
+    grid->addWidget(state, 1, 3);
+    grid->addWidget(label("Package:", package), 1, 4);
+    grid->addWidget(package, 1, 5);
+    grid->addWidget(Hint("( Use * to get a list from all packages)", this), 1, 6, 1, 2);
+    grid->addWidget(label("Temp Directory:", temp), 2, 0);
+    auto* tempRow = new QHBoxLayout;
+    tempRow->addWidget(temp, 1);
+    QPushButton* browseTemp = button(IDC_BROWSE_TEMP, ". . .");
+    browseTemp->setMaximumWidth(40);
+    tempRow->addWidget(browseTemp);
+    grid->addLayout(tempRow, 2, 1, 1, 3);
+    grid->addWidget(Hint("( Temp directory is required for individual file comparisons )", this), 2, 4, 1, 3);
+    auto* remember = new QCheckBox(Text("Remember Settings"), this);
+    add(IDC_REMEMBER, remember);
+    remember->setVisible(false);
+    remember->setEnabled(false);
+    grid->addWidget(button(IDC_REGSETTINGS, "Reg Setings..."), 0, 7);
+    grid->setColumnStretch(1, 2);
+    grid->setColumnStretch(3, 2);
+    grid->setColumnStretch(5, 2);
+    grid->setColumnStretch(6, 1);
+
+    // Top List.
+    m_topList = new CReportCtrl(this);
+    add(IDC_TOPLIST, m_topList);
+    auto* topHead = new QHBoxLayout;
+    topHead->addWidget(new QLabel(Text("Quorvan Files in the Repository:"), this));
+    topHead->addStretch();
+    topHead->addWidget(button(IDC_FIND_TOP, "Find..."));
+    auto* topFoot = new QHBoxLayout;
+    QLineEdit* topCount = edit(IDC_TOPCOUNT);
+    topCount->setReadOnly(true);
+    topCount->setMaximumWidth(90);
+    topCount->setAlignment(Qt::AlignRight);
+    topFoot->addWidget(topCount);
+    QPushButton* populate = button(IDC_GEN_TOP, "Populate List from Quorvan Repository");
+    populate->setDefault(true);
+    populate->setMinimumWidth(260);
+    topFoot->addWidget(populate);
+    topFoot->addWidget(button(IDC_CLEAR_TOP, "Clear List"));
+    topFoot->addWidget(button(IDC_EXPORT_TOP, "Export List..."));
+    topFoot->addStretch();
+
+    // Local path and Bottom List.
+    QLineEdit* local = edit(IDC_LOCALPATH);
+    auto* localRow = new QHBoxLayout;
+    localRow->addWidget(label("Local Path:", local));
+    localRow->addWidget(local, 1);
+    QPushButton* browseLocal = button(IDC_BROWSE_LOCAL, ". . .");
+    browseLocal->setMaximumWidth(40);
+    localRow->addWidget(browseLocal);
+    auto* bottomHead = new QHBoxLayout;
+    bottomHead->addWidget(new QLabel(Text("Local Files:"), this));
+    bottomHead->addSpacing(12);
+    bottomHead->addWidget(add(IDC_SHOWNEW, new ManualRadioButton(Text("Show New Files"), this)));
+    bottomHead->addWidget(add(IDC_SHOWDIFF, new ManualRadioButton(Text("Show Different Files"), this)));
+    bottomHead->addWidget(add(IDC_SHOWSAME, new ManualRadioButton(Text("Show Same Files"), this)));
+    bottomHead->addWidget(add(IDC_SUBFOLDERS, new ManualCheckBox(Text("Search sub-directories"), this)));
+    for (int id : {IDC_SHOWNEW, IDC_SHOWDIFF, IDC_SHOWSAME}) {
+        static_cast<QRadioButton*>(m_controls[id])->setAutoExclusive(false);
+    }
+    bottomHead->addStretch();
+    bottomHead->addWidget(button(IDC_FIND_BTM, "Find..."));
+    m_bottomList = new CReportCtrl(this);
+    add(IDC_BTMLIST, m_bottomList);
+    auto* bottomFoot = new QHBoxLayout;
+    QLineEdit* bottomCount = edit(IDC_BTMCOUNT);
+    bottomCount->setReadOnly(true);
+    bottomCount->setMaximumWidth(90);
+    bottomCount->setAlignment(Qt::AlignRight);
+    bottomFoot->addWidget(bottomCount);
+    QPushButton* report = button(IDC_GEN_BTM, "Generate Local Files Compare Report");
+    report->setAutoDefault(true);
+    report->setMinimumWidth(260);
+    bottomFoot->addWidget(report);
+    bottomFoot->addWidget(button(IDC_CLEAR_BTM, "Clear List"));
+    bottomFoot->addWidget(button(IDC_EXPORT_BTM, "Export List..."));
+    bottomFoot->addStretch();
+    QPushButton* exit = button(IDCANCEL_BUTTON, "Exit");
+    exit->setMinimumWidth(90);
+    bottomFoot->addWidget(exit);
+
+    auto* status = new QLabel(this);
+    add(kStatusId, status);
+    status->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    status->setTextFormat(Qt::PlainText);
+    status->setMinimumWidth(100);
+    status->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(context);
+    layout->addLayout(topHead);
+    layout->addWidget(m_topList, 3);
+    layout->addLayout(topFoot);
+    layout->addSpacing(6);
+    layout->addLayout(localRow);
+    layout->addLayout(bottomHead);
+    layout->addWidget(m_bottomList, 2);
+    layout->addLayout(bottomFoot);
+    layout->addWidget(status);
+    resize(1180, 860);
+}
+
+void CQvrCompareDlg::ConnectCommands() {
+    for (auto& [id, widget] : m_controls) {
+        if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+            const int command = id;
+            connect(button, &QAbstractButton::clicked, this, [this, command] { OnCommand(command); });
+        }
+    }
+    connect(m_topList, &CReportCtrl::RowClicked, this, &CQvrCompareDlg::OnListClick);
+    connect(m_bottomList, &CReportCtrl::RowClicked, this, &CQvrCompareDlg::OnListClick);
+    connect(m_topList, &CReportCtrl::RowDoubleClicked, this, &CQvrCompareDlg::OnListDblClick);
+    connect(m_bottomList, &CReportCtrl::RowDoubleClicked, this, &CQvrCompareDlg::OnListDblClick);
+    connect(m_topList, &CReportCtrl::FindNextRequested, this, &CQvrCompareDlg::OnListFindNext);
+    connect(m_bottomList, &CReportCtrl::FindNextRequested, this, &CQvrCompareDlg::OnListFindNext);
+
+    // The window has no system-menu box; Alt+Space opens the same menu.
+    auto* shortcut = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Space), this);
+    connect(shortcut, &QShortcut::activated, this,
+            [this] { m_systemMenu.popup(mapToGlobal(QPoint(0, 0))); });
+}
+
+void CQvrCompareDlg::InitDialog() {
+    // System menu with the About command.
+    const QString aboutText = Text(kAboutMenuText);
+    if (!aboutText.isEmpty()) {
+        m_systemMenu.addSeparator();
+        QAction* about = m_systemMenu.addAction(aboutText);
+        about->setData(IDM_ABOUTBOX);
+        connect(about, &QAction::triggered, this, [this] { OnSysCommand(IDM_ABOUTBOX); });
+    }
+    setWindowIcon(ProgramIcon());
+
+    const ScmContext& context = m_settings.context;
+    SetDlgItemText(IDC_BROKER, context.broker);
+    SetDlgItemText(IDC_USERID, context.userId);
+    SetDlgItemText(IDC_PASSWORD, context.password);
+    SetDlgItemText(IDC_PROJECT, context.project);
+    SetDlgItemText(IDC_STATE, context.state);
+    SetDlgItemText(IDC_PACKAGE, context.package);
+    SetDlgItemText(IDC_TEMPPATH, context.tempPath);
+    SetDlgItemText(IDC_LOCALPATH, context.localPath);
+
+    const DisplayOptions& display = m_settings.display;
+    SetCheck(IDC_SHOWNEW, display.showNewFiles != 0);
+    SetCheck(IDC_SHOWSAME, display.showSameFiles != 0);
+    SetCheck(IDC_SHOWDIFF, display.showDiffFiles != 0);
+    SetCheck(IDC_SUBFOLDERS, display.subFolders != 0);
+
+    m_topList->ApplyColumnSpec(kTopListSpec);
+    m_topList->SetNotifyId(IDC_TOPLIST);
+    m_topList->ShowGridLines(true);
+    m_topList->SortByColumn(0, true);
+    AddBlankTopRows();
+    m_savedTextColor = m_topList->GetCellTextColor(0, 0);
+    m_savedBackColor = m_topList->GetCellBackColor(0, 0);
+
+    m_bottomList->ApplyColumnSpec(kBottomListSpec);
+    m_bottomList->SetNotifyId(IDC_BTMLIST);
+    m_bottomList->ShowGridLines(true);
+    m_bottomList->SortByColumn(0, true);
+    AddBlankBottomRows();
+    m_topList->Flush();
+    m_bottomList->Flush();
+    // The scan reports every accepted file to the classifier.
+    MakeWorkflows();
+    m_topList->scrollToTop();
+    m_bottomList->scrollToTop();
+
+    SetStatusText(kReadyStatus);
+    setWindowTitle(QStringLiteral("%1 %2 - Compare Local Files with the Quorvan Repository")
+                       .arg(Text(kProgramName), Text(kProgramVersion)));
+}
+
+// ---- controls -------------------------------------------------------------------
+
+QWidget* CQvrCompareDlg::GetDlgItem(int id) const {
+    auto it = m_controls.find(id);
+    return it == m_controls.end() ? nullptr : it->second;
+}
+
+std::string CQvrCompareDlg::GetDlgItemText(int id) const {
+    QString text;
+    QWidget* widget = GetDlgItem(id);
+    if (auto* edit = qobject_cast<QLineEdit*>(widget)) text = edit->text();
+    else if (auto* button = qobject_cast<QAbstractButton*>(widget)) text = button->text();
+    else if (auto* label = qobject_cast<QLabel*>(widget)) text = label->text();
+    std::string bytes = text.toStdString();
+    if (bytes.size() > kEditTextLimit) bytes.resize(kEditTextLimit);
+    return bytes;
+}
+
+void CQvrCompareDlg::SetDlgItemText(int id, const std::string& text) {
+    const QString value = QString::fromStdString(text);
+    QWidget* widget = GetDlgItem(id);
+    if (auto* edit = qobject_cast<QLineEdit*>(widget)) edit->setText(value);
+    else if (auto* button = qobject_cast<QAbstractButton*>(widget)) button->setText(value);
+    else if (auto* label = qobject_cast<QLabel*>(widget)) label->setText(value);
+}
+
+bool CQvrCompareDlg::IsChecked(int id) const {
+    auto* button = qobject_cast<QAbstractButton*>(GetDlgItem(id));
+    return button && button->isChecked();
+}
+
+void CQvrCompareDlg::SetCheck(int id, bool checked) {
+    if (auto* button = qobject_cast<QAbstractButton*>(GetDlgItem(id))) button->setChecked(checked);
+}
+
+// ---- list operations ------------------------------------------------------------
+
+int CQvrCompareDlg::CountTopRows() const { return CountFilledRows(m_topList->Table()); }
+
+int CQvrCompareDlg::CountBottomRows() const { return CountFilledRows(m_bottomList->Table()); }
+
+void CQvrCompareDlg::AddBlankTopRows() { AddBlankRows(m_topList->Table(), kBlankTopRows); }
+
+void CQvrCompareDlg::AddBlankBottomRows() { AddBlankRows(m_bottomList->Table(), kBlankBottomRows); }
+
+// ---- workflows --------------------------------------------------------------------
+
+void CQvrCompareDlg::MakeWorkflows() {
+    m_workflows = std::make_unique<CompareWorkflows>(
+        WorkflowParts{*this, m_topList->Table(), m_bottomList->Table(), m_settings, m_topRecords, m_installDir,
+                      *m_trace, m_host, m_pump});
+}
+
+void CQvrCompareDlg::SetEnvironment(std::string installDir, TraceLog& trace) {
+    m_installDir = std::move(installDir);
+    m_trace = &trace;
+    MakeWorkflows();
+}
+
+void CQvrCompareDlg::OnBtnGenTopScmList() { m_workflows->OnBtnGenTopScmList(); }
+
+void CQvrCompareDlg::OnBtnGenBtmReport() { m_workflows->OnBtnGenBtmReport(); }
+
+void CQvrCompareDlg::BeginWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+
+void CQvrCompareDlg::EndWaitCursor() { QApplication::restoreOverrideCursor(); }
+
+void CQvrCompareDlg::RepaintTopList() {
+    m_topList->Flush();
+    m_topList->viewport()->update();
+}
+
+void CQvrCompareDlg::DisableForRun() {
+    for (int id : kRunLockedControls) GetDlgItem(id)->setEnabled(false);
+    GetDlgItem(g_populateInProgress ? IDC_GEN_BTM : IDC_GEN_TOP)->setEnabled(false);
+}
+
+void CQvrCompareDlg::EnableAfterRun() {
+    for (int id : kRunLockedControls) GetDlgItem(id)->setEnabled(true);
+    GetDlgItem(IDC_GEN_BTM)->setEnabled(true);
+    GetDlgItem(IDC_GEN_TOP)->setEnabled(true);
+}
+
+void CQvrCompareDlg::StartBlinkTimer() {
+    if (m_timerId != 0) killTimer(m_timerId);
+    m_timerId = startTimer(1000);
+}
+
+void CQvrCompareDlg::StopBlinkTimer() {
+    if (m_timerId != 0) killTimer(m_timerId);
+    m_timerId = 0;
+    if (StatusText().empty()) SetStatusText(" Ready");
+}
+
+int CQvrCompareDlg::FindTopRowFor(const std::string& key, int& row) const {
+    const ReportTable& top = m_topList->Table();
+    const int count = CountTopRows();
+    if (count == 0) return -1;
+    if (!m_topIndex.IsCurrentFor(top)) m_topIndex.Build(top);
+    const int found = m_topIndex.FindFirst(key);
+    if (found < 0 || found >= count) return -1;
+    row = found;
+    return 1;
+}
+
+std::string CQvrCompareDlg::BrowseForFolder() {
+    std::string result = m_lastScannedFolder;
+    // No start folder: the chooser opens at its default place.
+    if (auto chosen = m_host.BrowseForFolder("Select a directory...", ""); chosen && !chosen->empty()) {
+        result = *chosen;
+    }
+    return result;
+}
+
+// ---- messages and commands ----------------------------------------------------
+
+void CQvrCompareDlg::OnCommand(int id) {
+    switch (id) {
+    case IDCANCEL_BUTTON: OnCancel(); return;
+    case IDC_GEN_TOP:
+    case ID_GEN_TOP_LIST: OnBtnGenTopScmList(); return;
+    case IDC_GEN_BTM: OnBtnGenBtmReport(); return;
+    case IDC_CLEAR_TOP: OnClearTopList(); return;
+    case IDC_CLEAR_BTM: OnClearBottomList(); return;
+    case IDC_BROWSE_TEMP: OnBrowse(IDC_TEMPPATH); return;
+    case IDC_BROWSE_LOCAL: OnBrowse(IDC_LOCALPATH); return;
+    case IDC_SHOWNEW:
+    case IDC_SHOWDIFF:
+    case IDC_SHOWSAME:
+    case IDC_SUBFOLDERS: OnToggle(id); return;
+    case IDC_REGSETTINGS: OnBtnRegSettings(); return;
+    case IDC_FIND_TOP: OnFindTopList(); return;
+    case IDC_FIND_BTM: OnFindBottomList(); return;
+    case ID_FIND_NEXT_TOP: OnFindNextTopList(); return;
+    case ID_FIND_NEXT_BTM: OnFindNextBottomList(); return;
+    case IDC_EXPORT_TOP: OnExportTopList(); return;
+    case IDC_EXPORT_BTM: OnExportBottomList(); return;
+    default: break;
+    }
+    if (id >= ID_TOP_WINDIFF && id <= ID_TOP_LAST) OnTopListViewer(id);
+    else if (id >= ID_BTM_WINDIFF && id <= ID_BTM_LAST) OnBottomListViewer(id);
+}
+
+void CQvrCompareDlg::PostCommand(int id) {
+    QMetaObject::invokeMethod(this, [this, id] { OnCommand(id); }, Qt::QueuedConnection);
+}
+
+void CQvrCompareDlg::timerEvent(QTimerEvent* event) { OnTimer(event->timerId()); }
+
+void CQvrCompareDlg::OnTimer(int timerId) {
+    if (timerId == 0 || timerId != m_timerId) return;
+    killTimer(m_timerId);
+    m_timerId = 0;
+    const bool statusShown = !StatusText().empty();
+    const int button = g_populateInProgress ? IDC_GEN_TOP : (g_reportInProgress ? IDC_GEN_BTM : 0);
+    if (statusShown) {
+        SetStatusText("");
+        if (button != 0) {
+            SetDlgItemText(button, "");
+            GetDlgItem(button)->setFocus();
+        }
+    } else if (button != 0) {
+        SetStatusText(button == IDC_GEN_TOP ? " WAIT - Processing SCM Repository for the Top List"
+                                            : " WAIT - Processing Local Files report for the Bottom List");
+        SetDlgItemText(button, "Cancel");
+        GetDlgItem(button)->setFocus();
+    }
+    StartBlinkTimer();
+}
+
+void CQvrCompareDlg::OnToggle(int id) {
+    const int value = IsChecked(id) ? 0 : 1;
+    DisplayOptions& display = m_settings.display;
+    switch (id) {
+    case IDC_SHOWNEW: display.showNewFiles = value; break;
+    case IDC_SHOWDIFF: display.showDiffFiles = value; break;
+    case IDC_SHOWSAME: display.showSameFiles = value; break;
+    case IDC_SUBFOLDERS: display.subFolders = value; break;
+    default: return;
+    }
+    SetCheck(id, value != 0);
+}
+
+void CQvrCompareDlg::OnClearTopList() {
+    m_topRecords.RemoveAll();
+    AddBlankTopRows();
+}
+
+void CQvrCompareDlg::OnClearBottomList() { AddBlankBottomRows(); }
+
+void CQvrCompareDlg::OnBrowse(int editId) {
+    const std::string folder = BrowseForFolder();
+    if (!folder.empty()) SetDlgItemText(editId, folder);
+}
+
+void CQvrCompareDlg::OnSysCommand(int id) {
+    if ((id & 0xFFF0) == IDM_ABOUTBOX) RunAboutBox();
+    // Every other system command keeps the window's default handling.
+}
+
+void CQvrCompareDlg::RunAboutBox() {
+    CAboutDlg about(this);
+    m_modalRunner(about);
+}
+
+std::string CQvrCompareDlg::LocalKeyOfBottomRow(int row) const {
+    std::string key = m_bottomList->GetItemText(row, 2) + m_bottomList->GetItemText(row, 1);
+    // The local path is taken away where it occurs, so what is left is the
+    // file's place below it.
+    const std::string& localPath = m_settings.context.localPath;
+    if (!localPath.empty()) {
+        for (std::size_t at = key.find(localPath); at != std::string::npos; at = key.find(localPath, at)) {
+            key.erase(at, localPath.size());
+        }
+    }
+    key = platform::UpperAscii(key);
+    // Repository keys separate with backslashes.
+    if constexpr (!platform::kIsWindows) std::replace(key.begin(), key.end(), '/', '\\');
+    return key;
+}
+
+void CQvrCompareDlg::RestoreHighlightedTopRow() {
+    if (m_highlightedTopRow == -1) return;
+    m_topList->SetCellTextColor(m_highlightedTopRow, -1, m_savedTextColor, true);
+    m_topList->SetCellBackColor(m_highlightedTopRow, -1, m_savedBackColor, true);
+}
+
+void CQvrCompareDlg::HighlightTopRowFor(int bottomRow, bool recolour) {
+    int topRow = -1;
+    if (FindTopRowFor(LocalKeyOfBottomRow(bottomRow), topRow) != 1) return;
+    if (recolour) {
+        m_savedTextColor = m_topList->GetCellTextColor(topRow, 0);
+        m_savedBackColor = m_topList->GetCellBackColor(topRow, 0);
+    }
+    m_highlightedTopRow = topRow;
+    m_topList->setFocus();
+    m_topList->EnsureVisible(topRow);
+    if (recolour) {
+        m_topList->SetCellTextColor(topRow, -1, kHighlightText, true);
+        m_topList->SetCellBackColor(topRow, -1, kHighlightBack, true);
+    }
+    m_bottomList->setFocus();
+    m_bottomList->SelectRow(bottomRow);
+    m_pump.PumpPaintMessages();
+    if (!recolour) {
+        OnCommand(ID_BTM_WINDIFF);
+        m_bottomList->setFocus();
+    }
+}
+
+void CQvrCompareDlg::OnListClick(int notifyId, int row) {
+    m_activeList = 0;
+    RestoreHighlightedTopRow();
+    if (notifyId == IDC_BTMLIST) {
+        m_activeList = 2;
+        m_bottomPosition = row;
+        SetStatusText(" Ready - Right click on the selected item for more options");
+        HighlightTopRowFor(row, true);
+    } else if (notifyId == IDC_TOPLIST) {
+        m_activeList = 1;
+        m_topPosition = row;
+    }
+}
+
+void CQvrCompareDlg::OnListDblClick(int notifyId, int row) {
+    m_activeList = 0;
+    if (notifyId == IDC_BTMLIST) {
+        m_activeList = 2;
+        m_bottomPosition = row;
+        HighlightTopRowFor(row, false);
+    } else if (notifyId == IDC_TOPLIST) {
+        m_activeList = 1;
+        m_topPosition = row;
+    }
+}
+
+void CQvrCompareDlg::OnListFindNext() {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    if (m_activeList == 1) PostCommand(ID_FIND_NEXT_TOP);
+    else if (m_activeList == 2) PostCommand(ID_FIND_NEXT_BTM);
+    QApplication::restoreOverrideCursor();
+}
+
+void CQvrCompareDlg::reject() { OnCancel(); }
+
+void CQvrCompareDlg::ReadContextFromControls() {
+    ScmContext& context = m_settings.context;
+    context.userId = GetDlgItemText(IDC_USERID);
+    context.password = GetDlgItemText(IDC_PASSWORD);
+    context.broker = GetDlgItemText(IDC_BROKER);
+    context.project = GetDlgItemText(IDC_PROJECT);
+    context.state = GetDlgItemText(IDC_STATE);
+    context.package = GetDlgItemText(IDC_PACKAGE);
+    context.tempPath = GetDlgItemText(IDC_TEMPPATH);
+    context.localPath = GetDlgItemText(IDC_LOCALPATH);
+}
+
+void CQvrCompareDlg::OnCancel() {
+    // What is saved is what the edit boxes hold now.
+    ReadContextFromControls();
+    // Normally the shutdown ends the process here; when it returns, the
+    // window closes with the cancel result.
+    if (m_shutdown) m_shutdown();
+    done(IDCANCEL);
+}
+
+}  // namespace qvr

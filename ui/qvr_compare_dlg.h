@@ -1,0 +1,183 @@
+#pragma once
+// CQvrCompareDlg: the main window. The SCM context and the two paths are typed
+// into it, its two buttons start the populate and compare-report workflows,
+// its two report lists show the repository files (Top List) and the classified
+// local files (Bottom List), and one status line says what the program does.
+
+#include <QDialog>
+#include <QMenu>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "app/message_box_host.h"
+#include "app/message_pump.h"
+#include "app/settings.h"
+#include "compare/report_table.h"
+#include "compare/repository_key_index.h"
+#include "scm/repo_file_map.h"
+#include "ui/workflow/compare_workflows.h"
+#include "ui/workflow/workflow_view.h"
+
+class QAbstractButton;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace qvr {
+
+class CReportCtrl;
+
+inline constexpr const char* kTopListSpec = kTopListColumnSpec;
+inline constexpr const char* kBottomListSpec = "Record,0;File,175;Path,415;Datasize,60;Date,130;Status,95";
+inline constexpr const char* kReadyStatus =
+    " Ready - Enter Context and click button \"Populate List from Quorvan Repository\" to begin.";
+
+class CQvrCompareDlg : public QDialog, public IWorkflowView {
+    Q_OBJECT
+public:
+    // settings: as loaded at construction; tempDir: the program's temporary
+    // directory, which every run starts with as its temp path.
+    CQvrCompareDlg(AppSettings settings, std::string tempDir, IMessageBoxHost& host, IMessagePump& pump,
+                   QWidget* parent = nullptr);
+    ~CQvrCompareDlg() override;
+
+    // What leaving the window does (save the settings, end the process). When it
+    // returns, the window closes with the cancel result.
+    void SetShutdownAction(std::function<void()> action) { m_shutdown = std::move(action); }
+    // Where the tools leave their files and where the trace goes; until it is
+    // called the tools' files go to the temporary directory's parent and the
+    // trace is not written.
+    void SetEnvironment(std::string installDir, TraceLog& trace);
+    // Runs a modal box; tests replace it so that nothing blocks.
+    void SetModalRunner(std::function<int(QDialog&)> runner) { m_modalRunner = std::move(runner); }
+
+    // ---- state shared with the workflows and the other commands ----
+    AppSettings& Settings() { return m_settings; }
+    const AppSettings& Settings() const { return m_settings; }
+    CReportCtrl& TopList() { return *m_topList; }
+    CReportCtrl& BottomList() { return *m_bottomList; }
+    CMapStrToFObj& TopRecordMap() { return m_topRecords; }
+    IMessageBoxHost& Host() { return m_host; }
+    IMessagePump& Pump() { return m_pump; }
+    int ActiveList() const { return m_activeList; }
+    int TopPosition() const { return m_topPosition; }
+    int BottomPosition() const { return m_bottomPosition; }
+    int HighlightedTopRow() const { return m_highlightedTopRow; }
+    void SetLastScannedFolder(std::string folder) { m_lastScannedFolder = std::move(folder); }
+    const std::string& LastScannedFolder() const { return m_lastScannedFolder; }
+
+    // ---- controls by id ----
+    QWidget* GetDlgItem(int id) const;
+    // The control's text, at most 254 characters (as the edit boxes are read).
+    std::string GetDlgItemText(int id) const;
+    void SetDlgItemText(int id, const std::string& text);
+    bool IsChecked(int id) const;
+    void SetCheck(int id, bool checked);
+    void SetStatusText(const std::string& text) { SetDlgItemText(kStatusId, text); }
+    std::string StatusText() const { return GetDlgItemText(kStatusId); }
+
+    // ---- list operations ----
+    int CountTopRows() const;
+    int CountBottomRows() const;
+    void AddBlankTopRows();
+    void AddBlankBottomRows();
+    void DisableForRun() override;
+    void EnableAfterRun() override;
+    void StartBlinkTimer() override;
+    void StopBlinkTimer() override;
+    int BlinkTimerId() const { return m_timerId; }
+    int FindTopRowFor(const std::string& key, int& row) const;
+    std::string BrowseForFolder();
+
+    // ---- messages and commands ----
+    void OnCommand(int id);
+    void OnTimer(int timerId);
+    void OnSysCommand(int id);
+    void OnListClick(int notifyId, int row);
+    void OnListDblClick(int notifyId, int row);
+    void OnListFindNext();
+    void OnCancel();
+    // Takes the edit boxes' texts into the SCM context, as leaving does.
+    void ReadContextFromControls();
+    QMenu& SystemMenu() { return m_systemMenu; }
+
+    // ---- the workflow view ----
+    std::string GetControlText(int id) override { return GetDlgItemText(id); }
+    void SetControlText(int id, const std::string& text) override { SetDlgItemText(id, text); }
+    void BeginWaitCursor() override;
+    void EndWaitCursor() override;
+    void RepaintTopList() override;
+    void ScanStarted(const std::string& localPath) override { m_lastScannedFolder = localPath; }
+    CompareWorkflows& Workflows() { return *m_workflows; }
+    TraceLog& Trace() { return *m_trace; }
+
+    // ---- the two workflows ----
+    virtual void OnBtnGenTopScmList();
+    virtual void OnBtnGenBtmReport();
+
+    // ---- handlers other parts of the program fill in ----
+    virtual void OnBtnRegSettings() {}
+    virtual void OnFindTopList() {}
+    virtual void OnFindBottomList() {}
+    virtual void OnFindNextTopList() {}
+    virtual void OnFindNextBottomList() {}
+    virtual void OnExportTopList() {}
+    virtual void OnExportBottomList() {}
+    virtual void OnTopListViewer(int /*command*/) {}
+    virtual void OnBottomListViewer(int /*command*/) {}
+
+    static constexpr int kStatusId = 2701;
+
+public slots:
+    void reject() override;
+
+protected:
+    void timerEvent(QTimerEvent* event) override;
+
+private:
+    void BuildControls();
+    void InitDialog();
+    void ConnectCommands();
+    void OnToggle(int id);
+    void OnClearTopList();
+    void OnClearBottomList();
+    void OnBrowse(int editId);
+    void RunAboutBox();
+    void RestoreHighlightedTopRow();
+    void HighlightTopRowFor(int bottomRow, bool recolour);
+    std::string LocalKeyOfBottomRow(int row) const;
+    void PostCommand(int id);
+    void MakeWorkflows();
+
+    AppSettings m_settings;
+    IMessageBoxHost& m_host;
+    IMessagePump& m_pump;
+    std::function<void()> m_shutdown;
+    std::function<int(QDialog&)> m_modalRunner;
+
+    std::map<int, QWidget*> m_controls;
+    CReportCtrl* m_topList = nullptr;
+    CReportCtrl* m_bottomList = nullptr;
+    QMenu m_systemMenu;
+    CMapStrToFObj m_topRecords;
+    // Counterpart lookup over the Top List, rebuilt when its texts changed.
+    mutable RepositoryKeyIndex m_topIndex;
+
+    int m_timerId = 0;
+    int m_activeList = 0;
+    int m_topPosition = 0;
+    int m_bottomPosition = 0;
+    int m_highlightedTopRow = -1;
+    Colorref m_savedTextColor = 0;
+    Colorref m_savedBackColor = 0;
+    std::string m_lastScannedFolder;
+
+    std::string m_installDir;
+    TraceLog m_ownTrace;
+    TraceLog* m_trace = &m_ownTrace;
+    std::unique_ptr<CompareWorkflows> m_workflows;
+};
+
+}  // namespace qvr

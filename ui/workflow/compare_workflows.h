@@ -1,0 +1,119 @@
+#pragma once
+// The main window's two workflows as step sequences over the core:
+// OnBtnGenTopScmList (check the context, ask the broker, list the repository,
+// read the listing and post it into the Top List sorted by path) and
+// OnBtnGenBtmReport (refresh the Top List when needed, check the repository
+// out, scan the local path, classify every file into the Bottom List, sort it
+// by path). Both are re-entrant the way the window is: a second click on the
+// running workflow's button arrives as a nested call of the same handler
+// from inside a pump, and the handler tells start from cancel by the
+// button's caption.
+
+#include <string>
+
+#include "app/message_box_host.h"
+#include "app/message_pump.h"
+#include "app/settings.h"
+#include "app/trace.h"
+#include "compare/classifier.h"
+#include "compare/file_exception.h"
+#include "compare/file_scan.h"
+#include "compare/report_table.h"
+#include "scm/repo_file_map.h"
+#include "scm/scm_bridge.h"
+#include "ui/workflow/workflow_view.h"
+
+namespace qvr {
+
+// The idle captions of the two workflow buttons.
+inline constexpr const char* kPopulateCaption = "Populate List from Quorvan Repository";
+inline constexpr const char* kReportCaption = "Generate Local Files Compare Report";
+inline constexpr const char* kCancelCaption = "Cancel";
+
+// The Top List's columns; the Bottom List's are the classifier's.
+inline constexpr const char* kTopListColumnSpec =
+    "Record,0;File,175;Path,420;Version,50;Tag,50;Datasize,60;Package,150;Creator,125;"
+    "Created Date,125;Modifier,125;Modified Date,125;Status,25";
+
+// Blank rows that make a list count as empty.
+inline constexpr int kBlankTopRows = 10;
+inline constexpr int kBlankBottomRows = 12;
+
+// Inserts count blank rows at the head of the list; rows already there move
+// down, and the list then counts as empty.
+void AddBlankRows(ReportTable& table, int count);
+
+// The status text and trace text a file exception's cause turns into.
+struct FileErrorTexts {
+    std::string trace;
+    std::string status;
+};
+FileErrorTexts FileErrorTextsFor(int cause, const std::string& fileName);
+
+// Everything the workflows read and change, owned by the front end.
+struct WorkflowParts {
+    IWorkflowView& view;
+    ReportTable& topList;
+    ReportTable& bottomList;
+    AppSettings& settings;
+    CMapStrToFObj& topRecords;
+    const std::string& installDir;
+    TraceLog& trace;
+    IMessageBoxHost& messages;
+    IMessagePump& pump;
+};
+
+class CompareWorkflows {
+public:
+    // Registers the classifier as the scanner's callback.
+    explicit CompareWorkflows(const WorkflowParts& parts);
+    CompareWorkflows(const CompareWorkflows&) = delete;
+    CompareWorkflows& operator=(const CompareWorkflows&) = delete;
+
+    // Handler of the populate button (2023) and of command 1033.
+    void OnBtnGenTopScmList();
+    // Handler of the report button (2022).
+    void OnBtnGenBtmReport();
+    // Moves the Top List record map into the Top List, sorted by path.
+    void PostTopList();
+
+    ScmBridge& Bridge() { return m_bridge; }
+    CFileScan& Scanner() { return m_scanner; }
+    Classifier& GetClassifier() { return m_classifier; }
+
+private:
+    // Populate.
+    void StartPopulate();
+    void CancelPopulate();
+    bool ContextIsComplete();
+    void EndPopulateRun(const std::string& status);
+    void FailPopulate(const std::string& failure, bool blankRows);
+    void ReadAndPostListing();
+    void PostRecord(const RepoFileRecord& record, int number);
+
+    // Report.
+    void StartReport();
+    void CancelReport();
+    void RefreshTopListIfStale();
+    bool TopListCriteriaChanged();
+    bool CheckOutForBrowse();
+    bool CheckoutCopyIsEmpty();
+    void ScanAndClassify();
+    void ListScanResult();
+    void ReportFileError(const CFileException& error);
+    void FinishReport();
+    void EndReportRun(const std::string& status);
+
+    std::string Text(int id) { return m_parts.view.GetControlText(id); }
+    void SetText(int id, const std::string& text) { m_parts.view.SetControlText(id, text); }
+    void SetStatus(const std::string& text);
+
+    WorkflowParts m_parts;
+    ScmBridge m_bridge;
+    Classifier m_classifier;
+    CFileScan m_scanner;
+    // The count text PostTopList last showed, for its END trace.
+    std::string m_postedCountText;
+};
+
+}  // namespace qvr

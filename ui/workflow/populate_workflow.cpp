@@ -1,0 +1,211 @@
+// The populate-list workflow: the context from the edit boxes, the broker
+// check, the listing tool, its log, and the records posted into the Top List.
+
+#include <cstdio>
+
+#include "app/busy_flags.h"
+#include "compare/report_sort.h"
+#include "res/resource.h"
+#include "ui/workflow/compare_workflows.h"
+
+namespace qvr {
+namespace {
+
+using namespace res;
+
+constexpr const char* kPopulateWaitStatus = " WAIT - Processing SCM Repository for the Top List";
+constexpr const char* kPopulateEnd = "CQvrCompareDlg::OnBtnGenTopScmList: END";
+constexpr int kTopPathColumn = 2;
+// The count box follows the posting only every so many rows.
+constexpr int kCountInterval = 1000;
+
+// Record numbers are zero-padded to at least four digits.
+std::string RecordNumberText(int number) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%0*d", 4, number);
+    return text;
+}
+
+}  // namespace
+
+void CompareWorkflows::OnBtnGenTopScmList() {
+    m_parts.trace.WriteTraceLine("CQvrCompareDlg::OnBtnGenTopScmList: START");
+    WaitCursorScope cursor(m_parts.view);
+    // The running start has turned the caption into "Cancel" (or the blink
+    // has blanked it): any caption but the idle one means this click cancels.
+    if (Text(IDC_GEN_TOP) == kPopulateCaption) {
+        StartPopulate();
+    } else {
+        CancelPopulate();
+    }
+}
+
+void CompareWorkflows::StartPopulate() {
+    IWorkflowView& view = m_parts.view;
+    SetText(IDC_GEN_TOP, kCancelCaption);
+    m_parts.trace.WriteTraceLine(
+        "OnSearchBtn: START The \"Populate List from Quorvan Repository\" button was clicked");
+    g_populateInProgress = 1;
+    view.DisableForRun();
+    SetText(IDC_TOPCOUNT, "");
+    SetStatus(kPopulateWaitStatus);
+    view.StartBlinkTimer();
+    if (!ContextIsComplete()) return;
+
+    if (m_bridge.CheckForBroker() == 0) {
+        FailPopulate("Unable to Connect to the Broker", true);
+        return;
+    }
+    if (m_bridge.RunVLX() <= 0) {
+        FailPopulate("Execute RUNVLX Failed", false);
+        return;
+    }
+    ReadAndPostListing();
+}
+
+// Reads the context from the edit boxes and checks it; a run that cannot go
+// on is ended here.
+bool CompareWorkflows::ContextIsComplete() {
+    ScmContext& context = m_parts.settings.context;
+    context.userId = Text(IDC_USERID);
+    context.password = Text(IDC_PASSWORD);
+    context.broker = Text(IDC_BROKER);
+    context.package = Text(IDC_PACKAGE);
+    context.project = Text(IDC_PROJECT);
+    context.state = Text(IDC_STATE);
+
+    const char* missing = context.project.empty() ? "Project name is required."
+                          : context.state.empty() ? "State name is required."
+                                                  : nullptr;
+    if (missing) {
+        m_parts.view.StopBlinkTimer();
+        m_parts.messages.MessageBox(missing, MbButtons::Ok, MbIcon::None);
+        EndPopulateRun(" Ready");
+        return false;
+    }
+    if (context.broker.empty() || context.userId.empty() || context.password.empty()) {
+        m_parts.view.StopBlinkTimer();
+        EndPopulateRun(" Error: Part of context is not set (not including Package)");
+        m_parts.trace.WriteTraceLine(kPopulateEnd);
+        return false;
+    }
+    return true;
+}
+
+// The common end of every populate run: flag cleared, caption back, the
+// final status shown and the window unlocked.
+void CompareWorkflows::EndPopulateRun(const std::string& status) {
+    g_populateInProgress = 0;
+    SetText(IDC_GEN_TOP, kPopulateCaption);
+    SetStatus(status);
+    m_parts.view.EnableAfterRun();
+}
+
+// A step that failed before the listing was read. When the run was
+// cancelled meanwhile the failure is the cancel's doing and is not reported.
+void CompareWorkflows::FailPopulate(const std::string& failure, bool blankRows) {
+    m_parts.view.StopBlinkTimer();
+    std::string status = " Ready";
+    if (g_populateInProgress) {
+        m_parts.trace.WriteTraceLine("CQvrCompareDlg::OnBtnGenTopScmList: END Error: " + failure);
+        status = " Error: " + failure;
+        SetStatus(status);
+        m_parts.messages.MessageBox("Error: " + failure + ".", MbButtons::Ok, MbIcon::Stop);
+    }
+    if (blankRows) AddBlankRows(m_parts.topList, kBlankTopRows);
+    EndPopulateRun(status);
+}
+
+void CompareWorkflows::ReadAndPostListing() {
+    IWorkflowView& view = m_parts.view;
+    m_parts.topList.RemoveAllRows();
+    view.RepaintTopList();
+
+    std::string errorText;
+    const int count = m_bridge.ReadVlxLog(errorText);
+    if (count == 0) {
+        view.StopBlinkTimer();
+        AddBlankRows(m_parts.topList, kBlankTopRows);
+        std::string status = " Ready";
+        if (g_populateInProgress && !errorText.empty()) {
+            m_parts.trace.WriteTraceLine("CQvrCompareDlg::OnBtnGenTopScmList: END Read Vlx.log Error: " +
+                                         errorText);
+            status = " Error: Read vlx.log Failed";
+            SetStatus(status);
+            m_parts.messages.MessageBox("Error: " + errorText, MbButtons::Ok, MbIcon::Stop);
+        }
+        EndPopulateRun(status);
+        return;
+    }
+    PostTopList();
+    view.StopBlinkTimer();
+    EndPopulateRun(
+        " Ready - Set Show New or Show Different Files or both, then click the \"Generate Local Files "
+        "Compare Report\" button.");
+    m_parts.trace.WriteTraceLine(kPopulateEnd);
+}
+
+void CompareWorkflows::CancelPopulate() {
+    m_parts.view.StopBlinkTimer();
+    g_populateInProgress = 0;
+    m_parts.trace.WriteTraceLine("OnSearchBtn: END The \"Cancel\" button was clicked");
+    SetStatus(" Ready");
+    SetText(IDC_GEN_TOP, kPopulateCaption);
+    if (CountFilledRows(m_parts.topList) == 0) AddBlankRows(m_parts.topList, kBlankTopRows);
+    m_parts.view.EnableAfterRun();
+    m_parts.trace.WriteTraceLine(kPopulateEnd);
+}
+
+void CompareWorkflows::PostTopList() {
+    m_parts.trace.WriteTraceLine("CQvrCompareDlg::PostTopList START");
+    const CMapStrToFObj& records = m_parts.topRecords;
+    if (records.GetCount() == 0) return;
+    ReportTable& top = m_parts.topList;
+    top.RemoveAllRows();
+    SetText(IDC_TOPCOUNT, "");
+    m_postedCountText.clear();
+
+    // Every record goes to the top; the window stays usable between rows and
+    // a Cancel stops the posting after the current one.
+    int number = 0;
+    std::string key;
+    RepoFileRecord record;
+    for (auto position = records.GetStartPosition(); position;) {
+        records.GetNextAssoc(position, key, record);
+        PostRecord(record, ++number);
+        if (number % kCountInterval == 0) {
+            m_postedCountText = std::to_string(number);
+            SetText(IDC_TOPCOUNT, m_postedCountText);
+            m_parts.pump.PumpPaintMessages();
+        }
+        m_parts.pump.PumpMessages();
+        if (!g_populateInProgress) break;
+    }
+
+    const int count = CountFilledRows(top);
+    if (g_populateInProgress && count > 0) {
+        SetStatus(" WAIT - Sorting Top List by Path");
+        {
+            WaitCursorScope cursor(m_parts.view);
+            SortTableByColumn(top, kTopPathColumn, true);
+        }
+    } else if (g_populateInProgress) {
+        AddBlankRows(top, kBlankTopRows);
+    }
+    if (count > 0) {
+        m_postedCountText = std::to_string(count);
+        SetText(IDC_TOPCOUNT, m_postedCountText);
+    }
+    m_parts.trace.Trace("CQvrCompareDlg::PostTopList END  Count=%s", m_postedCountText.c_str());
+}
+
+void CompareWorkflows::PostRecord(const RepoFileRecord& record, int number) {
+    ReportTable& top = m_parts.topList;
+    top.InsertItem(0, "");
+    top.SetItemText(0, 0, RecordNumberText(number));
+    for (int field = 0; field < RepoFileRecord::kFieldCount; ++field) {
+        top.SetItemText(0, field + 1, record.Field(field));
+    }
+}
+
+}  // namespace qvr

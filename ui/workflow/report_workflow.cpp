@@ -1,0 +1,242 @@
+// The compare-report workflow: a fresh Top List, the checkout for browse,
+// the scan of the local path with every accepted file classified into the
+// Bottom List, and the list sorted by path.
+
+#include <filesystem>
+#include <system_error>
+
+#include "app/busy_flags.h"
+#include "app/path.h"
+#include "app/platform.h"
+#include "compare/report_sort.h"
+#include "res/resource.h"
+#include "ui/workflow/compare_workflows.h"
+
+namespace qvr {
+namespace {
+
+using namespace res;
+
+constexpr const char* kReportWaitStatus = " WAIT - Processing Local Files report for the Bottom List";
+constexpr const char* kCheckoutFailedStatus = " Error: SCM Checkout for Browse Failed - review vgt.log.";
+constexpr const char* kFireButton =
+    "CQvrCompareDlg::OnBtnGenBtmReport: FIRE BUTTON: Populate List from Quorvan Repository";
+constexpr int kBottomPathColumn = 2;
+
+// Where the checkout put the first Top List file: the temp path, the row's
+// path without its leading backslash, and its file name. The repository's
+// backslashes are folder separators here.
+std::string FirstCopyPath(const ReportTable& top, const std::string& tempPath) {
+    std::string path = top.GetItemText(0, 2);
+    if (!path.empty() && path.front() == '\\') path.erase(0, 1);
+    std::string copy = platform::JoinPath(platform::JoinPath(tempPath, path), top.GetItemText(0, 1));
+    if constexpr (!platform::kIsWindows) {
+        for (std::size_t at = tempPath.size(); at < copy.size(); ++at) {
+            if (copy[at] == '\\') copy[at] = platform::kSeparator;
+        }
+    }
+    return copy;
+}
+
+// Size of a checked-out copy; anything but a readable regular file (a
+// missing copy, a folder in its place) counts as empty.
+std::uint32_t CopySize(const std::string& copy) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(copy, ec)) return 0;
+    int error = 0;
+    return FileSizeOf(copy, error);
+}
+
+}  // namespace
+
+void CompareWorkflows::OnBtnGenBtmReport() {
+    m_parts.trace.WriteTraceLine("CQvrCompareDlg::OnBtnGenBtmReport: START");
+    SetStatus(kReportWaitStatus);
+    WaitCursorScope cursor(m_parts.view);
+
+    ScmContext& context = m_parts.settings.context;
+    context.localPath = Text(IDC_LOCALPATH);
+    if (context.localPath.empty()) {
+        m_parts.trace.WriteTraceLine("CQvrCompareDlg::OnBtnGenBtmReport: Local Path cannot be blank");
+        SetStatus(" Local Path cannot be blank.");
+        m_parts.messages.MessageBox("Local Path is blank.", MbButtons::Ok, MbIcon::Exclamation);
+        return;
+    }
+    // "Cancel", or the blank caption of the blink: this click cancels.
+    if (Text(IDC_GEN_BTM) != kReportCaption) {
+        CancelReport();
+        return;
+    }
+    StartReport();
+}
+
+void CompareWorkflows::CancelReport() {
+    m_parts.view.StopBlinkTimer();
+    m_parts.trace.WriteTraceLine("CQvrCompareDlg::OnBtnGenBtmReport: The \"Cancel\" button was clicked");
+    SetStatus(" Ready");
+    FinishReport();
+}
+
+void CompareWorkflows::StartReport() {
+    IWorkflowView& view = m_parts.view;
+    SetText(IDC_GEN_BTM, kCancelCaption);
+    m_parts.trace.WriteTraceLine(
+        "OnSearchBtn: START The \"Generate Local Files Compare Report\" button was clicked");
+    g_reportInProgress = 1;
+    RefreshTopListIfStale();
+    view.DisableForRun();
+    view.StartBlinkTimer();
+
+    bool copiesChecked = true;
+    if (m_parts.settings.display.showDiffFiles) {
+        if (!CheckOutForBrowse()) return;
+        copiesChecked = !CheckoutCopyIsEmpty();
+    }
+    if (copiesChecked) {
+        m_parts.trace.WriteTraceLine("CQvrCompareDlg::OnBtnGenBtmReport: RunVgt was successful");
+        SetStatus(" Ready - RunVgt was successful.");
+    }
+    try {
+        ScanAndClassify();
+    } catch (const CFileException& error) {
+        ReportFileError(error);
+        return;
+    }
+    ListScanResult();
+}
+
+// The Top List must show the context now in the edit boxes: an empty list or
+// changed criteria (the password aside) run the populate workflow first,
+// whatever its outcome.
+void CompareWorkflows::RefreshTopListIfStale() {
+    if (CountFilledRows(m_parts.topList) == 0) {
+        m_parts.trace.WriteTraceLine(kFireButton);
+        OnBtnGenTopScmList();
+    } else if (TopListCriteriaChanged()) {
+        m_parts.trace.WriteTraceLine(std::string(kFireButton) + " (SCM Criteria has changed!)");
+        OnBtnGenTopScmList();
+    }
+}
+
+bool CompareWorkflows::TopListCriteriaChanged() {
+    const ScmContext& last = m_parts.settings.context;
+    return Text(IDC_BROKER) != last.broker || Text(IDC_USERID) != last.userId ||
+           Text(IDC_PROJECT) != last.project || Text(IDC_STATE) != last.state ||
+           Text(IDC_PACKAGE) != last.package;
+}
+
+// Checks the repository out into the temp path and reads its log. False when
+// the run ended here (failure or Cancel).
+bool CompareWorkflows::CheckOutForBrowse() {
+    IWorkflowView& view = m_parts.view;
+    if (m_bridge.RunVgt() == 0) {
+        view.StopBlinkTimer();
+        if (g_reportInProgress) {
+            m_parts.trace.WriteTraceLine("CQvrCompareDlg::OnBtnGenBtmReport: END Error: RunVgt Failed");
+            EndReportRun(kCheckoutFailedStatus);
+        } else {
+            m_parts.trace.WriteTraceLine("CQvrCompareDlg::OnBtnGenBtmReport: \"Cancel\" button was clicked");
+            EndReportRun(" Ready");
+        }
+        return false;
+    }
+    // A log reporting failed items does not stop the report; only a log that
+    // cannot be read at all does, since nothing tells what was checked out.
+    std::string line;
+    m_bridge.ReadVgtLog(line);
+    if (m_bridge.VgtLogUnreadable() && g_reportInProgress) {
+        view.StopBlinkTimer();
+        m_parts.trace.WriteTraceLine("CQvrCompareDlg::OnBtnGenBtmReport: END Error: Read vgt.log Failed");
+        EndReportRun(kCheckoutFailedStatus);
+        return false;
+    }
+    if (!g_reportInProgress) {
+        view.StopBlinkTimer();
+        EndReportRun(" Ready");
+        return false;
+    }
+    return true;
+}
+
+// An empty or missing copy of the first Top List file says the checkout did
+// not deliver. The report still scans, and the window stays locked while it
+// does, so no second workflow can start inside this one.
+bool CompareWorkflows::CheckoutCopyIsEmpty() {
+    const std::string copy = FirstCopyPath(m_parts.topList, m_parts.settings.context.tempPath);
+    if (CopySize(copy) != 0) return false;
+    m_parts.view.StopBlinkTimer();
+    const std::string text =
+        "CQvrCompareDlg::OnBtnGenBtmReport: END Error Checkout for Browse is zero size: \"" + copy + "\"";
+    m_parts.trace.Trace("%s", text.c_str());
+    SetStatus(text);
+    // The stopped blink may have left the caption blank.
+    SetText(IDC_GEN_BTM, kCancelCaption);
+    return true;
+}
+
+void CompareWorkflows::ScanAndClassify() {
+    const ScmContext& context = m_parts.settings.context;
+    std::error_code ec;
+    std::filesystem::current_path(context.localPath, ec);  // a folder that is gone scans as empty
+    m_parts.view.ScanStarted(context.localPath);
+
+    ScanCriteria criteria;
+    criteria.directory = context.localPath;
+    criteria.patternList = "*.*";
+    criteria.recurse = m_parts.settings.display.subFolders;
+    criteria.filterFlags = ScanCollectPaths;
+
+    m_parts.bottomList.RemoveAllRows();
+    SetText(IDC_BTMCOUNT, "0");
+    m_scanner.ClearPaths();
+    m_scanner.Scan(criteria);
+}
+
+void CompareWorkflows::ListScanResult() {
+    IWorkflowView& view = m_parts.view;
+    ReportTable& bottom = m_parts.bottomList;
+    if (bottom.GetItemCount() == 0) {
+        view.StopBlinkTimer();
+        m_parts.trace.WriteTraceLine(
+            "CQvrCompareDlg::OnBtnGenBtmReport: END - No files found to populate the Bottom list based "
+            "on selction.");
+        AddBlankRows(bottom, kBlankBottomRows);
+        EndReportRun(" Ready - No files found to populate the Bottom list based on selection.");
+        return;
+    }
+    {
+        WaitCursorScope cursor(view);
+        SortTableByColumn(bottom, kBottomPathColumn, true);
+    }
+    view.StopBlinkTimer();
+    SetText(IDC_BTMCOUNT, std::to_string(bottom.GetItemCount()));
+    SetStatus(" Ready");
+    FinishReport();
+}
+
+void CompareWorkflows::ReportFileError(const CFileException& error) {
+    m_parts.view.StopBlinkTimer();
+    const FileErrorTexts texts = FileErrorTextsFor(error.Cause(), error.FileName());
+    m_parts.trace.WriteTraceLine(texts.trace);
+    SetStatus(texts.status);
+    m_parts.trace.Trace("%s", texts.status.c_str());
+    FinishReport();
+}
+
+void CompareWorkflows::FinishReport() {
+    SetText(IDC_GEN_BTM, kReportCaption);
+    g_reportInProgress = 0;
+    m_parts.view.EnableAfterRun();
+    m_parts.trace.WriteTraceLine("CQvrCompareDlg::OnBtnGenBtmReport: END");
+}
+
+// A run that ends without its END trace: status shown, flag cleared, caption
+// back, window unlocked.
+void CompareWorkflows::EndReportRun(const std::string& status) {
+    SetStatus(status);
+    g_reportInProgress = 0;
+    SetText(IDC_GEN_BTM, kReportCaption);
+    m_parts.view.EnableAfterRun();
+}
+
+}  // namespace qvr
