@@ -45,6 +45,7 @@ int main(int argc, char** argv) {
         qvr::CQvrCompareDlg dialog(qvr::LoadSettings(store, environment.ForSettings()), environment.tempDir,
                                    host, pump);
         dialog.SetEnvironment(environment.installDir, environment.trace);
+        dialog.SetProfileStore(store);
         host.SetOwner(&dialog);
         dialog.SetShutdownAction(
             [&] { qvr::ShutdownApplication(store, dialog.Settings(), environment); });

@@ -13,11 +13,14 @@
 
 #include "app/message_box_host.h"
 #include "app/message_pump.h"
+#include "app/profile_store.h"
 #include "app/settings.h"
+#include "compare/list_find.h"
 #include "compare/report_table.h"
 #include "compare/repository_key_index.h"
 #include "scm/repo_file_map.h"
 #include "ui/workflow/compare_workflows.h"
+#include "ui/viewer_menus.h"
 #include "ui/workflow/workflow_view.h"
 
 class QAbstractButton;
@@ -52,6 +55,13 @@ public:
     void SetEnvironment(std::string installDir, TraceLog& trace);
     // Runs a modal box; tests replace it so that nothing blocks.
     void SetModalRunner(std::function<int(QDialog&)> runner) { m_modalRunner = std::move(runner); }
+    // Where Find, export and the command settings dialog keep their settings;
+    // until it is called they go to a store of the window's own.
+    void SetProfileStore(IProfileStore& store);
+    // Shows a context menu and returns the chosen item; tests answer instead.
+    void SetMenuRunner(MenuRunner runner) { m_menuRunner = std::move(runner); }
+    // Opens a file in the application the desktop associates with it.
+    void SetOpenFileAction(std::function<void(const std::string&)> open) { m_openFile = std::move(open); }
 
     // ---- state shared with the workflows and the other commands ----
     AppSettings& Settings() { return m_settings; }
@@ -117,16 +127,20 @@ public:
     virtual void OnBtnGenTopScmList();
     virtual void OnBtnGenBtmReport();
 
-    // ---- handlers other parts of the program fill in ----
-    virtual void OnBtnRegSettings() {}
-    virtual void OnFindTopList() {}
-    virtual void OnFindBottomList() {}
-    virtual void OnFindNextTopList() {}
-    virtual void OnFindNextBottomList() {}
-    virtual void OnExportTopList() {}
-    virtual void OnExportBottomList() {}
-    virtual void OnTopListViewer(int /*command*/) {}
-    virtual void OnBottomListViewer(int /*command*/) {}
+    // ---- find, export, command settings and viewers ----
+    virtual void OnBtnRegSettings();
+    virtual void OnFindTopList();
+    virtual void OnFindBottomList();
+    virtual void OnFindNextTopList();
+    virtual void OnFindNextBottomList();
+    virtual void OnExportTopList();
+    virtual void OnExportBottomList();
+    virtual void OnTopListViewer(int command);
+    virtual void OnBottomListViewer(int command);
+    // A context-menu request from the Top List or from anywhere else.
+    void OnContextMenu(bool fromTopList, const QPoint& screenPos);
+    ListSearch& Search();
+    IProfileStore& Store() { return *m_store; }
 
     static constexpr int kStatusId = 2701;
 
@@ -135,6 +149,7 @@ public slots:
 
 protected:
     void timerEvent(QTimerEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     void BuildControls();
@@ -150,6 +165,7 @@ private:
     std::string LocalKeyOfBottomRow(int row) const;
     void PostCommand(int id);
     void MakeWorkflows();
+    ViewerContext ViewerState();
 
     AppSettings m_settings;
     IMessageBoxHost& m_host;
@@ -178,6 +194,12 @@ private:
     TraceLog m_ownTrace;
     TraceLog* m_trace = &m_ownTrace;
     std::unique_ptr<CompareWorkflows> m_workflows;
+
+    MemoryProfileStore m_ownStore;
+    IProfileStore* m_store = &m_ownStore;
+    std::unique_ptr<ListSearch> m_search;  // made on first use, over m_store
+    MenuRunner m_menuRunner;
+    std::function<void(const std::string&)> m_openFile = OpenWithDesktop;
 };
 
 }  // namespace qvr

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "support/temp_dir.h"
+#include "support/param_names.h"
 
 namespace qvr {
 namespace {
@@ -58,7 +59,8 @@ INSTANTIATE_TEST_SUITE_P(
         SplitCase{"", "", "", "", false, ""},
         SplitCase{"\"\"", "", "", "", false, ""},
         // Only a quote on one side is part of the name.
-        SplitCase{"\"/x/y.c", "\"/x/", "y", "c", true, "y.c"}));
+        SplitCase{"\"/x/y.c", "\"/x/", "y", "c", true, "y.c"}),
+    ::qvr::testing::CaseIndexName());
 
 struct SeparatorCase {
     const char* text;
@@ -78,7 +80,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(SeparatorCase{"", false, ""}, SeparatorCase{"", true, ""},
                       SeparatorCase{"/tmp", false, "/tmp/"}, SeparatorCase{"/tmp", true, "/tmp/"},
                       SeparatorCase{"/tmp/", false, "/tmp/"}, SeparatorCase{"/", false, "/"},
-                      SeparatorCase{"dir\\", false, "dir\\/"}));
+                      SeparatorCase{"dir\\", false, "dir\\/"}),
+    ::qvr::testing::CaseIndexName());
 
 TEST(CPathSize, ReadsTheSizeOfAnExistingFile) {
     TempDir dir;

@@ -77,15 +77,6 @@ TEST(WriteCsv, BottomListFormatByteForByte) {
               "\"a,b \"\"q\"\".txt\",/home/u/src/,1 KB,12-31-2025 23:59:59,New,\r\n");
 }
 
-TEST(WriteCsv, TopListHeader) {
-    ReportTable table;
-    table.ApplyColumnSpec(
-        "Record,0;File,175;Path,420;Version,50;Tag,50;Datasize,60;Package,150;Creator,125;"
-        "Created Date,125;Modifier,125;Modified Date,125;Status,25");
-    EXPECT_EQ(Export(table, DeclaredColumnWidths(table)),
-              "File,Path,Version,Tag,Datasize,Package,Creator,Created Date,Modifier,Modified Date,Status,\r\n");
-}
-
 struct WidthCase {
     const char* name;
     std::vector<int> widths;

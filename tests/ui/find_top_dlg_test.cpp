@@ -149,20 +149,4 @@ void FindTopDlgTest::findSelectsAndScrolls() {
     QVERIFY(list.viewport()->rect().contains(shown));
 }
 
-void FindTopDlgTest::findNextGoesOnFromThePosition() {
-    MemoryProfileStore store;
-    ListSearch search(store);
-    CReportCtrl list;
-    Fill(list, 10, {{1, "abc1"}, {3, "abc3"}, {8, "abc8"}});
-    int position = 0;
-    RunFind(search, SearchList::Top, list, 10, position, store, nullptr, Answer(QString("ABC"), true));
-    QCOMPARE(list.SelectedRow(), 1);
-    position = 5;  // a click on row 5
-    RunFindNext(search, list, 10, position);
-    QCOMPARE(list.SelectedRow(), 8);
-    RunFindNext(search, list, 10, position);  // a miss keeps the selection
-    QCOMPARE(list.SelectedRow(), 8);
-    QCOMPARE(position, 10);
-}
-
 }  // namespace qvr::testing

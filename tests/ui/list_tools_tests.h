@@ -15,7 +15,6 @@ private slots:
     void cancelKeepsEverything();
     void findSelectsAndScrolls_data();
     void findSelectsAndScrolls();
-    void findNextGoesOnFromThePosition();
 };
 
 class CommandSettingsDlgTest : public QObject {
@@ -41,8 +40,6 @@ class ViewerMenusTest : public QObject {
 private slots:
     void menusCarryTheirItems_data();
     void menusCarryTheirItems();
-    void menuForRequest_data();
-    void menuForRequest();
 };
 
 class ViewerCommandsTest : public QObject {
@@ -59,6 +56,18 @@ private slots:
     void editorRefreshesTheRow_data();
     void editorRefreshesTheRow();
     void viewersStartAsRealPrograms();
+};
+
+class WindowListToolsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void findButtonsShareTheText();
+    void exportButtonsWriteTheirList();
+    void regSettingsSavesAtOnce();
+    void contextMenusFollowTheLists();
+    void doubleClickStartsTheDiffViewer();
 };
 
 }  // namespace qvr::testing

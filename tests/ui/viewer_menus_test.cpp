@@ -1,20 +1,9 @@
 #include <QTest>
 
-#include "compare/report_table.h"
 #include "list_tools_tests.h"
 #include "ui/viewer_menus.h"
 
 namespace qvr::testing {
-namespace {
-
-ReportTable List(const char* firstRecord) {
-    ReportTable table;
-    table.ApplyColumnSpec("Record,0;File,175");
-    if (firstRecord) table.InsertItem(0, firstRecord);
-    return table;
-}
-
-}  // namespace
 
 void ViewerMenusTest::menusCarryTheirItems_data() {
     QTest::addColumn<bool>("top");
@@ -52,30 +41,6 @@ void ViewerMenusTest::menusCarryTheirItems() {
     }
     QCOMPARE(TrackViewerMenu(*menu, QPoint(), [](QMenu&, const QPoint&) { return nullptr; }), 0);
     QVERIFY(BuildViewerMenu(ViewerMenu::None) == nullptr);
-}
-
-void ViewerMenusTest::menuForRequest_data() {
-    QTest::addColumn<bool>("fromTop");
-    QTest::addColumn<QString>("topRecord");     // "-" for no rows
-    QTest::addColumn<QString>("bottomRecord");
-    QTest::addColumn<int>("menu");
-    QTest::newRow("filled top list") << true << "1" << "-" << int(ViewerMenu::Top);
-    QTest::newRow("blank top list") << true << "" << "1" << int(ViewerMenu::None);
-    QTest::newRow("empty top list") << true << "-" << "1" << int(ViewerMenu::None);
-    QTest::newRow("filled bottom list") << false << "-" << "1" << int(ViewerMenu::Bottom);
-    QTest::newRow("blank bottom list") << false << "1" << "" << int(ViewerMenu::None);
-}
-
-void ViewerMenusTest::menuForRequest() {
-    QFETCH(bool, fromTop);
-    QFETCH(QString, topRecord);
-    QFETCH(QString, bottomRecord);
-    QFETCH(int, menu);
-    const std::string top = topRecord.toStdString();
-    const std::string bottom = bottomRecord.toStdString();
-    const ReportTable topList = List(top == "-" ? nullptr : top.c_str());
-    const ReportTable bottomList = List(bottom == "-" ? nullptr : bottom.c_str());
-    QCOMPARE(int(MenuForRequest(fromTop, topList, bottomList)), menu);
 }
 
 }  // namespace qvr::testing

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "ui/workflow/compare_workflows.h"
+#include "support/param_names.h"
 
 namespace qvr::testing {
 namespace {
@@ -31,7 +32,8 @@ INSTANTIATE_TEST_SUITE_P(
                       // Every other cause is a plain file error.
                       CauseCase{0, "File Error"}, CauseCase{2, "File Error"}, CauseCase{6, "File Error"},
                       CauseCase{7, "File Error"}, CauseCase{9, "File Error"}, CauseCase{10, "File Error"},
-                      CauseCase{14, "File Error"}, CauseCase{99, "File Error"}, CauseCase{-1, "File Error"}));
+                      CauseCase{14, "File Error"}, CauseCase{99, "File Error"}, CauseCase{-1, "File Error"}),
+    ::qvr::testing::CaseIndexName());
 
 TEST(AddBlankRowsTest, BlankRowsGoOnTopAndMakeTheListCountAsEmpty) {
     ReportTable table;
