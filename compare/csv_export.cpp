@@ -18,28 +18,48 @@ bool IsShown(const std::vector<int>& widths, int column) {
     return index < widths.size() && widths[index] > kNarrowestShownWidth;
 }
 
+// Appends one field as the export writes it: line breaks removed, and in
+// double quotes with inner quotes doubled when it holds a comma or a quote.
+void AppendCsvField(std::string& out, std::string_view text) {
+    bool needsQuotes = false;
+    bool hasLineBreak = false;
+    for (char c : text) {
+        if (c == ',' || c == '"') needsQuotes = true;
+        if (c == '\r' || c == '\n') hasLineBreak = true;
+    }
+    if (!needsQuotes && !hasLineBreak) {
+        out += text;
+        return;
+    }
+    if (needsQuotes) out += '"';
+    for (char c : text) {
+        if (c == '\r' || c == '\n') continue;
+        out += c;
+        if (needsQuotes && c == '"') out += '"';
+    }
+    if (needsQuotes) out += '"';
+}
+
 // Appends one field and the comma that follows every column after the first
 // (the invisible first column gets none, so the line has one field per
 // visible column and ends in a comma).
 void AppendField(std::string& line, const std::vector<int>& widths, int column, std::string_view text) {
-    if (IsShown(widths, column)) line += CsvField(text);
+    if (IsShown(widths, column)) AppendCsvField(line, text);
     if (column > 0) line += ',';
 }
 
-std::string HeaderLine(const ReportTable& table, const std::vector<int>& widths) {
-    std::string line;
+void AppendHeaderLine(std::string& out, const ReportTable& table, const std::vector<int>& widths) {
     for (int column = 0; column < table.ColumnCount(); ++column) {
-        AppendField(line, widths, column, table.GetColumnHeading(column));
+        AppendField(out, widths, column, table.GetColumnHeading(column));
     }
-    return line += kCsvLineEnd;
+    out += kCsvLineEnd;
 }
 
-std::string RowLine(const ReportTable& table, const std::vector<int>& widths, int row) {
-    std::string line;
+void AppendRowLine(std::string& out, const ReportTable& table, const std::vector<int>& widths, int row) {
     for (int column = 0; column < table.ColumnCount(); ++column) {
-        AppendField(line, widths, column, table.GetItemText(row, column));
+        AppendField(out, widths, column, table.GetItemText(row, column));
     }
-    return line += kCsvLineEnd;
+    out += kCsvLineEnd;
 }
 
 }  // namespace
@@ -47,19 +67,8 @@ std::string RowLine(const ReportTable& table, const std::vector<int>& widths, in
 std::string CsvField(std::string_view text) {
     std::string field;
     field.reserve(text.size());
-    bool needsQuotes = false;
-    for (char c : text) {
-        if (c == '\r' || c == '\n') continue;
-        if (c == ',' || c == '"') needsQuotes = true;
-        field += c;
-    }
-    if (!needsQuotes) return field;
-    std::string quoted = "\"";
-    for (char c : field) {
-        quoted += c;
-        if (c == '"') quoted += '"';
-    }
-    return quoted += '"';
+    AppendCsvField(field, text);
+    return field;
 }
 
 std::vector<int> DeclaredColumnWidths(const ReportTable& table) {
@@ -69,8 +78,19 @@ std::vector<int> DeclaredColumnWidths(const ReportTable& table) {
 }
 
 void WriteCsv(std::ostream& out, const ReportTable& table, const std::vector<int>& widths) {
-    out << HeaderLine(table, widths);
-    for (int row = 0; row < table.GetItemCount() && out; ++row) out << RowLine(table, widths, row);
+    // Lines are gathered into blocks so a long list costs few stream writes.
+    constexpr std::size_t kBlock = 1 << 20;
+    std::string block;
+    block.reserve(kBlock + 4096);
+    AppendHeaderLine(block, table, widths);
+    for (int row = 0; row < table.GetItemCount() && out; ++row) {
+        AppendRowLine(block, table, widths, row);
+        if (block.size() >= kBlock) {
+            out.write(block.data(), static_cast<std::streamsize>(block.size()));
+            block.clear();
+        }
+    }
+    if (out) out.write(block.data(), static_cast<std::streamsize>(block.size()));
     out.flush();
 }
 

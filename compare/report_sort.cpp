@@ -4,6 +4,11 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <unordered_map>
 #include <utility>
 
 namespace qvr {
@@ -149,10 +154,12 @@ bool ReadTimePart(std::string_view text, std::size_t& pos, int& seconds) {
 
 // ---- the list's quicksort ---------------------------------------------------
 
+// Compare(row a, row b) gives negative, 0 or positive for two rows' keys.
+template <typename RowCompare>
 class OrderSorter {
 public:
-    OrderSorter(const std::vector<CellSortKey>& keys, std::vector<std::size_t>& order, bool ascending)
-        : m_keys(keys), m_order(order), m_ascending(ascending) {}
+    OrderSorter(RowCompare compare, std::vector<std::size_t>& order, bool ascending)
+        : m_compare(compare), m_order(order), m_ascending(ascending) {}
 
     void Sort(std::ptrdiff_t lo, std::ptrdiff_t hi) {
         // The two parts left by a partition are independent, so the smaller one
@@ -172,7 +179,7 @@ public:
 
 private:
     int Compare(std::ptrdiff_t index, std::size_t pivot) const {
-        int result = CompareSortKeys(m_keys[m_order[static_cast<std::size_t>(index)]], m_keys[pivot]);
+        int result = m_compare(m_order[static_cast<std::size_t>(index)], pivot);
         return m_ascending ? result : -result;
     }
 
@@ -192,10 +199,77 @@ private:
         return {i, j};
     }
 
-    const std::vector<CellSortKey>& m_keys;
+    RowCompare m_compare;
     std::vector<std::size_t>& m_order;
     bool m_ascending;
 };
+
+// The comparison is chosen per pair; when every key of the column is read the
+// same way (each reading either succeeds for all keys or for none, where it
+// decides), every pair is compared by the same rule. Then the keys form one
+// consistent order and can be ranked once: the quicksort compares small
+// numbers and takes exactly the decisions the cell texts would give it.
+bool ComparedByOneRule(const std::vector<CellSortKey>& keys) {
+    auto uniform = [&](auto flag) {
+        const bool first = keys.front().*flag;
+        for (const CellSortKey& key : keys) {
+            if (key.*flag != first) return std::optional<bool>();
+        }
+        return std::optional<bool>(first);
+    };
+    std::optional<bool> hex = uniform(&CellSortKey::isHex);
+    if (!hex) return false;
+    if (*hex) return true;
+    std::optional<bool> decimal = uniform(&CellSortKey::isDecimal);
+    if (!decimal) return false;
+    if (*decimal) {
+        // A NaN compares equal to everything, which is no consistent order.
+        for (const CellSortKey& key : keys) {
+            if (std::isnan(key.decimal)) return false;
+        }
+        return true;
+    }
+    return uniform(&CellSortKey::isDate).has_value();
+}
+
+// Dense ranks: equal keys share a rank, and rank order is key order.
+std::vector<std::uint32_t> RankKeys(const std::vector<CellSortKey>& keys) {
+    // Lists repeat texts a lot (every file of a folder has the same Path), so
+    // only the distinct texts are sorted.
+    std::unordered_map<std::string_view, std::uint32_t> distinctOf;
+    distinctOf.reserve(keys.size());
+    std::vector<std::size_t> distinct;
+    std::vector<std::uint32_t> distinctIndex(keys.size());
+    for (std::size_t k = 0; k < keys.size(); ++k) {
+        auto [it, added] = distinctOf.try_emplace(keys[k].text, static_cast<std::uint32_t>(distinct.size()));
+        if (added) distinct.push_back(k);
+        distinctIndex[k] = it->second;
+    }
+    std::vector<std::uint32_t> rankOfDistinct(distinct.size());
+    const CellSortKey& sample = keys.front();
+    if (!sample.isHex && !sample.isDecimal && !sample.isDate) {
+        // Plain texts: distinct texts never compare equal, so a sort of the
+        // texts themselves (kept together for the cache) gives the ranks.
+        std::vector<std::pair<std::string_view, std::uint32_t>> texts(distinct.size());
+        for (std::uint32_t d = 0; d < texts.size(); ++d) texts[d] = {keys[distinct[d]].text, d};
+        std::sort(texts.begin(), texts.end());
+        for (std::uint32_t n = 0; n < texts.size(); ++n) rankOfDistinct[texts[n].second] = n;
+    } else {
+        std::vector<std::uint32_t> byOrder(distinct.size());
+        for (std::uint32_t d = 0; d < byOrder.size(); ++d) byOrder[d] = d;
+        std::sort(byOrder.begin(), byOrder.end(), [&](std::uint32_t a, std::uint32_t b) {
+            return CompareSortKeys(keys[distinct[a]], keys[distinct[b]]) < 0;
+        });
+        std::uint32_t rank = 0;
+        for (std::size_t n = 0; n < byOrder.size(); ++n) {
+            if (n > 0 && CompareSortKeys(keys[distinct[byOrder[n - 1]]], keys[distinct[byOrder[n]]]) != 0) ++rank;
+            rankOfDistinct[byOrder[n]] = rank;
+        }
+    }
+    std::vector<std::uint32_t> ranks(keys.size());
+    for (std::size_t k = 0; k < keys.size(); ++k) ranks[k] = rankOfDistinct[distinctIndex[k]];
+    return ranks;
+}
 
 }  // namespace
 
@@ -309,8 +383,26 @@ std::vector<std::size_t> ComputeSortOrder(const std::vector<CellSortKey>& keys, 
     std::vector<std::size_t> order(keys.size());
     for (std::size_t k = 0; k < order.size(); ++k) order[k] = k;
     if (order.size() < 2) return order;
-    OrderSorter sorter(keys, order, ascending);
-    sorter.Sort(0, static_cast<std::ptrdiff_t>(order.size()) - 1);
+    const auto last = static_cast<std::ptrdiff_t>(order.size()) - 1;
+    if (ComparedByOneRule(keys)) {
+        const std::vector<std::uint32_t> ranks = RankKeys(keys);
+        auto byRank = [&ranks](std::size_t a, std::size_t b) { return ThreeWay(ranks[a], ranks[b]); };
+        OrderSorter<decltype(byRank)>(byRank, order, ascending).Sort(0, last);
+    } else {
+        auto byKey = [&keys](std::size_t a, std::size_t b) { return CompareSortKeys(keys[a], keys[b]); };
+        OrderSorter<decltype(byKey)>(byKey, order, ascending).Sort(0, last);
+    }
+    return order;
+}
+
+// The list's own quicksort over the cell texts, every pair decided on its
+// own; kept to check the ranked sort against.
+std::vector<std::size_t> ComputeSortOrderPairwise(const std::vector<CellSortKey>& keys, bool ascending) {
+    std::vector<std::size_t> order(keys.size());
+    for (std::size_t k = 0; k < order.size(); ++k) order[k] = k;
+    if (order.size() < 2) return order;
+    auto byKey = [&keys](std::size_t a, std::size_t b) { return CompareSortKeys(keys[a], keys[b]); };
+    OrderSorter<decltype(byKey)>(byKey, order, ascending).Sort(0, static_cast<std::ptrdiff_t>(order.size()) - 1);
     return order;
 }
 

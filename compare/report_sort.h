@@ -44,6 +44,8 @@ bool ReadDateCell(std::string_view text, std::int64_t& seconds);
 // The new row order: entry k is the old index of the row that goes to k. The
 // list's own quicksort (middle pivot, i/j scans); not stable.
 std::vector<std::size_t> ComputeSortOrder(const std::vector<CellSortKey>& keys, bool ascending);
+// The same quicksort deciding every comparison from the two keys alone.
+std::vector<std::size_t> ComputeSortOrderPairwise(const std::vector<CellSortKey>& keys, bool ascending);
 std::vector<std::size_t> ComputeSortOrder(const std::vector<std::string_view>& texts,
                                           bool ascending);
 

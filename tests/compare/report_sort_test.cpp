@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -141,6 +142,31 @@ TEST(SortOrderTest, EqualKeysAndSmallInputsStayValid) {
     EXPECT_EQ(Sorted({"x"}, false), std::vector<std::string>{"x"});
     EXPECT_EQ(Sorted({"a", "a", "a", "b", "a"}, false),
               (std::vector<std::string>{"b", "a", "a", "a", "a"}));
+}
+
+// Columns of one kind are ranked before sorting; the order must be exactly the
+// one the pairwise quicksort gives, equal keys included.
+TEST(SortOrderTest, RankedSortTakesThePairwiseDecisions) {
+    std::mt19937 random(7);
+    const std::vector<std::vector<std::string>> pools = {
+        {"\\src", "\\src\\lib", "\\doc", "\\src\\lib\\x", "Zip", "main"},  // text
+        {"0A", "a", "10", "ff", "FFFFFFFFFF", "00ff", "1"},                 // hexadecimal
+        {"1.5", "2%", "-3", "1e3", "0.5", "1.50"},                           // decimal
+        {"03/05/2024 14:07:09", "3/5/2024", "2024-03-05", "12/31/1999 1:00 PM"},  // dates
+        {"1.5", "ff", "main", "3/5/2024", "10"},                            // mixed kinds
+    };
+    for (const auto& pool : pools) {
+        for (int round = 0; round < 20; ++round) {
+            std::vector<std::string> cells(1 + random() % 300);
+            for (auto& cell : cells) cell = pool[random() % pool.size()];
+            std::vector<CellSortKey> keys;
+            for (const auto& cell : cells) keys.push_back(MakeCellSortKey(cell));
+            for (bool ascending : {true, false}) {
+                ASSERT_EQ(ComputeSortOrder(keys, ascending), ComputeSortOrderPairwise(keys, ascending))
+                    << pool.front() << " round " << round;
+            }
+        }
+    }
 }
 
 TEST(SortOrderTest, LargeSortedAndReversedInputsStayFast) {
