@@ -1,0 +1,159 @@
+#include "cli/cli_options.h"
+
+#include <string_view>
+
+#include "app/settings.h"
+#include "app/startup.h"
+
+namespace qvr::cli {
+namespace {
+
+// An option that takes a value, and where that value goes.
+struct ValueOption {
+    const char* name;
+    std::optional<std::string> CliOptions::*field;
+    bool reportOnly;
+};
+
+constexpr ValueOption kValueOptions[] = {
+    {"--broker", &CliOptions::broker, false},     {"--user", &CliOptions::user, false},
+    {"--password", &CliOptions::password, false}, {"--project", &CliOptions::project, false},
+    {"--state", &CliOptions::state, false},       {"--package", &CliOptions::package, false},
+    {"--install-dir", &CliOptions::installDir, false}, {"--local", &CliOptions::localPath, true},
+    {"--temp", &CliOptions::tempPath, true},
+};
+
+struct FlagOption {
+    const char* name;
+    void (*apply)(CliOptions&);
+};
+
+constexpr FlagOption kFlagOptions[] = {
+    {"--new", [](CliOptions& o) { o.showNew = true; }},
+    {"--same", [](CliOptions& o) { o.showSame = true; }},
+    {"--diff", [](CliOptions& o) { o.showDiff = true; }},
+    {"--subfolders", [](CliOptions& o) { o.subFolders = true; }},
+    {"--no-subfolders", [](CliOptions& o) { o.subFolders = false; }},
+};
+
+class Parser {
+public:
+    explicit Parser(const std::vector<std::string>& args) : m_args(args) {}
+
+    ParseResult Run() {
+        for (const std::string& arg : m_args) {
+            if (arg == "--help" || arg == "-h") return Finish(CliCommand::Help);
+        }
+        if (m_args.empty()) return Fail("no command given");
+        const std::string& command = m_args[0];
+        if (command == "--version") {
+            if (m_args.size() > 1) return Fail("--version takes no other arguments");
+            return Finish(CliCommand::Version);
+        }
+        if (command == "list") {
+            m_result.options.command = CliCommand::List;
+        } else if (command == "report") {
+            m_result.options.command = CliCommand::Report;
+        } else {
+            return Fail("unknown command '" + command + "'");
+        }
+        for (m_at = 1; m_at < m_args.size() && m_result.error.empty(); ++m_at) ParseOption();
+        return m_result;
+    }
+
+private:
+    void ParseOption() {
+        std::string name = m_args[m_at];
+        std::optional<std::string> inlineValue;
+        if (const auto equals = name.find('='); name.rfind("--", 0) == 0 && equals != std::string::npos) {
+            inlineValue = name.substr(equals + 1);
+            name.resize(equals);
+        }
+        if (name == "--csv") {
+            if (auto value = TakeValue(name, inlineValue)) m_result.options.csvFile = *value;
+            return;
+        }
+        for (const ValueOption& option : kValueOptions) {
+            if (name != option.name) continue;
+            if (!CommandAllows(name, option.reportOnly)) return;
+            if (auto value = TakeValue(name, inlineValue)) {
+                // The window's edit boxes hold no more; cutting a path or a
+                // password silently would run against something else.
+                if (value->size() > kEditTextLimit) {
+                    Fail(name + " value is longer than " + std::to_string(kEditTextLimit) + " characters");
+                    return;
+                }
+                m_result.options.*option.field = *value;
+            }
+            return;
+        }
+        for (const FlagOption& option : kFlagOptions) {
+            if (name != option.name) continue;
+            if (inlineValue) {
+                Fail(name + " takes no value");
+            } else if (CommandAllows(name, true)) {
+                option.apply(m_result.options);
+            }
+            return;
+        }
+        Fail(name.rfind("-", 0) == 0 ? "unknown option '" + name + "'" : "unexpected argument '" + name + "'");
+    }
+
+    bool CommandAllows(const std::string& name, bool reportOnly) {
+        if (reportOnly && m_result.options.command != CliCommand::Report) {
+            Fail(name + " applies to 'report' only");
+            return false;
+        }
+        return true;
+    }
+
+    std::optional<std::string> TakeValue(const std::string& name, const std::optional<std::string>& inlineValue) {
+        if (inlineValue) return inlineValue;
+        if (m_at + 1 >= m_args.size()) {
+            Fail(name + " needs a value");
+            return std::nullopt;
+        }
+        return m_args[++m_at];
+    }
+
+    ParseResult Finish(CliCommand command) {
+        m_result.options.command = command;
+        return m_result;
+    }
+
+    ParseResult Fail(const std::string& error) {
+        if (m_result.error.empty()) m_result.error = error;
+        return m_result;
+    }
+
+    const std::vector<std::string>& m_args;
+    std::size_t m_at = 0;
+    ParseResult m_result;
+};
+
+}  // namespace
+
+ParseResult ParseCliOptions(const std::vector<std::string>& args) { return Parser(args).Run(); }
+
+std::string UsageText() {
+    return "usage: qvrcompare-cli list   [CONTEXT] [--csv FILE]\n"
+           "       qvrcompare-cli report [CONTEXT] [--local DIR] [--temp DIR] [--new] [--same] [--diff]\n"
+           "                             [--subfolders | --no-subfolders] [--csv FILE]\n"
+           "       qvrcompare-cli --help | --version\n"
+           "CONTEXT: --broker B --user U --password P --project P --state S --package K --install-dir DIR\n"
+           "\n"
+           "  list     populates the Top List from the repository and writes it as CSV\n"
+           "  report   generates the local files compare report and writes the Bottom List\n"
+           "\n"
+           "Values not given come from the settings QvrCompare stored; the password may also\n"
+           "come from QVR_PASSWORD. --new/--same/--diff: when none is given the stored display\n"
+           "options apply, otherwise exactly those given. --csv FILE, or '-' (the default), for\n"
+           "standard output. The tools vlx, vgt and vqry are found on PATH.\n"
+           "\n"
+           "Exit status: 0 success (report: no New or Diff file listed), 1 report listed a New\n"
+           "or Diff file, 2 error or bad usage.\n";
+}
+
+std::string VersionText() { return std::string(kProgramName) + " " + kProgramVersion + "\n"; }
+
+}  // namespace qvr::cli

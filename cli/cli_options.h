@@ -1,0 +1,49 @@
+#pragma once
+// The command line of the headless front end: which workflow to run and the
+// values that replace the stored settings for this run.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qvr::cli {
+
+enum class CliCommand { List, Report, Help, Version };
+
+struct CliOptions {
+    CliCommand command = CliCommand::Help;
+    // Context values; a value not given comes from the stored settings.
+    std::optional<std::string> broker;
+    std::optional<std::string> user;
+    std::optional<std::string> password;
+    std::optional<std::string> project;
+    std::optional<std::string> state;
+    std::optional<std::string> package;
+    std::optional<std::string> installDir;
+    // Report only.
+    std::optional<std::string> localPath;
+    std::optional<std::string> tempPath;
+    bool showNew = false;
+    bool showSame = false;
+    bool showDiff = false;
+    std::optional<bool> subFolders;
+    // Where the list goes; empty or "-" is standard output.
+    std::string csvFile;
+
+    // True when any of --new/--same/--diff was given: exactly those apply.
+    bool DisplayGiven() const { return showNew || showSame || showDiff; }
+    bool CsvToStdout() const { return csvFile.empty() || csvFile == "-"; }
+};
+
+struct ParseResult {
+    CliOptions options;
+    std::string error;  // not empty: bad usage, this says why
+};
+
+// args without the program's name.
+ParseResult ParseCliOptions(const std::vector<std::string>& args);
+
+std::string UsageText();
+std::string VersionText();
+
+}  // namespace qvr::cli

@@ -1,0 +1,214 @@
+#include "cli/cli_run.h"
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "app/busy_flags.h"
+#include "app/startup.h"
+#include "cli/cli_console.h"
+#include "cli/cli_options.h"
+#include "cli/cli_window.h"
+#include "compare/classifier.h"
+#include "compare/csv_export.h"
+#include "res/resource.h"
+#include "ui/workflow/compare_workflows.h"
+
+namespace qvr::cli {
+namespace {
+
+using namespace res;
+
+constexpr const char* kCliName = "qvrcompare-cli";
+
+// Paths on the command line are the caller's, relative to the directory it
+// ran us from; start-up and the scan change the current directory.
+void MakeAbsolute(std::optional<std::string>& path) {
+    if (!path || path->empty()) return;
+    std::error_code ec;
+    const auto absolute = std::filesystem::absolute(*path, ec);
+    if (!ec) *path = absolute.string();
+}
+
+void MakePathsAbsolute(CliOptions& options) {
+    MakeAbsolute(options.installDir);
+    MakeAbsolute(options.localPath);
+    MakeAbsolute(options.tempPath);
+    if (!options.CsvToStdout()) {
+        std::optional<std::string> csv = options.csvFile;
+        MakeAbsolute(csv);
+        options.csvFile = *csv;
+    }
+}
+
+// The command line's values over the stored ones, as if typed into the
+// window before the button is clicked.
+void ApplyOptions(const CliOptions& options, AppSettings& settings) {
+    ScmContext& context = settings.context;
+    const auto take = [](const std::optional<std::string>& given, std::string& field) {
+        if (given) field = *given;
+    };
+    take(options.broker, context.broker);
+    take(options.user, context.userId);
+    if (options.password) {
+        context.password = *options.password;
+    } else if (const char* password = std::getenv("QVR_PASSWORD")) {
+        context.password = std::string(password).substr(0, kEditTextLimit);
+    }
+    take(options.project, context.project);
+    take(options.state, context.state);
+    take(options.package, context.package);
+    take(options.localPath, context.localPath);
+    take(options.tempPath, context.tempPath);
+    DisplayOptions& display = settings.display;
+    if (options.DisplayGiven()) {
+        display.showNewFiles = options.showNew ? 1 : 0;
+        display.showSameFiles = options.showSame ? 1 : 0;
+        display.showDiffFiles = options.showDiff ? 1 : 0;
+    }
+    if (options.subFolders) display.subFolders = *options.subFolders ? 1 : 0;
+}
+
+void FillControls(const ScmContext& context, CliWorkflowView& view) {
+    view.SetControlText(IDC_BROKER, context.broker);
+    view.SetControlText(IDC_USERID, context.userId);
+    view.SetControlText(IDC_PASSWORD, context.password);
+    view.SetControlText(IDC_PROJECT, context.project);
+    view.SetControlText(IDC_STATE, context.state);
+    view.SetControlText(IDC_PACKAGE, context.package);
+    view.SetControlText(IDC_TEMPPATH, context.tempPath);
+    view.SetControlText(IDC_LOCALPATH, context.localPath);
+    view.SetControlText(IDC_GEN_TOP, kPopulateCaption);
+    view.SetControlText(IDC_GEN_BTM, kReportCaption);
+}
+
+std::string ProgressText(const CliWorkflowView& view, CompareWorkflows& workflows, const ReportTable& top,
+                         const ReportTable& bottom) {
+    if (view.Scanning()) {
+        return "files visited " + std::to_string(workflows.Scanner().PathCount()) +
+               ", rows listed " + std::to_string(CountFilledRows(bottom));
+    }
+    return "rows listed " + std::to_string(CountFilledRows(top));
+}
+
+// The list in the export format; a list showing only its blank rows holds
+// nothing and gives the header alone.
+bool WriteList(const CliOptions& options, ReportTable& table, const CliStreams& streams, CliConsole& console) {
+    if (CountFilledRows(table) == 0) table.RemoveAllRows();
+    const std::vector<int> widths = DeclaredColumnWidths(table);
+    if (options.CsvToStdout()) {
+        WriteCsv(streams.out, table, widths);
+        streams.out.flush();
+        return static_cast<bool>(streams.out);
+    }
+    int error = 0;
+    if (WriteCsvFile(options.csvFile, table, widths, error)) return true;
+    console.PrintLine(std::string(kProgramName) + ": " + CsvWriteErrorMessage(options.csvFile, error));
+    return false;
+}
+
+class CliRun {
+public:
+    CliRun(const CliOptions& options, IProfileStore& store, const CliStreams& streams, const FinishAction& finish)
+        : m_options(options), m_store(store), m_streams(streams), m_finish(finish),
+          m_console(streams.err, streams.errIsTerminal), m_view(m_console), m_host(m_console), m_pump(m_console) {}
+
+    int Start(const std::string& program, const std::string& configDir, const std::string& homeDir) {
+        StartupInputs inputs;
+        inputs.args = {program};  // no local path from our own arguments
+        inputs.configDir = configDir;
+        inputs.homeDir = homeDir;
+        int status = kExitError;
+        const auto runner = [&](AppEnvironment& environment) {
+            status = Run(environment);
+            return 0;  // neither OK nor Cancel: no return code is written
+        };
+        const StartupResult started = RunApplication(inputs, m_host, runner, m_options.installDir.value_or(""));
+        m_console.Finish();
+        return started.dialogRan ? status : kExitError;
+    }
+
+private:
+    int Run(AppEnvironment& environment) {
+        AppSettings settings = LoadSettings(m_store, environment.ForSettings());
+        ApplyOptions(m_options, settings);
+        ReportTable top;
+        ReportTable bottom;
+        top.ApplyColumnSpec(kTopListColumnSpec);
+        bottom.ApplyColumnSpec(kBottomListColumnSpec);
+        AddBlankRows(top, kBlankTopRows);
+        AddBlankRows(bottom, kBlankBottomRows);
+        CMapStrToFObj records;
+        CompareWorkflows workflows(WorkflowParts{m_view, top, bottom, settings, records, environment.installDir,
+                                                 environment.trace, m_host, m_pump});
+        FillControls(settings.context, m_view);
+        m_console.SetProgressSource([&] { return ProgressText(m_view, workflows, top, bottom); });
+
+        g_populateInProgress = 0;
+        g_reportInProgress = 0;
+        const bool report = m_options.command == CliCommand::Report;
+        if (report) {
+            workflows.OnBtnGenBtmReport();
+        } else {
+            workflows.OnBtnGenTopScmList();
+        }
+        m_console.Finish();
+
+        const int status = Conclude(report, top, bottom);
+        if (m_finish) m_finish(status);
+        return status;
+    }
+
+    int Conclude(bool report, ReportTable& top, ReportTable& bottom) {
+        const RunOutcome outcome{m_view.Status(), m_view.ErrorStatusSeen(), m_host.BoxCount()};
+        if (!RunSucceeded(outcome)) return kExitError;
+        ReportTable& list = report ? bottom : top;
+        if (!WriteList(m_options, list, m_streams, m_console)) return kExitError;
+        return report ? ReportExitStatus(bottom) : kExitSuccess;
+    }
+
+    const CliOptions& m_options;
+    IProfileStore& m_store;
+    const CliStreams& m_streams;
+    const FinishAction& m_finish;
+    CliConsole m_console;
+    CliWorkflowView m_view;
+    CliMessageBoxHost m_host;
+    CliMessagePump m_pump;
+};
+
+}  // namespace
+
+bool RunSucceeded(const RunOutcome& outcome) {
+    return !outcome.errorStatusSeen && outcome.messageBoxes == 0 && outcome.finalStatus.rfind(" Ready", 0) == 0;
+}
+
+int ReportExitStatus(const ReportTable& bottom) {
+    const int rows = CountFilledRows(bottom);
+    for (int row = 0; row < rows; ++row) {
+        const std::string status = bottom.GetItemText(row, BottomStatus);
+        if (status == "New" || status == "Diff") return kExitDifferences;
+    }
+    return kExitSuccess;
+}
+
+int RunCli(const std::vector<std::string>& args, IProfileStore& store, const CliStreams& streams,
+           const std::string& configDir, const std::string& homeDir, const FinishAction& finish) {
+    const std::vector<std::string> rest(args.size() > 1 ? args.begin() + 1 : args.end(), args.end());
+    ParseResult parsed = ParseCliOptions(rest);
+    if (!parsed.error.empty()) {
+        streams.err << kCliName << ": " << parsed.error << "\n" << UsageText();
+        return kExitError;
+    }
+    CliOptions& options = parsed.options;
+    switch (options.command) {
+    case CliCommand::Help: streams.out << UsageText(); return kExitSuccess;
+    case CliCommand::Version: streams.out << VersionText(); return kExitSuccess;
+    case CliCommand::List:
+    case CliCommand::Report: break;
+    }
+    MakePathsAbsolute(options);
+    CliRun run(options, store, streams, finish);
+    return run.Start(args.empty() ? kCliName : args[0], configDir, homeDir);
+}
+
+}  // namespace qvr::cli

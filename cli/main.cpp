@@ -1,0 +1,30 @@
+// qvrcompare-cli: the populate and compare-report workflows for scripts and
+// CI jobs, over the settings the window keeps.
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "app/platform.h"
+#include "cli/cli_run.h"
+#include "ui/settings/qsettings_profile_store.h"
+
+int main(int argc, char** argv) {
+    std::ios::sync_with_stdio(false);
+    const std::vector<std::string> args(argv, argv + argc);
+    qvr::QSettingsProfileStore store;
+    const qvr::cli::CliStreams streams{std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1};
+    // Once the list is out nothing is left to do: the trace is closed after
+    // every line and the settings are only read, so the process ends without
+    // taking its lists apart.
+    const auto endNow = [](int status) {
+        std::cout.flush();
+        std::cerr.flush();
+        std::_Exit(status);
+    };
+    return qvr::cli::RunCli(args, store, streams, qvr::platform::ConfigDirectory(),
+                            qvr::platform::HomeDirectory(), endNow);
+}

@@ -1,0 +1,371 @@
+// qvrcompare-cli as a script runs it: a child process with the stand-in tools
+// on PATH, a broker built by qvradmin, its own config folder. Outputs are
+// compared byte for byte.
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <gtest/gtest.h>
+
+#include <QString>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <algorithm>
+#include <map>
+#include <sstream>
+
+#include "app/settings.h"
+#include "quorvan_sandbox.h"
+#include "ui/settings/qsettings_profile_store.h"
+
+extern char** environ;
+
+namespace qvr::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kPassword = QuorvanSandbox::kPassword;
+
+struct CliResult {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string ReadAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Restores an environment variable when the test ends.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const std::optional<std::string>& value) : m_name(name) {
+        if (const char* old = std::getenv(name)) m_old = old;
+        Set(value);
+    }
+    ~ScopedEnv() { Set(m_old); }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    void Set(const std::optional<std::string>& value) {
+        if (value) {
+            ::setenv(m_name, value->c_str(), 1);
+        } else {
+            ::unsetenv(m_name);
+        }
+    }
+    const char* m_name;
+    std::optional<std::string> m_old;
+};
+
+class CliEndToEndTest : public ::testing::Test {
+protected:
+    CliEndToEndTest()
+        : m_sandbox(QVR_TOOL_DIR),
+          m_config(m_sandbox.Root().Str() + "/config"),
+          m_xdg("XDG_CONFIG_HOME", m_config),
+          m_tz("TZ", std::string("UTC")),
+          m_password("QVR_PASSWORD", std::nullopt) {
+        fs::create_directories(m_config);
+    }
+
+    CliResult Run(const std::vector<std::string>& args) {
+        const fs::path outFile = m_sandbox.Root() / "cli.out";
+        const fs::path errFile = m_sandbox.Root() / "cli.err";
+        std::vector<std::string> texts{QVR_CLI_PATH};
+        texts.insert(texts.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (auto& text : texts) argv.push_back(text.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        pid_t pid = 0;
+        CliResult result;
+        const int rc = posix_spawn(&pid, QVR_CLI_PATH, &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        if (rc != 0) return result;
+        int status = 0;
+        if (waitpid(pid, &status, 0) == pid && WIFEXITED(status)) result.status = WEXITSTATUS(status);
+        result.out = ReadAll(outFile);
+        result.err = ReadAll(errFile);
+        return result;
+    }
+
+    std::vector<std::string> Context(const std::string& project = "PROJ") const {
+        return {"--broker",  QuorvanSandbox::kBroker, "--user",  QuorvanSandbox::kUser,
+                "--password", kPassword,              "--project", project,
+                "--state",   "DEV",                   "--install-dir", m_sandbox.InstallDir()};
+    }
+    std::vector<std::string> ReportArgs(std::vector<std::string> extra) const {
+        std::vector<std::string> args{"report"};
+        const auto context = Context();
+        args.insert(args.end(), context.begin(), context.end());
+        args.insert(args.end(), {"--local", m_sandbox.LocalDir()});
+        args.insert(args.end(), extra.begin(), extra.end());
+        return args;
+    }
+    std::vector<std::string> ListArgs(const std::string& project = "PROJ") const {
+        std::vector<std::string> args{"list"};
+        const auto context = Context(project);
+        args.insert(args.end(), context.begin(), context.end());
+        return args;
+    }
+
+    void Import(const std::vector<std::pair<std::string, std::string>>& files, const std::string& project = "PROJ") {
+        for (const auto& [path, content] : files) m_sandbox.Root().Write("source/" + path, content);
+        ASSERT_TRUE(m_sandbox.Import(project, "DEV", m_sandbox.SourceDir()));
+    }
+    // A local file with a fixed modification time, so its Date cell is known.
+    void WriteLocal(const std::string& path, const std::string& content) {
+        const fs::path file = m_sandbox.Root().Write("local/" + path, content);
+        // 2024-03-05 14:07:09 UTC
+        const timespec times[2] = {{1709647629, 0}, {1709647629, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+    }
+    // A repository of three files; the local tree has one the same, one
+    // changed and one new, each in a folder of its own (rows of one folder
+    // keep the order the scan met them in).
+    void MakeMixedTrees() {
+        Import({{"same.txt", "same text"}, {"src/changed.c", "int a;"}, {"src/other.c", "x"}});
+        WriteLocal("same.txt", "same text");
+        WriteLocal("src/changed.c", "int b;");
+        WriteLocal("inc/new.h", "new");
+    }
+    // Creator, created date, modifier and modified date as vlx reported them for file, from the log the
+    // run left in the install folder.
+    std::map<std::string, std::string> VlxDates() const {
+        std::map<std::string, std::string> dates;
+        std::istringstream log(ReadAll(m_sandbox.InstallDir() + "/vlx.log"));
+        std::string line;
+        while (std::getline(log, line)) {
+            std::vector<std::string> fields;
+            std::istringstream cells(line);
+            for (std::string cell; std::getline(cells, cell, '\t');) fields.push_back(cell);
+            if (fields.size() == 10) {
+                dates[fields[0]] = fields[6] + "," + fields[7] + "," + fields[8] + "," + fields[9];
+            }
+        }
+        return dates;
+    }
+    void StoreSettings(const std::map<std::string, std::string>& values) {
+        QSettingsProfileStore store(QString::fromStdString(m_config + "/Vemtaro/QvrCompare.conf"));
+        for (const auto& [key, value] : values) store.WriteProfileString(kSettingsSection, key, value);
+        store.Flush();
+    }
+    std::string Local() const { return m_sandbox.LocalDir() + "/"; }
+
+    QuorvanSandbox m_sandbox;
+    std::string m_config;
+    ScopedEnv m_xdg;
+    ScopedEnv m_tz;
+    ScopedEnv m_password;
+};
+
+const std::string kTopHeader =
+    "File,Path,Version,Tag,Datasize,Package,Creator,Created Date,Modifier,Modified Date,Status,\r\n";
+const std::string kBottomHeader = "File,Path,Datasize,Date,Status,\r\n";
+
+TEST_F(CliEndToEndTest, ListWritesTheTopListSortedByPathInTheExportFormat) {
+    Import({{"z.txt", "zz"}, {"src/b.c", "int b;"}, {"a,b \"q\".txt", ""}});
+    const CliResult result = Run(ListArgs());
+    ASSERT_EQ(result.status, 0) << result.err;
+    auto dates = VlxDates();
+    const auto row = [&](const std::string& cells, const std::string& file) { return cells + dates[file] + ",,\r\n"; };
+    // Cells holding a comma or a quote are quoted, inner quotes doubled.
+    EXPECT_EQ(result.out, kTopHeader + row("\"a,b \"\"q\"\".txt\",\\,1, ,0,BASE,", "a,b \"q\".txt") +
+                              row("z.txt,\\,1, ,2,BASE,", "z.txt") + row("b.c,\\src,1, ,6,BASE,", "b.c"));
+    EXPECT_EQ(result.err.find("QvrCompare: "), std::string::npos) << result.err;
+}
+
+TEST_F(CliEndToEndTest, ReportWritesTheBottomListAndExitsOneForNewOrDiff) {
+    MakeMixedTrees();
+    const CliResult result = Run(ReportArgs({"--new", "--same", "--diff"}));
+    EXPECT_EQ(result.status, 1) << result.err;
+    EXPECT_EQ(result.out, kBottomHeader + "same.txt," + Local() + ",1 KB,03-05-2024 14:07:09,Same,\r\n" +
+                              "new.h," + Local() + "inc/,1 KB,03-05-2024 14:07:09,New,\r\n" +
+                              "changed.c," + Local() + "src/,1 KB,03-05-2024 14:07:09,Diff,\r\n");
+    EXPECT_NE(result.err.find("QvrCompare status: Ready\n"), std::string::npos) << result.err;
+}
+
+TEST_F(CliEndToEndTest, ReportExitStatusFollowsWhatIsShown) {
+    MakeMixedTrees();
+    struct Case {
+        std::vector<std::string> options;
+        int status;
+        int rows;
+    };
+    // Same without Diff compares with the copies an earlier run checked out.
+    const Case cases[] = {
+        {{"--diff"}, 1, 1},
+        {{"--same"}, 0, 1},
+        {{"--new"}, 1, 1},
+        {{"--same", "--no-subfolders"}, 0, 1},
+        {{"--new", "--no-subfolders"}, 0, 0},  // the new file is in a subfolder
+    };
+    for (const Case& c : cases) {
+        const CliResult result = Run(ReportArgs(c.options));
+        EXPECT_EQ(result.status, c.status) << c.options[0] << result.err;
+        EXPECT_EQ(std::count(result.out.begin(), result.out.end(), '\n'), c.rows + 1) << c.options[0] << result.out;
+    }
+}
+
+TEST_F(CliEndToEndTest, CsvFileReceivesWhatStandardOutputWould) {
+    MakeMixedTrees();
+    const CliResult toStdout = Run(ReportArgs({"--new", "--csv", "-"}));
+    const std::string file = m_sandbox.Root().Str() + "/report.csv";
+    m_sandbox.Root().Write("report.csv", "old content that must go");
+    const CliResult toFile = Run(ReportArgs({"--new", "--csv", file}));
+    EXPECT_EQ(toFile.status, 1);
+    EXPECT_EQ(toFile.out, "");
+    EXPECT_EQ(ReadAll(file), toStdout.out);
+
+    const CliResult unwritable = Run(ReportArgs({"--new", "--csv", m_sandbox.Root().Str() + "/missing/r.csv"}));
+    EXPECT_EQ(unwritable.status, 2);
+    EXPECT_NE(unwritable.err.find("QvrCompare: "), std::string::npos);
+}
+
+TEST_F(CliEndToEndTest, FailuresExitTwoWithTheirMessageAndNoList) {
+    Import({{"a.txt", "a"}});
+    WriteLocal("a.txt", "a");
+    struct Case {
+        std::string name;
+        std::vector<std::string> args;
+        std::string message;
+    };
+    auto wrongPassword = ListArgs();
+    wrongPassword[6] = "wrong";
+    auto reportWrongPassword = ReportArgs({"--new"});
+    reportWrongPassword[6] = "wrong";
+    const Case cases[] = {
+        {"wrong password", wrongPassword, "QvrCompare: Error: Unable to Connect to the Broker.\n"},
+        {"populate failing inside a report", reportWrongPassword,
+         "QvrCompare: Error: Unable to Connect to the Broker.\n"},
+        {"unknown state", {"list", "--broker", "DEMO", "--user", "alice", "--password", kPassword, "--project",
+                           "PROJ", "--state", "NOPE", "--install-dir", m_sandbox.InstallDir()},
+         "QvrCompare: Error: "},
+        {"missing state", {"list", "--project", "PROJ", "--install-dir", m_sandbox.InstallDir()},
+         "QvrCompare: State name is required.\n"},
+        {"missing broker", {"list", "--project", "PROJ", "--state", "DEV", "--install-dir", m_sandbox.InstallDir()},
+         "QvrCompare status: Error: Part of context is not set (not including Package)\n"},
+        {"blank local path", ReportArgs({"--local", ""}), "QvrCompare: Local Path is blank.\n"},
+        {"unknown option", {"list", "--bogus"}, "qvrcompare-cli: unknown option '--bogus'\nusage: "},
+        {"report option on list", {"list", "--same"}, "qvrcompare-cli: --same applies to 'report' only\n"},
+        {"install folder missing", {"list", "--install-dir", m_sandbox.Root().Str() + "/no/such"},
+         "QvrCompare: Unable to create directory: " + m_sandbox.Root().Str() + "/no/such/Temp\n"},
+    };
+    for (const Case& c : cases) {
+        const CliResult result = Run(c.args);
+        EXPECT_EQ(result.status, 2) << c.name;
+        EXPECT_EQ(result.out, "") << c.name;
+        EXPECT_NE(result.err.find(c.message), std::string::npos) << c.name << ":\n" << result.err;
+    }
+}
+
+TEST_F(CliEndToEndTest, AToolMissingFromPathIsAnError) {
+    Import({{"a.txt", "a"}});
+    m_sandbox.HideTool("vlx");
+    const CliResult result = Run(ListArgs());
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(result.out, "");
+    EXPECT_NE(result.err.find("QvrCompare: "), std::string::npos) << result.err;
+}
+
+TEST_F(CliEndToEndTest, StoredSettingsFillWhatTheCommandLineLeavesOut) {
+    MakeMixedTrees();
+    std::string scrambled = kPassword;
+    ScramblePassword(scrambled);
+    StoreSettings({{"Broker", "DEMO"}, {"UserId", "alice"}, {"Pswd", scrambled}, {"Project", "PROJ"},
+                   {"State", "DEV"}, {"LocalPath", m_sandbox.LocalDir()}, {"ShowNewFiles", "1"},
+                   {"ShowSameFiles", "0"}, {"ShowDiffFiles", "1"}});
+    const std::string installDir = "--install-dir=" + m_sandbox.InstallDir();
+    const CliResult stored = Run({"report", installDir});
+    EXPECT_EQ(stored.status, 1) << stored.err;
+    EXPECT_EQ(stored.out, kBottomHeader + "new.h," + Local() + "inc/,1 KB,03-05-2024 14:07:09,New,\r\n" +
+                              "changed.c," + Local() + "src/,1 KB,03-05-2024 14:07:09,Diff,\r\n");
+
+    // Given display options replace the stored ones entirely.
+    const CliResult same = Run({"report", installDir, "--same"});
+    EXPECT_EQ(same.status, 0) << same.err;
+    EXPECT_EQ(same.out, kBottomHeader + "same.txt," + Local() + ",1 KB,03-05-2024 14:07:09,Same,\r\n");
+
+    // A given value wins over the stored one.
+    const CliResult otherState = Run({"list", installDir, "--state", "NOPE"});
+    EXPECT_EQ(otherState.status, 2);
+}
+
+TEST_F(CliEndToEndTest, PasswordFromTheEnvironment) {
+    Import({{"a.txt", "a"}});
+    auto args = ListArgs();
+    args.erase(args.begin() + 5, args.begin() + 7);  // no --password
+    {
+        ScopedEnv password("QVR_PASSWORD", std::string(kPassword));
+        EXPECT_EQ(Run(args).status, 0);
+        // The command line's password comes first.
+        EXPECT_EQ(Run(ListArgs()).status, 0);
+        auto wrong = ListArgs();
+        wrong[6] = "wrong";
+        EXPECT_EQ(Run(wrong).status, 2);
+    }
+    EXPECT_EQ(Run(args).status, 2);
+}
+
+TEST_F(CliEndToEndTest, ValuesReachTheToolsAsSingleArgumentsAndStayOutOfTheTrace) {
+    Import({{"a.txt", "a"}}, "O'Brien");
+    const std::string record = m_sandbox.Root().Str() + "/argv.txt";
+    ScopedEnv recording("QUORVAN_RECORD_ARGV", record);
+    const CliResult result = Run(ListArgs("O'Brien"));
+    ASSERT_EQ(result.status, 0) << result.err;
+    const std::string argv = ReadAll(record);
+    EXPECT_NE(argv.find("vqry\n-b\nDEMO\n-usr\nalice\n-pw\npa ss;$x\n"), std::string::npos) << argv;
+    EXPECT_NE(argv.find("vlx\n-b\nDEMO\n-en\nO'Brien\n-st\nDEV\n"), std::string::npos) << argv;
+    EXPECT_NE(argv.find("\n-pw\npa ss;$x\n-iv\n"), std::string::npos) << argv;
+    const std::string trace = ReadAll(m_sandbox.InstallDir() + "/QvrCompare.trc");
+    EXPECT_EQ(trace.find("pa ss"), std::string::npos) << trace;
+}
+
+TEST_F(CliEndToEndTest, EveryRunStartsANewTraceAndWritesNoReturnCode) {
+    Import({{"a.txt", "a"}});
+    m_sandbox.Root().Write("install/QvrCompare.trc", "1 01/01/2020 00:00:00 an old run\n");
+    ASSERT_EQ(Run(ListArgs()).status, 0);
+    const std::string trace = ReadAll(m_sandbox.InstallDir() + "/QvrCompare.trc");
+    EXPECT_EQ(trace.substr(0, 2), "1 ");
+    EXPECT_NE(trace.find(" QvrCompare 1.05\n2 "), std::string::npos) << trace;
+    EXPECT_EQ(trace.find("an old run"), std::string::npos);
+    EXPECT_NE(trace.find("CQvrCompareDlg::OnBtnGenTopScmList: END\n"), std::string::npos);
+    EXPECT_FALSE(fs::exists(m_config + "/FSTATUS.INI"));
+    EXPECT_FALSE(fs::exists(m_config + "/Vemtaro/QvrCompare.conf"));  // settings are read, never saved
+}
+
+TEST_F(CliEndToEndTest, AnEmptyListingGivesTheHeaderAlone) {
+    Import({{"a.txt", "a"}});
+    const CliResult result = Run(ReportArgs({"--new", "--same", "--diff"}));  // local folder is empty
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, kBottomHeader);
+}
+
+TEST_F(CliEndToEndTest, HelpAndVersion) {
+    const CliResult version = Run({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "QvrCompare 1.05\n");
+    const CliResult help = Run({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("usage: qvrcompare-cli list   [CONTEXT] [--csv FILE]\n", 0), 0u) << help.out;
+    EXPECT_EQ(help.err, "");
+    const CliResult none = Run({});
+    EXPECT_EQ(none.status, 2);
+    EXPECT_EQ(none.err.rfind("qvrcompare-cli: no command given\nusage: ", 0), 0u) << none.err;
+}
+
+}  // namespace
+}  // namespace qvr::testing

@@ -1,0 +1,62 @@
+// The window on standard error: status texts and boxes as lines, the error
+// marks the exit status is decided from, and the default answers.
+
+#include "cli/cli_window.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "res/resource.h"
+
+namespace qvr::cli {
+namespace {
+
+using namespace res;
+
+class CliWindowTest : public ::testing::Test {
+protected:
+    std::ostringstream m_err;
+    CliConsole m_console{m_err, false};
+    CliWorkflowView m_view{m_console};
+    CliMessageBoxHost m_host{m_console};
+};
+
+TEST_F(CliWindowTest, StatusChangesArePrintedOnceEach) {
+    m_view.SetControlText(IDC_STATUS, " WAIT - Sorting Top List by Path");
+    m_view.SetControlText(IDC_STATUS, " WAIT - Sorting Top List by Path");
+    m_view.SetControlText(IDC_TOPCOUNT, "1000");
+    m_view.SetControlText(IDC_STATUS, "");
+    m_view.StopBlinkTimer();
+    EXPECT_EQ(m_err.str(), "QvrCompare status: WAIT - Sorting Top List by Path\nQvrCompare status: Ready\n");
+    EXPECT_EQ(m_view.Status(), " Ready");
+    EXPECT_EQ(m_view.GetControlText(IDC_TOPCOUNT), "1000");
+}
+
+TEST_F(CliWindowTest, AnErrorStatusIsRememberedWhenLaterTextsReplaceIt) {
+    m_view.SetControlText(IDC_STATUS, " Error: Unable to Connect to the Broker");
+    m_view.SetControlText(IDC_STATUS, " Ready");
+    EXPECT_TRUE(m_view.ErrorStatusSeen());
+    CliWorkflowView other(m_console);
+    other.SetControlText(IDC_STATUS, "CQvrCompareDlg::OnBtnGenBtmReport: END Error Checkout for Browse is zero size");
+    EXPECT_FALSE(other.ErrorStatusSeen());
+}
+
+TEST_F(CliWindowTest, EditTextsAreReadBackAsTheWindowReadsThem) {
+    m_view.SetControlText(IDC_PROJECT, std::string(300, 'x'));
+    EXPECT_EQ(m_view.GetControlText(IDC_PROJECT), std::string(254, 'x'));
+    EXPECT_EQ(m_view.GetControlText(IDC_STATE), "");
+}
+
+TEST_F(CliWindowTest, BoxesArePrintedCountedAndAnsweredWithTheirDefault) {
+    EXPECT_EQ(m_host.MessageBox("Error: Execute RUNVLX Failed.", MbButtons::Ok, MbIcon::Stop), IDOK);
+    EXPECT_EQ(m_host.MessageBox("Overwrite?", MbButtons::YesNo, MbIcon::Question), IDYES);
+    EXPECT_EQ(m_host.MessageBox("Go on?", MbButtons::OkCancel, MbIcon::None), IDOK);
+    EXPECT_EQ(m_host.BoxCount(), 3);
+    EXPECT_EQ(m_err.str(), "QvrCompare: Error: Execute RUNVLX Failed.\nQvrCompare: Overwrite?\nQvrCompare: Go on?\n");
+    EXPECT_FALSE(m_host.BrowseForFolder("Select a directory...", "/").has_value());
+    EXPECT_FALSE(m_host.GetSaveFileName("/", "CSV Files (*.csv)").has_value());
+}
+
+}  // namespace
+}  // namespace qvr::cli
