@@ -1,7 +1,5 @@
 #include "app/command_line.h"
 
-#include <sys/stat.h>
-
 #include "app/platform.h"
 
 namespace qvr {
@@ -44,8 +42,9 @@ std::string_view AfterProgramName(std::string_view commandLine) {
 }
 
 bool IsExistingDirectory(const std::string& path) {
-    struct stat info {};
-    return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    platform::FileFacts facts;
+    int error = 0;
+    return !path.empty() && platform::StatPath(path, facts, error) && facts.isDirectory;
 }
 
 }  // namespace

@@ -112,7 +112,7 @@ bool ReplaceFile(const std::string& path, const std::string& text) {
             return false;
         }
     }
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+    if (!platform::ReplaceFileWith(temporary, path)) {
         std::remove(temporary.c_str());
         return false;
     }

@@ -1,11 +1,5 @@
 #include "app/path.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-
 #include "app/platform.h"
 #include "app/trace.h"
 
@@ -18,19 +12,6 @@ std::string Unquote(std::string_view path) {
         path = path.substr(1, path.size() - 2);
     }
     return std::string(path);
-}
-
-// Opens an existing file for reading; directories do not count as files.
-int OpenExisting(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return -1;
-    struct stat info {};
-    if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
-        ::close(fd);
-        errno = EISDIR;
-        return -1;
-    }
-    return fd;
 }
 
 }  // namespace
@@ -90,13 +71,13 @@ const std::string& CPath::GetPath() {
 
 int CPath::GetSize(std::int64_t& size) {
     size = 0;
-    int fd = OpenExisting(GetPath());
-    if (fd < 0) return 0;
-    struct stat info {};
-    int ok = ::fstat(fd, &info) == 0;
-    ::close(fd);
-    if (ok) size = static_cast<std::int64_t>(info.st_size);
-    return ok;
+    platform::FileFacts facts;
+    int error = 0;
+    if (platform::LookAtReadableFile(GetPath(), facts, error) != platform::FileLookup::Measured) {
+        return 0;
+    }
+    size = static_cast<std::int64_t>(facts.size);
+    return 1;
 }
 
 std::string AppendSeparator(std::string_view text, bool useForwardSlash) {
@@ -111,20 +92,17 @@ std::string AppendSeparator(std::string_view text, bool useForwardSlash) {
 }
 
 std::uint32_t FileSizeOf(const std::string& fileName, int& error, TraceLog* trace) {
-    int fd = OpenExisting(fileName);
-    if (fd < 0) {
-        error = errno;
-        return 0;
+    platform::FileFacts facts;
+    switch (platform::LookAtReadableFile(fileName, facts, error)) {
+        case platform::FileLookup::Measured:
+            return static_cast<std::uint32_t>(facts.size & 0xFFFFFFFFu);
+        case platform::FileLookup::NotMeasured:
+            if (trace) trace->Trace("fsize failed: %s  err=%d", fileName.c_str(), error);
+            return 0;
+        case platform::FileLookup::NotOpened:
+            break;
     }
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) {
-        error = errno;
-        if (trace) trace->Trace("fsize failed: %s  err=%d", fileName.c_str(), error);
-        ::close(fd);
-        return 0;
-    }
-    ::close(fd);
-    return static_cast<std::uint32_t>(static_cast<std::uint64_t>(info.st_size) & 0xFFFFFFFFu);
+    return 0;
 }
 
 }  // namespace qvr

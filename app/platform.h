@@ -4,6 +4,7 @@
 // place, instead of conditionals scattered through the code.
 
 #include <cstdint>
+#include <ctime>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,7 +54,44 @@ inline std::string LowerAscii(std::string_view text) {
     return out;
 }
 
-// ---- Implemented once per platform (platform_posix.cpp) ----
+// ---- Implemented once per platform (platform_posix.cpp, platform_win32.cpp) ----
+
+// What the program reads about a file or folder. Error numbers are errno
+// values on every platform; Windows maps its own codes to the nearest one.
+struct FileFacts {
+    bool isDirectory = false;
+    bool isRegularFile = false;
+    std::uint64_t size = 0;
+    std::uint64_t identity = 0;   // the file's number on its volume
+    std::int64_t modifiedNs = 0;  // last write, nanoseconds since 1970
+};
+
+// The named file's facts, links followed; false with the error number.
+bool StatPath(const std::string& path, FileFacts& facts, int& error);
+
+enum class FileLookup { Measured, NotOpened, NotMeasured };
+// The facts of a file that can be opened for reading: it is opened (never
+// waiting, whatever kind of file the name leads to), measured and closed. A
+// folder does not count as a file (EISDIR). The error number is set unless
+// the result is Measured.
+FileLookup LookAtReadableFile(const std::string& path, FileFacts& facts, int& error);
+
+// The operating system's own error code as the nearest errno value (the
+// code itself where it already is one).
+int ErrnoFromSystemError(unsigned long code);
+
+// True when the path starts at a root ("/" here; a drive root or a "\\"
+// share on Windows), so it does not depend on the current directory.
+bool IsAbsolutePath(std::string_view path);
+
+// Puts the file at from in place of the file at to in one step (replacing
+// it when it exists), so a reader sees the old file or the new one, never a
+// mix. False on failure, with from left in place.
+bool ReplaceFileWith(const std::string& from, const std::string& to);
+
+// The calendar time in the local time zone, as the zone stands now; false
+// when the time cannot be converted.
+bool ToLocalTime(std::time_t when, std::tm& local);
 
 // Where per-user configuration lives: $XDG_CONFIG_HOME when set (absolute),
 // else $HOME/.config. Holds "QvrCompare.ini" and the return-code file.

@@ -1,7 +1,8 @@
 // The POSIX side of the platform mapping: configuration directory, current
-// directory, and processes as /proc shows them.
+// directory, file facts, and processes as /proc shows them.
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -38,7 +39,61 @@ void DropDeletedMark(std::string& target) {
     }
 }
 
+FileFacts FactsOf(const struct stat& info) {
+    FileFacts facts;
+    facts.isDirectory = S_ISDIR(info.st_mode);
+    facts.isRegularFile = S_ISREG(info.st_mode);
+    facts.size = static_cast<std::uint64_t>(info.st_size);
+    facts.identity = static_cast<std::uint64_t>(info.st_ino);
+    facts.modifiedNs =
+        static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    return facts;
+}
+
 }  // namespace
+
+bool StatPath(const std::string& path, FileFacts& facts, int& error) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        error = errno;
+        return false;
+    }
+    facts = FactsOf(info);
+    return true;
+}
+
+FileLookup LookAtReadableFile(const std::string& path, FileFacts& facts, int& error) {
+    // Non-blocking, so a pipe without a writer cannot hold the caller.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        error = errno;
+        return FileLookup::NotOpened;
+    }
+    struct stat info {};
+    const bool measured = ::fstat(fd, &info) == 0;
+    if (!measured) error = errno;
+    ::close(fd);
+    if (!measured) return FileLookup::NotMeasured;
+    if (S_ISDIR(info.st_mode)) {
+        error = EISDIR;
+        return FileLookup::NotOpened;
+    }
+    facts = FactsOf(info);
+    return FileLookup::Measured;
+}
+
+int ErrnoFromSystemError(unsigned long code) { return static_cast<int>(code); }
+
+bool IsAbsolutePath(std::string_view path) { return !path.empty() && path.front() == '/'; }
+
+bool ReplaceFileWith(const std::string& from, const std::string& to) {
+    return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool ToLocalTime(std::time_t when, std::tm& local) {
+    ::tzset();
+    return ::localtime_r(&when, &local) != nullptr;
+}
 
 std::string HomeDirectory() {
     std::string home = EnvironmentValue("HOME");

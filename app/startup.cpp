@@ -72,10 +72,12 @@ bool WriteReturnCode(const std::string& returnCodeFile, int dialogResult) {
 }
 
 StartupResult RunApplication(const StartupInputs& inputs, IMessageBoxHost& messageBoxes,
-                             const MainDialogRunner& runMainDialog) {
+                             const MainDialogRunner& runMainDialog,
+                             const std::string& installDirOverride) {
     StartupResult result;
     AppEnvironment& env = result.environment;
-    env.installDir = ReadInstallDirectory(inputs.configDir, inputs.homeDir);
+    env.installDir = installDirOverride.empty() ? ReadInstallDirectory(inputs.configDir, inputs.homeDir)
+                                                : installDirOverride;
     env.tempDir = platform::JoinPath(env.installDir, "Temp");
     CreateDefaultInstallDirectory(env.installDir, inputs.homeDir);
     StartTrace(env);

@@ -67,8 +67,11 @@ std::string ReturnCodeFilePath(const std::string& configDir);
 bool WriteReturnCode(const std::string& returnCodeFile, int dialogResult);
 
 // The whole start-up sequence, the main window's run and the return code.
+// installDirOverride, when not empty, replaces the install directory
+// "QvrCompare.ini" names (the headless front end's --install-dir).
 StartupResult RunApplication(const StartupInputs& inputs, IMessageBoxHost& messageBoxes,
-                             const MainDialogRunner& runMainDialog);
+                             const MainDialogRunner& runMainDialog,
+                             const std::string& installDirOverride = "");
 
 // The main window's cancel action (Exit, Escape): saves the settings, makes
 // the recorded working directory current again and ends this process with

@@ -1,12 +1,12 @@
 #include "app/trace.h"
 
-#include <sys/stat.h>
-
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <iostream>
+
+#include "app/platform.h"
 
 namespace qvr {
 namespace {
@@ -42,10 +42,9 @@ LineCounter CountFileLines(const std::string& path) {
 }
 
 std::string ComposeLine(std::uint64_t number, std::string_view message) {
-    tzset();
     std::time_t now = std::time(nullptr);
     std::tm local{};
-    localtime_r(&now, &local);
+    platform::ToLocalTime(now, local);
     char stamp[64];
     std::snprintf(stamp, sizeof stamp, "%02d/%02d/%d %02d:%02d:%02d", local.tm_mon + 1,
                   local.tm_mday, local.tm_year + 1900, local.tm_hour, local.tm_min,
@@ -113,16 +112,14 @@ int TraceLog::WriteTraceLine(std::string_view message) {
     if (message.size() > kTraceMessageLimit) return 0;
     if (m_path.empty()) return 1;
 
-    struct stat info {};
-    bool exists = ::stat(m_path.c_str(), &info) == 0;
-    auto mtimeNs = [](const struct stat& s) {
-        return static_cast<std::int64_t>(s.st_mtim.tv_sec) * 1000000000 + s.st_mtim.tv_nsec;
-    };
+    platform::FileFacts facts;
+    int error = 0;
+    const bool exists = platform::StatPath(m_path, facts, error);
     LineCounter counter;
     if (!exists) {
         counter = {};
-    } else if (m_snapshot.valid && m_snapshot.size == static_cast<std::uint64_t>(info.st_size) &&
-               m_snapshot.inode == info.st_ino && m_snapshot.mtimeNs == mtimeNs(info)) {
+    } else if (m_snapshot.valid && m_snapshot.size == facts.size &&
+               m_snapshot.inode == facts.identity && m_snapshot.mtimeNs == facts.modifiedNs) {
         counter.lines = m_snapshot.lines;
         counter.partial = m_snapshot.partial;
     } else {
@@ -135,9 +132,8 @@ int TraceLog::WriteTraceLine(std::string_view message) {
         return 1;
     }
     counter.Feed(line);
-    if (::stat(m_path.c_str(), &info) == 0) {
-        m_snapshot = {true, static_cast<std::uint64_t>(info.st_size),
-                      static_cast<std::uint64_t>(info.st_ino), mtimeNs(info), counter.lines,
+    if (platform::StatPath(m_path, facts, error)) {
+        m_snapshot = {true, facts.size, facts.identity, facts.modifiedNs, counter.lines,
                       counter.partial};
     } else {
         m_snapshot = {};

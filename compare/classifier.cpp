@@ -1,9 +1,5 @@
 #include "compare/classifier.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <ctime>
 
 #include "app/busy_flags.h"
@@ -125,7 +121,7 @@ std::string FormatDatasize(std::int64_t size) {
 std::string FormatLocalDate(std::int64_t time) {
     const std::time_t when = static_cast<std::time_t>(time);
     std::tm local {};
-    if (!::localtime_r(&when, &local)) return std::string();
+    if (!platform::ToLocalTime(when, local)) return std::string();
     // "%.2d-%.2d-%4d %.2d:%.2d:%.2d\n": month, day, year, hour, minute, second.
     std::string text;
     text.reserve(20);
@@ -228,19 +224,14 @@ void Classifier::SetSizeAndDate(int row, std::int64_t size, const std::string& d
 
 void Classifier::FillSizeAndDate(int row, const std::string& name, const std::string& directory) {
     const std::string fullPath = directory + name;
-    struct stat info {};
-    bool haveInfo = false;
+    platform::FileFacts facts;
+    int error = 0;
     std::string date;
     // The date is shown only for a file that can be opened for reading.
-    // Non-blocking, so a special file can never hold the scan.
-    const int fd = ::open(fullPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd >= 0) {
-        haveInfo = ::fstat(fd, &info) == 0;
-        if (haveInfo) date = FormatLocalDate(static_cast<std::int64_t>(info.st_mtime));
-        ::close(fd);
-    }
-    if (!haveInfo) haveInfo = ::stat(fullPath.c_str(), &info) == 0;
-    SetSizeAndDate(row, haveInfo ? static_cast<std::int64_t>(info.st_size) : 0, date);
+    bool haveInfo = platform::LookAtReadableFile(fullPath, facts, error) == platform::FileLookup::Measured;
+    if (haveInfo) date = FormatLocalDate(facts.modifiedNs / 1000000000);
+    if (!haveInfo) haveInfo = platform::StatPath(fullPath, facts, error);
+    SetSizeAndDate(row, haveInfo ? static_cast<std::int64_t>(facts.size) : 0, date);
 }
 
 void OnScanEvent(CFileScan& scanner, int event, void* userData) {

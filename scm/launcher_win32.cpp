@@ -1,12 +1,20 @@
 // Starting and waiting for children on Windows: one CreateProcessA call with
 // the whole command line, the platform searching for the program.
 
+// Our headers first: the system headers define IDOK, MessageBox and other
+// names of the host interface as macros.
+#include "scm/launcher.h"
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
 #include <windows.h>
-#undef MessageBox  // the host interface has a method of that name
+#undef MessageBox
 
 #include <vector>
-
-#include "scm/launcher.h"
 
 namespace qvr::process {
 namespace {

@@ -52,6 +52,37 @@ TEST(WriteIniValue, ReplacesAddsAndKeepsEverythingElse) {
     }
 }
 
+TEST(ReadIniValue, FileEditedIntoNonsenseGivesTheDefaultOrTheKeysThatSurvive) {
+    struct Case {
+        const char* what;
+        std::string text;
+        std::string expected;  // INSTALLDIR in [Settings]
+    };
+    std::string binary(4096, '\0');
+    for (std::size_t i = 0; i < binary.size(); ++i) binary[i] = static_cast<char>(i * 37 % 256);
+    const Case cases[] = {
+        {"binary garbage", binary, "d"},
+        {"unclosed section", "[Settings\nINSTALLDIR=/x\n", "d"},
+        {"key without equals", "[Settings]\nINSTALLDIR /x\n", "d"},
+        {"empty key name", "[Settings]\n=/x\nINSTALLDIR=/y\n", "/y"},
+        {"NUL inside the value", std::string("[Settings]\nINSTALLDIR=/a\0b\n", 27),
+         std::string("/a\0b", 4)},
+        {"megabyte line before the key", "[Settings]\n" + std::string(1 << 20, 'z') + "\nINSTALLDIR=/q\n",
+         "/q"},
+        {"garbage then a good section", binary + "\n[Settings]\nINSTALLDIR=/ok\n", "/ok"},
+        {"lone quote", "[Settings]\nINSTALLDIR=\"\n", "\""},
+        {"first of two keys", "[Settings]\nINSTALLDIR=/1\nINSTALLDIR=/2\n", "/1"},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        const std::string path = dir.Write("QvrCompare.ini", c.text).string();
+        EXPECT_EQ(ReadIniValue(path, "Settings", "INSTALLDIR", "d"), c.expected) << c.what;
+        // Writing into such a file keeps the file usable and the value readable.
+        EXPECT_TRUE(WriteIniValue(path, "Settings", "INSTALLDIR", "/new")) << c.what;
+        EXPECT_EQ(ReadIniValue(path, "Settings", "INSTALLDIR", "d"), "/new") << c.what;
+    }
+}
+
 TEST(WriteIniValue, FailsInAMissingDirectory) {
     TempDir dir;
     EXPECT_FALSE(WriteIniValue((dir / "no" / "f.ini").string(), "A", "x", "1"));

@@ -7,6 +7,7 @@
 
 #include "support/temp_dir.h"
 #include "support/param_names.h"
+#include "support/test_platform.h"
 
 namespace qvr {
 namespace {
@@ -25,6 +26,7 @@ struct SplitCase {
 class CPathSplit : public ::testing::TestWithParam<SplitCase> {};
 
 TEST_P(CPathSplit, SplitsIntoDirectoryNameAndExtension) {
+    QVR_SKIP_ON_WINDOWS("\"/\" stays and \"\\\" is part of a name");
     const SplitCase& c = GetParam();
     CPath path(c.path);
     EXPECT_EQ(path.Source(), c.path);
@@ -62,6 +64,51 @@ INSTANTIATE_TEST_SUITE_P(
         SplitCase{"\"/x/y.c", "\"/x/", "y", "c", true, "y.c"}),
     ::qvr::testing::CaseIndexName());
 
+TEST(CPathOnWindows, DriveLettersAndBothSlashes) {
+    QVR_SKIP_UNLESS_WINDOWS();
+    struct Case {
+        const char* path;
+        const char* drive;
+        const char* directory;
+        const char* name;
+        const char* extension;
+        bool relative;
+        const char* whole;
+    };
+    const Case cases[] = {
+        {"C:\\QvrCompare\\vlx.log", "C:", "\\QvrCompare\\", "vlx", "log", false,
+         "C:\\QvrCompare\\vlx.log"},
+        // "/" in the directory becomes "\\".
+        {"D:/work/src/main.cpp", "D:", "\\work\\src\\", "main", "cpp", false,
+         "D:\\work\\src\\main.cpp"},
+        {"c:relative\\x.h", "c:", "relative\\", "x", "h", true, "c:relative\\x.h"},
+        {"\"C:\\My Files\\a b.txt\"", "C:", "\\My Files\\", "a b", "txt", false,
+         "C:\\My Files\\a b.txt"},
+        // A trailing dot names the same file without it on Windows.
+        {"C:\\dir\\name.", "C:", "\\dir\\", "name", "", false, "C:\\dir\\name"},
+        {"\\\\server\\share\\f.txt", "", "\\\\server\\share\\", "f", "txt", false,
+         "\\\\server\\share\\f.txt"},
+    };
+    for (const Case& c : cases) {
+        CPath path(c.path);
+        EXPECT_EQ(path.Drive(), c.drive) << c.path;
+        EXPECT_EQ(path.Directory(), c.directory) << c.path;
+        EXPECT_EQ(path.Name(), c.name) << c.path;
+        EXPECT_EQ(path.Extension(), c.extension) << c.path;
+        EXPECT_EQ(path.IsRelative(), c.relative) << c.path;
+        EXPECT_EQ(path.GetPath(), c.whole) << c.path;
+    }
+}
+
+TEST(AppendSeparatorOnWindows, BackslashUnlessAskedForASlash) {
+    QVR_SKIP_UNLESS_WINDOWS();
+    EXPECT_EQ(AppendSeparator("C:\\Temp"), "C:\\Temp\\");
+    EXPECT_EQ(AppendSeparator("C:\\Temp\\"), "C:\\Temp\\");
+    EXPECT_EQ(AppendSeparator("C:/Temp/"), "C:/Temp/");
+    EXPECT_EQ(AppendSeparator("C:\\Temp", true), "C:\\Temp/");
+    EXPECT_EQ(AppendSeparator(""), "");
+}
+
 struct SeparatorCase {
     const char* text;
     bool forwardSlash;
@@ -71,6 +118,7 @@ struct SeparatorCase {
 class AppendSeparatorCases : public ::testing::TestWithParam<SeparatorCase> {};
 
 TEST_P(AppendSeparatorCases, AddsOneNativeSeparator) {
+    QVR_SKIP_ON_WINDOWS("the native separator is \"/\"");
     const SeparatorCase& c = GetParam();
     EXPECT_EQ(AppendSeparator(c.text, c.forwardSlash), c.expected);
 }

@@ -1,23 +1,20 @@
 #include "app/process_enum.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <set>
 
 #include "app/platform.h"
 #include "support/temp_dir.h"
+#include "support/test_platform.h"
 
 namespace qvr {
 namespace {
 
-std::string OwnModuleName() {
-    return std::filesystem::read_symlink("/proc/self/exe").filename().string();
-}
+std::string OwnModuleName() { return testing::OwnExecutableName(); }
+
+int OwnProcessId() { return static_cast<int>(testing::OwnProcessId()); }
 
 std::string Upper(std::string text) { return platform::UpperAscii(text); }
 
@@ -29,10 +26,10 @@ TEST(CProcessEnum, WalksOverThisProcessWithItsModuleName) {
     for (int found = processes.First(); found; found = processes.Next()) {
         EXPECT_FALSE(processes.ModuleName().empty());
         EXPECT_TRUE(ids.insert(processes.ProcessId()).second) << "each process once";
-        if (processes.ProcessId() == ::getpid()) {
+        if (processes.ProcessId() == OwnProcessId()) {
             seenSelf = true;
             EXPECT_EQ(processes.ModuleName(), OwnModuleName());
-            EXPECT_EQ(processes.ModuleProcessId(), ::getpid());
+            EXPECT_EQ(processes.ModuleProcessId(), OwnProcessId());
         }
     }
     EXPECT_TRUE(seenSelf);
@@ -80,17 +77,8 @@ TEST(TerminateProcessByName, EndsThisProcessWithStatusMinusOneAfterRestoringTheD
 
 TEST(TerminateProcessByName, LeavesOtherProcessesAlone) {
     // A child whose name matches the prefix is another program: it keeps running.
-    char sleepName[] = "sleep";
-    char seconds[] = "30";
-    char* argv[] = {sleepName, seconds, nullptr};
-    pid_t child = 0;
-    ASSERT_EQ(::posix_spawnp(&child, "sleep", nullptr, nullptr, argv, environ), 0);
-    std::string childName;
-    for (int i = 0; i < 200 && (!platform::ReadModuleName(child, childName) ||
-                                childName.rfind("sleep", 0) != 0);
-         ++i) {
-        ::usleep(10000);  // until the child has become "sleep"
-    }
+    const std::uint32_t child = testing::StartSleepProgram(30);
+    if (child == 0) GTEST_SKIP() << "no \"sleep\" program to start here";
 
     for (std::string prefix : {std::string("NoSuchProgramQvr-7f3a"), std::string("SLEEP")}) {
         int calls = 0;
@@ -98,13 +86,14 @@ TEST(TerminateProcessByName, LeavesOtherProcessesAlone) {
         EXPECT_EQ(calls, 0);
     }
     EXPECT_EQ(FindProcessByName("SLEEP") > 0, true);
-    EXPECT_EQ(::kill(child, 0), 0) << "the other process still runs";
-    ::kill(child, SIGKILL);
-    ::waitpid(child, nullptr, 0);
+    EXPECT_TRUE(testing::IsProcessRunning(child)) << "the other process still runs";
+    testing::EndSleepProgram(child);
 }
 
 TEST(TerminateProcessByName, ReallyEndsTheProcessWithStatus255) {
-    EXPECT_EXIT(TerminateProcessByName(OwnModuleName(), ""), ::testing::ExitedWithCode(255), "");
+    // Status -1: POSIX keeps its low byte, Windows the whole number.
+    const int expected = testing::kOnWindows ? -1 : 255;
+    EXPECT_EXIT(TerminateProcessByName(OwnModuleName(), ""), ::testing::ExitedWithCode(expected), "");
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "support/test_platform.h"
+
 namespace qvr {
 namespace {
 
@@ -49,7 +51,12 @@ TEST(DefaultTemplates, AreTheProgramsTexts) {
     EXPECT_EQ(DefaultVgtFmt(true), std::string(kVgtPlain) + " -p \"%s\" ");
     EXPECT_EQ(DefaultVqryFmt(), "vqry -b \"%s\" -usr %s -pw %s -t -f \"%s\" -o \"%s\"");
     EXPECT_EQ(DefaultSqlFmt(), "select envobjid from QVRENVIRONMENT where ENVIRONMENTNAME = '%s'");
-    EXPECT_EQ(DefaultDiffPgm("/opt/qvr"), "/opt/qvr/Windiff \"%s\" \"%s\"");
+    // The viewer in the install directory, in the platform's own terms.
+    if (testing::kOnWindows) {
+        EXPECT_EQ(DefaultDiffPgm("C:\\QvrCompare"), "C:\\QvrCompare\\Windiff.exe \"%s\" \"%s\"");
+    } else {
+        EXPECT_EQ(DefaultDiffPgm("/opt/qvr"), "/opt/qvr/Windiff \"%s\" \"%s\"");
+    }
 }
 
 TEST(DefaultTemplates, PackageChoosesTheListingAndCheckoutForms) {

@@ -7,8 +7,10 @@
 #include <sstream>
 
 #include "app/ini_file.h"
+#include "app/platform.h"
 #include "support/recording_message_box_host.h"
 #include "support/temp_dir.h"
+#include "support/test_platform.h"
 
 namespace qvr {
 namespace {
@@ -66,6 +68,7 @@ protected:
 };
 
 TEST_F(Startup, ProcessWidePathsFollowTheInstallDirectory) {
+    QVR_SKIP_ON_WINDOWS("$XDG_CONFIG_HOME, $HOME/QvrCompare and \"/\" between folders");
     StartupResult r = Run(IDOK, {"QvrCompare", "/Work/My Src"});
     const AppEnvironment& env = r.environment;
     EXPECT_EQ(env.installDir, Install());
@@ -81,6 +84,7 @@ TEST_F(Startup, ProcessWidePathsFollowTheInstallDirectory) {
 }
 
 TEST_F(Startup, TempDirIsCreatedOnFirstRunAndEnteredOnTheNext) {
+    QVR_SKIP_ON_WINDOWS("$XDG_CONFIG_HOME, $HOME/QvrCompare and \"/\" between folders");
     StartupResult first = Run(IDOK);
     EXPECT_TRUE(fs::is_directory(Install() + "/Temp"));
     EXPECT_EQ(dialogCwd, m_root / "start") << "a directory just made is not entered";
@@ -127,6 +131,7 @@ TEST_F(Startup, ReturnCodeRecordsHowTheMainWindowClosed) {
 }
 
 TEST_F(Startup, ReturnCodeKeepsTheFilesOtherContent) {
+    QVR_SKIP_ON_WINDOWS("$XDG_CONFIG_HOME, $HOME/QvrCompare and \"/\" between folders");
     std::ofstream(ReturnCodeFile()) << "[Other]\nKey=1\n[FSTATUS]\nReturnCode=100\nNote=x\n";
     Run(IDCANCEL);
     EXPECT_EQ(ReadFile(ReturnCodeFile()),
@@ -134,6 +139,7 @@ TEST_F(Startup, ReturnCodeKeepsTheFilesOtherContent) {
 }
 
 TEST_F(Startup, ReturnCodeFileIsMadeInAConfigDirectoryThatDoesNotExistYet) {
+    QVR_SKIP_ON_WINDOWS("$XDG_CONFIG_HOME, $HOME/QvrCompare and \"/\" between folders");
     fs::path config = m_root / "fresh" / "config";
     StartupInputs inputs{{"QvrCompare"}, config.string(), (m_root / "home").string()};
     fs::create_directories(m_root / "home" / "QvrCompare");
@@ -143,6 +149,7 @@ TEST_F(Startup, ReturnCodeFileIsMadeInAConfigDirectoryThatDoesNotExistYet) {
 }
 
 TEST_F(Startup, UnmakeableTempDirStopsBeforeTheMainWindow) {
+    QVR_SKIP_ON_WINDOWS("$XDG_CONFIG_HOME, $HOME/QvrCompare and \"/\" between folders");
     std::ofstream(Install() + "/Temp") << "a file where the directory belongs";
     bool ran = false;
     StartupResult r = RunApplication(Inputs(), boxes, [&](AppEnvironment&) {
@@ -164,6 +171,7 @@ TEST_F(Startup, UnmakeableTempDirStopsBeforeTheMainWindow) {
 }
 
 TEST_F(Startup, DefaultInstallDirectoryIsMadeOnTheFirstStart) {
+    QVR_SKIP_ON_WINDOWS("$XDG_CONFIG_HOME, $HOME/QvrCompare and \"/\" between folders");
     fs::remove(IniPath());
     bool ran = false;
     StartupResult r = RunApplication(Inputs(), boxes, [&](AppEnvironment&) {
@@ -185,6 +193,7 @@ TEST_F(Startup, TempDirIsMadeOneLevelOnly) {
 }
 
 TEST(ReadInstallDirectory, ComesFromTheIniFileOrTheDefault) {
+    QVR_SKIP_ON_WINDOWS("$XDG_CONFIG_HOME, $HOME/QvrCompare and \"/\" between folders");
     struct Case {
         const char* iniText;  // nullptr: no file
         const char* expected;
@@ -207,7 +216,18 @@ TEST(ReadInstallDirectory, ComesFromTheIniFileOrTheDefault) {
     }
 }
 
+TEST(WindowsLayout, InstallDirectoryAndReturnCodeFile) {
+    QVR_SKIP_UNLESS_WINDOWS();
+    EXPECT_EQ(platform::DefaultInstallDirectory("C:\\Users\\u"), "C:\\QvrCompare");
+    EXPECT_EQ(ReturnCodeFilePath("C:\\Windows"), "C:\\Windows\\FSTATUS.INI");
+    EXPECT_EQ(ReturnCodeFilePath("C:\\Windows\\"), "C:\\Windows\\FSTATUS.INI");
+    // The return-code file lives in the Windows directory.
+    EXPECT_FALSE(platform::ConfigDirectory().empty());
+    EXPECT_NE(platform::LowerAscii(platform::ConfigDirectory()).find("windows"), std::string::npos);
+}
+
 TEST(ReturnCodeFilePath, EndsTheConfigDirectoryWithOneSeparator) {
+    QVR_SKIP_ON_WINDOWS("$XDG_CONFIG_HOME, $HOME/QvrCompare and \"/\" between folders");
     EXPECT_EQ(ReturnCodeFilePath("/home/u/.config"), "/home/u/.config/FSTATUS.INI");
     EXPECT_EQ(ReturnCodeFilePath("/home/u/.config/"), "/home/u/.config/FSTATUS.INI");
 }
@@ -248,7 +268,7 @@ protected:
     }
 };
 
-std::string OwnModuleName() { return fs::read_symlink("/proc/self/exe").filename().string(); }
+std::string OwnModuleName() { return testing::OwnExecutableName(); }
 
 TEST_F(Shutdown, SavesRestoresTheWorkingDirectoryAndEndsThisProcess) {
     AppSettings settings;

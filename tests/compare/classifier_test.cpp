@@ -1,7 +1,6 @@
 #include "compare/classifier.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <cstdlib>
 #include <ctime>
@@ -11,16 +10,20 @@
 #include <vector>
 
 #include "app/busy_flags.h"
+#include "app/platform.h"
 #include "compare/file_exception.h"
 #include "compare/file_scan.h"
 #include "support/callback_message_pump.h"
 #include "support/temp_dir.h"
+#include "support/test_platform.h"
 
 namespace qvr {
 namespace {
 
 namespace fs = std::filesystem;
 using testing::CallbackMessagePump;
+using testing::CurrentTimeZone;
+using testing::SetTimeZone;
 using testing::TempDir;
 
 // A local tree, a checkout of it in the temp folder and a Top List naming
@@ -79,6 +82,7 @@ struct OptionsCase {
 };
 
 TEST_F(ClassifierTest, DisplayOptionsChooseTheRowsListed) {
+    QVR_SKIP_ON_WINDOWS("local paths with \"/\" and case-sensitive copies");
     AddTopRow("\\proj", "same.txt");
     AddTopRow("\\proj", "diff.txt");
     Copy("proj/same.txt", "alpha\nbeta\n");
@@ -104,6 +108,7 @@ TEST_F(ClassifierTest, DisplayOptionsChooseTheRowsListed) {
 }
 
 TEST_F(ClassifierTest, RowsCarryRecordNameFolderSizeDateAndColouredStatus) {
+    QVR_SKIP_ON_WINDOWS("local paths with \"/\" and case-sensitive copies");
     display = {1, 1, 1, 1};
     AddTopRow("\\proj", "same.txt");
     Copy("proj/same.txt", std::string(1025, 's'));
@@ -117,9 +122,10 @@ TEST_F(ClassifierTest, RowsCarryRecordNameFolderSizeDateAndColouredStatus) {
     EXPECT_EQ(bottom.GetItemText(0, BottomFile), "same.txt");
     EXPECT_EQ(bottom.GetItemText(0, BottomPath), context.localPath + "/");
     EXPECT_EQ(bottom.GetItemText(0, BottomDatasize), "2 KB");
-    struct stat info {};
-    ASSERT_EQ(::stat(second.c_str(), &info), 0);
-    EXPECT_EQ(bottom.GetItemText(0, BottomDate), FormatLocalDate(info.st_mtime));
+    platform::FileFacts facts;
+    int error = 0;
+    ASSERT_TRUE(platform::StatPath(second, facts, error));
+    EXPECT_EQ(bottom.GetItemText(0, BottomDate), FormatLocalDate(facts.modifiedNs / 1'000'000'000));
     EXPECT_EQ(bottom.GetCellTextColor(0, BottomStatus), kSameColor);
     EXPECT_EQ(bottom.GetCellTextColor(0, BottomFile), bottom.SystemTextColor());
     EXPECT_EQ(bottom.GetItemText(1, BottomRecord), "0001");
@@ -130,6 +136,7 @@ TEST_F(ClassifierTest, RowsCarryRecordNameFolderSizeDateAndColouredStatus) {
 }
 
 TEST_F(ClassifierTest, DiffRowIsOrangeRed) {
+    QVR_SKIP_ON_WINDOWS("local paths with \"/\" and case-sensitive copies");
     display.showDiffFiles = 1;
     AddTopRow("\\p", "d.txt");
     Copy("p/d.txt", "1");
@@ -153,6 +160,7 @@ struct KeyCase {
 };
 
 TEST_F(ClassifierTest, LocalKeys) {
+    QVR_SKIP_ON_WINDOWS("local paths with \"/\" and case-sensitive copies");
     const KeyCase cases[] = {
         {"", "lib/a.txt", "\\LIB\\A.TXT"},
         {"/", "b.txt", "B.TXT"},  // a trailing separator leaves no leading one
@@ -169,7 +177,35 @@ TEST_F(ClassifierTest, LocalKeys) {
     EXPECT_EQ(classifier.LocalKey("/other/src/y"), "\\OTHER\\SRC\\Y");
 }
 
+TEST_F(ClassifierTest, WindowsKeysAndCopiesFollowTheHomePlatform) {
+    QVR_SKIP_UNLESS_WINDOWS();
+    // The local path is removed wherever it stands, and the key is upper-cased.
+    const std::string base = context.localPath;
+    EXPECT_EQ(classifier.LocalKey(base + "\\Lib\\a.txt"), "\\LIB\\A.TXT");
+    context.localPath = "\\src";
+    EXPECT_EQ(classifier.LocalKey("C:\\src\\x\\src\\y"), "C:\\X\\Y");
+    context.localPath = base;
+
+    // Copies are found under the upper-cased key; the file system ignores case.
+    display = {1, 1, 1, 1};
+    AddTopRow("\\Proj", "Same.txt");
+    AddTopRow("\\Proj", "Diff.txt");
+    Copy("PROJ/SAME.TXT", "same");
+    Copy("PROJ/DIFF.TXT", "old");
+    fs::create_directories(dir / "local" / "Proj");
+    dir.Write("local/Proj/Same.txt", "same");
+    dir.Write("local/Proj/Diff.txt", "new!");
+    dir.Write("local/Proj/New.txt", "n");
+    for (const char* name : {"Same.txt", "Diff.txt", "New.txt"}) {
+        classifier.ClassifyLocalFile(base + "\\Proj\\" + name);
+    }
+    EXPECT_EQ(Statuses(), (std::map<std::string, std::string>{
+                              {"Diff.txt", "Diff"}, {"New.txt", "New"}, {"Same.txt", "Same"}}));
+    EXPECT_EQ(bottom.GetItemText(0, BottomPath), base + "\\Proj\\");
+}
+
 TEST_F(ClassifierTest, FirstMatchingTopRowIsTheCounterpart) {
+    QVR_SKIP_ON_WINDOWS("local paths with \"/\" and case-sensitive copies");
     display.showSameFiles = 1;
     display.showDiffFiles = 1;
     AddTopRow("\\proj\\lib", "sub.txt");
@@ -187,6 +223,7 @@ TEST_F(ClassifierTest, FirstMatchingTopRowIsTheCounterpart) {
 }
 
 TEST_F(ClassifierTest, CopyPathsKeepTheRepositoryCase) {
+    QVR_SKIP_ON_WINDOWS("local paths with \"/\" and case-sensitive copies");
     AddTopRow("\\Proj\\Lib", "File.Txt");
     AddTopRow("\\", "Root.txt");
     AddTopRow("Proj", "NoLead.txt");
@@ -200,6 +237,7 @@ TEST_F(ClassifierTest, CopyPathsKeepTheRepositoryCase) {
 }
 
 TEST_F(ClassifierTest, RepositoryRootFilesAreCompared) {
+    QVR_SKIP_ON_WINDOWS("local paths with \"/\" and case-sensitive copies");
     display.showSameFiles = 1;
     AddTopRow("\\", "root.txt");
     Copy("root.txt", "r");
@@ -215,6 +253,7 @@ TEST_F(ClassifierTest, EmptyTopListMakesEveryFileNew) {
 }
 
 TEST_F(ClassifierTest, MissingCopyEndsTheRunNamingTheCopy) {
+    QVR_SKIP_ON_WINDOWS("local paths with \"/\" and case-sensitive copies");
     display = {1, 1, 1, 1};
     AddTopRow("\\proj", "gone.txt");
     classifier.ClassifyLocalFile(Local("first.txt", "x"));
@@ -229,6 +268,7 @@ TEST_F(ClassifierTest, MissingCopyEndsTheRunNamingTheCopy) {
 }
 
 TEST_F(ClassifierTest, FilesAreNotReadWhenNoCompareIsAskedFor) {
+    QVR_SKIP_ON_WINDOWS("local paths with \"/\" and case-sensitive copies");
     display.showNewFiles = 1;
     AddTopRow("\\proj", "gone.txt");  // its copy is missing, but New needs no compare
     classifier.ClassifyLocalFile(Local("gone.txt", "x"));
@@ -245,6 +285,7 @@ TEST_F(ClassifierTest, CancelledRunStopsTheScanAndAddsNothing) {
 }
 
 TEST_F(ClassifierTest, TopListChangesAreSeenByTheNextLookup) {
+    QVR_SKIP_ON_WINDOWS("local paths with \"/\" and case-sensitive copies");
     display.showNewFiles = 1;
     classifier.ClassifyLocalFile(Local("a.txt", "a"));
     AddTopRow("\\p", "a.txt");
@@ -279,19 +320,13 @@ TEST(Datasize, SmallFilesShowOneKilobyteLargerOnesRoundUp) {
 }
 
 TEST(Datasize, DateIsMonthDayYearTimeWithANewline) {
-    const char* previous = std::getenv("TZ");
-    const std::string saved = previous ? previous : "";
-    ::setenv("TZ", "UTC", 1);
-    ::tzset();
+    std::string saved;
+    const char* previous = CurrentTimeZone(saved);
+    SetTimeZone("UTC");
     // 3 July 2021, 14:05:09 UTC.
     EXPECT_EQ(FormatLocalDate(1'625'321'109), "07-03-2021 14:05:09\n");
     EXPECT_EQ(FormatLocalDate(0), "01-01-1970 00:00:00\n");
-    if (previous) {
-        ::setenv("TZ", saved.c_str(), 1);
-    } else {
-        ::unsetenv("TZ");
-    }
-    ::tzset();
+    SetTimeZone(previous);
 }
 
 }  // namespace

@@ -6,12 +6,16 @@
 #include <string>
 #include <vector>
 
+#include "app/platform.h"
 #include "app/settings.h"
 #include "support/recording_message_box_host.h"
 #include "support/temp_dir.h"
 
 namespace qvr {
 namespace {
+
+// The dialog's first folder: "data" next to the program's folder.
+const std::string kDataFolder = platform::kIsWindows ? "..\\data" : "../data";
 
 using testing::ReadFile;
 using testing::RecordingMessageBoxHost;
@@ -128,7 +132,7 @@ TEST_F(ExportTest, NothingToExportShowsNothing) {
 TEST_F(ExportTest, CancelledDialogWritesNothing) {
     EXPECT_EQ(Run(), 1);
     ASSERT_EQ(host.saveRequests.size(), 1u);
-    EXPECT_EQ(host.saveRequests[0].first, "../data");
+    EXPECT_EQ(host.saveRequests[0].first, kDataFolder);
     EXPECT_EQ(host.saveRequests[0].second, "CSV Files (*.csv)");
     EXPECT_FALSE(store.Has(kSettingsSection, "ExportBtmDirectory"));
     EXPECT_TRUE(cursor.empty());
@@ -151,7 +155,7 @@ TEST_F(ExportTest, WritesTheFileAndRemembersItsFolderPerList) {
 
     host.saveAnswer = (dir / "top.csv").string();
     EXPECT_EQ(Run(true), 1);
-    EXPECT_EQ(host.saveRequests.back().first, "../data");
+    EXPECT_EQ(host.saveRequests.back().first, kDataFolder);
     EXPECT_EQ(store.GetProfileString(kSettingsSection, "ExportTopDirectory", ""), dir.Str());
     EXPECT_TRUE(host.boxes.empty());
 }

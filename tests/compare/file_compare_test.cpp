@@ -1,19 +1,25 @@
 #include "compare/file_compare.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <string>
 
 #include "compare/file_exception.h"
 #include "support/temp_dir.h"
+#include "support/test_platform.h"
 
 namespace qvr {
 namespace {
 
 using testing::TempDir;
+
+// A folder opened as a file: Windows refuses access; POSIX opens it and finds
+// no file. A file below a missing folder: Windows calls the path bad; POSIX
+// the file missing.
+const int kFolderCause = testing::kOnWindows ? CFileException::accessDenied : CFileException::invalidFile;
+const int kMissingFolderCause =
+    testing::kOnWindows ? CFileException::badPath : CFileException::fileNotFound;
 
 std::string Pattern(std::size_t size, int seed) {
     std::string bytes(size, '\0');
@@ -76,12 +82,13 @@ TEST(FilesHaveSameChecksum, CopyIsOpenedFirstAndFailuresNameTheFile) {
     EXPECT_EQ(name, missingLocal);
     EXPECT_EQ(CauseOf(present + "/below", present, &name), CFileException::badPath);
     EXPECT_EQ(name, present + "/below");
-    EXPECT_EQ(CauseOf(present, dir.Str(), &name), CFileException::invalidFile);
+    EXPECT_EQ(CauseOf(present, dir.Str(), &name), kFolderCause);
     EXPECT_EQ(name, dir.Str());
 }
 
 TEST(FilesHaveSameChecksum, UnreadableLocalFileIsAccessDenied) {
-    if (::geteuid() == 0) GTEST_SKIP() << "permissions do not bind the superuser";
+    if (testing::RunsAsSuperuser()) GTEST_SKIP() << "permissions do not bind the superuser";
+    if (testing::kOnWindows) GTEST_SKIP() << "Windows has no permission that hides a file from its owner";
     TempDir dir;
     const std::string copy = dir.Write("copy", "x").string();
     const std::string local = dir.Write("local", "x").string();
@@ -95,7 +102,8 @@ TEST(FilesHaveSameChecksum, PipeIsRefusedInsteadOfWaitedOn) {
     TempDir dir;
     const std::string copy = dir.Write("copy", "").string();
     const std::string pipe = (dir / "pipe").string();
-    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    if (testing::kOnWindows) GTEST_SKIP() << "Windows file systems hold no named pipes";
+    ASSERT_TRUE(testing::MakeFifo(pipe));
     std::string name;
     EXPECT_EQ(CauseOf(copy, pipe, &name), CFileException::invalidFile);
     EXPECT_EQ(name, pipe);
@@ -118,9 +126,9 @@ TEST(FilesHaveSameChecksum, KeptFoldersGiveTheSameAnswersAndErrors) {
         std::string named;
     } failures[] = {
         {(dir / "copy/none.txt").string(), local, CFileException::fileNotFound, (dir / "copy/none.txt").string()},
-        {(dir / "nofolder/a.txt").string(), local, CFileException::fileNotFound, (dir / "nofolder/a.txt").string()},
+        {(dir / "nofolder/a.txt").string(), local, kMissingFolderCause, (dir / "nofolder/a.txt").string()},
         {copy + "/x", local, CFileException::badPath, copy + "/x"},
-        {copy, (dir / "local").string() + "/", CFileException::invalidFile, (dir / "local").string() + "/"},
+        {copy, (dir / "local").string() + "/", kFolderCause, (dir / "local").string() + "/"},
     };
     for (const auto& f : failures) {
         try {

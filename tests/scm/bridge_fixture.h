@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/busy_flags.h"
+#include "app/platform.h"
 #include "scm/scm_bridge.h"
 #include "support/callback_message_pump.h"
 #include "support/recording_message_box_host.h"
@@ -33,6 +34,10 @@ inline const char* const kSqlDefault =
     "select envobjid from QVRENVIRONMENT where ENVIRONMENTNAME = '%s'";
 
 inline std::string ChildPath() { return QVR_TEST_CHILD; }
+
+// The separator the program puts between its install directory and a file
+// name: "\\" on Windows, "/" elsewhere.
+inline const std::string kSep(1, platform::kSeparator);
 
 // Clears the process-wide flags whatever a test left behind.
 struct BusyFlagsGuard {

@@ -53,7 +53,7 @@ TEST_F(BrokerCheckTest, MissingOutputIsReported) {
     EXPECT_EQ(bridge.ReadVqryOutput(result), 0);
     EXPECT_EQ(result, "unchanged");
     ASSERT_EQ(host.boxes.size(), 1u);
-    EXPECT_EQ(host.boxes[0].text, "Unable to read: " + installDir + "/vqrystmt.dat");
+    EXPECT_EQ(host.boxes[0].text, "Unable to read: " + installDir + kSep + "vqrystmt.dat");
 }
 
 TEST_F(BrokerCheckTest, VerdictAndTrace) {
@@ -87,8 +87,8 @@ TEST_F(BrokerCheckTest, CommandLineStatementAndMaskedTrace) {
     context.password = "p w";
     ToolAnswers("envobjid\n1\n");
     EXPECT_EQ(bridge.CheckForBroker(), 1);
-    const std::string stmt = installDir + "/vqrystmt.sql";
-    const std::string out = installDir + "/vqrystmt.dat";
+    const std::string stmt = installDir + kSep + "vqrystmt.sql";
+    const std::string out = installDir + kSep + "vqrystmt.dat";
     EXPECT_EQ(ReadFile(stmt),
               "select envobjid from QVRENVIRONMENT where ENVIRONMENTNAME = 'o''neil proj'");
     EXPECT_EQ(ReadLines(dir / "args"),
@@ -121,8 +121,8 @@ TEST_F(BrokerCheckTest, EmptyQueryTemplateFallsBackToTheDefault) {
     auto messages = TraceMessages();
     ASSERT_FALSE(messages.empty());
     EXPECT_EQ(messages.back(), "CQvrCompareDlg::RunVQRY: ExecuteWait vqry -b \"brk\" -usr usr -pw "
-                               "****** -t -f \"" + installDir + "/vqrystmt.sql\" -o \"" +
-                                   installDir + "/vqrystmt.dat\"");
+                               "****** -t -f \"" + installDir + kSep + "vqrystmt.sql\" -o \"" +
+                                   installDir + kSep + "vqrystmt.dat\"");
 }
 
 TEST_F(BrokerCheckTest, UnstartableToolFailsQuietly) {
@@ -140,7 +140,7 @@ TEST_F(BrokerCheckTest, UnwritableStatementFileFailsTheCheck) {
     ToolAnswers("envobjid\n1\n");
     EXPECT_EQ(bridge.CheckForBroker(), 0);
     ASSERT_EQ(host.boxes.size(), 1u);
-    EXPECT_EQ(host.boxes[0].text, "Unable to write: " + installDir + "/vqrystmt.sql");
+    EXPECT_EQ(host.boxes[0].text, "Unable to write: " + installDir + kSep + "vqrystmt.sql");
 }
 
 TEST_F(BrokerCheckTest, RandomBytesDoNotCrash) {

@@ -37,7 +37,7 @@ TEST(ErrorPathLengthTest, PathBetweenBlanks) {
 }
 
 TEST_F(CheckoutTest, CommandLineFollowsThePackage) {
-    const std::string log = installDir + "/vgt.log";
+    const std::string log = installDir + kSep + "vgt.log";
     const std::string base = "vgt \"*\" -b \"brk\" -en \"proj\" -st \"st1\" -vp \\ -br -nvs -r -op pc "
                              "-cp \"/dest\" -usr usr -pw secret -o " + log;
     struct Case {
@@ -68,14 +68,14 @@ TEST_F(CheckoutTest, RunVgtFileChecksOutOneItem) {
     EXPECT_EQ(bridge.RunVgtFile("/my dest", "\\src\\it's \"x\".c"), 1);
     EXPECT_EQ(ReadLines(args),
               (std::vector<std::string>{"-b", "brk", "-en", "proj", "-st", "st1", "-cp", "/my dest", "-usr", "usr", "-pw", "a b",
-                                        "-o", installDir + "/vgt.log", "\\src\\it's \"x\".c"}));
+                                        "-o", installDir + kSep + "vgt.log", "\\src\\it's \"x\".c"}));
     auto messages = TraceMessages();
     ASSERT_EQ(messages.size(), 3u);
     EXPECT_EQ(messages[0],
               "CqvrCompareDlg::RunVgt: START Checkout for Browse /my dest \\src\\it's \"x\".c");
     EXPECT_EQ(messages[1], "CqvrCompareDlg::RunVgt: ExecuteThis: " + QuoteArgument(ChildPath()) +
                                " argv " + args + " -b \"brk\" -en \"proj\" -st \"st1\"  -cp \"/my dest\" -usr usr -pw ****** "
-                               "-o " + installDir + "/vgt.log \"\\src\\it's \"\"x\"\".c\" ");
+                               "-o " + installDir + kSep + "vgt.log \"\\src\\it's \"\"x\"\".c\" ");
     EXPECT_EQ(messages[2], "CqvrCompareDlg::RunVgt: END Checkout for Browse return=1");
 }
 
@@ -207,7 +207,7 @@ TEST_F(CheckoutTest, UnopenableLogEndsCleanly) {
     std::string line = "keep";
     EXPECT_EQ(bridge.ReadVgtLog(line), 0);
     EXPECT_EQ(line, "keep");
-    const std::string path = installDir + "/vgt.log";
+    const std::string path = installDir + kSep + "vgt.log";
     ASSERT_EQ(host.boxes.size(), 1u);
     EXPECT_EQ(host.boxes[0].text, "Unable to read: " + path);
     EXPECT_EQ(host.boxes[0].icon, MbIcon::None);

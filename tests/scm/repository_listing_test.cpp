@@ -36,7 +36,7 @@ protected:
 };
 
 TEST_F(RepositoryListingTest, CommandLineFollowsPackageAndInstallDirectory) {
-    const std::string log = installDir + "/vlx.log";
+    const std::string log = installDir + kSep + "vlx.log";
     const std::string base = "vlx -b \"brk\" -en \"proj\" -st \"st1\" -vp \\ -usr usr -pw secret "
                              "-iv lv -s \"*\" -o " + log;
     struct Case {
@@ -73,14 +73,14 @@ TEST_F(RepositoryListingTest, RunsTheToolAndTracesTheMaskedLine) {
     EXPECT_TRUE(std::filesystem::exists(dir / "vlx.log"));
     EXPECT_EQ(ReadLines(argsFile),
               (std::vector<std::string>{"-b", "brk", "-en", "proj", "-st", "st1", "-usr", "usr",
-                                        "-pw", "p w;$x", "-o", installDir + "/vlx.log"}));
+                                        "-pw", "p w;$x", "-o", installDir + kSep + "vlx.log"}));
     auto messages = TraceMessages();
     ASSERT_EQ(messages.size(), 3u);
     EXPECT_EQ(messages[0], "CQvrCompareDlg::RunVLX: START");
     EXPECT_EQ(messages[1], "CQvrCompareDlg::RunVLX: " + QuoteArgument(ChildPath()) + " copy " +
                                fixture + " " + argsFile +
                                " -b \"brk\" -en \"proj\" -st \"st1\" -usr usr -pw ****** -o " +
-                               installDir + "/vlx.log");
+                               installDir + kSep + "vlx.log");
     EXPECT_EQ(messages[2], "CqvrCompareDlg::RunVLX: END return code=1");
 }
 
@@ -91,7 +91,7 @@ TEST_F(RepositoryListingTest, MissingToolReturnsTheLaunchError) {
     EXPECT_FALSE(std::filesystem::exists(dir / "vlx.log"));  // deleted before the run
     ASSERT_EQ(host.boxes.size(), 1u);
     EXPECT_EQ(host.boxes[0].text, NotFoundMessage("no-such-vlx-qvr -b \"brk\" -o " + installDir +
-                                                  "/vlx.log"));
+                                                  kSep + "vlx.log"));
     EXPECT_EQ(TraceMessages().back(), "CqvrCompareDlg::RunVLX: Execute RUNVLX Failed");
 }
 
@@ -194,7 +194,7 @@ TEST_F(RepositoryListingTest, MissingLogIsReported) {
     EXPECT_EQ(bridge.ReadVlxLog(error), 0);
     EXPECT_EQ(error, "keep");
     ASSERT_EQ(host.boxes.size(), 1u);
-    EXPECT_EQ(host.boxes[0].text, "Unable to read: " + installDir + "/vlx.log");
+    EXPECT_EQ(host.boxes[0].text, "Unable to read: " + installDir + kSep + "vlx.log");
     EXPECT_EQ(host.boxes[0].buttons, MbButtons::Ok);
 }
 

@@ -1,3 +1,6 @@
+// Files opened for reading on POSIX systems: open(2) relative to a kept
+// folder descriptor, non-blocking so no kind of file can hold the compare.
+
 #include "compare/file.h"
 
 #include <fcntl.h>

@@ -1,0 +1,81 @@
+// Directory listings on Windows: FindFirstFile over "<folder>\*". A folder
+// that is a reparse point (a symbolic link or junction) is never entered.
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include "compare/directory_reader.h"
+
+namespace qvr {
+namespace {
+
+// 100-nanosecond ticks between 1601-01-01 and 1970-01-01.
+constexpr std::int64_t kEpochTicks = 116444736000000000LL;
+
+std::int64_t CalendarSeconds(const FILETIME& time) {
+    const std::int64_t ticks =
+        static_cast<std::int64_t>((static_cast<std::uint64_t>(time.dwHighDateTime) << 32) |
+                                  time.dwLowDateTime);
+    return (ticks - kEpochTicks) / 10000000;
+}
+
+}  // namespace
+
+struct DirectoryReader::State {
+    HANDLE find = INVALID_HANDLE_VALUE;
+    std::string pattern;
+    WIN32_FIND_DATAA data{};
+    bool started = false;
+};
+
+DirectoryReader::DirectoryReader(const std::string& directory) : m_state(std::make_unique<State>()) {
+    std::string folder = directory.empty() ? std::string(".") : directory;
+    if (folder.back() != '\\' && folder.back() != '/') folder += '\\';
+    m_state->pattern = folder + "*";
+}
+
+DirectoryReader::~DirectoryReader() {
+    if (m_state->find != INVALID_HANDLE_VALUE) FindClose(m_state->find);
+}
+
+const char* DirectoryReader::Next() {
+    State& s = *m_state;
+    if (!s.started) {
+        s.started = true;
+        s.find = FindFirstFileA(s.pattern.c_str(), &s.data);
+        return s.find == INVALID_HANDLE_VALUE ? nullptr : s.data.cFileName;
+    }
+    if (s.find == INVALID_HANDLE_VALUE) return nullptr;
+    if (!FindNextFileA(s.find, &s.data)) {
+        FindClose(s.find);
+        s.find = INVALID_HANDLE_VALUE;
+        return nullptr;
+    }
+    return s.data.cFileName;
+}
+
+EntryKind DirectoryReader::Kind() const {
+    const DWORD attributes = m_state->data.dwFileAttributes;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+        return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? EntryKind::DirectoryLink
+                                                           : EntryKind::Directory;
+    }
+    if (attributes & FILE_ATTRIBUTE_DEVICE) return EntryKind::Special;
+    return EntryKind::File;
+}
+
+bool DirectoryReader::Stat(EntryFacts& facts) const {
+    const WIN32_FIND_DATAA& d = m_state->data;
+    facts.size = (static_cast<std::uint64_t>(d.nFileSizeHigh) << 32) | d.nFileSizeLow;
+    facts.lastWrite = CalendarSeconds(d.ftLastWriteTime);
+    facts.lastAccess = CalendarSeconds(d.ftLastAccessTime);
+    facts.creation = CalendarSeconds(d.ftCreationTime);
+    return true;
+}
+
+}  // namespace qvr

@@ -1,0 +1,206 @@
+// The tools' logs as a broken disk, a crashed tool or a hostile repository
+// may leave them: huge, with megabyte lines, NUL bytes, text that is not
+// UTF-8, cut off in mid-line, or empty. Every reader must either take in every
+// byte it was given or say clearly that it could not.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+
+#include "bridge_fixture.h"
+#include "scm/text_line_reader.h"
+#include "support/test_platform.h"
+
+namespace qvr::testing {
+namespace {
+
+const char* const kHeader = "File\tPath\tVersion\n--------\n";
+const char* const kSuccess = "vlx has been executed successfully.\n";
+
+class HostileListingTest : public BridgeTest {
+protected:
+    HostileListingTest() { g_populateInProgress = 1; }
+
+    int Read(const std::string& log) {
+        dir.Write("vlx.log", log);
+        return bridge.ReadVlxLog(error);
+    }
+    RepoFileRecord At(int key) {
+        RepoFileRecord record;
+        EXPECT_TRUE(records.Lookup(std::to_string(key), record)) << key;
+        return record;
+    }
+
+    std::string error;
+};
+
+TEST_F(HostileListingTest, HundredMegabyteLogArrivesWhole) {
+    // Written in pieces so the test never holds the whole log twice.
+    const std::string field(125, 'x');
+    constexpr int kLines = 100000;  // lines of about 1 KB: 100 MB of data lines
+    {
+        std::ofstream out(dir / "vlx.log", std::ios::binary);
+        out << kHeader;
+        std::string line;
+        for (int i = 1; i <= kLines; ++i) {
+            line = std::to_string(i);
+            for (int f = 2; f < 10; ++f) line += '\t' + field;
+            line += '\t' + std::to_string(i) + '\n';
+            out << line;
+        }
+        out << kSuccess;
+    }
+    ASSERT_GE(std::filesystem::file_size(dir / "vlx.log"), 100'000'000u);
+
+    EXPECT_EQ(bridge.ReadVlxLog(error), kLines);
+    EXPECT_EQ(records.GetCount(), kLines);
+    EXPECT_EQ(At(1).File, "1");
+    EXPECT_EQ(At(kLines).ModifiedDate, std::to_string(kLines));
+    EXPECT_EQ(At(kLines / 2).Creator, field);
+    EXPECT_TRUE(error.empty());
+    EXPECT_TRUE(host.boxes.empty());
+}
+
+TEST_F(HostileListingTest, MegabyteLineArrivesInPiecesWithoutLosingAByte) {
+    std::string line;
+    for (int i = 0; line.size() < 1024 * 1024; ++i) line += static_cast<char>('a' + i % 26);
+    const std::size_t pieces = (line.size() + kLinePieceLimit - 1) / kLinePieceLimit;
+
+    ASSERT_EQ(Read(std::string(kHeader) + line + "\n" + kSuccess), static_cast<int>(pieces));
+    std::string joined;
+    for (std::size_t key = 1; key <= pieces; ++key) joined += At(static_cast<int>(key)).File;
+    EXPECT_EQ(joined, line);
+}
+
+TEST_F(HostileListingTest, NulBytesAndInvalidUtf8AreKeptByteForByte) {
+    struct Case {
+        const char* what;
+        std::string file;
+        std::string path;
+    };
+    const Case cases[] = {
+        {"NUL inside a name", std::string("a\0b.c", 5), "\\src\\"},
+        {"NUL alone", std::string(1, '\0'), std::string("\\p\0\\", 4)},
+        {"lone continuation bytes", "\x80\x81.c", "\\\xBF\\"},
+        {"overlong and surrogate forms", "\xC0\xAF\xED\xA0\x80.h", "\\\xF5\xFF\\"},
+        {"cut multi-byte letter", "Gr\xC3", "\\\xE6\x97\\"},
+    };
+    for (const Case& c : cases) {
+        ASSERT_EQ(Read(std::string(kHeader) + c.file + "\t" + c.path + "\t7\n" + kSuccess), 1) << c.what;
+        EXPECT_EQ(At(1).File, c.file) << c.what;
+        EXPECT_EQ(At(1).Path, c.path) << c.what;
+        EXPECT_EQ(At(1).Version, "7") << c.what;
+    }
+}
+
+TEST_F(HostileListingTest, LogCutOffMidLineKeepsTheLastPartialLine) {
+    // A tool killed while writing: no success line, no final line feed.
+    EXPECT_EQ(Read(std::string(kHeader) + "a.c\t\\s\\\t1\r\nb.c\t\\s\\\t2\r\nc.c\t\\s"), 3);
+    EXPECT_EQ(At(3).File, "c.c");
+    EXPECT_EQ(At(3).Path, "\\s");
+    EXPECT_EQ(At(2).Version, "2");
+    // Cut inside the CR LF pair: the carriage return stays part of the text.
+    EXPECT_EQ(Read(std::string(kHeader) + "a.c\t\\s\\\t1\r"), 1);
+    EXPECT_EQ(At(1).Version, "1\r");
+}
+
+TEST_F(HostileListingTest, EmptyOrHeaderOnlyLogGivesNoRecordsAndNoError) {
+    records.SetAt("1", RepoFileRecord{});
+    for (const char* log : {"", "\n\n\n", "File\tPath\n", "--------\n", "--------\nvlx has been executed successfully.\n"}) {
+        EXPECT_EQ(Read(log), 0) << log;
+        EXPECT_EQ(records.GetCount(), 0) << log;
+        EXPECT_TRUE(error.empty()) << log;
+        EXPECT_TRUE(host.boxes.empty()) << log;
+    }
+}
+
+TEST_F(HostileListingTest, UnreadableLogIsReportedAndEmptiesNothingItDidNotRead) {
+    if (RunsAsSuperuser()) GTEST_SKIP() << "permissions do not stop the superuser";
+    if (kOnWindows) GTEST_SKIP() << "Windows has no permission that hides a file from its owner";
+    dir.Write("vlx.log", std::string(kHeader) + "a\tb\n");
+    std::filesystem::permissions(dir / "vlx.log", std::filesystem::perms::none);
+    EXPECT_EQ(bridge.ReadVlxLog(error), 0);
+    ASSERT_EQ(host.boxes.size(), 1u);
+    EXPECT_EQ(host.boxes[0].text, "Unable to read: " + installDir + kSep + "vlx.log");
+}
+
+TEST_F(HostileListingTest, LogThatIsAFolderIsReportedAsUnreadable) {
+    std::filesystem::create_directory(dir / "vlx.log");
+    EXPECT_EQ(bridge.ReadVlxLog(error), 0);
+    ASSERT_EQ(host.boxes.size(), 1u);
+    EXPECT_EQ(host.boxes[0].text, "Unable to read: " + installDir + kSep + "vlx.log");
+}
+
+class HostileCheckoutLogTest : public BridgeTest {
+protected:
+    int Read(const std::string& log) {
+        dir.Write("vgt.log", log);
+        return bridge.ReadVgtLog(line);
+    }
+    std::string line;
+};
+
+TEST_F(HostileCheckoutLogTest, SummaryIsFoundBehindMegabyteLinesAndBinaryNoise) {
+    struct Case {
+        const char* what;
+        std::string before;
+    };
+    std::string noise(1024 * 1024, '\0');
+    for (std::size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>((i * 131) % 251 + 1);
+    for (char& c : noise) {
+        if (c == '\n' || c == 'E' || c == 'e' || c == 'T' || c == 't') c = '.';
+    }
+    const Case cases[] = {
+        {"megabyte line", std::string(1024 * 1024, 'g') + "\n"},
+        {"NUL bytes", std::string("Getting \0\0\0 item\n", 17)},
+        {"binary noise", noise + "\n"},
+        {"invalid UTF-8", "Getting \xC0\xFE\xFF\n"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Read(c.before + "Total: 3; Success: 1; Failed: 2; Not Processed: 0.\n"), 0) << c.what;
+        EXPECT_EQ(line, "Total: 3; Success: 1; Failed: 2; Not Processed: 0.") << c.what;
+        EXPECT_FALSE(bridge.VgtLogUnreadable()) << c.what;
+    }
+}
+
+TEST_F(HostileCheckoutLogTest, EmptyOrCutOffLogCountsAsNoFailure) {
+    // Without a summary the reader has nothing that says the checkout failed;
+    // the copies themselves are compared afterwards.
+    for (const char* log : {"", "Getting \\a\nGetting \\b", "Total: 2; Success: 2; Fail"}) {
+        EXPECT_EQ(Read(log), 1) << log;
+        EXPECT_TRUE(host.boxes.empty()) << log;
+    }
+}
+
+class HostileQueryOutputTest : public BridgeTest {
+protected:
+    int Read(const std::string& output) {
+        dir.Write("vqrystmt.dat", output);
+        return bridge.ReadVqryOutput(result);
+    }
+    std::string result;
+};
+
+TEST_F(HostileQueryOutputTest, OddOutputsGiveAClearAnswer) {
+    struct Case {
+        const char* what;
+        std::string output;
+        int found;
+        std::string result;
+    };
+    const Case cases[] = {
+        {"NUL row", std::string("ENVOBJID\n\0\0\n", 12), 1, std::string("\0\0", 2)},
+        {"megabyte header", std::string(1024 * 1024, 'H') + "\n", 1, std::string(kLinePieceLimit, 'H')},
+        {"row cut off", "ENVOBJID\n12", 1, "12"},
+        {"header only", "ENVOBJID\n", 0, ""},
+    };
+    for (const Case& c : cases) {
+        result.clear();
+        EXPECT_EQ(Read(c.output), c.found) << c.what;
+        EXPECT_EQ(result, c.result) << c.what;
+    }
+}
+
+}  // namespace
+}  // namespace qvr::testing
