@@ -58,11 +58,11 @@ ReportColumn ColumnFromEntry(std::string_view entry) {
 ReportTable::ReportTable(Colorref systemTextColor, Colorref systemBackColor)
     : m_systemText(systemTextColor), m_systemBack(systemBackColor) {}
 
-bool ReportTable::ApplyColumnSpec(std::string_view spec) {
+bool ReportTable::ApplyColumnSpec(std::string_view columnSpec) {
     if (m_listener) m_listener->AboutToReset();
     m_rows.clear();
     m_columns.clear();
-    for (std::string_view entry : SplitNonEmpty(spec, ';')) {
+    for (std::string_view entry : SplitNonEmpty(columnSpec, ';')) {
         // An entry of commas only has no fields and declares nothing.
         if (entry.find_first_not_of(',') == std::string_view::npos) continue;
         m_columns.push_back(ColumnFromEntry(entry));

@@ -57,7 +57,7 @@ public:
     // entries separated by ";", fields by ",", empty ones dropped; heading,
     // width (leading digits, 100 when missing), alignment (1 centre, 2 right,
     // else left). True when at least one column was made.
-    bool ApplyColumnSpec(std::string_view spec);
+    bool ApplyColumnSpec(std::string_view columnSpec);
 
     int ColumnCount() const { return static_cast<int>(m_columns.size()); }
     std::string GetColumnHeading(int column) const;

@@ -25,7 +25,7 @@ CReportCtrl::CReportCtrl(QWidget* parent)
     verticalHeader()->hide();
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
-    // Columns keep the widths their spec gives, however narrow.
+    // Columns keep the widths their column spec gives, however narrow.
     horizontalHeader()->setMinimumSectionSize(1);
     horizontalHeader()->setSectionsClickable(true);
     horizontalHeader()->setHighlightSections(false);
@@ -43,8 +43,8 @@ CReportCtrl::~CReportCtrl() {
     setModel(nullptr);
 }
 
-bool CReportCtrl::ApplyColumnSpec(const std::string& spec) {
-    bool made = m_table.ApplyColumnSpec(spec);
+bool CReportCtrl::ApplyColumnSpec(const std::string& columnSpec) {
+    bool made = m_table.ApplyColumnSpec(columnSpec);
     Flush();
     return made;
 }

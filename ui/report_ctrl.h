@@ -25,7 +25,7 @@ public:
     ReportTableModel& Model() { return *m_model; }
 
     // Columns from a column-spec string; zero-width columns exist but are hidden.
-    bool ApplyColumnSpec(const std::string& spec);
+    bool ApplyColumnSpec(const std::string& columnSpec);
     void SetNotifyId(int id) { m_notifyId = id; }
     int NotifyId() const { return m_notifyId; }
     bool ShowGridLines(bool on);

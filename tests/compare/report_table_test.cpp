@@ -10,7 +10,7 @@ namespace qvr {
 namespace {
 
 struct ColumnSpecCase {
-    const char* spec;
+    const char* columnSpec;
     bool result;
     std::vector<std::string> headings;
     std::vector<int> widths;
@@ -40,14 +40,14 @@ TEST(ReportTable, ColumnSpecRules) {
         ReportTable table;
         table.ApplyColumnSpec("Old,1;Older,2");
         table.InsertItem(0, "row");
-        EXPECT_EQ(table.ApplyColumnSpec(c.spec), c.result) << c.spec;
-        EXPECT_EQ(table.GetItemCount(), 0) << c.spec;
-        ASSERT_EQ(table.ColumnCount(), static_cast<int>(c.headings.size())) << c.spec;
+        EXPECT_EQ(table.ApplyColumnSpec(c.columnSpec), c.result) << c.columnSpec;
+        EXPECT_EQ(table.GetItemCount(), 0) << c.columnSpec;
+        ASSERT_EQ(table.ColumnCount(), static_cast<int>(c.headings.size())) << c.columnSpec;
         for (int i = 0; i < table.ColumnCount(); ++i) {
             const auto k = static_cast<std::size_t>(i);
-            EXPECT_EQ(table.GetColumnHeading(i), c.headings[k]) << c.spec;
-            EXPECT_EQ(table.Column(i)->width, c.widths[k]) << c.spec;
-            EXPECT_EQ(table.Column(i)->alignment, c.alignments[k]) << c.spec;
+            EXPECT_EQ(table.GetColumnHeading(i), c.headings[k]) << c.columnSpec;
+            EXPECT_EQ(table.Column(i)->width, c.widths[k]) << c.columnSpec;
+            EXPECT_EQ(table.Column(i)->alignment, c.alignments[k]) << c.columnSpec;
         }
         EXPECT_EQ(table.GetColumnHeading(table.ColumnCount()), "");
     }

@@ -5,12 +5,12 @@
 namespace qvr::quorvan {
 namespace {
 
-const std::vector<OptionSpec> kSpecs = {{"-b"}, {"-pw"}, {"-o"}, {"-r", false}};
+const std::vector<OptionRule> kRules = {{"-b"}, {"-pw"}, {"-o"}, {"-r", false}};
 
 TEST(ToolArgs, ValuesAreTakenWholeWhateverTheyHold) {
     ParsedArgs parsed;
     std::string error;
-    ASSERT_TRUE(ParseToolArgs({"t", "-R", "-pw", "-o", "-b", "a b;$\"c\"", "-o", "out", "item"}, kSpecs, 1,
+    ASSERT_TRUE(ParseToolArgs({"t", "-R", "-pw", "-o", "-b", "a b;$\"c\"", "-o", "out", "item"}, kRules, 1,
                               parsed, error))
         << error;
     EXPECT_EQ(parsed.Value("-pw"), "-o");
@@ -33,18 +33,18 @@ TEST(ToolArgs, MalformedListsAreRefused) {
     for (const auto& c : cases) {
         ParsedArgs parsed;
         std::string error;
-        EXPECT_FALSE(ParseToolArgs(c.args, kSpecs, 1, parsed, error));
+        EXPECT_FALSE(ParseToolArgs(c.args, kRules, 1, parsed, error));
         EXPECT_EQ(error, c.error);
     }
 }
 
 TEST(ToolArgs, OutputPathIsFoundPastAPasswordThatLooksLikeIt) {
     std::string path, error;
-    ASSERT_TRUE(FindOutputPath({"t", "-pw", "-o", "-o", "real.log"}, kSpecs, path, error));
+    ASSERT_TRUE(FindOutputPath({"t", "-pw", "-o", "-o", "real.log"}, kRules, path, error));
     EXPECT_EQ(path, "real.log");
-    EXPECT_FALSE(FindOutputPath({"t", "-b", "x", "-o"}, kSpecs, path, error));
+    EXPECT_FALSE(FindOutputPath({"t", "-b", "x", "-o"}, kRules, path, error));
     EXPECT_EQ(error, "Option -o needs a value");
-    EXPECT_FALSE(FindOutputPath({"t", "-b", "x"}, kSpecs, path, error));
+    EXPECT_FALSE(FindOutputPath({"t", "-b", "x"}, kRules, path, error));
     EXPECT_EQ(error, "Missing option -o (output file)");
 }
 

@@ -34,7 +34,7 @@ QPoint RowCentre(CReportCtrl& list, int row) {
 }  // namespace
 
 void ReportCtrlTest::columnSpecShapesTheView_data() {
-    QTest::addColumn<QString>("spec");
+    QTest::addColumn<QString>("columnSpec");
     QTest::addColumn<int>("columns");
     QTest::addColumn<int>("hidden");     // columns not shown
     QTest::addColumn<int>("width1");     // width of column 1, or -1
@@ -50,7 +50,7 @@ void ReportCtrlTest::columnSpecShapesTheView_data() {
 }
 
 void ReportCtrlTest::columnSpecShapesTheView() {
-    QFETCH(QString, spec);
+    QFETCH(QString, columnSpec);
     QFETCH(int, columns);
     QFETCH(int, hidden);
     QFETCH(int, width1);
@@ -58,7 +58,7 @@ void ReportCtrlTest::columnSpecShapesTheView() {
     CReportCtrl list;
     list.ApplyColumnSpec("Old,10;Older,20;Oldest,30");
     list.InsertItem(0, "x");
-    QCOMPARE(list.ApplyColumnSpec(spec.toStdString()), columns > 0);
+    QCOMPARE(list.ApplyColumnSpec(columnSpec.toStdString()), columns > 0);
     QCOMPARE(list.ColumnCount(), columns);
     QCOMPARE(list.model()->columnCount(), columns);
     QCOMPARE(list.GetItemCount(), 0);

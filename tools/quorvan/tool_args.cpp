@@ -13,9 +13,9 @@ std::string LowerAscii(std::string text) {
 
 bool LooksLikeOption(const std::string& arg) { return arg.size() > 1 && arg[0] == '-'; }
 
-const OptionSpec* FindSpec(const std::vector<OptionSpec>& specs, const std::string& name) {
-    for (const auto& spec : specs) {
-        if (spec.name == name) return &spec;
+const OptionRule* FindRule(const std::vector<OptionRule>& rules, const std::string& name) {
+    for (const auto& rule : rules) {
+        if (rule.name == name) return &rule;
     }
     return nullptr;
 }
@@ -27,7 +27,7 @@ std::string ParsedArgs::Value(const std::string& option, const std::string& fall
     return it == values.end() ? fallback : it->second;
 }
 
-bool ParseToolArgs(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs,
+bool ParseToolArgs(const std::vector<std::string>& args, const std::vector<OptionRule>& rules,
                    std::size_t maxPositionals, ParsedArgs& out, std::string& error) {
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -40,8 +40,8 @@ bool ParseToolArgs(const std::vector<std::string>& args, const std::vector<Optio
             continue;
         }
         std::string name = LowerAscii(arg);
-        const OptionSpec* spec = FindSpec(specs, name);
-        if (!spec) {
+        const OptionRule* rule = FindRule(rules, name);
+        if (!rule) {
             error = "Unknown option " + arg;
             return false;
         }
@@ -49,7 +49,7 @@ bool ParseToolArgs(const std::vector<std::string>& args, const std::vector<Optio
             error = "Option " + arg + " given more than once";
             return false;
         }
-        if (!spec->takesValue) {
+        if (!rule->takesValue) {
             out.flags.insert(name);
             continue;
         }
@@ -62,15 +62,15 @@ bool ParseToolArgs(const std::vector<std::string>& args, const std::vector<Optio
     return true;
 }
 
-bool FindOutputPath(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs,
+bool FindOutputPath(const std::vector<std::string>& args, const std::vector<OptionRule>& rules,
                     std::string& path, std::string& error) {
     // Walk the list as the parser does, so a password such as "-o" given to
     // -pw is never taken for the output option.
     for (std::size_t i = 1; i < args.size(); ++i) {
         if (!LooksLikeOption(args[i])) continue;
         std::string name = LowerAscii(args[i]);
-        const OptionSpec* spec = FindSpec(specs, name);
-        if (!spec || !spec->takesValue) continue;
+        const OptionRule* rule = FindRule(rules, name);
+        if (!rule || !rule->takesValue) continue;
         if (name != "-o") {
             ++i;
             continue;

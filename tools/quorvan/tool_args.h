@@ -10,7 +10,7 @@
 
 namespace qvr::quorvan {
 
-struct OptionSpec {
+struct OptionRule {
     std::string name;  // "-b"
     bool takesValue = true;
 };
@@ -27,12 +27,12 @@ struct ParsedArgs {
 // Parses args[1..]. Option names are compared without case. Returns false
 // with an error text (without the "Error: " prefix) for an unknown option, an
 // option without its value, an option given twice, or too many positionals.
-bool ParseToolArgs(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs,
+bool ParseToolArgs(const std::vector<std::string>& args, const std::vector<OptionRule>& rules,
                    std::size_t maxPositionals, ParsedArgs& out, std::string& error);
 
 // Finds the value of "-o" before anything else is checked, so that every
 // later error can still be written into the output file.
-bool FindOutputPath(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs,
+bool FindOutputPath(const std::vector<std::string>& args, const std::vector<OptionRule>& rules,
                     std::string& path, std::string& error);
 
 // The first missing option of the list, or empty when all are there.

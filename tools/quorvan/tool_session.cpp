@@ -8,14 +8,14 @@
 namespace qvr::quorvan {
 
 ToolSession::ToolSession(std::string toolName, const std::vector<std::string>& args,
-                         std::vector<OptionSpec> specs)
-    : m_toolName(std::move(toolName)), m_args(args), m_specs(std::move(specs)) {}
+                         std::vector<OptionRule> rules)
+    : m_toolName(std::move(toolName)), m_args(args), m_rules(std::move(rules)) {}
 
 bool ToolSession::Start(int& status) {
     RecordArgv(m_args);
     ApplyDelay();
     std::string path, error;
-    if (!FindOutputPath(m_args, m_specs, path, error)) {
+    if (!FindOutputPath(m_args, m_rules, path, error)) {
         std::cerr << "Error: " << m_toolName << ": " << error << "\n";
         status = 2;
         return false;
@@ -31,7 +31,7 @@ bool ToolSession::Start(int& status) {
 
 bool ToolSession::Parse(std::size_t maxPositionals, const std::vector<std::string>& required) {
     std::string error;
-    if (!ParseToolArgs(m_args, m_specs, maxPositionals, m_parsed, error)) {
+    if (!ParseToolArgs(m_args, m_rules, maxPositionals, m_parsed, error)) {
         Fail(error);
         return false;
     }

@@ -15,7 +15,7 @@ namespace qvr::quorvan {
 class ToolSession {
 public:
     ToolSession(std::string toolName, const std::vector<std::string>& args,
-                std::vector<OptionSpec> specs);
+                std::vector<OptionRule> rules);
 
     // Records argv, applies the delay and opens the output file. On failure
     // the reason is on standard error and the exit status is returned in
@@ -40,7 +40,7 @@ public:
 private:
     std::string m_toolName;
     std::vector<std::string> m_args;
-    std::vector<OptionSpec> m_specs;
+    std::vector<OptionRule> m_rules;
     ParsedArgs m_parsed;
     std::unique_ptr<OutputFile> m_out;
 };

@@ -22,7 +22,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::vector<OptionSpec> kVgtOptions = {
+const std::vector<OptionRule> kVgtOptions = {
     {"-b"},  {"-en"}, {"-st"}, {"-vp"}, {"-cp"},         {"-usr"},      {"-pw"},
     {"-o"},  {"-p"},  {"-op"}, {"-br", false}, {"-nvs", false}, {"-r", false},
 };

@@ -12,7 +12,7 @@ namespace qvr::quorvan {
 
 namespace {
 
-const std::vector<OptionSpec> kVlxOptions = {
+const std::vector<OptionRule> kVlxOptions = {
     {"-b"}, {"-en"}, {"-st"}, {"-vp"}, {"-usr"}, {"-pw"}, {"-iv"}, {"-s"}, {"-o"}, {"-p"},
 };
 

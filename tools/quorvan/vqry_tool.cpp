@@ -12,7 +12,7 @@ namespace qvr::quorvan {
 
 namespace {
 
-const std::vector<OptionSpec> kVqryOptions = {
+const std::vector<OptionRule> kVqryOptions = {
     {"-b"}, {"-usr"}, {"-pw"}, {"-f"}, {"-o"}, {"-t", false},
 };
 
