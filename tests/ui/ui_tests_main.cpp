@@ -4,40 +4,22 @@
 #include "list_tools_tests.h"
 #include "ui_tests.h"
 
+namespace {
+
+// Runs each test class in turn; the run fails when any of them failed.
+template <typename... Tests>
+int RunAll(int argc, char** argv) {
+    int failures = 0;
+    auto run = [&](auto test) { failures += QTest::qExec(&test, argc, argv); };
+    (run(Tests{}), ...);
+    return failures == 0 ? 0 : 1;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    int failures = 0;
-    {
-        qvr::testing::ReportCtrlTest test;
-        failures += QTest::qExec(&test, argc, argv);
-    }
-    {
-        qvr::testing::QvrCompareDlgTest test;
-        failures += QTest::qExec(&test, argc, argv);
-    }
-    {
-        qvr::testing::FindTopDlgTest test;
-        failures += QTest::qExec(&test, argc, argv);
-    }
-    {
-        qvr::testing::CommandSettingsDlgTest test;
-        failures += QTest::qExec(&test, argc, argv);
-    }
-    {
-        qvr::testing::ListExportTest test;
-        failures += QTest::qExec(&test, argc, argv);
-    }
-    {
-        qvr::testing::ViewerMenusTest test;
-        failures += QTest::qExec(&test, argc, argv);
-    }
-    {
-        qvr::testing::ViewerCommandsTest test;
-        failures += QTest::qExec(&test, argc, argv);
-    }
-    {
-        qvr::testing::WindowListToolsTest test;
-        failures += QTest::qExec(&test, argc, argv);
-    }
-    return failures == 0 ? 0 : 1;
+    using namespace qvr::testing;
+    return RunAll<ReportCtrlTest, QvrCompareDlgTest, FindTopDlgTest, CommandSettingsDlgTest,
+                  ListExportTest, ViewerMenusTest, ViewerCommandsTest, WindowListToolsTest>(argc, argv);
 }
