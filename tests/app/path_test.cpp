@@ -3,7 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <chrono>
 #include <filesystem>
+#include <future>
+#include <memory>
+#include <thread>
 
 #include "support/temp_dir.h"
 #include "support/param_names.h"
@@ -186,6 +190,43 @@ TEST(FileSizes, FileSizeOfSetsTheErrorOnlyOnFailure) {
     error = 0;
     EXPECT_EQ(FileSizeOf(dir.Str(), error), 0u);
     EXPECT_NE(error, 0) << "a directory is no file";
+}
+
+
+// A named pipe nobody writes to stands where a query output or a checked-out
+// copy is expected: measuring it must answer at once (a pipe holds no bytes)
+// instead of waiting for a writer that never comes and freezing the program.
+TEST(FileSizes, NamedPipeWithoutWriterIsMeasuredWithoutWaiting) {
+    TempDir dir;
+    const std::string fifo = (dir / "pipe").string();
+    if (!testing::MakeFifo(fifo)) GTEST_SKIP() << "no named pipes on this file system";
+
+    struct Outcome {
+        std::uint32_t sizeOf = 99;
+        int error = -1;
+        int measured = -1;
+        std::int64_t size = -1;
+    };
+    // The calls run on their own thread; a blocked open would otherwise hang
+    // the whole test run. On failure the thread is left behind on purpose.
+    auto promise = std::make_shared<std::promise<Outcome>>();
+    std::future<Outcome> done = promise->get_future();
+    std::thread([promise, fifo] {
+        Outcome out;
+        out.error = 0;
+        out.sizeOf = FileSizeOf(fifo, out.error);
+        CPath path(fifo);
+        out.measured = path.GetSize(out.size);
+        promise->set_value(out);
+    }).detach();
+
+    ASSERT_EQ(done.wait_for(std::chrono::seconds(10)), std::future_status::ready)
+        << "measuring a named pipe waited for a writer";
+    const Outcome out = done.get();
+    EXPECT_EQ(out.sizeOf, 0u);
+    EXPECT_EQ(out.error, 0);
+    EXPECT_EQ(out.measured, 1);
+    EXPECT_EQ(out.size, 0);
 }
 
 }  // namespace
