@@ -185,7 +185,7 @@ bool RunSucceeded(const RunOutcome& outcome) {
 int ReportExitStatus(const ReportTable& bottom) {
     const int rows = CountFilledRows(bottom);
     for (int row = 0; row < rows; ++row) {
-        const std::string status = bottom.GetItemText(row, BottomStatus);
+        const std::string_view status = bottom.GetItemText(row, BottomStatus);
         if (status == "New" || status == "Diff") return kExitDifferences;
     }
     return kExitSuccess;

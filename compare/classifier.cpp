@@ -63,7 +63,7 @@ void AppendCopyRelativePath(std::string& out, const ReportTable& top, int row) {
         out += key;
     } else {
         const std::size_t start = out.size();
-        const auto append = [&](const std::string& part) {
+        const auto append = [&](std::string_view part) {
             for (char c : part) {
                 const char next = c == '\\' ? '/' : c;
                 if (next == '/' && (out.size() == start || out.back() == '/')) continue;

@@ -1,5 +1,6 @@
 #include "compare/csv_export.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -18,19 +19,18 @@ bool IsShown(const std::vector<int>& widths, int column) {
     return index < widths.size() && widths[index] > kNarrowestShownWidth;
 }
 
+// Bytes that make a field need more than a plain copy.
+constexpr bool IsCsvSpecial(char c) { return c == ',' || c == '"' || c == '\r' || c == '\n'; }
+
 // Appends one field as the export writes it: line breaks removed, and in
 // double quotes with inner quotes doubled when it holds a comma or a quote.
 void AppendCsvField(std::string& out, std::string_view text) {
-    bool needsQuotes = false;
-    bool hasLineBreak = false;
-    for (char c : text) {
-        if (c == ',' || c == '"') needsQuotes = true;
-        if (c == '\r' || c == '\n') hasLineBreak = true;
-    }
-    if (!needsQuotes && !hasLineBreak) {
-        out += text;
+    // Nearly every field is plain text: find that out in one pass and copy it whole.
+    if (std::none_of(text.begin(), text.end(), IsCsvSpecial)) {
+        out.append(text);
         return;
     }
+    const bool needsQuotes = text.find_first_of(",\"") != std::string_view::npos;
     if (needsQuotes) out += '"';
     for (char c : text) {
         if (c == '\r' || c == '\n') continue;
@@ -40,24 +40,37 @@ void AppendCsvField(std::string& out, std::string_view text) {
     if (needsQuotes) out += '"';
 }
 
+// The columns a line holds, and whether each one's text is written: every
+// column gives a field place, hidden ones an empty field.
+struct CsvLayout {
+    std::vector<bool> shown;
+    explicit CsvLayout(int columns, const std::vector<int>& widths) {
+        for (int column = 0; column < columns; ++column) shown.push_back(IsShown(widths, column));
+    }
+};
+
 // Appends one field and the comma that follows every column after the first
 // (the invisible first column gets none, so the line has one field per
 // visible column and ends in a comma).
-void AppendField(std::string& line, const std::vector<int>& widths, int column, std::string_view text) {
-    if (IsShown(widths, column)) AppendCsvField(line, text);
+void AppendField(std::string& line, bool shown, int column, std::string_view text) {
+    if (shown) AppendCsvField(line, text);
     if (column > 0) line += ',';
 }
 
-void AppendHeaderLine(std::string& out, const ReportTable& table, const std::vector<int>& widths) {
+void AppendHeaderLine(std::string& out, const ReportTable& table, const CsvLayout& layout) {
     for (int column = 0; column < table.ColumnCount(); ++column) {
-        AppendField(out, widths, column, table.GetColumnHeading(column));
+        AppendField(out, layout.shown[static_cast<std::size_t>(column)], column, table.GetColumnHeading(column));
     }
     out += kCsvLineEnd;
 }
 
-void AppendRowLine(std::string& out, const ReportTable& table, const std::vector<int>& widths, int row) {
-    for (int column = 0; column < table.ColumnCount(); ++column) {
-        AppendField(out, widths, column, table.GetItemText(row, column));
+void AppendRowLine(std::string& out, const ReportTable& table, const CsvLayout& layout, int row) {
+    const int columns = static_cast<int>(layout.shown.size());
+    for (int column = 0; column < columns; ++column) {
+        // Hidden cells are never read.
+        AppendField(out, layout.shown[static_cast<std::size_t>(column)], column,
+                    layout.shown[static_cast<std::size_t>(column)] ? std::string_view(table.GetItemText(row, column))
+                                                                   : std::string_view());
     }
     out += kCsvLineEnd;
 }
@@ -82,9 +95,10 @@ void WriteCsv(std::ostream& out, const ReportTable& table, const std::vector<int
     constexpr std::size_t kBlock = 1 << 20;
     std::string block;
     block.reserve(kBlock + 4096);
-    AppendHeaderLine(block, table, widths);
+    const CsvLayout layout(table.ColumnCount(), widths);
+    AppendHeaderLine(block, table, layout);
     for (int row = 0; row < table.GetItemCount() && out; ++row) {
-        AppendRowLine(block, table, widths, row);
+        AppendRowLine(block, table, layout, row);
         if (block.size() >= kBlock) {
             out.write(block.data(), static_cast<std::streamsize>(block.size()));
             block.clear();

@@ -2,11 +2,15 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <new>
 
 namespace qvr {
 namespace {
 
-const std::string kEmptyText;
+// Cell texts of one row together are counted in 32 bits; anything longer is cut.
+constexpr std::size_t kMaxRowText = 0xFFFFFFF0u;
 
 // Splits at every separator and drops the empty pieces.
 std::vector<std::string_view> SplitNonEmpty(std::string_view text, char separator) {
@@ -83,25 +87,97 @@ const ReportColumn* ReportTable::Column(int column) const {
     return &m_columns[static_cast<std::size_t>(column)];
 }
 
-ReportTable::Row ReportTable::MakeRow(std::string_view text) const {
+void ReportTable::FreeBlock::operator()(unsigned char* block) const noexcept { std::free(block); }
+
+// Block layout for c columns: 2c colours, c text ends, the text capacity, texts.
+std::size_t ReportTable::HeaderBytes() const { return (3 * m_columns.size() + 1) * sizeof(std::uint32_t); }
+
+Colorref* ReportTable::Colors(const Row& row) const { return reinterpret_cast<Colorref*>(row.get()); }
+
+std::uint32_t* ReportTable::Ends(const Row& row) const {
+    return reinterpret_cast<std::uint32_t*>(row.get() + 2 * m_columns.size() * sizeof(Colorref));
+}
+
+std::uint32_t& ReportTable::Capacity(const Row& row) const { return Ends(row)[m_columns.size()]; }
+
+char* ReportTable::Texts(const Row& row) const { return reinterpret_cast<char*>(row.get() + HeaderBytes()); }
+
+ReportTable::Row ReportTable::MakeRow(std::span<const std::string_view> texts) const {
     const std::size_t columns = m_columns.size();
-    Row row;
-    row.cells.resize(columns);
-    row.cells[0] = text;
-    row.colors = std::make_unique_for_overwrite<Colorref[]>(2 * columns);
-    std::fill_n(row.colors.get(), columns, m_systemText);
-    std::fill_n(row.colors.get() + columns, columns, m_systemBack);
+    const std::size_t given = std::min(texts.size(), columns);
+    std::size_t total = 0;
+    for (std::size_t k = 0; k < given; ++k) total += std::min(texts[k].size(), kMaxRowText - total);
+    Row row(static_cast<unsigned char*>(std::malloc(HeaderBytes() + std::max<std::size_t>(total, 1))));
+    if (!row) throw std::bad_alloc();
+    Colorref* colors = Colors(row);
+    std::fill_n(colors, columns, m_systemText);
+    std::fill_n(colors + columns, columns, m_systemBack);
+    std::uint32_t* ends = Ends(row);
+    char* out = Texts(row);
+    std::size_t end = 0;
+    for (std::size_t k = 0; k < columns; ++k) {
+        if (k < given) {
+            const std::size_t length = std::min(texts[k].size(), total - end);
+            std::memcpy(out + end, texts[k].data(), length);
+            end += length;
+        }
+        ends[k] = static_cast<std::uint32_t>(end);
+    }
+    Capacity(row) = static_cast<std::uint32_t>(total);
     return row;
 }
 
+// Puts text in place of one cell's text, moving the cells after it; the
+// block grows by half again when it has to, so filling a row cell by cell
+// costs few reallocations.
+void ReportTable::ReplaceCellText(Row& row, std::size_t column, std::string_view text) {
+    const std::size_t columns = m_columns.size();
+    const unsigned char* first = row.get();
+    std::string ownCopy;
+    if (reinterpret_cast<const unsigned char*>(text.data()) >= first &&
+        reinterpret_cast<const unsigned char*>(text.data()) < first + HeaderBytes() + Capacity(row)) {
+        // The text is one of this row's own cells: the move below would change it.
+        ownCopy.assign(text);
+        text = ownCopy;
+    }
+    std::uint32_t* ends = Ends(row);
+    const std::size_t start = column == 0 ? 0 : ends[column - 1];
+    const std::size_t oldEnd = ends[column];
+    const std::size_t total = ends[columns - 1];
+    const std::size_t rest = total - (oldEnd - start);
+    const std::size_t length = std::min(text.size(), kMaxRowText - rest);
+    const std::size_t newTotal = rest + length;
+    if (newTotal > Capacity(row)) {
+        const std::size_t capacity =
+            std::min(kMaxRowText, std::max({newTotal, std::size_t{Capacity(row)} + Capacity(row) / 2, std::size_t{16}}));
+        auto* grown = static_cast<unsigned char*>(std::realloc(row.get(), HeaderBytes() + capacity));
+        if (!grown) throw std::bad_alloc();
+        (void)row.release();
+        row.reset(grown);
+        ends = Ends(row);
+        Capacity(row) = static_cast<std::uint32_t>(capacity);
+    }
+    char* texts = Texts(row);
+    std::memmove(texts + start + length, texts + oldEnd, total - oldEnd);
+    std::memcpy(texts + start, text.data(), length);
+    for (std::size_t k = column; k < columns; ++k) {
+        ends[k] = static_cast<std::uint32_t>(ends[k] - (oldEnd - start) + length);
+    }
+}
+
 int ReportTable::InsertItem(int row, std::string_view text) {
+    return InsertItem(row, std::span<const std::string_view>(&text, 1));
+}
+
+int ReportTable::InsertItem(int row, std::span<const std::string_view> texts) {
     if (row < 0 || m_columns.empty()) return -1;
     const int index = std::min(row, GetItemCount());
+    Row made = MakeRow(texts);
     if (m_listener) m_listener->RowsAboutToBeInserted(index, index);
     if (index == 0) {
-        m_rows.push_front(MakeRow(text));
+        m_rows.push_front(std::move(made));
     } else {
-        m_rows.insert(m_rows.begin() + index, MakeRow(text));
+        m_rows.insert(m_rows.begin() + index, std::move(made));
     }
     ClearSortState();
     TextChanged();
@@ -115,16 +191,19 @@ bool ReportTable::ValidCell(int row, int column) const {
 
 bool ReportTable::SetItemText(int row, int column, std::string_view text) {
     if (!ValidCell(row, column)) return false;
-    m_rows[static_cast<std::size_t>(row)].cells[static_cast<std::size_t>(column)] = text;
+    ReplaceCellText(m_rows[static_cast<std::size_t>(row)], static_cast<std::size_t>(column), text);
     ClearSortState();
     TextChanged();
     if (m_listener) m_listener->DataChanged(row, row, column, column);
     return true;
 }
 
-const std::string& ReportTable::GetItemText(int row, int column) const {
-    if (!ValidCell(row, column)) return kEmptyText;
-    return m_rows[static_cast<std::size_t>(row)].cells[static_cast<std::size_t>(column)];
+std::string_view ReportTable::GetItemText(int row, int column) const {
+    if (!ValidCell(row, column)) return {};
+    const Row& cells = m_rows[static_cast<std::size_t>(row)];
+    const std::uint32_t* ends = Ends(cells);
+    const std::size_t start = column == 0 ? 0 : ends[column - 1];
+    return {Texts(cells) + start, ends[column] - start};
 }
 
 void ReportTable::RemoveRow(int row) {
@@ -170,7 +249,7 @@ void ReportTable::SetColor(ColorKind kind, int row, int column, Colorref color, 
     const int lastColumn = oneColumn ? column : columns - 1;
     const std::size_t offset = kind == ColorKind::Text ? 0 : static_cast<std::size_t>(columns);
     for (int r = firstRow; r <= lastRow; ++r) {
-        Colorref* colors = m_rows[static_cast<std::size_t>(r)].colors.get() + offset;
+        Colorref* colors = Colors(m_rows[static_cast<std::size_t>(r)]) + offset;
         std::fill(colors + firstColumn, colors + lastColumn + 1, color);
     }
     ColorChanged();
@@ -191,7 +270,7 @@ Colorref ReportTable::GetCellBackColor(int row, int column) const {
 Colorref ReportTable::GetColor(ColorKind kind, int row, int column) const {
     if (!ValidCell(row, column)) return kDefaultColor;
     const std::size_t offset = kind == ColorKind::Text ? 0 : m_columns.size();
-    return m_rows[static_cast<std::size_t>(row)].colors[offset + static_cast<std::size_t>(column)];
+    return Colors(m_rows[static_cast<std::size_t>(row)])[offset + static_cast<std::size_t>(column)];
 }
 
 void ReportTable::SetSortState(int column, bool ascending) {

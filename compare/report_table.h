@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -68,11 +69,15 @@ public:
     // in column 0 and system colours; returns its index, or -1 when row is
     // negative or the table has no columns. Clears the sort state.
     int InsertItem(int row, std::string_view text);
+    // The same with the texts of the first columns given at once (extra
+    // texts are ignored): one change for a whole row.
+    int InsertItem(int row, std::span<const std::string_view> texts);
     // Sets one cell; false when row or column is out of range. Clears the
     // sort state.
     bool SetItemText(int row, int column, std::string_view text);
-    // The cell text, or an empty text out of range.
-    const std::string& GetItemText(int row, int column) const;
+    // The cell text, or an empty text out of range. It stays valid until the
+    // table next changes.
+    std::string_view GetItemText(int row, int column) const;
     void RemoveRow(int row);
     // Returns the number of rows removed.
     int RemoveAllRows();
@@ -106,15 +111,24 @@ public:
     void SetListener(IReportTableListener* listener) { m_listener = listener; }
 
 private:
-    struct Row {
-        std::vector<std::string> cells;
-        // Text colours of every column, then background colours.
-        std::unique_ptr<Colorref[]> colors;
+    // A row lives in one block: text colours of every column, background
+    // colours, where each cell's text ends, the text capacity, then the texts
+    // back to back. One allocation per row keeps long lists small and quick
+    // to fill, sort and walk.
+    struct FreeBlock {
+        void operator()(unsigned char* block) const noexcept;
     };
+    using Row = std::unique_ptr<unsigned char, FreeBlock>;
 
     enum class ColorKind { Text, Back };
 
-    Row MakeRow(std::string_view text) const;
+    Row MakeRow(std::span<const std::string_view> texts) const;
+    Colorref* Colors(const Row& row) const;
+    std::uint32_t* Ends(const Row& row) const;
+    std::uint32_t& Capacity(const Row& row) const;
+    char* Texts(const Row& row) const;
+    std::size_t HeaderBytes() const;
+    void ReplaceCellText(Row& row, std::size_t column, std::string_view text);
     bool ValidCell(int row, int column) const;
     void SetColor(ColorKind kind, int row, int column, Colorref color, bool redraw);
     Colorref GetColor(ColorKind kind, int row, int column) const;

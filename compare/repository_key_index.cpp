@@ -22,7 +22,7 @@ constexpr std::size_t kBlock = 64;
 }  // namespace
 
 std::string RepositoryPathOf(const ReportTable& top, int row) {
-    std::string path = top.GetItemText(row, 2);
+    std::string path(top.GetItemText(row, 2));
     path += '\\';
     path += top.GetItemText(row, 1);
     return path;

@@ -3,8 +3,10 @@
 // List record map that holds the versions between reading the listing log
 // and posting them into the Top List.
 
-#include <map>
+#include <deque>
 #include <string>
+#include <string_view>
+#include <utility>
 
 namespace qvr {
 
@@ -34,15 +36,18 @@ struct RepoFileRecord {
 // The map owns its copies of the records. Keys of the listing are the
 // records' sequence numbers as decimal text; the map visits its entries with
 // shorter keys first and equal lengths in text order, so sequence numbers
-// come out in log order, and appending keys in that order costs O(1) each.
+// come out in log order. The entries are kept in that order in one sorted
+// run: a listing's keys arrive in order and are appended at constant cost,
+// without a separate allocation per record; any other key is placed by a
+// binary search.
 class CMapStrToFObj {
     struct KeyOrder {
-        using is_transparent = void;
-        bool operator()(const std::string& a, const std::string& b) const {
+        bool operator()(std::string_view a, std::string_view b) const {
             return a.size() != b.size() ? a.size() < b.size() : a < b;
         }
     };
-    using Map = std::map<std::string, RepoFileRecord, KeyOrder>;
+    using Entry = std::pair<std::string, RepoFileRecord>;
+    using Entries = std::deque<Entry>;
 
 public:
     // A place in the map between two entries; null (false) after the last.
@@ -53,8 +58,8 @@ public:
 
     private:
         friend class CMapStrToFObj;
-        Position(Map::const_iterator it, bool valid) : m_it(it), m_valid(valid) {}
-        Map::const_iterator m_it{};
+        Position(std::size_t index, bool valid) : m_index(index), m_valid(valid) {}
+        std::size_t m_index = 0;
         bool m_valid = false;
     };
 
@@ -65,13 +70,18 @@ public:
     bool SetAt(const std::string& key, RepoFileRecord&& record);
     bool Lookup(const std::string& key, RepoFileRecord& record) const;
     bool RemoveKey(const std::string& key);
-    int GetCount() const { return static_cast<int>(m_map.size()); }
+    int GetCount() const { return static_cast<int>(m_entries.size()); }
     Position GetStartPosition() const;
     void GetNextAssoc(Position& position, std::string& key, RepoFileRecord& record) const;
-    void RemoveAll() { m_map.clear(); }
+    // The same visit without copying: the entry stays owned by the map and
+    // is valid until the map changes.
+    const RepoFileRecord& GetNextRecord(Position& position) const;
+    void RemoveAll();
 
 private:
-    Map m_map;
+    Entries::const_iterator Find(std::string_view key) const;
+
+    Entries m_entries;
 };
 
 }  // namespace qvr

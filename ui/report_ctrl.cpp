@@ -72,7 +72,7 @@ bool CReportCtrl::SetItemText(int row, int column, const std::string& text) {
     return m_table.SetItemText(row, column, text);
 }
 
-std::string CReportCtrl::GetItemText(int row, int column) const { return m_table.GetItemText(row, column); }
+std::string CReportCtrl::GetItemText(int row, int column) const { return std::string(m_table.GetItemText(row, column)); }
 
 void CReportCtrl::SetCellTextColor(int row, int column, Colorref color, bool redraw) {
     m_table.SetCellTextColor(row, column, color, redraw);

@@ -45,7 +45,8 @@ QVariant ReportTableModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole: {
         // Cells may end in a line break (the Bottom List's dates); a list row
         // shows one line.
-        QString text = QString::fromStdString(m_table.GetItemText(row, column));
+        const std::string_view cell = m_table.GetItemText(row, column);
+        QString text = QString::fromUtf8(cell.data(), static_cast<qsizetype>(cell.size()));
         text.remove(QLatin1Char('\r'));
         text.remove(QLatin1Char('\n'));
         return text;

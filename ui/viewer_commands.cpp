@@ -92,11 +92,16 @@ std::string NewFileRefusalMessage(const std::string& package) {
 }
 
 std::string RepositoryItemOf(const ReportTable& top, int row) {
-    return top.GetItemText(row, kTopPath) + "\\" + top.GetItemText(row, kTopFile);
+    std::string item(top.GetItemText(row, kTopPath));
+    item += '\\';
+    item += top.GetItemText(row, kTopFile);
+    return item;
 }
 
 std::string LocalFileOf(const ReportTable& bottom, int row) {
-    return bottom.GetItemText(row, BottomPath) + bottom.GetItemText(row, BottomFile);
+    std::string file(bottom.GetItemText(row, BottomPath));
+    file += bottom.GetItemText(row, BottomFile);
+    return file;
 }
 
 ViewerCommands::ViewerCommands(const ViewerContext& state, IViewerServices& services)
@@ -156,8 +161,9 @@ void ViewerCommands::EditAndRefresh(int row) {
     const std::string localFile = LocalFileOf(m_state.bottom, row);
     m_services.LaunchTask(EditorCommandLine(localFile), kForeground);
     Classifier classifier(m_state.top, m_state.bottom, m_state.context, m_state.display, m_state.pump);
-    classifier.FillSizeAndDate(row, m_state.bottom.GetItemText(row, BottomFile),
-                               m_state.bottom.GetItemText(row, BottomPath));
+    // Copies: filling the row changes the texts they come from.
+    classifier.FillSizeAndDate(row, std::string(m_state.bottom.GetItemText(row, BottomFile)),
+                               std::string(m_state.bottom.GetItemText(row, BottomPath)));
     if (m_state.display.showDiffFiles) RefreshStatus(row, localFile);
 }
 

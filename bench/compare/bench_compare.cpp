@@ -127,7 +127,7 @@ int Report(const fs::path& root) {
 
     int counts[3] = {0, 0, 0};
     for (int r = 0; r < bottom.GetItemCount(); ++r) {
-        const std::string& status = bottom.GetItemText(r, BottomStatus);
+        const std::string_view status = bottom.GetItemText(r, BottomStatus);
         ++counts[status == "New" ? 0 : status == "Same" ? 1 : 2];
     }
     std::printf("report %.3f s: %d files, %d New, %d Same, %d Diff (user %.3f s, system %.3f s)\n",

@@ -60,7 +60,7 @@ protected:
     std::map<std::string, std::string> Statuses() const {
         std::map<std::string, std::string> out;
         for (int r = 0; r < bottom.GetItemCount(); ++r) {
-            out[bottom.GetItemText(r, BottomFile)] = bottom.GetItemText(r, BottomStatus);
+            out[std::string(bottom.GetItemText(r, BottomFile))] = bottom.GetItemText(r, BottomStatus);
         }
         return out;
     }

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <random>
+#include <span>
+#include <string_view>
 #include <string>
 #include <vector>
 
@@ -61,7 +65,7 @@ ReportTable ThreeColumns() {
 
 std::vector<std::string> Column0(const ReportTable& table) {
     std::vector<std::string> out;
-    for (int r = 0; r < table.GetItemCount(); ++r) out.push_back(table.GetItemText(r, 0));
+    for (int r = 0; r < table.GetItemCount(); ++r) out.emplace_back(table.GetItemText(r, 0));
     return out;
 }
 
@@ -274,6 +278,130 @@ TEST(ReportTable, InsertingAtTheTopStaysFastForLongLists) {
     for (int i = 0; i < 100'000; ++i) table.InsertItem(0, std::to_string(i));
     EXPECT_EQ(table.GetItemText(0, 0), "99999");
     EXPECT_EQ(table.GetItemText(99'999, 0), "0");
+}
+
+TEST(ReportTable, WholeRowInsertTakesTheFirstColumnsAndIsOneChange) {
+    ReportTable table = ThreeColumns();
+    LoggingListener listener;
+    table.SetListener(&listener);
+    const std::string_view two[] = {"0001", "file.c"};
+    const std::string_view four[] = {"0002", "b", "c", "ignored"};
+    EXPECT_EQ(table.InsertItem(0, two), 0);
+    EXPECT_EQ(table.InsertItem(5, four), 1);
+    EXPECT_EQ(table.InsertItem(-1, four), -1);
+    table.SetListener(nullptr);
+    EXPECT_EQ(listener.log, (std::vector<std::string>{"+? 0-0", "+ 0-0", "+? 1-1", "+ 1-1"}));
+    EXPECT_EQ(table.GetItemText(0, 1), "file.c");
+    EXPECT_EQ(table.GetItemText(0, 2), "");
+    EXPECT_EQ(table.GetItemText(1, 2), "c");
+    EXPECT_EQ(table.GetItemText(1, 3), "") << "no fourth column";
+    EXPECT_EQ(table.GetCellBackColor(1, 2), 0xEEEEEEu);
+}
+
+TEST(ReportTable, CellCanTakeAnotherCellOfItsOwnRow) {
+    ReportTable table = ThreeColumns();
+    const std::string_view texts[] = {"short", "a much longer text than the others", "mid"};
+    table.InsertItem(0, texts);
+    // Growing the row moves its texts: the source must be read first.
+    table.SetItemText(0, 0, table.GetItemText(0, 1));
+    EXPECT_EQ(table.GetItemText(0, 0), "a much longer text than the others");
+    EXPECT_EQ(table.GetItemText(0, 1), "a much longer text than the others");
+    table.SetItemText(0, 2, table.GetItemText(0, 2).substr(1));
+    EXPECT_EQ(table.GetItemText(0, 2), "id");
+    table.SetItemText(0, 1, table.GetItemText(0, 2));
+    EXPECT_EQ(table.GetItemText(0, 1), "id");
+    EXPECT_EQ(table.GetItemText(0, 0), "a much longer text than the others");
+}
+
+// Random edits of every kind, checked cell by cell against rows kept as plain
+// strings: texts of any length, in any order, with their colours.
+TEST(ReportTable, RandomEditsKeepEveryCellAndColour) {
+    struct ModelRow {
+        std::vector<std::string> texts;
+        std::vector<Colorref> text, back;
+    };
+    constexpr int kColumns = 5;
+    ReportTable table(0x010101, 0xFEFEFE);
+    table.ApplyColumnSpec("A;B;C;D;E");
+    std::vector<ModelRow> model;
+    std::mt19937 random(20261207);
+    auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+    auto someText = [&] {
+        const int length = pick(4) == 0 ? pick(300) : pick(12);
+        std::string text;
+        for (int i = 0; i < length; ++i) text += static_cast<char>(pick(256));
+        return text;
+    };
+    for (int step = 0; step < 4000; ++step) {
+        const int rows = static_cast<int>(model.size());
+        switch (pick(7)) {
+        case 0:
+        case 1: {
+            const int at = pick(rows + 1);
+            std::vector<std::string> owned;
+            for (int c = 0, n = pick(kColumns + 2); c < n; ++c) owned.push_back(someText());
+            std::vector<std::string_view> views(owned.begin(), owned.end());
+            if (views.empty()) {
+                table.InsertItem(at, "");
+            } else {
+                table.InsertItem(at, std::span<const std::string_view>(views));
+            }
+            ModelRow row{std::vector<std::string>(kColumns), std::vector<Colorref>(kColumns, 0x010101),
+                         std::vector<Colorref>(kColumns, 0xFEFEFE)};
+            for (int c = 0; c < std::min<int>(kColumns, static_cast<int>(owned.size())); ++c) row.texts[c] = owned[c];
+            model.insert(model.begin() + at, row);
+            break;
+        }
+        case 2:
+        case 3:
+            if (rows > 0) {
+                const int r = pick(rows), c = pick(kColumns);
+                std::string text = someText();
+                ASSERT_TRUE(table.SetItemText(r, c, text));
+                model[r].texts[c] = text;
+            }
+            break;
+        case 4:
+            if (rows > 0) {
+                const int r = pick(rows), c = pick(kColumns);
+                const Colorref color = static_cast<Colorref>(random() & 0xFFFFFF);
+                if (pick(2)) {
+                    table.SetCellTextColor(r, c, color);
+                    model[r].text[c] = color;
+                } else {
+                    table.SetCellBackColor(r, c, color);
+                    model[r].back[c] = color;
+                }
+            }
+            break;
+        case 5:
+            if (rows > 0) {
+                const int r = pick(rows);
+                table.RemoveRow(r);
+                model.erase(model.begin() + r);
+            }
+            break;
+        case 6: {
+            std::vector<std::size_t> order(model.size());
+            for (std::size_t k = 0; k < order.size(); ++k) order[k] = k;
+            std::shuffle(order.begin(), order.end(), random);
+            ASSERT_TRUE(table.ApplyPermutation(order));
+            std::vector<ModelRow> moved;
+            for (std::size_t from : order) moved.push_back(model[from]);
+            model.swap(moved);
+            break;
+        }
+        }
+        ASSERT_EQ(table.GetItemCount(), static_cast<int>(model.size())) << "step " << step;
+        if (step % 16 != 0 && step + 1 != 4000) continue;
+        for (int r = 0; r < static_cast<int>(model.size()); ++r) {
+            for (int c = 0; c < kColumns; ++c) {
+                ASSERT_EQ(table.GetItemText(r, c), model[r].texts[c]) << "step " << step << " cell " << r << "," << c;
+                ASSERT_EQ(table.GetCellTextColor(r, c), model[r].text[c]) << "step " << step;
+                ASSERT_EQ(table.GetCellBackColor(r, c), model[r].back[c]) << "step " << step;
+            }
+        }
+    }
 }
 
 }  // namespace

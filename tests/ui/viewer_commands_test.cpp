@@ -263,7 +263,7 @@ void ViewerCommandsTest::editorRefreshesTheRow() {
     QCOMPARE(f.services.launches[0].first, "CrystalEdit \"" + f.LocalMain() + "\"");
     QCOMPARE(f.bottom.GetItemText(row, BottomDatasize), std::string("1 KB"));
     QVERIFY(f.bottom.GetItemText(row, BottomDate) != "stale");
-    QCOMPARE(QString::fromStdString(f.bottom.GetItemText(row, BottomStatus)), status);
+    QCOMPARE(QString::fromStdString(std::string(f.bottom.GetItemText(row, BottomStatus))), status);
     if (showDiff && !message) {
         QCOMPARE(f.bottom.GetCellTextColor(row, BottomStatus), status == "Same" ? kSameColor : kDiffColor);
     }

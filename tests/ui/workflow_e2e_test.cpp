@@ -187,7 +187,7 @@ void WorkflowE2eTest::reportListsNewSameAndDiff() {
     QCOMPARE(bottom.GetItemText(0, BottomStatus), std::string("Same"));
     std::map<std::string, std::string> statusOf;
     for (int row = 0; row < 3; ++row) {
-        statusOf[bottom.GetItemText(row, BottomFile)] = bottom.GetItemText(row, BottomStatus);
+        statusOf[std::string(bottom.GetItemText(row, BottomFile))] = bottom.GetItemText(row, BottomStatus);
         QCOMPARE(bottom.GetItemText(row, BottomRecord).size(), std::size_t{4});
     }
     QCOMPARE(statusOf["changed.c"], std::string("Diff"));
@@ -195,7 +195,7 @@ void WorkflowE2eTest::reportListsNewSameAndDiff() {
     // The colours reach the view: COLORREF red is the low byte.
     QTRY_COMPARE(w.dialog->BottomList().model()->rowCount(), 3);
     for (int row = 0; row < 3; ++row) {
-        const std::string status = bottom.GetItemText(row, BottomStatus);
+        const std::string status(bottom.GetItemText(row, BottomStatus));
         const QColor shown = w.dialog->BottomList().model()->index(row, BottomStatus).data(Qt::ForegroundRole).value<QColor>();
         const QColor expected = status == "New" ? QColor(0x00, 0x80, 0x00)
                                 : status == "Same" ? QColor(0x00, 0x00, 0x80)
@@ -280,7 +280,7 @@ void WorkflowE2eTest::cancelDuringPostingKeepsThePostedRows() {
     QVERIFY2(rows >= 100 && rows < 3000, QByteArray::number(rows));
     QCOMPARE(w.Text(IDC_TOPCOUNT), std::to_string(rows));
     // Unsorted: the last posted row is on top.
-    QCOMPARE(QString::fromStdString(w.Top().GetItemText(0, 0)), QString("%1").arg(rows, 4, 10, QChar('0')));
+    QCOMPARE(QString::fromStdString(std::string(w.Top().GetItemText(0, 0))), QString("%1").arg(rows, 4, 10, QChar('0')));
     QVERIFY(w.Traced("OnSearchBtn: END The \"Cancel\" button was clicked"));
 }
 

@@ -22,7 +22,7 @@ protected:
     std::map<std::string, std::string> StatusByFile() const {
         std::map<std::string, std::string> statusOf;
         for (int row = 0; row < m_bottom.GetItemCount(); ++row) {
-            statusOf[m_bottom.GetItemText(row, BottomFile)] = m_bottom.GetItemText(row, BottomStatus);
+            statusOf[std::string(m_bottom.GetItemText(row, BottomFile))] = m_bottom.GetItemText(row, BottomStatus);
         }
         return statusOf;
     }

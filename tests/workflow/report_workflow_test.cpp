@@ -73,8 +73,8 @@ TEST_F(ReportTest, ReportListsNewSameAndDiffSortedByPath) {
     EXPECT_EQ(Column(m_bottom, BottomPath), (std::vector<std::string>{Local(), Local() + "src/", Local() + "src/"}));
     std::map<std::string, std::string> statusOf;
     for (int row = 0; row < 3; ++row) {
-        const std::string status = m_bottom.GetItemText(row, BottomStatus);
-        statusOf[m_bottom.GetItemText(row, BottomFile)] = status;
+        const std::string status(m_bottom.GetItemText(row, BottomStatus));
+        statusOf[std::string(m_bottom.GetItemText(row, BottomFile))] = status;
         const Colorref expected = status == "New" ? kNewColor : status == "Same" ? kSameColor : kDiffColor;
         EXPECT_EQ(m_bottom.GetCellTextColor(row, BottomStatus), expected) << status;
         EXPECT_EQ(m_bottom.GetItemText(row, BottomRecord).size(), 4u);

@@ -66,7 +66,7 @@ std::vector<std::string> WorkflowTest::TraceLines() const {
 
 std::vector<std::string> WorkflowTest::Column(const ReportTable& table, int column) {
     std::vector<std::string> texts;
-    for (int row = 0; row < table.GetItemCount(); ++row) texts.push_back(table.GetItemText(row, column));
+    for (int row = 0; row < table.GetItemCount(); ++row) texts.emplace_back(table.GetItemText(row, column));
     return texts;
 }
 

@@ -1,7 +1,9 @@
 // The populate-list workflow: the context from the edit boxes, the broker
 // check, the listing tool, its log, and the records posted into the Top List.
 
+#include <array>
 #include <cstdio>
+#include <string_view>
 
 #include "app/busy_flags.h"
 #include "compare/report_sort.h"
@@ -168,11 +170,8 @@ void CompareWorkflows::PostTopList() {
     // Every record goes to the top; the window stays usable between rows and
     // a Cancel stops the posting after the current one.
     int number = 0;
-    std::string key;
-    RepoFileRecord record;
     for (auto position = records.GetStartPosition(); position;) {
-        records.GetNextAssoc(position, key, record);
-        PostRecord(record, ++number);
+        PostRecord(records.GetNextRecord(position), ++number);
         if (number % kCountInterval == 0) {
             m_postedCountText = std::to_string(number);
             SetText(IDC_TOPCOUNT, m_postedCountText);
@@ -200,12 +199,14 @@ void CompareWorkflows::PostTopList() {
 }
 
 void CompareWorkflows::PostRecord(const RepoFileRecord& record, int number) {
-    ReportTable& top = m_parts.topList;
-    top.InsertItem(0, "");
-    top.SetItemText(0, 0, RecordNumberText(number));
+    // The record number, then the record's fields in column order.
+    const std::string numberText = RecordNumberText(number);
+    std::array<std::string_view, RepoFileRecord::kFieldCount + 1> texts;
+    texts[0] = numberText;
     for (int field = 0; field < RepoFileRecord::kFieldCount; ++field) {
-        top.SetItemText(0, field + 1, record.Field(field));
+        texts[static_cast<std::size_t>(field) + 1] = record.Field(field);
     }
+    m_parts.topList.InsertItem(0, texts);
 }
 
 }  // namespace qvr

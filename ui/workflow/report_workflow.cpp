@@ -27,7 +27,7 @@ constexpr int kBottomPathColumn = 2;
 // path without its leading backslash, and its file name. The repository's
 // backslashes are folder separators here.
 std::string FirstCopyPath(const ReportTable& top, const std::string& tempPath) {
-    std::string path = top.GetItemText(0, 2);
+    std::string path(top.GetItemText(0, 2));
     if (!path.empty() && path.front() == '\\') path.erase(0, 1);
     std::string copy = platform::JoinPath(platform::JoinPath(tempPath, path), top.GetItemText(0, 1));
     if constexpr (!platform::kIsWindows) {
