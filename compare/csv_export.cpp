@@ -64,13 +64,9 @@ void AppendHeaderLine(std::string& out, const ReportTable& table, const CsvLayou
     out += kCsvLineEnd;
 }
 
-void AppendRowLine(std::string& out, const ReportTable& table, const CsvLayout& layout, int row) {
-    const int columns = static_cast<int>(layout.shown.size());
-    for (int column = 0; column < columns; ++column) {
-        // Hidden cells are never read.
-        AppendField(out, layout.shown[static_cast<std::size_t>(column)], column,
-                    layout.shown[static_cast<std::size_t>(column)] ? std::string_view(table.GetItemText(row, column))
-                                                                   : std::string_view());
+void AppendRowLine(std::string& out, const CsvLayout& layout, const std::vector<std::string_view>& texts) {
+    for (std::size_t column = 0; column < texts.size(); ++column) {
+        AppendField(out, layout.shown[column], static_cast<int>(column), texts[column]);
     }
     out += kCsvLineEnd;
 }
@@ -97,8 +93,10 @@ void WriteCsv(std::ostream& out, const ReportTable& table, const std::vector<int
     block.reserve(kBlock + 4096);
     const CsvLayout layout(table.ColumnCount(), widths);
     AppendHeaderLine(block, table, layout);
+    std::vector<std::string_view> texts;
     for (int row = 0; row < table.GetItemCount() && out; ++row) {
-        AppendRowLine(block, table, layout, row);
+        table.GetRowTexts(row, texts);
+        AppendRowLine(block, layout, texts);
         if (block.size() >= kBlock) {
             out.write(block.data(), static_cast<std::streamsize>(block.size()));
             block.clear();

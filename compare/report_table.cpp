@@ -206,6 +206,19 @@ std::string_view ReportTable::GetItemText(int row, int column) const {
     return {Texts(cells) + start, ends[column] - start};
 }
 
+void ReportTable::GetRowTexts(int row, std::vector<std::string_view>& texts) const {
+    texts.clear();
+    if (row < 0 || row >= GetItemCount()) return;
+    const Row& cells = m_rows[static_cast<std::size_t>(row)];
+    const std::uint32_t* ends = Ends(cells);
+    const char* chars = Texts(cells);
+    std::size_t start = 0;
+    for (std::size_t column = 0; column < m_columns.size(); ++column) {
+        texts.emplace_back(chars + start, ends[column] - start);
+        start = ends[column];
+    }
+}
+
 void ReportTable::RemoveRow(int row) {
     if (row < 0 || row >= GetItemCount()) return;
     if (m_listener) m_listener->RowsAboutToBeRemoved(row, row);

@@ -78,6 +78,9 @@ public:
     // The cell text, or an empty text out of range. It stays valid until the
     // table next changes.
     std::string_view GetItemText(int row, int column) const;
+    // Every cell text of a row at once (none out of range), for walks over
+    // whole rows such as the export.
+    void GetRowTexts(int row, std::vector<std::string_view>& texts) const;
     void RemoveRow(int row);
     // Returns the number of rows removed.
     int RemoveAllRows();

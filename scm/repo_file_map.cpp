@@ -24,37 +24,61 @@ const std::string& RepoFileRecord::Field(int i) const {
     }
 }
 
-bool CMapStrToFObj::SetAt(const std::string& key, const RepoFileRecord& record) {
-    return SetAt(key, RepoFileRecord(record));
+std::string_view RepoFileFields::Field(int i) const {
+    if (!m_ends || i < 0 || i >= RepoFileRecord::kFieldCount) return {};
+    const std::size_t start = i == 0 ? 0 : m_ends[i - 1];
+    return m_texts.substr(start, m_ends[i] - start);
 }
 
-bool CMapStrToFObj::SetAt(const std::string& key, RepoFileRecord&& record) {
+RepoFileRecord RepoFileFields::ToRecord() const {
+    RepoFileRecord record;
+    for (int i = 0; i < RepoFileRecord::kFieldCount; ++i) record.Field(i).assign(Field(i));
+    return record;
+}
+
+void CMapStrToFObj::Fill(Entry& entry, std::span<const std::string_view> fields) {
+    const std::size_t given = std::min<std::size_t>(fields.size(), RepoFileRecord::kFieldCount);
+    std::size_t total = 0;
+    for (std::size_t i = 0; i < given; ++i) total += fields[i].size();
+    entry.texts.clear();
+    entry.texts.reserve(total);
+    for (std::size_t i = 0; i < entry.ends.size(); ++i) {
+        if (i < given) entry.texts += fields[i];
+        // A record is one listing line: far below 4 GiB.
+        entry.ends[i] = static_cast<std::uint32_t>(entry.texts.size());
+    }
+}
+
+bool CMapStrToFObj::SetAt(const std::string& key, const RepoFileRecord& record) {
+    std::array<std::string_view, RepoFileRecord::kFieldCount> fields;
+    for (int i = 0; i < RepoFileRecord::kFieldCount; ++i) fields[static_cast<std::size_t>(i)] = record.Field(i);
+    return SetAt(key, fields);
+}
+
+bool CMapStrToFObj::SetAt(const std::string& key, std::span<const std::string_view> fields) {
+    const auto before = [](const Entry& entry, std::string_view k) { return KeyOrder{}(entry.key, k); };
     // The listing adds its keys in increasing order: the end is then the
     // right place and the insertion costs constant time.
-    if (m_entries.empty() || KeyOrder{}(m_entries.back().first, key)) {
-        m_entries.emplace_back(key, std::move(record));
+    if (m_entries.empty() || KeyOrder{}(m_entries.back().key, key)) {
+        Fill(m_entries.emplace_back(Entry{key, {}, {}}), fields);
         return true;
     }
-    auto place = std::lower_bound(m_entries.begin(), m_entries.end(), key,
-                                  [](const Entry& entry, const std::string& k) { return KeyOrder{}(entry.first, k); });
-    if (place != m_entries.end() && place->first == key) {
-        place->second = std::move(record);
-    } else {
-        m_entries.emplace(place, key, std::move(record));
-    }
+    auto place = std::lower_bound(m_entries.begin(), m_entries.end(), std::string_view(key), before);
+    if (place == m_entries.end() || place->key != key) place = m_entries.insert(place, Entry{key, {}, {}});
+    Fill(*place, fields);
     return true;
 }
 
 CMapStrToFObj::Entries::const_iterator CMapStrToFObj::Find(std::string_view key) const {
     auto place = std::lower_bound(m_entries.begin(), m_entries.end(), key,
-                                  [](const Entry& entry, std::string_view k) { return KeyOrder{}(entry.first, k); });
-    return place != m_entries.end() && place->first == key ? place : m_entries.end();
+                                  [](const Entry& entry, std::string_view k) { return KeyOrder{}(entry.key, k); });
+    return place != m_entries.end() && place->key == key ? place : m_entries.end();
 }
 
 bool CMapStrToFObj::Lookup(const std::string& key, RepoFileRecord& record) const {
     auto it = Find(key);
     if (it == m_entries.end()) return false;
-    record = it->second;
+    record = it->Fields().ToRecord();
     return true;
 }
 
@@ -75,16 +99,15 @@ CMapStrToFObj::Position CMapStrToFObj::GetStartPosition() const {
     return Position(0, !m_entries.empty());
 }
 
-const RepoFileRecord& CMapStrToFObj::GetNextRecord(Position& position) const {
-    static const RepoFileRecord kNoRecord;
+RepoFileFields CMapStrToFObj::GetNextFields(Position& position) const {
     if (!position || position.m_index >= m_entries.size()) {
         position.m_valid = false;
-        return kNoRecord;
+        return {};
     }
-    const RepoFileRecord& record = m_entries[position.m_index].second;
+    const RepoFileFields fields = m_entries[position.m_index].Fields();
     ++position.m_index;
     position.m_valid = position.m_index < m_entries.size();
-    return record;
+    return fields;
 }
 
 void CMapStrToFObj::GetNextAssoc(Position& position, std::string& key,
@@ -94,8 +117,8 @@ void CMapStrToFObj::GetNextAssoc(Position& position, std::string& key,
         return;
     }
     const Entry& entry = m_entries[position.m_index];
-    key = entry.first;
-    record = entry.second;
+    key = entry.key;
+    record = entry.Fields().ToRecord();
     ++position.m_index;
     position.m_valid = position.m_index < m_entries.size();
 }

@@ -3,7 +3,10 @@
 // List record map that holds the versions between reading the listing log
 // and posting them into the Top List.
 
+#include <array>
+#include <cstdint>
 #include <deque>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -33,20 +36,40 @@ struct RepoFileRecord {
     bool operator==(const RepoFileRecord&) const = default;
 };
 
+// The fields of one record as the map holds it: views that stay valid until
+// the map next changes.
+class RepoFileFields {
+public:
+    RepoFileFields() = default;
+    RepoFileFields(std::string_view texts, const std::uint32_t* ends) : m_texts(texts), m_ends(ends) {}
+    // Field i (0-based) in column order; empty out of range.
+    std::string_view Field(int i) const;
+    RepoFileRecord ToRecord() const;
+
+private:
+    std::string_view m_texts;
+    const std::uint32_t* m_ends = nullptr;
+};
+
 // The map owns its copies of the records. Keys of the listing are the
 // records' sequence numbers as decimal text; the map visits its entries with
 // shorter keys first and equal lengths in text order, so sequence numbers
 // come out in log order. The entries are kept in that order in one sorted
-// run: a listing's keys arrive in order and are appended at constant cost,
-// without a separate allocation per record; any other key is placed by a
-// binary search.
+// run: a listing's keys arrive in order and are appended at constant cost;
+// any other key is placed by a binary search. A record's fields are kept
+// back to back in one text, so a long listing costs one allocation per record.
 class CMapStrToFObj {
     struct KeyOrder {
         bool operator()(std::string_view a, std::string_view b) const {
             return a.size() != b.size() ? a.size() < b.size() : a < b;
         }
     };
-    using Entry = std::pair<std::string, RepoFileRecord>;
+    struct Entry {
+        std::string key;
+        std::string texts;
+        std::array<std::uint32_t, RepoFileRecord::kFieldCount> ends{};
+        RepoFileFields Fields() const { return {texts, ends.data()}; }
+    };
     using Entries = std::deque<Entry>;
 
 public:
@@ -67,19 +90,20 @@ public:
     virtual ~CMapStrToFObj() = default;
 
     bool SetAt(const std::string& key, const RepoFileRecord& record);
-    bool SetAt(const std::string& key, RepoFileRecord&& record);
+    // The same from the field texts (missing ones empty, extra ones ignored).
+    bool SetAt(const std::string& key, std::span<const std::string_view> fields);
     bool Lookup(const std::string& key, RepoFileRecord& record) const;
     bool RemoveKey(const std::string& key);
     int GetCount() const { return static_cast<int>(m_entries.size()); }
     Position GetStartPosition() const;
     void GetNextAssoc(Position& position, std::string& key, RepoFileRecord& record) const;
-    // The same visit without copying: the entry stays owned by the map and
-    // is valid until the map changes.
-    const RepoFileRecord& GetNextRecord(Position& position) const;
+    // The same visit without copying: the fields stay owned by the map.
+    RepoFileFields GetNextFields(Position& position) const;
     void RemoveAll();
 
 private:
     Entries::const_iterator Find(std::string_view key) const;
+    static void Fill(Entry& entry, std::span<const std::string_view> fields);
 
     Entries m_entries;
 };

@@ -1,7 +1,9 @@
 // The repository listing: running the listing tool and reading its log,
 // vlx.log, into the Top List record map.
 
+#include <array>
 #include <cstdio>
+#include <span>
 #include <string_view>
 
 #include "app/busy_flags.h"
@@ -24,10 +26,10 @@ bool IsErrorLine(std::string_view line) {
 }
 
 // Tokens at tab runs: an empty column does not count, so the tokens after it
-// move one field to the left; tokens from the eleventh on are dropped.
-RepoFileRecord ParseDataLine(std::string_view line) {
-    RepoFileRecord record;
-    int field = 0;
+// move one field to the left; tokens from the eleventh on are dropped. The
+// fields are views into the line.
+std::size_t SplitDataLine(std::string_view line, std::array<std::string_view, RepoFileRecord::kFieldCount>& fields) {
+    std::size_t field = 0;
     std::size_t pos = 0;
     while (pos < line.size() && field < RepoFileRecord::kFieldCount - 1) {
         if (line[pos] == '\t') {
@@ -36,10 +38,10 @@ RepoFileRecord ParseDataLine(std::string_view line) {
         }
         std::size_t end = line.find('\t', pos);
         if (end == std::string_view::npos) end = line.size();
-        record.Field(field++).assign(line.substr(pos, end - pos));
+        fields[field++] = line.substr(pos, end - pos);
         pos = end;
     }
-    return record;
+    return field;
 }
 
 }  // namespace
@@ -105,7 +107,9 @@ int ScmBridge::ReadVlxLog(std::string& errorText) {
         if (!headerPassed) continue;
         if (Contains(line, kSuccessLine)) break;
         ++counter;
-        records.SetAt(std::to_string(counter), ParseDataLine(line));
+        std::array<std::string_view, RepoFileRecord::kFieldCount> fields;
+        const std::size_t count = SplitDataLine(line, fields);
+        records.SetAt(std::to_string(counter), std::span<const std::string_view>(fields.data(), count));
     }
     if (reader.Failed()) {
         records.RemoveAll();

@@ -324,6 +324,7 @@ TEST(ReportTable, RandomEditsKeepEveryCellAndColour) {
     ReportTable table(0x010101, 0xFEFEFE);
     table.ApplyColumnSpec("A;B;C;D;E");
     std::vector<ModelRow> model;
+    std::vector<std::string_view> whole;
     std::mt19937 random(20261207);
     auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
     auto someText = [&] {
@@ -393,9 +394,14 @@ TEST(ReportTable, RandomEditsKeepEveryCellAndColour) {
         }
         }
         ASSERT_EQ(table.GetItemCount(), static_cast<int>(model.size())) << "step " << step;
+        table.GetRowTexts(static_cast<int>(model.size()), whole);
+        ASSERT_TRUE(whole.empty()) << "no row past the end";
         if (step % 16 != 0 && step + 1 != 4000) continue;
         for (int r = 0; r < static_cast<int>(model.size()); ++r) {
+            table.GetRowTexts(r, whole);
+            ASSERT_EQ(whole.size(), static_cast<std::size_t>(kColumns));
             for (int c = 0; c < kColumns; ++c) {
+                ASSERT_EQ(whole[static_cast<std::size_t>(c)], model[r].texts[c]) << "step " << step;
                 ASSERT_EQ(table.GetItemText(r, c), model[r].texts[c]) << "step " << step << " cell " << r << "," << c;
                 ASSERT_EQ(table.GetCellTextColor(r, c), model[r].text[c]) << "step " << step;
                 ASSERT_EQ(table.GetCellBackColor(r, c), model[r].back[c]) << "step " << step;

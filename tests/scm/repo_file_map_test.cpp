@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <span>
+#include <string_view>
+#include <vector>
+
 namespace qvr::testing {
 namespace {
 
@@ -62,6 +66,34 @@ TEST(CMapStrToFObjTest, HoldsTwoHundredThousandRecords) {
     RepoFileRecord out;
     EXPECT_TRUE(map.Lookup("199999", out));
     EXPECT_FALSE(map.Lookup("200001", out));
+}
+
+TEST(CMapStrToFObjTest, FieldTextsGoInColumnOrderAndReadBackAsViewsOrCopies) {
+    CMapStrToFObj map;
+    const std::string_view some[] = {"a.c", "\\src", "", "TAG"};
+    std::vector<std::string_view> tooMany(13, "x");
+    tooMany[10] = "eleventh";
+    map.SetAt("1", some);
+    map.SetAt("2", tooMany);
+    map.SetAt("1", std::span<const std::string_view>(some, 2));  // replaces all fields
+
+    auto pos = map.GetStartPosition();
+    const RepoFileFields first = map.GetNextFields(pos);
+    const RepoFileFields second = map.GetNextFields(pos);
+    EXPECT_FALSE(pos);
+    EXPECT_EQ(first.Field(0), "a.c");
+    EXPECT_EQ(first.Field(1), "\\src");
+    EXPECT_EQ(first.Field(3), "") << "the replacement had two fields";
+    EXPECT_EQ(second.Field(10), "eleventh");
+    EXPECT_EQ(second.Field(11), "") << "there are eleven fields";
+    EXPECT_EQ(second.Field(-1), "");
+    EXPECT_EQ(RepoFileFields().Field(0), "");
+
+    RepoFileRecord out;
+    ASSERT_TRUE(map.Lookup("2", out));
+    EXPECT_EQ(out, second.ToRecord());
+    EXPECT_EQ(out.Status, "eleventh");
+    EXPECT_EQ(out.File, "x");
 }
 
 }  // namespace

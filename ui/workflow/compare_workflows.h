@@ -89,7 +89,7 @@ private:
     void EndPopulateRun(const std::string& status);
     void FailPopulate(const std::string& failure, bool blankRows);
     void ReadAndPostListing();
-    void PostRecord(const RepoFileRecord& record, int number);
+    void PostRecord(const RepoFileFields& record, int number);
 
     // Report.
     void StartReport();

@@ -171,7 +171,7 @@ void CompareWorkflows::PostTopList() {
     // a Cancel stops the posting after the current one.
     int number = 0;
     for (auto position = records.GetStartPosition(); position;) {
-        PostRecord(records.GetNextRecord(position), ++number);
+        PostRecord(records.GetNextFields(position), ++number);
         if (number % kCountInterval == 0) {
             m_postedCountText = std::to_string(number);
             SetText(IDC_TOPCOUNT, m_postedCountText);
@@ -198,7 +198,7 @@ void CompareWorkflows::PostTopList() {
     m_parts.trace.Trace("CQvrCompareDlg::PostTopList END  Count=%s", m_postedCountText.c_str());
 }
 
-void CompareWorkflows::PostRecord(const RepoFileRecord& record, int number) {
+void CompareWorkflows::PostRecord(const RepoFileFields& record, int number) {
     // The record number, then the record's fields in column order.
     const std::string numberText = RecordNumberText(number);
     std::array<std::string_view, RepoFileRecord::kFieldCount + 1> texts;
