@@ -8,7 +8,8 @@
 #include <cstdint>
 #include <optional>
 #include <string_view>
-#include <unordered_map>
+#include <functional>
+#include <string>
 #include <utility>
 
 namespace qvr {
@@ -155,10 +156,12 @@ bool ReadTimePart(std::string_view text, std::size_t& pos, int& seconds) {
 // ---- the list's quicksort ---------------------------------------------------
 
 // Compare(row a, row b) gives negative, 0 or positive for two rows' keys.
-template <typename RowCompare>
+// Element is what the order holds for a row: its index, or anything the
+// comparison can read the row's key from.
+template <typename RowCompare, typename Element = std::size_t>
 class OrderSorter {
 public:
-    OrderSorter(RowCompare compare, std::vector<std::size_t>& order, bool ascending)
+    OrderSorter(RowCompare compare, std::vector<Element>& order, bool ascending)
         : m_compare(compare), m_order(order), m_ascending(ascending) {}
 
     void Sort(std::ptrdiff_t lo, std::ptrdiff_t hi) {
@@ -178,13 +181,13 @@ public:
     }
 
 private:
-    int Compare(std::ptrdiff_t index, std::size_t pivot) const {
+    int Compare(std::ptrdiff_t index, Element pivot) const {
         int result = m_compare(m_order[static_cast<std::size_t>(index)], pivot);
         return m_ascending ? result : -result;
     }
 
     std::pair<std::ptrdiff_t, std::ptrdiff_t> Partition(std::ptrdiff_t lo, std::ptrdiff_t hi) {
-        const std::size_t pivot = m_order[static_cast<std::size_t>(lo + (hi - lo) / 2)];
+        const Element pivot = m_order[static_cast<std::size_t>(lo + (hi - lo) / 2)];
         std::ptrdiff_t i = lo;
         std::ptrdiff_t j = hi;
         do {
@@ -200,7 +203,7 @@ private:
     }
 
     RowCompare m_compare;
-    std::vector<std::size_t>& m_order;
+    std::vector<Element>& m_order;
     bool m_ascending;
 };
 
@@ -232,26 +235,65 @@ bool ComparedByOneRule(const std::vector<CellSortKey>& keys) {
     return uniform(&CellSortKey::isDate).has_value();
 }
 
+// Groups equal texts: distinct[d] is the first key holding distinct text d,
+// and the result gives every key its distinct text. An open-addressing table
+// that remembers each text's hash, so a repeated text rarely has to be read
+// again from its row.
+std::vector<std::uint32_t> GroupEqualTexts(const std::vector<CellSortKey>& keys, std::vector<std::size_t>& distinct) {
+    std::size_t capacity = 16;
+    while (capacity < 2 * keys.size()) capacity <<= 1;
+    const std::size_t mask = capacity - 1;
+    // Each slot: the text's 32-bit hash above, its distinct number + 1 below (0: empty).
+    std::vector<std::uint64_t> slots(capacity, 0);
+    std::vector<std::uint32_t> distinctOf(keys.size());
+    const std::hash<std::string_view> hasher;
+    for (std::size_t k = 0; k < keys.size(); ++k) {
+        const std::string_view text = keys[k].text;
+        const std::uint64_t full = hasher(text);
+        const auto hash = static_cast<std::uint32_t>(full ^ (full >> 32));
+        std::size_t slot = (full * 0x9E3779B97F4A7C15ULL >> 20) & mask;
+        for (;; slot = (slot + 1) & mask) {
+            const std::uint64_t entry = slots[slot];
+            if (entry == 0) {
+                distinct.push_back(k);
+                slots[slot] = (std::uint64_t{hash} << 32) | distinct.size();
+                distinctOf[k] = static_cast<std::uint32_t>(distinct.size() - 1);
+                break;
+            }
+            const auto number = static_cast<std::uint32_t>(entry & 0xFFFFFFFFu) - 1;
+            if ((entry >> 32) == hash && keys[distinct[number]].text == text) {
+                distinctOf[k] = number;
+                break;
+            }
+        }
+    }
+    return distinctOf;
+}
+
 // Dense ranks: equal keys share a rank, and rank order is key order.
 std::vector<std::uint32_t> RankKeys(const std::vector<CellSortKey>& keys) {
     // Lists repeat texts a lot (every file of a folder has the same Path), so
     // only the distinct texts are sorted.
-    std::unordered_map<std::string_view, std::uint32_t> distinctOf;
-    distinctOf.reserve(keys.size());
     std::vector<std::size_t> distinct;
-    std::vector<std::uint32_t> distinctIndex(keys.size());
-    for (std::size_t k = 0; k < keys.size(); ++k) {
-        auto [it, added] = distinctOf.try_emplace(keys[k].text, static_cast<std::uint32_t>(distinct.size()));
-        if (added) distinct.push_back(k);
-        distinctIndex[k] = it->second;
-    }
+    const std::vector<std::uint32_t> distinctIndex = GroupEqualTexts(keys, distinct);
     std::vector<std::uint32_t> rankOfDistinct(distinct.size());
     const CellSortKey& sample = keys.front();
     if (!sample.isHex && !sample.isDecimal && !sample.isDate) {
         // Plain texts: distinct texts never compare equal, so a sort of the
-        // texts themselves (kept together for the cache) gives the ranks.
+        // texts themselves gives the ranks. They are copied side by side first:
+        // read from their rows, every comparison would wait for memory.
+        std::size_t total = 0;
+        for (std::size_t k : distinct) total += keys[k].text.size();
+        std::string pool;
+        pool.reserve(total);
+        for (std::size_t k : distinct) pool += keys[k].text;
         std::vector<std::pair<std::string_view, std::uint32_t>> texts(distinct.size());
-        for (std::uint32_t d = 0; d < texts.size(); ++d) texts[d] = {keys[distinct[d]].text, d};
+        std::size_t start = 0;
+        for (std::uint32_t d = 0; d < texts.size(); ++d) {
+            const std::size_t length = keys[distinct[d]].text.size();
+            texts[d] = {std::string_view(pool).substr(start, length), d};
+            start += length;
+        }
         std::sort(texts.begin(), texts.end());
         for (std::uint32_t n = 0; n < texts.size(); ++n) rankOfDistinct[texts[n].second] = n;
     } else {
@@ -269,6 +311,20 @@ std::vector<std::uint32_t> RankKeys(const std::vector<CellSortKey>& keys) {
     std::vector<std::uint32_t> ranks(keys.size());
     for (std::size_t k = 0; k < keys.size(); ++k) ranks[k] = rankOfDistinct[distinctIndex[k]];
     return ranks;
+}
+
+// The list's quicksort over ranks. Each entry carries its row's rank above
+// the row index, so a comparison reads no other memory; the decisions are
+// those of the sort over row indexes.
+std::vector<std::size_t> SortByRank(const std::vector<std::uint32_t>& ranks, bool ascending) {
+    std::vector<std::uint64_t> packed(ranks.size());
+    for (std::size_t k = 0; k < packed.size(); ++k) packed[k] = (std::uint64_t{ranks[k]} << 32) | k;
+    auto byRank = [](std::uint64_t a, std::uint64_t b) { return ThreeWay(a >> 32, b >> 32); };
+    OrderSorter<decltype(byRank), std::uint64_t>(byRank, packed, ascending)
+        .Sort(0, static_cast<std::ptrdiff_t>(packed.size()) - 1);
+    std::vector<std::size_t> order(packed.size());
+    for (std::size_t k = 0; k < order.size(); ++k) order[k] = static_cast<std::size_t>(packed[k] & 0xFFFFFFFFu);
+    return order;
 }
 
 }  // namespace
@@ -384,11 +440,9 @@ std::vector<std::size_t> ComputeSortOrder(const std::vector<CellSortKey>& keys, 
     for (std::size_t k = 0; k < order.size(); ++k) order[k] = k;
     if (order.size() < 2) return order;
     const auto last = static_cast<std::ptrdiff_t>(order.size()) - 1;
-    if (ComparedByOneRule(keys)) {
-        const std::vector<std::uint32_t> ranks = RankKeys(keys);
-        auto byRank = [&ranks](std::size_t a, std::size_t b) { return ThreeWay(ranks[a], ranks[b]); };
-        OrderSorter<decltype(byRank)>(byRank, order, ascending).Sort(0, last);
-    } else {
+    // Row indexes fit the 32 bits SortByRank keeps for them: a list has an int row count.
+    if (ComparedByOneRule(keys) && keys.size() <= 0xFFFFFFFFu) return SortByRank(RankKeys(keys), ascending);
+    {
         auto byKey = [&keys](std::size_t a, std::size_t b) { return CompareSortKeys(keys[a], keys[b]); };
         OrderSorter<decltype(byKey)>(byKey, order, ascending).Sort(0, last);
     }

@@ -167,6 +167,18 @@ TEST(SortOrderTest, RankedSortTakesThePairwiseDecisions) {
             }
         }
     }
+    // Many distinct texts, some repeated, the empty one among them.
+    for (int round = 0; round < 20; ++round) {
+        std::vector<std::string> cells(1 + random() % 3000);
+        for (auto& cell : cells) {
+            for (int n = static_cast<int>(random() % 7); n > 0; --n) cell += "gx\\z"[random() % 4];
+        }
+        std::vector<CellSortKey> keys;
+        for (const auto& cell : cells) keys.push_back(MakeCellSortKey(cell));
+        for (bool ascending : {true, false}) {
+            ASSERT_EQ(ComputeSortOrder(keys, ascending), ComputeSortOrderPairwise(keys, ascending)) << "round " << round;
+        }
+    }
 }
 
 TEST(SortOrderTest, LargeSortedAndReversedInputsStayFast) {
