@@ -19,14 +19,13 @@ bool IsShown(const std::vector<int>& widths, int column) {
     return index < widths.size() && widths[index] > kNarrowestShownWidth;
 }
 
-// Bytes that make a field need more than a plain copy.
-constexpr bool IsCsvSpecial(char c) { return c == ',' || c == '"' || c == '\r' || c == '\n'; }
-
 // Appends one field as the export writes it: line breaks removed, and in
 // double quotes with inner quotes doubled when it holds a comma or a quote.
 void AppendCsvField(std::string& out, std::string_view text) {
     // Nearly every field is plain text: find that out in one pass and copy it whole.
-    if (std::none_of(text.begin(), text.end(), IsCsvSpecial)) {
+    bool special = false;
+    for (char c : text) special |= c == ',' || c == '"' || c == '\r' || c == '\n';
+    if (!special) {
         out.append(text);
         return;
     }

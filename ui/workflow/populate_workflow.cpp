@@ -2,7 +2,7 @@
 // check, the listing tool, its log, and the records posted into the Top List.
 
 #include <array>
-#include <cstdio>
+#include <charconv>
 #include <string_view>
 
 #include "app/busy_flags.h"
@@ -23,8 +23,11 @@ constexpr int kCountInterval = 1000;
 
 // Record numbers are zero-padded to at least four digits.
 std::string RecordNumberText(int number) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%0*d", 4, number);
+    char digits[16];
+    const auto [end, error] = std::to_chars(digits, digits + sizeof digits, number);
+    std::string text(digits, end);
+    // Zeros go after a sign, as the printf width does.
+    if (text.size() < 4) text.insert(number < 0 ? 1 : 0, 4 - text.size(), '0');
     return text;
 }
 
