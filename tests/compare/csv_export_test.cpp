@@ -65,6 +65,25 @@ TEST(CsvField, QuotesOnlyWhatNeedsIt) {
     for (const auto& [in, out] : cases) EXPECT_EQ(CsvField(in), out) << in;
 }
 
+// The check looks at eight bytes at a time: a special byte is found at every
+// place of a word and of the tail, and near-miss bytes (high ones included)
+// never count.
+TEST(CsvField, SpecialBytesAreFoundWhereverTheyStand) {
+    const std::string nearMisses = "\x2B\x2D\x21\x23\x0B\x0C\x0E\x09\xAC\xA2\x8A\x8D\xFF\x80 x";
+    for (std::size_t length = 1; length <= 24; ++length) {
+        std::string plain;
+        for (std::size_t i = 0; i < length; ++i) plain += nearMisses[i % nearMisses.size()];
+        EXPECT_EQ(CsvField(plain), plain) << length;
+        for (std::size_t at = 0; at < length; ++at) {
+            for (char special : {',', '"', '\r', '\n'}) {
+                std::string text = plain;
+                text[at] = special;
+                EXPECT_NE(CsvField(text), text) << length << " at " << at << " byte " << int(special);
+            }
+        }
+    }
+}
+
 TEST(CsvField, LongCellsAreWrittenWhole) {
     const std::string cell(1000, 'x');
     EXPECT_EQ(CsvField(cell), cell);
