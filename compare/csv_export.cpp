@@ -1,6 +1,10 @@
 #include "compare/csv_export.h"
 
 #include <algorithm>
+#include <atomic>
+#include <exception>
+#include <system_error>
+#include <thread>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -111,23 +115,87 @@ std::vector<int> DeclaredColumnWidths(const ReportTable& table) {
     return widths;
 }
 
-void WriteCsv(std::ostream& out, const ReportTable& table, const std::vector<int>& widths) {
-    // Lines are gathered into blocks so a long list costs few stream writes.
-    constexpr std::size_t kBlock = 1 << 20;
-    std::string block;
-    block.reserve(kBlock + 4096);
-    const CsvLayout layout(table.ColumnCount(), widths);
-    AppendHeaderLine(block, table, layout);
+namespace {
+
+// Lines are gathered into blocks so a long list costs few stream writes.
+constexpr std::size_t kCsvBlock = 1 << 20;
+// From this many rows on, the second half of the lines is made on a second
+// core while the first half is written.
+constexpr int kParallelRows = 50'000;
+
+// Makes the lines of rows [first, last) and hands each full block to put,
+// which answers false to stop early.
+template <typename Put>
+void FormatRows(const ReportTable& table, const CsvLayout& layout, int first, int last, std::string& block,
+                Put&& put) {
     std::vector<std::string_view> texts;
-    for (int row = 0; row < table.GetItemCount() && out; ++row) {
+    for (int row = first; row < last; ++row) {
         table.GetRowTexts(row, texts);
         AppendRowLine(block, layout, texts);
-        if (block.size() >= kBlock) {
-            out.write(block.data(), static_cast<std::streamsize>(block.size()));
+        if (block.size() >= kCsvBlock) {
+            if (!put(block)) return;
             block.clear();
         }
     }
-    if (out) out.write(block.data(), static_cast<std::streamsize>(block.size()));
+}
+
+}  // namespace
+
+void WriteCsv(std::ostream& out, const ReportTable& table, const std::vector<int>& widths) {
+    const CsvLayout layout(table.ColumnCount(), widths);
+    const int rows = table.GetItemCount();
+    auto write = [&out](std::string& block) {
+        out.write(block.data(), static_cast<std::streamsize>(block.size()));
+        return static_cast<bool>(out);
+    };
+
+    // The rows after middle are made by a helper into blocks of their own.
+    int middle = rows;
+    std::vector<std::string> later;
+    std::atomic<bool> stop{false};
+    std::exception_ptr helperFailure;
+    std::thread helper;
+    if (rows >= kParallelRows && std::thread::hardware_concurrency() > 1) {
+        middle = rows / 2;
+        try {
+            helper = std::thread([&] {
+                try {
+                    std::string block;
+                    block.reserve(kCsvBlock + 4096);
+                    FormatRows(table, layout, middle, rows, block, [&](std::string& full) {
+                        later.push_back(std::move(full));
+                        full.reserve(kCsvBlock + 4096);
+                        return !stop.load(std::memory_order_relaxed);
+                    });
+                    later.push_back(std::move(block));
+                } catch (...) {
+                    helperFailure = std::current_exception();
+                }
+            });
+        } catch (const std::system_error&) {
+            middle = rows;  // no thread to be had: all lines are made here
+        }
+    }
+
+    std::string block;
+    block.reserve(kCsvBlock + 4096);
+    AppendHeaderLine(block, table, layout);
+    try {
+        FormatRows(table, layout, 0, middle, block, write);
+    } catch (...) {
+        stop = true;
+        if (helper.joinable()) helper.join();
+        throw;
+    }
+    if (out) write(block);
+    if (helper.joinable()) {
+        if (!out) stop = true;
+        helper.join();
+        if (helperFailure) std::rethrow_exception(helperFailure);
+        for (std::string& made : later) {
+            if (!out || !write(made)) break;
+        }
+    }
     out.flush();
 }
 
