@@ -1,9 +1,12 @@
-// The column-columnSpec parser over any text a settings file may hold: it must
+// The column layout parser over any text a settings file may hold: it must
 // never crash, every column it makes has a non-empty heading and a width,
-// and a table built from it takes rows and cells.
+// and a table built from it takes rows and cells, keeping every cell text
+// whatever the other cells of its row do.
 
 #include <cstdlib>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "compare/report_table.h"
 
@@ -22,6 +25,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (row != 0) std::abort();
     for (int c = 0; c < table.ColumnCount(); ++c) {
         if (!table.SetItemText(row, c, columnSpec)) std::abort();
+    }
+    // A second row made whole from pieces of the input, then each cell given
+    // a shorter piece and one of its neighbours' texts.
+    std::vector<std::string_view> pieces;
+    for (std::size_t start = 0; start < columnSpec.size(); start += 7) pieces.push_back(columnSpec.substr(start, 7));
+    if (table.InsertItem(1, pieces) != 1) std::abort();
+    std::vector<std::string> expected(static_cast<std::size_t>(table.ColumnCount()));
+    for (std::size_t c = 0; c < expected.size() && c < pieces.size(); ++c) expected[c] = pieces[c];
+    for (int c = 0; c < table.ColumnCount(); ++c) {
+        const auto k = static_cast<std::size_t>(c);
+        const std::string shorter = expected[k].substr(0, expected[k].size() / 2);
+        table.SetItemText(1, c, shorter);
+        expected[k] = shorter;
+        const std::size_t from = (k * 5 + 3) % expected.size();
+        table.SetItemText(1, c, table.GetItemText(1, static_cast<int>(from)));
+        expected[k] = expected[from];
+    }
+    std::vector<std::string_view> texts;
+    table.GetRowTexts(1, texts);
+    if (texts.size() != expected.size()) std::abort();
+    for (std::size_t c = 0; c < expected.size(); ++c) {
+        if (texts[c] != expected[c] || table.GetItemText(1, static_cast<int>(c)) != expected[c]) std::abort();
+        if (table.GetItemText(0, static_cast<int>(c)) != columnSpec) std::abort();
     }
     return 0;
 }

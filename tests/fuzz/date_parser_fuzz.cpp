@@ -31,9 +31,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         double value = 0.0;
         (void)qvr::ReadDecimalCell(cell, value);
     }
+    std::vector<qvr::CellSortKey> keys;
+    for (std::string_view cell : cells) keys.push_back(qvr::MakeCellSortKey(cell));
     for (bool ascending : {true, false}) {
         std::vector<std::size_t> order = qvr::ComputeSortOrder(cells, ascending);
         if (order.size() != cells.size()) std::abort();
+        // The fast sort takes exactly the decisions of the pair-by-pair one.
+        if (order != qvr::ComputeSortOrderPairwise(keys, ascending)) std::abort();
         std::sort(order.begin(), order.end());
         for (std::size_t k = 0; k < order.size(); ++k) {
             if (order[k] != k) std::abort();
