@@ -475,7 +475,7 @@ bool SortTableByColumn(ReportTable& table, int column, bool ascending) {
     if (rows < 2) return true;
     std::vector<CellSortKey> keys;
     keys.reserve(static_cast<std::size_t>(rows));
-    for (int row = 0; row < rows; ++row) keys.push_back(MakeCellSortKey(table.GetItemText(row, column)));
+    for (int row = 0; row < rows; ++row) keys.emplace_back(MakeCellSortKey(table.GetItemText(row, column)));
     table.ApplyPermutation(ComputeSortOrder(keys, ascending));
     table.SetSortState(column, ascending);
     return true;

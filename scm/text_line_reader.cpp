@@ -1,6 +1,7 @@
 #include "scm/text_line_reader.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace qvr {
 namespace {
@@ -57,8 +58,9 @@ bool TextLineReader::ReadPiece(std::string& piece) {
         // handled one at a time below.
         std::size_t avail = std::min(kLinePieceLimit - piece.size(), m_end - m_pos);
         const char* start = m_buffer.data() + m_pos;
-        std::size_t n = 0;
-        while (n < avail && start[n] != '\n' && start[n] != '\r') ++n;
+        std::size_t n = avail;
+        if (const void* feed = std::memchr(start, '\n', n)) n = static_cast<std::size_t>(static_cast<const char*>(feed) - start);
+        if (const void* ret = std::memchr(start, '\r', n)) n = static_cast<std::size_t>(static_cast<const char*>(ret) - start);
         piece.append(start, n);
         m_pos += n;
         if (n == avail) continue;
