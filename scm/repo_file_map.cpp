@@ -40,13 +40,15 @@ void CMapStrToFObj::Fill(Entry& entry, std::span<const std::string_view> fields)
     const std::size_t given = std::min<std::size_t>(fields.size(), RepoFileRecord::kFieldCount);
     std::size_t total = 0;
     for (std::size_t i = 0; i < given; ++i) total += fields[i].size();
-    entry.texts.clear();
-    entry.texts.reserve(total);
+    // Made apart and then moved in: the fields may be views of this entry.
+    std::string texts;
+    texts.reserve(total);
     for (std::size_t i = 0; i < entry.ends.size(); ++i) {
-        if (i < given) entry.texts += fields[i];
+        if (i < given) texts += fields[i];
         // A record is one listing line: far below 4 GiB.
-        entry.ends[i] = static_cast<std::uint32_t>(entry.texts.size());
+        entry.ends[i] = static_cast<std::uint32_t>(texts.size());
     }
+    entry.texts = std::move(texts);
 }
 
 bool CMapStrToFObj::SetAt(const std::string& key, const RepoFileRecord& record) {

@@ -94,6 +94,13 @@ TEST(CMapStrToFObjTest, FieldTextsGoInColumnOrderAndReadBackAsViewsOrCopies) {
     EXPECT_EQ(out, second.ToRecord());
     EXPECT_EQ(out.Status, "eleventh");
     EXPECT_EQ(out.File, "x");
+
+    // A record set again from its own fields keeps them.
+    const std::string_view own[] = {second.Field(10), second.Field(0)};
+    map.SetAt("2", own);
+    ASSERT_TRUE(map.Lookup("2", out));
+    EXPECT_EQ(out.File, "eleventh");
+    EXPECT_EQ(out.Path, "x");
 }
 
 }  // namespace
