@@ -2,13 +2,7 @@
 // always lived. Configuration files go to the Windows directory, processes
 // come from a Toolhelp snapshot, and file facts from the file's own handle.
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "app/windows_api.h"
 #include <tlhelp32.h>
 
 #include <algorithm>
@@ -21,19 +15,13 @@
 namespace qvr::platform {
 namespace {
 
-// 100-nanosecond ticks between 1601-01-01 and 1970-01-01.
-constexpr std::int64_t kEpochTicks = 116444736000000000LL;
-
 std::string EnvironmentValue(const char* name) {
     const char* value = std::getenv(name);
     return value ? std::string(value) : std::string();
 }
 
 std::int64_t NanosecondsSince1970(const FILETIME& time) {
-    const std::int64_t ticks =
-        static_cast<std::int64_t>((static_cast<std::uint64_t>(time.dwHighDateTime) << 32) |
-                                  time.dwLowDateTime);
-    return (ticks - kEpochTicks) * 100;
+    return win32::TicksSince1970(time) * 100;
 }
 
 FileFacts FactsOf(const BY_HANDLE_FILE_INFORMATION& info) {

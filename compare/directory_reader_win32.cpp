@@ -1,27 +1,15 @@
 // Directory listings on Windows: FindFirstFile over "<folder>\*". A folder
 // that is a reparse point (a symbolic link or junction) is never entered.
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "app/windows_api.h"
 
 #include "compare/directory_reader.h"
 
 namespace qvr {
 namespace {
 
-// 100-nanosecond ticks between 1601-01-01 and 1970-01-01.
-constexpr std::int64_t kEpochTicks = 116444736000000000LL;
-
 std::int64_t CalendarSeconds(const FILETIME& time) {
-    const std::int64_t ticks =
-        static_cast<std::int64_t>((static_cast<std::uint64_t>(time.dwHighDateTime) << 32) |
-                                  time.dwLowDateTime);
-    return (ticks - kEpochTicks) / 10000000;
+    return win32::TicksSince1970(time) / 10000000;
 }
 
 }  // namespace

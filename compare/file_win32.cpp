@@ -6,13 +6,7 @@
 
 #include "compare/file.h"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "app/windows_api.h"
 
 #include <fcntl.h>
 #include <io.h>

@@ -5,14 +5,7 @@
 // names of the host interface as macros.
 #include "scm/launcher.h"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-#undef MessageBox
+#include "app/windows_api.h"
 
 #include <vector>
 

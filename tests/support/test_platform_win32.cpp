@@ -3,13 +3,7 @@
 
 #include "support/test_platform.h"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "app/windows_api.h"
 #include <tlhelp32.h>
 
 #include <cstdlib>
