@@ -16,10 +16,21 @@ constexpr const char* kSignatureFile = "quorvan.sig";
 // Where the platforms differ in how a scanned path meets a repository path.
 namespace mapping {
 
+// The local path as the keys take it: a trailing separator belongs to no
+// name, so "D:\src\" and "D:\src" give the same keys.
+std::string_view WithoutTrailingSeparator(std::string_view localPath) {
+    const auto isSeparator = [](char c) {
+        return c == platform::kSeparator || (platform::kIsWindows && platform::IsSeparator(c));
+    };
+    while (!localPath.empty() && isSeparator(localPath.back())) localPath.remove_suffix(1);
+    return localPath;
+}
+
 // The local path removed from the scanned path. The home platform removes
 // every occurrence of the text; elsewhere only where it starts the path, so
 // a folder name repeated deeper down stays part of the key.
-std::string WithoutLocalPath(const std::string& path, const std::string& localPath) {
+std::string WithoutLocalPath(const std::string& path, std::string_view localPath) {
+    localPath = WithoutTrailingSeparator(localPath);
     if (localPath.empty()) return path;
     if constexpr (platform::kIsWindows) {
         std::string out;
@@ -167,7 +178,7 @@ void Classifier::ClassifyLocalFile(const std::string& path) {
     const bool showDiff = m_display.showDiffFiles != 0;
     if (!showNew && !showSame && !showDiff) return;
 
-    const int counterpart = FindCounterpart(LocalKey(path));
+    const int counterpart = CounterpartOf(path);
     if (counterpart < 0) {
         if (showNew) AddRow({name, directory, recordNumber, "New", kNewColor, nullptr});
         return;
@@ -183,13 +194,16 @@ void Classifier::ClassifyLocalFile(const std::string& path) {
 }
 
 std::string Classifier::LocalKey(const std::string& path) const {
-    return platform::UpperAscii(
-        mapping::ToRepositorySeparators(mapping::WithoutLocalPath(path, m_context.localPath)));
+    return platform::UpperAscii(LocalKeyInOwnCase(path));
+}
+
+std::string Classifier::LocalKeyInOwnCase(const std::string& path) const {
+    return mapping::ToRepositorySeparators(mapping::WithoutLocalPath(path, m_context.localPath));
 }
 
 int Classifier::FindCounterpart(const std::string& localKey) {
     if (!m_index.IsCurrentFor(m_top)) m_index.Build(m_top);
-    return m_index.FindFirst(localKey);
+    return m_index.FindCounterpart(localKey);
 }
 
 std::string Classifier::CopyPathFor(int topRow) const {

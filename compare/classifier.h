@@ -53,12 +53,19 @@ public:
     // Fills the Datasize and Date cells of row for directory + name.
     void FillSizeAndDate(int row, const std::string& name, const std::string& directory);
 
-    // The key a local file is matched by: the local path removed where it
-    // starts the path, separators as in the repository, upper-cased.
+    // The key a local file is matched by: the local path (less a trailing
+    // separator) removed where it starts the path, separators as in the
+    // repository, upper-cased.
     std::string LocalKey(const std::string& path) const;
-    // The first Top List row whose repository key contains the local key,
-    // or -1.
+    // The same key in the file's own letter case, as the counterpart search
+    // takes it.
+    std::string LocalKeyInOwnCase(const std::string& path) const;
+    // The counterpart of a local key in its own letter case: the first Top
+    // List row whose repository key ends with it as a whole name (exact case
+    // first where the platform tells cases apart), or -1.
     int FindCounterpart(const std::string& localKey);
+    // The counterpart of the local file at path, or -1.
+    int CounterpartOf(const std::string& path) { return FindCounterpart(LocalKeyInOwnCase(path)); }
     // Where the checkout put the copy of a Top List row's file.
     std::string CopyPathFor(int topRow) const;
 

@@ -1,11 +1,9 @@
 #include "compare/repository_key_index.h"
 
 #include <algorithm>
-#include <bit>
-#include <cstring>
+#include <limits>
 
 #include "app/platform.h"
-#include "compare/suffix_array.h"
 
 namespace qvr {
 namespace {
@@ -17,7 +15,21 @@ std::string_view UpToNul(std::string_view text) {
     return nul == std::string_view::npos ? text : text.substr(0, nul);
 }
 
-constexpr std::size_t kBlock = 64;
+// A local key that begins with a backslash matches only where the
+// repository key has a backslash too; what must then follow it is the rest.
+struct NameToFind {
+    std::string_view name;
+    bool afterSlashOnly = false;
+};
+
+NameToFind SplitLeadingSlash(std::string_view localKey) {
+    NameToFind found{UpToNul(localKey)};
+    if (!found.name.empty() && found.name.front() == '\\') {
+        found.name.remove_prefix(1);
+        found.afterSlashOnly = true;
+    }
+    return found;
+}
 
 }  // namespace
 
@@ -32,29 +44,57 @@ std::string RepositoryKeyOf(const ReportTable& top, int row) {
     return platform::UpperAscii(RepositoryPathOf(top, row));
 }
 
+bool KeyNamesFile(std::string_view repositoryKey, std::string_view localKey) {
+    const NameToFind wanted = SplitLeadingSlash(localKey);
+    const std::string_view key = UpToNul(repositoryKey);
+    if (wanted.name.empty() || !key.ends_with(wanted.name)) return false;
+    const std::size_t at = key.size() - wanted.name.size();
+    if (at == 0) return !wanted.afterSlashOnly;
+    return key[at - 1] == '\\';
+}
+
 int FindFirstMatchingRowLinear(const ReportTable& top, std::string_view localKey) {
-    const std::string_view key = UpToNul(localKey);
     for (int row = 0; row < top.GetItemCount(); ++row) {
-        const std::string repositoryKey = RepositoryKeyOf(top, row);
-        if (UpToNul(repositoryKey).find(key) != std::string_view::npos) return row;
+        if (KeyNamesFile(RepositoryKeyOf(top, row), localKey)) return row;
     }
     return -1;
+}
+
+int FindCounterpartLinear(const ReportTable& top, std::string_view localKey) {
+    if constexpr (!platform::kIsWindows) {
+        for (int row = 0; row < top.GetItemCount(); ++row) {
+            if (KeyNamesFile(RepositoryPathOf(top, row), localKey)) return row;
+        }
+    }
+    return FindFirstMatchingRowLinear(top, platform::UpperAscii(UpToNul(localKey)));
 }
 
 void RepositoryKeyIndex::Build(const ReportTable& top) {
     m_table = &top;
     m_textChangeCount = top.TextChangeCount();
-    m_text.clear();
-    m_rowStart.clear();
-    m_rowStart.reserve(static_cast<std::size_t>(top.GetItemCount()) + 1);
-    for (int row = 0; row < top.GetItemCount(); ++row) {
-        m_rowStart.push_back(static_cast<std::int32_t>(m_text.size()));
-        m_text += UpToNul(RepositoryKeyOf(top, row));
-        m_text += '\0';
+    m_rowCount = top.GetItemCount();
+    std::string text;
+    std::vector<std::int32_t> rowStart;
+    rowStart.reserve(static_cast<std::size_t>(m_rowCount) + 1);
+    for (int row = 0; row < m_rowCount; ++row) {
+        rowStart.push_back(static_cast<std::int32_t>(text.size()));
+        text += UpToNul(RepositoryPathOf(top, row));
+        text += '\0';
     }
-    m_rowStart.push_back(static_cast<std::int32_t>(m_text.size()));
-    m_suffixes = BuildSuffixArray(m_text);
-    BuildRangeMinimum();
+    rowStart.push_back(static_cast<std::int32_t>(text.size()));
+    if (text.size() >= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
+        // Beyond what 32-bit positions reach: nothing is indexed, nothing found.
+        m_rowCount = 0;
+        m_exact.Clear();
+        m_blind.Clear();
+        return;
+    }
+    m_blind.Build(platform::UpperAscii(text), rowStart);
+    if constexpr (platform::kIsWindows) {
+        m_exact.Clear();
+    } else {
+        m_exact.Build(std::move(text), rowStart);
+    }
 }
 
 bool RepositoryKeyIndex::IsCurrentFor(const ReportTable& top) const {
@@ -63,81 +103,69 @@ bool RepositoryKeyIndex::IsCurrentFor(const ReportTable& top) const {
 }
 
 int RepositoryKeyIndex::FindFirst(std::string_view localKey) const {
-    const std::string_view key = UpToNul(localKey);
     if (RowCount() <= 0) return -1;
-    if (key.empty()) return 0;
-    // Suffixes starting with the key form one run of the sorted array. The
-    // run is usually a handful of entries, so its end is found by galloping
-    // from its start rather than by a second search over the whole array.
-    const auto begin = m_suffixes.begin();
-    const auto end = m_suffixes.end();
-    const auto low = std::partition_point(begin, end, [&](std::int32_t s) { return Compare(s, key) < 0; });
-    if (low == end || Compare(*low, key) != 0) return -1;
-    std::ptrdiff_t step = 1;
-    auto probeFrom = low;
-    while (step < end - probeFrom && Compare(probeFrom[step], key) == 0) {
-        probeFrom += step;
-        step *= 2;
+    return m_blind.Find(localKey);
+}
+
+int RepositoryKeyIndex::FindCounterpart(std::string_view localKey) const {
+    if (RowCount() <= 0) return -1;
+    if constexpr (!platform::kIsWindows) {
+        const int exact = m_exact.Find(localKey);
+        if (exact >= 0) return exact;
     }
-    const auto high = std::partition_point(probeFrom, probeFrom + std::min(step, end - probeFrom),
-                                           [&](std::int32_t s) { return Compare(s, key) == 0; });
-    return RowAt(MinimumPosition(static_cast<std::size_t>(low - begin), static_cast<std::size_t>(high - begin)));
+    return m_blind.Find(platform::UpperAscii(UpToNul(localKey)));
 }
 
-int RepositoryKeyIndex::RowAt(std::int32_t textPosition) const {
-    auto next = std::upper_bound(m_rowStart.begin(), m_rowStart.end(), textPosition);
-    return static_cast<int>(next - m_rowStart.begin()) - 1;
+void RepositoryKeyIndex::SuffixTable::Clear() {
+    m_text.clear();
+    m_entries.clear();
 }
 
-// Negative when the suffix sorts before the key, 0 when it starts with the
-// key, positive when after.
-int RepositoryKeyIndex::Compare(std::int32_t suffix, std::string_view key) const {
-    const std::size_t available = m_text.size() - static_cast<std::size_t>(suffix);
-    const std::size_t length = std::min(available, key.size());
-    const int order = std::memcmp(m_text.data() + suffix, key.data(), length);
-    if (order != 0) return order;
-    return length == key.size() ? 0 : -1;
-}
-
-void RepositoryKeyIndex::BuildRangeMinimum() {
-    m_blockMinimum.clear();
-    const std::size_t blocks = (m_suffixes.size() + kBlock - 1) / kBlock;
-    if (blocks == 0) return;
-    std::vector<std::int32_t> level(blocks);
-    for (std::size_t b = 0; b < blocks; ++b) {
-        const auto first = m_suffixes.begin() + static_cast<std::ptrdiff_t>(b * kBlock);
-        const auto last = m_suffixes.begin() +
-                          static_cast<std::ptrdiff_t>(std::min(m_suffixes.size(), (b + 1) * kBlock));
-        level[b] = *std::min_element(first, last);
-    }
-    m_blockMinimum.push_back(std::move(level));
-    for (std::size_t span = 2; span <= blocks; span *= 2) {
-        const std::vector<std::int32_t>& below = m_blockMinimum.back();
-        std::vector<std::int32_t> next(blocks - span + 1);
-        for (std::size_t b = 0; b < next.size(); ++b) {
-            next[b] = std::min(below[b], below[b + span / 2]);
-        }
-        m_blockMinimum.push_back(std::move(next));
-    }
-}
-
-std::int32_t RepositoryKeyIndex::MinimumPosition(std::size_t low, std::size_t high) const {
-    const auto scan = [&](std::size_t from, std::size_t to) {
-        return *std::min_element(m_suffixes.begin() + static_cast<std::ptrdiff_t>(from),
-                                 m_suffixes.begin() + static_cast<std::ptrdiff_t>(to));
+void RepositoryKeyIndex::SuffixTable::Build(std::string text, const std::vector<std::int32_t>& rowStart) {
+    m_text = std::move(text);
+    m_entries.clear();
+    // One entry per name that starts a key or follows one of its backslashes,
+    // in row order; equal names are merged below.
+    struct Raw {
+        std::int32_t position;
+        std::int32_t length;
+        std::int32_t row;
+        bool afterSlash;
     };
-    const std::size_t firstBlock = low / kBlock;
-    const std::size_t lastBlock = (high - 1) / kBlock;
-    if (firstBlock == lastBlock) return scan(low, high);
-    std::int32_t best = std::min(scan(low, (firstBlock + 1) * kBlock), scan(lastBlock * kBlock, high));
-    if (firstBlock + 1 < lastBlock) {
-        const std::size_t from = firstBlock + 1;
-        const std::size_t count = lastBlock - from;
-        const std::size_t level = static_cast<std::size_t>(std::bit_width(count)) - 1;
-        const std::vector<std::int32_t>& table = m_blockMinimum[level];
-        best = std::min({best, table[from], table[lastBlock - (std::size_t{1} << level)]});
+    std::vector<Raw> raw;
+    const std::int32_t rows = static_cast<std::int32_t>(rowStart.size()) - 1;
+    for (std::int32_t row = 0; row < rows; ++row) {
+        const std::int32_t begin = rowStart[static_cast<std::size_t>(row)];
+        const std::int32_t end = rowStart[static_cast<std::size_t>(row) + 1] - 1;  // the 0 byte
+        if (begin < end) raw.push_back({begin, end - begin, row, false});
+        for (std::int32_t at = begin; at + 1 < end; ++at) {
+            if (m_text[static_cast<std::size_t>(at)] == '\\') raw.push_back({at + 1, end - at - 1, row, true});
+        }
     }
-    return best;
+    const auto textOf = [this](const Raw& r) {
+        return std::string_view(m_text).substr(static_cast<std::size_t>(r.position),
+                                               static_cast<std::size_t>(r.length));
+    };
+    // Stable: within equal names the rows stay in their order.
+    std::stable_sort(raw.begin(), raw.end(), [&](const Raw& a, const Raw& b) { return textOf(a) < textOf(b); });
+    for (std::size_t i = 0; i < raw.size();) {
+        Entry entry{raw[i].position, raw[i].length, raw[i].row, -1};
+        const std::string_view name = textOf(raw[i]);
+        for (; i < raw.size() && textOf(raw[i]) == name; ++i) {
+            if (raw[i].afterSlash && entry.firstRowAfterSlash < 0) entry.firstRowAfterSlash = raw[i].row;
+        }
+        m_entries.push_back(entry);
+    }
+    m_entries.shrink_to_fit();
+}
+
+int RepositoryKeyIndex::SuffixTable::Find(std::string_view localKey) const {
+    const NameToFind wanted = SplitLeadingSlash(localKey);
+    if (wanted.name.empty()) return -1;
+    const auto found = std::partition_point(m_entries.begin(), m_entries.end(),
+                                            [&](const Entry& e) { return TextOf(e) < wanted.name; });
+    if (found == m_entries.end() || TextOf(*found) != wanted.name) return -1;
+    return wanted.afterSlashOnly ? found->firstRowAfterSlash : found->firstRow;
 }
 
 }  // namespace qvr

@@ -1,8 +1,19 @@
 #pragma once
 // Finds the counterpart of a local file among the Top List rows: the first
-// row, in row order, whose repository key (path "\\" file, upper-cased)
-// contains the local key anywhere. A suffix array over all keys answers each
-// lookup in logarithmic time instead of a pass over every row.
+// row, in row order, whose repository key (path "\\" file) ends with the
+// local key as a whole name. The match must begin at a name boundary: the
+// key's start, just after a backslash, or on a backslash the local key itself
+// begins with. So "\LIB\A.TXT" finds "\SRC\LIB\A.TXT", while "MAKEFILE" never
+// finds "MAKEFILE.AM" and "B.TXT" never finds "\LIB\SUB.TXT". A local key
+// that names nothing (empty, or a lone backslash) has no counterpart.
+//
+// Where the file system tells letter cases apart, a row whose key matches
+// with the local file's own letter case wins over the first row that matches
+// only without case: "xt_CONNMARK.h" and "xt_connmark.h" are two files there.
+// Windows compares without case only.
+//
+// The index keeps every name-boundary suffix of every key in sorted order, so
+// each lookup is a binary search instead of a pass over every row.
 
 #include <cstdint>
 #include <string>
@@ -19,8 +30,15 @@ std::string RepositoryPathOf(const ReportTable& top, int row);
 // The same, upper-cased (ASCII letters), as local keys are matched against.
 std::string RepositoryKeyOf(const ReportTable& top, int row);
 
-// The reference search: every row in order, first containing row wins.
+// True when localKey matches repositoryKey by the whole-name rule above;
+// bytes compared as they are.
+bool KeyNamesFile(std::string_view repositoryKey, std::string_view localKey);
+
+// The reference searches: every row in order, first matching row wins.
+// Case-blind: localKey upper-cased by the caller, against RepositoryKeyOf.
 int FindFirstMatchingRowLinear(const ReportTable& top, std::string_view localKey);
+// The counterpart rule: localKey in the local file's own letter case.
+int FindCounterpartLinear(const ReportTable& top, std::string_view localKey);
 
 class RepositoryKeyIndex {
 public:
@@ -29,25 +47,45 @@ public:
     // True when the index was built from this table and no text, row or
     // order has changed since.
     bool IsCurrentFor(const ReportTable& top) const;
-    // The first row whose key contains localKey, or -1.
+    // The first row whose upper-cased key names the (upper-cased) localKey,
+    // or -1: the case-blind search.
     int FindFirst(std::string_view localKey) const;
-    int RowCount() const { return static_cast<int>(m_rowStart.size()) - 1; }
+    // The counterpart of a local key given in the file's own letter case:
+    // the first exact-case match where the platform tells cases apart, else
+    // the first case-blind match; -1 when there is none.
+    int FindCounterpart(std::string_view localKey) const;
+    int RowCount() const { return m_rowCount; }
 
 private:
-    int RowAt(std::int32_t textPosition) const;
-    int Compare(std::int32_t suffix, std::string_view key) const;
-    std::int32_t MinimumPosition(std::size_t low, std::size_t high) const;
-    void BuildRangeMinimum();
+    // Every name-boundary suffix of the keys of one letter case, sorted by
+    // text, equal texts merged.
+    class SuffixTable {
+    public:
+        void Build(std::string text, const std::vector<std::int32_t>& rowStart);
+        // The first row whose key names localKey, or -1.
+        int Find(std::string_view localKey) const;
+        void Clear();
+
+    private:
+        struct Entry {
+            std::int32_t position;  // where the suffix starts in m_text
+            std::int32_t length;
+            std::int32_t firstRow;            // first row holding the suffix anywhere on a boundary
+            std::int32_t firstRowAfterSlash;  // first row holding it just after a backslash, or -1
+        };
+        std::string_view TextOf(const Entry& entry) const {
+            return std::string_view(m_text).substr(static_cast<std::size_t>(entry.position),
+                                                   static_cast<std::size_t>(entry.length));
+        }
+        std::string m_text;  // every key followed by a 0 byte, in row order
+        std::vector<Entry> m_entries;
+    };
 
     const ReportTable* m_table = nullptr;
     std::uint64_t m_textChangeCount = 0;
-    // Every key followed by a 0 byte, in row order.
-    std::string m_text;
-    std::vector<std::int32_t> m_rowStart;  // text position of each row's key, plus the end
-    std::vector<std::int32_t> m_suffixes;
-    // Range minimum over the suffix positions: the first-matching row is the
-    // smallest text position among the suffixes that start with the key.
-    std::vector<std::vector<std::int32_t>> m_blockMinimum;  // [level][block]
+    int m_rowCount = 0;
+    SuffixTable m_exact;  // the repository's own letter case (unused on Windows)
+    SuffixTable m_blind;  // upper-cased
 };
 
 }  // namespace qvr

@@ -163,7 +163,8 @@ TEST_F(ClassifierTest, LocalKeys) {
     QVR_SKIP_ON_WINDOWS("local paths with \"/\" and case-sensitive copies");
     const KeyCase cases[] = {
         {"", "lib/a.txt", "\\LIB\\A.TXT"},
-        {"/", "b.txt", "B.TXT"},  // a trailing separator leaves no leading one
+        {"/", "b.txt", "\\B.TXT"},  // a trailing separator belongs to no name
+        {"//", "b.txt", "\\B.TXT"},
         {"", "Mixed Case/file.Txt", "\\MIXED CASE\\FILE.TXT"},
     };
     const std::string base = context.localPath;
@@ -204,22 +205,50 @@ TEST_F(ClassifierTest, WindowsKeysAndCopiesFollowTheHomePlatform) {
     EXPECT_EQ(bottom.GetItemText(0, BottomPath), base + "\\Proj\\");
 }
 
-TEST_F(ClassifierTest, FirstMatchingTopRowIsTheCounterpart) {
+struct CounterpartCase {
+    const char* localFile;  // below the local folder, content "local"
+    const char* status;     // "Same" when the counterpart's copy holds "local"
+};
+
+TEST_F(ClassifierTest, CounterpartIsTheFirstRowNamingTheWholeFile) {
     QVR_SKIP_ON_WINDOWS("local paths with \"/\" and case-sensitive copies");
-    display.showSameFiles = 1;
-    display.showDiffFiles = 1;
-    AddTopRow("\\proj\\lib", "sub.txt");
-    AddTopRow("\\proj", "b.txt");
-    Copy("proj/lib/sub.txt", "from sub");
-    Copy("proj/b.txt", "from b");
-    // Without a trailing separator the key \B.TXT finds row 1.
-    classifier.ClassifyLocalFile(Local("b.txt", "from b"));
-    EXPECT_EQ(Statuses(), (std::map<std::string, std::string>{{"b.txt", "Same"}}));
-    // With one, B.TXT already matches the longer name in row 0.
-    bottom.RemoveAllRows();
-    context.localPath += "/";
-    classifier.ClassifyLocalFile(Local("b.txt", "from b"));
-    EXPECT_EQ(Statuses(), (std::map<std::string, std::string>{{"b.txt", "Diff"}}));
+    display = {1, 1, 1, 1};
+    // Each longer or differently cased name comes first, with a copy that
+    // differs, so a wrong counterpart shows as "Diff".
+    const std::pair<const char*, const char*> rows[] = {
+        {"\\proj\\lib", "sub.txt"},   {"\\proj", "b.txt"},
+        {"\\proj", "Makefile.am"},      {"\\proj", "Makefile"},
+        {"\\inc", "map.h"},             {"\\inc", "map"},
+        {"\\doc", "README.md"},         {"\\doc", "README"},
+        {"\\inc", "QVariantHash"},      {"\\nf", "xt_CONNMARK.h"},
+        {"\\nf", "xt_connmark.h"},      {"\\src\\lib", "a.txt"},
+    };
+    for (const auto& [path, file] : rows) AddTopRow(path, file);
+    for (const char* differs : {"proj/lib/sub.txt", "proj/Makefile.am", "inc/map.h", "doc/README.md",
+                                "inc/QVariantHash", "nf/xt_CONNMARK.h"}) {
+        Copy(differs, "other");
+    }
+    for (const char* same : {"proj/b.txt", "proj/Makefile", "inc/map", "doc/README", "nf/xt_connmark.h",
+                             "src/lib/a.txt"}) {
+        Copy(same, "local");
+    }
+    const CounterpartCase cases[] = {
+        {"b.txt", "Same"},         {"Makefile", "Same"},      {"map", "Same"},
+        {"README", "Same"},        {"QVariant", "New"},       {"xt_connmark.h", "Same"},
+        {"xt_CONNMARK.h", "Diff"},  // its exact twin, not the first case-blind row
+        {"lib/a.txt", "Same"},     // a local folder below the repository root
+    };
+    for (const std::string& localPath : {context.localPath, context.localPath + "/"}) {
+        context.localPath = localPath;
+        for (const CounterpartCase& c : cases) {
+            bottom.RemoveAllRows();
+            const std::string file = (dir / "local" / c.localFile).string();
+            dir.Write("local/" + std::string(c.localFile), "local");
+            classifier.ClassifyLocalFile(file);
+            ASSERT_EQ(bottom.GetItemCount(), 1) << c.localFile;
+            EXPECT_EQ(bottom.GetItemText(0, BottomStatus), c.status) << c.localFile << " in " << localPath;
+        }
+    }
 }
 
 TEST_F(ClassifierTest, CopyPathsKeepTheRepositoryCase) {

@@ -2,47 +2,21 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <numeric>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "compare/suffix_array.h"
+#include "app/platform.h"
+#include "support/test_platform.h"
 
 namespace qvr {
 namespace {
-
-std::vector<std::int32_t> NaiveSuffixArray(const std::string& text) {
-    std::vector<std::int32_t> sa(text.size());
-    std::iota(sa.begin(), sa.end(), 0);
-    std::sort(sa.begin(), sa.end(), [&](std::int32_t a, std::int32_t b) {
-        // Unsigned bytes; a suffix that is a prefix of the other sorts first.
-        return std::lexicographical_compare(
-            text.begin() + a, text.end(), text.begin() + b, text.end(),
-            [](char x, char y) { return static_cast<unsigned char>(x) < static_cast<unsigned char>(y); });
-    });
-    return sa;
-}
 
 std::string RandomText(std::mt19937& rng, std::size_t size, const std::string& alphabet) {
     std::uniform_int_distribution<std::size_t> pick(0, alphabet.size() - 1);
     std::string text(size, ' ');
     for (char& c : text) c = alphabet[pick(rng)];
     return text;
-}
-
-TEST(SuffixArray, MatchesTheNaiveSortOnRepetitiveAndRandomTexts) {
-    std::mt19937 rng(7);
-    const std::string alphabets[] = {"a", "ab", std::string("ab\0", 3), "\xFF\x01z", "ACGT\\"};
-    for (const std::string& alphabet : alphabets) {
-        for (std::size_t size : {0u, 1u, 2u, 3u, 17u, 300u, 2000u}) {
-            const std::string text = RandomText(rng, size, alphabet);
-            EXPECT_EQ(BuildSuffixArray(text), NaiveSuffixArray(text)) << size;
-        }
-    }
-    const std::string periodic = "abcabcabcabcabcabcab";
-    EXPECT_EQ(BuildSuffixArray(periodic), NaiveSuffixArray(periodic));
 }
 
 ReportTable TopList(const std::vector<std::pair<std::string, std::string>>& pathAndFile) {
@@ -61,20 +35,9 @@ struct LookupCase {
     int row;
 };
 
-TEST(RepositoryKeyIndex, FirstContainingRowWins) {
-    const ReportTable top = TopList({{"\\proj\\lib", "sub.txt"},
-                                     {"\\proj", "b.txt"},
-                                     {"\\proj\\lib", "b.txt"},
-                                     {"\\", "root.txt"},
-                                     {"", ""}});
-    const LookupCase cases[] = {
-        {"\\B.TXT", 1},         {"B.TXT", 0},  // also inside a longer name
-        {"\\LIB\\B.TXT", 2},    {"\\\\ROOT.TXT", 3},
-        {"\\ROOT.TXT", 3},      {"\\PROJ", 0},
-        {"\\MISSING.TXT", -1},  {"\\", 0},
-        {"", 0},                {"b.txt", -1},  // keys are upper-cased, lookups too
-        {"TXT\\", -1},          // never across two rows' keys
-    };
+// The case-blind search with upper-cased keys, the index against the
+// straightforward one.
+void ExpectFirstMatches(const ReportTable& top, const std::vector<LookupCase>& cases) {
     RepositoryKeyIndex index;
     index.Build(top);
     for (const LookupCase& c : cases) {
@@ -83,22 +46,108 @@ TEST(RepositoryKeyIndex, FirstContainingRowWins) {
     }
 }
 
+TEST(RepositoryKeyIndex, OnlyWholeNamesAtTheEndOfTheKeyMatch) {
+    const ReportTable top = TopList({{"\\proj\\lib", "sub.txt"},
+                                     {"\\proj", "Makefile.am"},
+                                     {"\\proj", "b.txt"},
+                                     {"\\proj\\lib", "b.txt"},
+                                     {"\\", "root.txt"},
+                                     {"\\src\\lib", "a.txt"},
+                                     {"\\inc", "map.h"},
+                                     {"\\inc", "QVariantHash"},
+                                     {"\\doc", "README.md"},
+                                     {"\\inc", "map"},
+                                     {"\\doc", "README"},
+                                     {"\\proj", "Makefile"},
+                                     {"", ""}});
+    ExpectFirstMatches(top, {
+        {"\\B.TXT", 2},          {"B.TXT", 2},  // never inside a longer name (SUB.TXT)
+        {"\\LIB\\B.TXT", 3},     {"\\LIB\\A.TXT", 5},  // a local folder below the root
+        {"\\\\ROOT.TXT", 4},     {"\\ROOT.TXT", 4},
+        {"\\MAKEFILE", 11},      {"\\MAP", 9},
+        {"\\README", 10},        {"\\QVARIANT", -1},
+        {"\\PROJ", -1},          {"\\MISSING.TXT", -1},
+        {"\\", -1},              {"", -1},      // a key that names nothing
+        {"b.txt", -1},           // repository keys are upper-cased
+        {"TXT\\", -1},           // never across two rows' keys
+        {"\\SRC\\LIB\\A.TXT", 5}, {"\\X\\SRC\\LIB\\A.TXT", -1},
+        {"IB\\A.TXT", -1},       {"\\IB\\A.TXT", -1},  // a part of a folder name is no boundary
+        {"PROJ\\LIB\\B.TXT", 3},  // from the key's start
+        {"\\PROJ\\LIB\\B.TXT", 3},
+    });
+}
+
+TEST(RepositoryKeyIndex, FirstRowInListOrderWins) {
+    const ReportTable top = TopList({{"\\b\\lib", "a.txt"}, {"\\a\\lib", "a.txt"}, {"\\lib", "a.txt"}});
+    ExpectFirstMatches(top, {{"\\A.TXT", 0}, {"\\LIB\\A.TXT", 0}, {"A.TXT", 0}, {"\\A\\LIB\\A.TXT", 1},
+                             {"LIB\\A.TXT", 0}});
+}
+
+TEST(RepositoryKeyIndex, KeyWithoutLeadingSlashMayStartTheRepositoryKey) {
+    // A repository path without a leading backslash gives a key that starts
+    // with a name: "LIB\A.TXT" is that whole key, "\LIB\A.TXT" is not in it.
+    const ReportTable top = TopList({{"lib", "a.txt"}});
+    ExpectFirstMatches(top, {{"LIB\\A.TXT", 0}, {"\\LIB\\A.TXT", -1}, {"\\A.TXT", 0}, {"A.TXT", 0}});
+}
+
+struct CaseRuleCase {
+    const char* name;
+    const char* key;  // in the local file's own letter case
+    int posixRow;     // exact case first
+    int windowsRow;   // without case only
+};
+
+TEST(RepositoryKeyIndex, ExactLetterCaseWinsOverTheFirstCaseBlindMatch) {
+    const ReportTable top = TopList({{"\\netfilter", "xt_CONNMARK.h"},
+                                     {"\\netfilter", "xt_connmark.h"},
+                                     {"\\doc", "readme"},
+                                     {"\\Doc", "README"}});
+    const CaseRuleCase cases[] = {
+        {"upper twin", "\\xt_CONNMARK.h", 0, 0},
+        {"lower twin", "\\xt_connmark.h", 1, 0},
+        {"no exact twin", "\\Xt_Connmark.H", 0, 0},
+        {"exact folder and name", "\\Doc\\README", 3, 2},
+        {"folder in another case", "\\DOC\\README", 2, 2},
+        {"exact name alone", "\\readme", 2, 2},
+        {"nothing", "\\xt_connmark", -1, -1},
+    };
+    RepositoryKeyIndex index;
+    index.Build(top);
+    for (const CaseRuleCase& c : cases) {
+        const int expected = platform::kIsWindows ? c.windowsRow : c.posixRow;
+        EXPECT_EQ(index.FindCounterpart(c.key), expected) << c.name;
+        EXPECT_EQ(FindCounterpartLinear(top, c.key), expected) << c.name;
+    }
+}
+
 TEST(RepositoryKeyIndex, AgreesWithTheLinearSearchOnRandomKeys) {
     std::mt19937 rng(11);
-    const std::string alphabet = "ab\\c";
-    for (std::size_t rows : {1u, 2u, 50u, 3000u}) {
+    // Few letters and many backslashes, so that names repeat, nest and
+    // differ only in letter case.
+    const std::string alphabet = "aAb\\.";
+    for (std::size_t rows : {1u, 2u, 50u, 400u}) {
         std::vector<std::pair<std::string, std::string>> entries;
         for (std::size_t i = 0; i < rows; ++i) {
-            entries.emplace_back("\\" + RandomText(rng, 1 + rng() % 8, alphabet),
-                                 RandomText(rng, 1 + rng() % 5, alphabet));
+            const std::string lead = rng() % 4 == 0 ? "" : "\\";
+            entries.emplace_back(lead + RandomText(rng, rng() % 8, alphabet), RandomText(rng, 1 + rng() % 4, alphabet));
         }
         const ReportTable top = TopList(entries);
         RepositoryKeyIndex index;
         index.Build(top);
-        for (int q = 0; q < 2000; ++q) {
-            const std::string key = RandomText(rng, rng() % 7, "AB\\C");
-            ASSERT_EQ(index.FindFirst(key), FindFirstMatchingRowLinear(top, key))
-                << rows << " rows, key " << key;
+        for (int q = 0; q < 1500; ++q) {
+            // Half of the keys are taken from a row, so most of them match.
+            std::string key;
+            if (q % 2 == 0) {
+                const int row = static_cast<int>(rng() % rows);
+                const std::string path = RepositoryPathOf(top, row);
+                key = path.substr(rng() % (path.size() + 1));
+                if (q % 4 == 0) key = platform::UpperAscii(key);
+            } else {
+                key = RandomText(rng, rng() % 7, alphabet);
+            }
+            ASSERT_EQ(index.FindCounterpart(key), FindCounterpartLinear(top, key)) << rows << " rows, key " << key;
+            const std::string upper = platform::UpperAscii(key);
+            ASSERT_EQ(index.FindFirst(upper), FindFirstMatchingRowLinear(top, upper)) << rows << " rows, key " << key;
         }
     }
 }
@@ -109,6 +158,7 @@ TEST(RepositoryKeyIndex, EmptyTableHasNoCounterparts) {
     index.Build(top);
     EXPECT_EQ(index.FindFirst("\\A"), -1);
     EXPECT_EQ(index.FindFirst(""), -1);
+    EXPECT_EQ(index.FindCounterpart("\\a"), -1);
 }
 
 TEST(RepositoryKeyIndex, KnowsWhenTheTableChanged) {
