@@ -12,8 +12,9 @@ namespace qvr {
 // What an entry of a listing is for the scan. Symbolic links to directories
 // are never entered (no cycles); a link to a file counts as that file.
 // Pipes, sockets and devices hold no content to compare and are passed over
-// like directories.
-enum class EntryKind { File, Directory, DirectoryLink, Special };
+// like directories; so is a symbolic link whose target does not exist (or
+// leads round in a circle), which names no file at all.
+enum class EntryKind { File, Directory, DirectoryLink, Special, DanglingLink };
 
 // Size and times of an entry, times in calendar seconds.
 struct EntryFacts {
@@ -37,6 +38,10 @@ public:
     // The next entry's name ("." and ".." included), or nullptr after the
     // last one.
     const char* Next();
+    // 0 while the listing is whole; otherwise the error number that kept the
+    // directory from being opened or read (known once Next has said there
+    // is nothing more).
+    int Error() const;
     // Kind of the entry Next returned last.
     EntryKind Kind() const;
     // Facts of that entry (of its target for a link; of the link itself when

@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 #include "compare/directory_reader.h"
 
 namespace qvr {
@@ -26,13 +28,18 @@ struct DirCloser {
 struct DirectoryReader::State {
     std::unique_ptr<DIR, DirCloser> dir;
     dirent* entry = nullptr;
+    int error = 0;
 
     int Fd() const { return ::dirfd(dir.get()); }
 
-    // A dangling link is listed as a file; opening it later names it.
+    // A link whose target is missing names no file. Any other failure to
+    // look at the target lists it as a file, whose open then says why.
     EntryKind LinkKind() const {
         struct stat target {};
-        if (::fstatat(Fd(), entry->d_name, &target, 0) != 0) return EntryKind::File;
+        if (::fstatat(Fd(), entry->d_name, &target, 0) != 0) {
+            return errno == ENOENT || errno == ENOTDIR || errno == ELOOP ? EntryKind::DanglingLink
+                                                                         : EntryKind::File;
+        }
         const EntryKind kind = KindOfMode(target.st_mode);
         return kind == EntryKind::Directory ? EntryKind::DirectoryLink : kind;
     }
@@ -40,15 +47,20 @@ struct DirectoryReader::State {
 
 DirectoryReader::DirectoryReader(const std::string& directory) : m_state(std::make_unique<State>()) {
     m_state->dir.reset(::opendir(directory.empty() ? "." : directory.c_str()));
+    if (!m_state->dir) m_state->error = errno;
 }
 
 DirectoryReader::~DirectoryReader() = default;
 
 const char* DirectoryReader::Next() {
     if (!m_state->dir) return nullptr;
+    errno = 0;
     m_state->entry = ::readdir(m_state->dir.get());
+    if (!m_state->entry && errno != 0) m_state->error = errno;
     return m_state->entry ? m_state->entry->d_name : nullptr;
 }
+
+int DirectoryReader::Error() const { return m_state->error; }
 
 EntryKind DirectoryReader::Kind() const {
     switch (m_state->entry->d_type) {

@@ -3,6 +3,8 @@
 
 #include "app/windows_api.h"
 
+#include "app/platform.h"
+
 #include "compare/directory_reader.h"
 
 namespace qvr {
@@ -19,6 +21,7 @@ struct DirectoryReader::State {
     std::string pattern;
     WIN32_FIND_DATAA data{};
     bool started = false;
+    int error = 0;
 };
 
 DirectoryReader::DirectoryReader(const std::string& directory) : m_state(std::make_unique<State>()) {
@@ -36,16 +39,27 @@ const char* DirectoryReader::Next() {
     if (!s.started) {
         s.started = true;
         s.find = FindFirstFileA(s.pattern.c_str(), &s.data);
-        return s.find == INVALID_HANDLE_VALUE ? nullptr : s.data.cFileName;
+        if (s.find == INVALID_HANDLE_VALUE) {
+            // No entry at all is an empty listing (a drive root has no
+            // "." entry); anything else kept the folder from being read.
+            const DWORD code = GetLastError();
+            if (code != ERROR_FILE_NOT_FOUND) s.error = platform::ErrnoFromSystemError(code);
+            return nullptr;
+        }
+        return s.data.cFileName;
     }
     if (s.find == INVALID_HANDLE_VALUE) return nullptr;
     if (!FindNextFileA(s.find, &s.data)) {
+        const DWORD code = GetLastError();
+        if (code != ERROR_NO_MORE_FILES) s.error = platform::ErrnoFromSystemError(code);
         FindClose(s.find);
         s.find = INVALID_HANDLE_VALUE;
         return nullptr;
     }
     return s.data.cFileName;
 }
+
+int DirectoryReader::Error() const { return m_state->error; }
 
 EntryKind DirectoryReader::Kind() const {
     const DWORD attributes = m_state->data.dwFileAttributes;

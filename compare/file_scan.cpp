@@ -1,9 +1,11 @@
 #include "compare/file_scan.h"
 
 #include <ctime>
+#include <system_error>
 
 #include "app/busy_flags.h"
 #include "app/platform.h"
+#include "app/trace.h"
 #include "compare/directory_reader.h"
 #include "compare/wildcard.h"
 
@@ -107,16 +109,28 @@ CPath CFileScan::PathAt(int index) const {
 }
 
 int CFileScan::Scan(ScanCriteria& criteria) {
+    // The count belongs to the outermost call; the levels below add to it.
+    // A file error may leave the scan from inside any level.
+    struct Depth {
+        explicit Depth(int& depth) : m_depth(depth) { ++m_depth; }
+        ~Depth() { --m_depth; }
+        int& m_depth;
+    };
+    if (m_depth == 0) m_unreadableFolders = 0;
+    const Depth depth(m_depth);
     g_scanStop = 0;
     criteria.directory = AppendSeparator(criteria.directory);
-    if (criteria.recurse) ScanSubdirectories(criteria);
+    int error = criteria.recurse ? ScanSubdirectories(criteria) : 0;
     m_currentDirectory = criteria.directory;
     Notify(ScanDirectory);
-    MatchFiles(criteria);
+    const int filesError = MatchFiles(criteria);
+    if (error == 0) error = filesError;
+    // Once stopped, what was not read is not missing: the user ended the scan.
+    if (error != 0 && !g_scanStop) NoteUnreadable(criteria.directory, error);
     return PathCount();
 }
 
-void CFileScan::ScanSubdirectories(const ScanCriteria& criteria) {
+int CFileScan::ScanSubdirectories(const ScanCriteria& criteria) {
     DirectoryReader reader(criteria.directory);
     while (!g_scanStop) {
         const char* name = reader.Next();
@@ -126,26 +140,33 @@ void CFileScan::ScanSubdirectories(const ScanCriteria& criteria) {
         level.directory = criteria.directory + name;
         Scan(level);
     }
+    return reader.Error();
 }
 
-void CFileScan::MatchFiles(const ScanCriteria& criteria) {
+int CFileScan::MatchFiles(const ScanCriteria& criteria) {
     const std::vector<std::string> patterns = SplitPatternList(criteria.patternList);
-    if (patterns.empty()) return;
+    if (patterns.empty()) return 0;
     const std::string pathRoot = FullPathRoot(criteria.directory);
+    int error = 0;
     for (const std::string& pattern : patterns) {
         if (g_scanStop) break;
-        MatchPattern(criteria, pathRoot, pattern);
+        const int patternError = MatchPattern(criteria, pathRoot, pattern);
+        if (error == 0) error = patternError;
     }
+    return error;
 }
 
-void CFileScan::MatchPattern(const ScanCriteria& criteria, const std::string& pathRoot,
-                             const std::string& pattern) {
+int CFileScan::MatchPattern(const ScanCriteria& criteria, const std::string& pathRoot,
+                            const std::string& pattern) {
     DirectoryReader reader(criteria.directory);
     const bool filtered = (criteria.filterFlags & kFilterMask) != 0;
     while (!g_scanStop) {
         const char* name = reader.Next();
         if (!name) break;
-        if (!MatchFileNamePattern(pattern, name) || reader.Kind() != EntryKind::File) continue;
+        if (!MatchFileNamePattern(pattern, name)) continue;
+        const EntryKind kind = reader.Kind();
+        if (kind == EntryKind::DanglingLink) NoteDanglingLink(pathRoot + name);
+        if (kind != EntryKind::File) continue;
         bool accepted = true;
         if (filtered) {
             EntryFacts info;
@@ -154,6 +175,19 @@ void CFileScan::MatchPattern(const ScanCriteria& criteria, const std::string& pa
         if (accepted && (criteria.filterFlags & ScanCollectPaths)) m_paths.push_back(pathRoot + name);
         Notify(accepted ? ScanFileAccepted : ScanFileRejected);
     }
+    return reader.Error();
+}
+
+void CFileScan::NoteUnreadable(const std::string& directory, int error) {
+    ++m_unreadableFolders;
+    if (!m_trace) return;
+    m_trace->WriteTraceLine("CFileScan::Scan: Folder could not be read: " + FullPathRoot(directory) + " (" +
+                            std::generic_category().message(error) + ")");
+}
+
+void CFileScan::NoteDanglingLink(const std::string& path) {
+    if (!m_trace) return;
+    m_trace->WriteTraceLine("CFileScan::Scan: Skipped symbolic link whose target does not exist: " + path);
 }
 
 void CFileScan::Notify(int event) {

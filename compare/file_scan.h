@@ -12,6 +12,8 @@
 
 namespace qvr {
 
+class TraceLog;
+
 // Calendar time in seconds, as the file-system times are compared.
 using ScanTime = std::int64_t;
 
@@ -65,10 +67,17 @@ public:
     // replaces both.
     void SetCallback(Callback callback, void* userData);
     void ClearPaths();
+    // Where the scan notes what it passes over: a folder that cannot be
+    // listed, a symbolic link whose target does not exist. None by default.
+    void SetTrace(TraceLog* trace) { m_trace = trace; }
     // Scans the level the criteria describe (normalising its directory in
     // place) and returns the number of collected paths afterwards. A directory
-    // that cannot be listed contributes nothing; nothing here ever fails.
+    // that cannot be listed contributes nothing and is counted; nothing here
+    // ever fails.
     int Scan(ScanCriteria& criteria);
+    // Folders the last scan (with every level below it) could not list while
+    // it was not stopped.
+    int UnreadableFolderCount() const { return m_unreadableFolders; }
 
     int PathCount() const { return static_cast<int>(m_paths.size()); }
     // The collected path at index, or an empty path when out of range.
@@ -78,16 +87,22 @@ public:
     const std::string& CurrentDirectory() const { return m_currentDirectory; }
 
 private:
-    void ScanSubdirectories(const ScanCriteria& criteria);
-    void MatchFiles(const ScanCriteria& criteria);
-    void MatchPattern(const ScanCriteria& criteria, const std::string& pathRoot,
-                      const std::string& pattern);
+    // Each returns the error that kept its listing from being read, or 0.
+    int ScanSubdirectories(const ScanCriteria& criteria);
+    int MatchFiles(const ScanCriteria& criteria);
+    int MatchPattern(const ScanCriteria& criteria, const std::string& pathRoot,
+                     const std::string& pattern);
+    void NoteUnreadable(const std::string& directory, int error);
+    void NoteDanglingLink(const std::string& path);
     void Notify(int event);
 
     std::vector<std::string> m_paths;
     Callback m_callback = nullptr;
     void* m_userData = nullptr;
     std::string m_currentDirectory;
+    TraceLog* m_trace = nullptr;
+    int m_unreadableFolders = 0;
+    int m_depth = 0;  // levels of the running scan now open
 };
 
 // The pattern list split at blanks, commas and semicolons, without empty

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "compare/file_exception.h"
@@ -87,15 +88,20 @@ TEST(FilesHaveSameChecksum, CopyIsOpenedFirstAndFailuresNameTheFile) {
 }
 
 TEST(FilesHaveSameChecksum, UnreadableLocalFileIsAccessDenied) {
-    if (testing::RunsAsSuperuser()) GTEST_SKIP() << "permissions do not bind the superuser";
     if (testing::kOnWindows) GTEST_SKIP() << "Windows has no permission that hides a file from its owner";
     TempDir dir;
     const std::string copy = dir.Write("copy", "x").string();
     const std::string local = dir.Write("local", "x").string();
+    ASSERT_TRUE(testing::GiveTreeToUnprivileged(dir.Str()));
     std::filesystem::permissions(local, std::filesystem::perms::none);
-    std::string name;
-    EXPECT_EQ(CauseOf(copy, local, &name), CFileException::accessDenied);
-    EXPECT_EQ(name, local);
+    // Permissions bind only an unprivileged process.
+    const std::optional<std::string> seen = testing::RunUnprivileged([&] {
+        std::string name;
+        const int cause = CauseOf(copy, local, &name);
+        return std::to_string(cause) + " " + name;
+    });
+    ASSERT_TRUE(seen.has_value()) << "the unprivileged child failed";
+    EXPECT_EQ(*seen, std::to_string(CFileException::accessDenied) + " " + local);
 }
 
 TEST(FilesHaveSameChecksum, PipeIsRefusedInsteadOfWaitedOn) {

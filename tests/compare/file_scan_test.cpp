@@ -6,10 +6,13 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/busy_flags.h"
+#include "app/trace.h"
 #include "support/temp_dir.h"
 #include "support/test_platform.h"
 
@@ -267,6 +270,96 @@ TEST(FileScan, LinksToDirectoriesAreNotEnteredLinksToFilesCount) {
               (std::vector<std::string>{root + "alias.txt", root + "real/inside.txt", root + "target.txt"}));
 }
 
+// Trace messages without their line numbers and times.
+std::vector<std::string> TraceMessages(const fs::path& file) {
+    std::vector<std::string> messages;
+    std::istringstream in(testing::ReadFile(file));
+    for (std::string line; std::getline(in, line);) {
+        std::size_t at = 0;
+        for (int field = 0; field < 3 && at != std::string::npos; ++field) at = line.find(' ', at + 1);
+        messages.push_back(at == std::string::npos ? line : line.substr(at + 1));
+    }
+    return messages;
+}
+
+TEST(FileScan, DanglingLinksAreSkippedWithATraceLine) {
+    QVR_SKIP_ON_WINDOWS("symbolic links need privileges Windows users lack");
+    TempDir dir;
+    dir.Write("tree/kept.txt", "k");
+    fs::create_symlink(dir / "tree/missing.txt", dir / "tree/gone.txt");
+    fs::create_symlink(dir / "tree/circle", dir / "tree/circle");  // leads nowhere either
+    fs::create_symlink("kept.txt", dir / "tree/alias.txt");
+    TraceLog trace((dir / "scan.trc").string());
+    CFileScan scan;
+    scan.SetTrace(&trace);
+    Recorder recorder(scan);
+    ScanCriteria criteria = Criteria((dir / "tree").string(), "*.*", 1);
+    scan.Scan(criteria);
+    const std::string root = (dir / "tree").string() + "/";
+    EXPECT_EQ(Sorted(recorder.Accepted()), (std::vector<std::string>{root + "alias.txt", root + "kept.txt"}));
+    EXPECT_EQ(Sorted(TraceMessages(dir / "scan.trc")),
+              (std::vector<std::string>{"CFileScan::Scan: Skipped symbolic link whose target does not exist: " +
+                                            root + "circle",
+                                        "CFileScan::Scan: Skipped symbolic link whose target does not exist: " +
+                                            root + "gone.txt"}));
+    EXPECT_EQ(scan.UnreadableFolderCount(), 0);
+}
+
+struct UnlistableCase {
+    const char* name;
+    const char* locked;  // below the tree (empty: the tree itself), made unlistable
+    int recurse;
+    std::vector<std::string> accepted;  // below the tree
+    int unreadable;
+};
+
+class FileScanUnlistable : public ::testing::TestWithParam<UnlistableCase> {};
+
+// Permissions bind only an unprivileged process, so the scan runs in one.
+TEST_P(FileScanUnlistable, FoldersThatCannotBeListedAreCountedAndTraced) {
+    QVR_SKIP_ON_WINDOWS("POSIX permissions");
+    const UnlistableCase& c = GetParam();
+    TempDir dir;
+    for (const char* file : {"tree/a.txt", "tree/locked/b.txt", "tree/locked/deeper/c.txt", "tree/open/d.txt"}) {
+        dir.Write(file, "x");
+    }
+    ASSERT_TRUE(testing::GiveTreeToUnprivileged(dir.Str()));
+    const std::string locked = *c.locked ? (dir / "tree" / c.locked).string() : (dir / "tree").string();
+    fs::permissions(locked, fs::perms::none);
+    const std::string traceFile = (dir / "scan.trc").string();
+    const std::optional<std::string> seen = testing::RunUnprivileged([&] {
+        TraceLog trace(traceFile);
+        CFileScan scan;
+        scan.SetTrace(&trace);
+        Recorder recorder(scan);
+        std::string out;
+        // Twice: every scan counts afresh.
+        for (int run = 0; run < 2; ++run) {
+            ScanCriteria criteria = Criteria((dir / "tree").string(), "*.*", c.recurse);
+            scan.ClearPaths();
+            recorder.seen.clear();
+            scan.Scan(criteria);
+            out = std::to_string(scan.UnreadableFolderCount()) + "\n";
+        }
+        for (const std::string& path : Sorted(recorder.Accepted())) out += path + "\n";
+        return out;
+    });
+    ASSERT_TRUE(seen.has_value()) << "the unprivileged child failed";
+    std::string expected = std::to_string(c.unreadable) + "\n";
+    for (const std::string& file : c.accepted) expected += (dir / "tree").string() + "/" + file + "\n";
+    EXPECT_EQ(*seen, expected);
+    const std::string line = "CFileScan::Scan: Folder could not be read: " + AppendSeparator(locked) +
+                             " (Permission denied)";
+    EXPECT_EQ(TraceMessages(traceFile), std::vector<std::string>(2 * c.unreadable, line));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FileScanUnlistable,
+    ::testing::Values(UnlistableCase{"Subfolder", "locked", 1, {"a.txt", "open/d.txt"}, 1},
+                      UnlistableCase{"SubfolderNotVisited", "locked", 0, {"a.txt"}, 0},
+                      UnlistableCase{"TopFolder", "", 1, {}, 1}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST(FileScan, MissingDirectoryGivesOnlyItsLevelEvent) {
     QVR_SKIP_ON_WINDOWS("paths joined with \"/\"");
     TempDir dir;
@@ -276,6 +369,7 @@ TEST(FileScan, MissingDirectoryGivesOnlyItsLevelEvent) {
     EXPECT_EQ(scan.Scan(criteria), 0);
     const std::vector<Seen> expected = {{ScanDirectory, (dir / "none").string() + "/"}};
     EXPECT_EQ(recorder.seen, expected);
+    EXPECT_EQ(scan.UnreadableFolderCount(), 1);  // gone since it was named
 }
 
 TEST(FileScan, EmptyDirectoryScansTheCurrentDirectoryWithFullPaths) {

@@ -5,6 +5,8 @@
 // so the tests themselves stay free of system headers.
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 
 namespace qvr::testing {
@@ -26,6 +28,22 @@ inline constexpr bool kOnWindows = false;
 
 // Permissions do not stop the superuser (never true on Windows).
 bool RunsAsSuperuser();
+
+// Permission checks that must really deny something run in a child process
+// that permissions bind: the superuser's child becomes the unprivileged
+// account "nobody", anyone else's stays who it is. None of this exists on
+// Windows (every call fails there).
+//
+// Makes this process such a one; call it in a child only. False when the
+// privileges could not be given up.
+bool DropPrivileges();
+// Runs body in such a child and gives back the text it returned, or nothing
+// when the child could not be made, could not give up its privileges or did
+// not end normally.
+std::optional<std::string> RunUnprivileged(const std::function<std::string()>& body);
+// Makes the unprivileged account the owner of everything below path (the
+// superuser only; for anyone else there is nothing to do). False on failure.
+bool GiveTreeToUnprivileged(const std::string& path);
 // Makes a named pipe; false where the file system has none.
 bool MakeFifo(const std::string& path);
 // Sets the TZ variable (removes it for nullptr) and makes the C library read it again.

@@ -1,11 +1,14 @@
 // The POSIX side of the tests' platform helpers: /proc, signals, mkfifo.
 
+#include <grp.h>
+#include <pwd.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -78,6 +81,87 @@ std::uint32_t StartSleepProgram(int seconds) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return static_cast<std::uint32_t>(child);
+}
+
+namespace {
+
+// The account the superuser's children become.
+bool UnprivilegedIds(uid_t& uid, gid_t& gid) {
+    const passwd* account = ::getpwnam("nobody");
+    if (!account) return false;
+    uid = account->pw_uid;
+    gid = account->pw_gid;
+    return uid != 0;
+}
+
+bool WriteAll(int fd, const std::string& text) {
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t written = ::write(fd, text.data() + done, text.size() - done);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return false;
+        done += static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool DropPrivileges() {
+    if (::geteuid() != 0) return true;
+    uid_t uid = 0;
+    gid_t gid = 0;
+    if (!UnprivilegedIds(uid, gid)) return false;
+    if (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0) return false;
+    // Gone for good: the way back must be closed too.
+    return ::geteuid() == uid && ::setuid(0) != 0;
+}
+
+std::optional<std::string> RunUnprivileged(const std::function<std::string()>& body) {
+    int pipeFds[2];
+    if (::pipe(pipeFds) != 0) return std::nullopt;
+    const pid_t child = ::fork();
+    if (child < 0) {
+        ::close(pipeFds[0]);
+        ::close(pipeFds[1]);
+        return std::nullopt;
+    }
+    if (child == 0) {
+        ::close(pipeFds[0]);
+        if (!DropPrivileges()) ::_exit(3);
+        const bool sent = WriteAll(pipeFds[1], body());
+        ::_exit(sent ? 0 : 4);
+    }
+    ::close(pipeFds[1]);
+    std::string text;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t got = ::read(pipeFds[0], buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        text.append(buffer, static_cast<std::size_t>(got));
+    }
+    ::close(pipeFds[0]);
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0) {
+        if (errno != EINTR) return std::nullopt;
+    }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
+    return text;
+}
+
+bool GiveTreeToUnprivileged(const std::string& path) {
+    if (::geteuid() != 0) return true;
+    uid_t uid = 0;
+    gid_t gid = 0;
+    if (!UnprivilegedIds(uid, gid)) return false;
+    std::error_code ec;
+    if (::lchown(path.c_str(), uid, gid) != 0) return false;
+    for (auto it = std::filesystem::recursive_directory_iterator(path, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+        if (::lchown(it->path().c_str(), uid, gid) != 0) return false;
+    }
+    return !ec;
 }
 
 }  // namespace qvr::testing

@@ -71,4 +71,10 @@ std::uint32_t StartSleepProgram(int /*seconds*/) { return 0; }
 
 void EndSleepProgram(std::uint32_t pid) { KillProcess(pid); }
 
+bool DropPrivileges() { return false; }
+
+std::optional<std::string> RunUnprivileged(const std::function<std::string()>& /*body*/) { return std::nullopt; }
+
+bool GiveTreeToUnprivileged(const std::string& /*path*/) { return false; }
+
 }  // namespace qvr::testing
