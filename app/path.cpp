@@ -91,6 +91,24 @@ std::string AppendSeparator(std::string_view text, bool useForwardSlash) {
     return out;
 }
 
+std::string AbsolutePathFrom(std::string_view path, std::string_view base) {
+    if (path.empty() || platform::IsAbsolutePath(path)) return std::string(path);
+    if (platform::kIsWindows && path.size() >= 2 && path[1] == ':') return std::string(path);
+    const auto isSeparator = [](char c) { return c == '/' || (platform::kIsWindows && c == '\\'); };
+    for (;;) {
+        if (path == ".") {
+            path = {};
+        } else if (path.size() >= 2 && path[0] == '.' && isSeparator(path[1])) {
+            path.remove_prefix(2);
+            while (!path.empty() && isSeparator(path.front())) path.remove_prefix(1);
+        } else {
+            break;
+        }
+    }
+    if (path.empty()) return std::string(base);
+    return AppendSeparator(base) + std::string(path);
+}
+
 std::uint32_t FileSizeOf(const std::string& fileName, int& error, TraceLog* trace) {
     platform::FileFacts facts;
     switch (platform::LookAtReadableFile(fileName, facts, error)) {

@@ -52,6 +52,13 @@ private:
 // file-name character.
 std::string AppendSeparator(std::string_view text, bool useForwardSlash = false);
 
+// path as seen from the folder base: unchanged when it starts at a root (on
+// Windows also a drive-relative "C:name"), else base joined with path.
+// Leading "." steps name base itself and are dropped ("." is base); ".."
+// steps are kept, since only the file system knows where they lead through a
+// linked folder. An empty path stays empty.
+std::string AbsolutePathFrom(std::string_view path, std::string_view base);
+
 // The file's size (low 32 bits, as the tools' output checks read it), or 0
 // with the operating-system error number in error when the file cannot be
 // opened or measured. error is left alone on success.

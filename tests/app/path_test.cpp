@@ -135,6 +135,45 @@ INSTANTIATE_TEST_SUITE_P(
                       SeparatorCase{"dir\\", false, "dir\\/"}),
     ::qvr::testing::CaseIndexName());
 
+struct AbsoluteCase {
+    const char* path;
+    const char* base;
+    const char* expected;
+};
+
+TEST(AbsolutePathFrom, RelativePathsJoinTheBaseOnce) {
+    QVR_SKIP_ON_WINDOWS("POSIX roots and separators");
+    const AbsoluteCase cases[] = {
+        {"src", "/home/u", "/home/u/src"},
+        {"src/lib/", "/home/u/", "/home/u/src/lib/"},
+        {"./src", "/home/u", "/home/u/src"},
+        {".//./src", "/home/u", "/home/u/src"},
+        {".", "/home/u", "/home/u"},
+        {"./", "/home/u", "/home/u"},
+        {"../src", "/home/u", "/home/u/../src"},  // kept: a linked folder decides
+        {".hidden", "/home/u", "/home/u/.hidden"},
+        {"src", "/", "/src"},
+        {"/data/src", "/home/u", "/data/src"},
+        {"/data/./src/", "/home/u", "/data/./src/"},  // absolute paths stay as typed
+        {"a\\b", "/home/u", "/home/u/a\\b"},          // a backslash is part of a name
+        {"", "/home/u", ""},
+    };
+    for (const AbsoluteCase& c : cases) EXPECT_EQ(AbsolutePathFrom(c.path, c.base), c.expected) << c.path;
+}
+
+TEST(AbsolutePathFrom, WindowsRootsAndDrivesStay) {
+    QVR_SKIP_UNLESS_WINDOWS();
+    const AbsoluteCase cases[] = {
+        {"src", "C:\\Users\\u", "C:\\Users\\u\\src"},
+        {".\\src", "C:\\Users\\u", "C:\\Users\\u\\src"},
+        {"C:\\src", "D:\\x", "C:\\src"},
+        {"\\\\server\\share", "D:\\x", "\\\\server\\share"},
+        {"\\src", "D:\\x", "\\src"},
+        {"C:src", "D:\\x", "C:src"},
+    };
+    for (const AbsoluteCase& c : cases) EXPECT_EQ(AbsolutePathFrom(c.path, c.base), c.expected) << c.path;
+}
+
 TEST(CPathSize, ReadsTheSizeOfAnExistingFile) {
     TempDir dir;
     auto file = dir.Write("seven.txt", "1234567");

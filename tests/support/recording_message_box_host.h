@@ -3,6 +3,7 @@
 // scripted results (IDOK when the queue is empty), so no test ever blocks.
 
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,6 +21,7 @@ struct RecordedBox {
 class RecordingMessageBoxHost final : public IMessageBoxHost {
 public:
     int MessageBox(const std::string& text, MbButtons buttons, MbIcon icon) override {
+        if (onBox) onBox();  // sees the window as the box finds it
         boxes.push_back({text, buttons, icon});
         if (answers.empty()) return IDOK;
         int answer = answers.front();
@@ -39,6 +41,7 @@ public:
 
     std::vector<RecordedBox> boxes;
     std::deque<int> answers;
+    std::function<void()> onBox;
     std::vector<std::pair<std::string, std::string>> folderRequests;
     std::optional<std::string> folderAnswer;
     std::vector<std::pair<std::string, std::string>> saveRequests;

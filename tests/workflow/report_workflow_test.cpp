@@ -3,8 +3,10 @@
 // way the run can end.
 
 #include <filesystem>
+#include <sstream>
 
 #include "app/busy_flags.h"
+#include "support/test_platform.h"
 #include "workflow_fixture.h"
 
 namespace qvr::testing {
@@ -262,6 +264,214 @@ TEST_F(ReportTest, UnreadableCheckoutLogEndsTheRunCleanly) {
     ASSERT_FALSE(m_host.boxes.empty());
     EXPECT_EQ(m_host.boxes.back().text, "Unable to read: " + log);
     EXPECT_FALSE(Traced("CQvrCompareDlg::OnBtnGenBtmReport: END"));
+}
+
+struct NoFolderCase {
+    const char* name;
+    const char* typed;     // as typed into the Local Path box
+    const char* absolute;  // below the sandbox root, as the run names it
+};
+
+class ReportNoFolderTest : public ReportTest, public ::testing::WithParamInterface<NoFolderCase> {};
+
+TEST_P(ReportNoFolderTest, LocalPathThatIsNoFolderEndsTheRunBeforeAnythingRuns) {
+    const NoFolderCase& c = GetParam();
+    m_sandbox.Root().Write("a-file.txt", "not a folder");
+    fs::current_path(m_sandbox.Root().Path());
+    m_view.texts[IDC_LOCALPATH] = c.typed;
+
+    m_workflows.OnBtnGenBtmReport();
+
+    const std::string path = m_sandbox.Root().Str() + "/" + c.absolute;
+    ExpectIdle();
+    ASSERT_EQ(m_host.boxes.size(), 1u);
+    EXPECT_EQ(m_host.boxes[0].text, "Local Path not found: " + path);
+    EXPECT_EQ(m_host.boxes[0].icon, MbIcon::Stop);
+    EXPECT_EQ(m_view.Status(), " Error: Local Path not found - check the Local Path.");
+    EXPECT_EQ(m_view.texts[IDC_LOCALPATH], path);
+    EXPECT_EQ(TraceLines(),
+              (std::vector<std::string>{
+                  "CQvrCompareDlg::OnBtnGenBtmReport: START",
+                  "OnSearchBtn: START The \"Generate Local Files Compare Report\" button was clicked",
+                  "CQvrCompareDlg::OnBtnGenBtmReport: END Error: Local Path not found: " + path}));
+    // Neither the listing nor the checkout nor the scan ran.
+    EXPECT_EQ(CountFilledRows(m_top), 0);
+    EXPECT_TRUE(fs::is_empty(m_sandbox.TempPath()));
+    EXPECT_EQ(m_bottom.GetItemCount(), kBlankBottomRows);
+    EXPECT_EQ(m_view.scannedFolder, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ReportNoFolderTest,
+                         ::testing::Values(NoFolderCase{"Missing", "no/such", "no/such"},
+                                           NoFolderCase{"File", "a-file.txt", "a-file.txt"},
+                                           NoFolderCase{"BelowAFile", "./a-file.txt/x", "a-file.txt/x"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct RelativeCase {
+    const char* name;
+    const char* typed;
+    const char* shown;  // below the sandbox root
+};
+
+class ReportRelativeTest : public ReportTest, public ::testing::WithParamInterface<RelativeCase> {};
+
+TEST_P(ReportRelativeTest, RelativeLocalPathIsMadeAbsoluteOnceForTheWholeRun) {
+    const RelativeCase& c = GetParam();
+    MakeMixedTrees();
+    fs::current_path(m_sandbox.Root().Path());
+    m_view.texts[IDC_LOCALPATH] = c.typed;
+    const std::string shown = m_sandbox.Root().Str() + "/" + c.shown;
+    // The box keeps the absolute path, so the second run, which starts inside
+    // the folder the first one changed into, scans the same folder.
+    for (int run = 0; run < 2; ++run) {
+        m_workflows.OnBtnGenBtmReport();
+        ExpectIdle();
+        EXPECT_TRUE(m_host.boxes.empty()) << m_host.boxes[0].text;
+        EXPECT_EQ(m_view.Status(), " Ready") << run;
+        EXPECT_EQ(m_view.texts[IDC_LOCALPATH], shown);
+        EXPECT_EQ(m_settings.context.localPath, shown);
+        EXPECT_EQ(m_view.scannedFolder, shown);
+        EXPECT_EQ(fs::current_path(), fs::path(m_sandbox.LocalDir()));
+        ASSERT_EQ(m_bottom.GetItemCount(), 3) << run;
+        EXPECT_EQ(Column(m_bottom, BottomPath),
+                  (std::vector<std::string>{Local(), Local() + "src/", Local() + "src/"}));
+        std::vector<std::string> statuses = Column(m_bottom, BottomStatus);
+        std::sort(statuses.begin(), statuses.end());
+        EXPECT_EQ(statuses, (std::vector<std::string>{"Diff", "New", "Same"}));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ReportRelativeTest,
+                         ::testing::Values(RelativeCase{"Name", "local", "local"},
+                                           RelativeCase{"DotAndTrailingSlash", "./local/", "local/"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ReportTest, DanglingLinkWithACounterpartIsSkippedNotAnError) {
+    ImportSource({{"gone.txt", "repository text"}, {"kept.txt", "k"}});
+    WriteLocal("kept.txt", "k");
+    const fs::path link = fs::path(m_sandbox.LocalDir()) / "gone.txt";
+    fs::create_symlink(fs::path(m_sandbox.LocalDir()) / "missing.txt", link);
+
+    m_workflows.OnBtnGenBtmReport();
+
+    ExpectIdle();
+    EXPECT_TRUE(m_host.boxes.empty()) << m_host.boxes[0].text;
+    EXPECT_EQ(m_view.Status(), " Ready");
+    EXPECT_TRUE(Traced("CFileScan::Scan: Skipped symbolic link whose target does not exist: " + link.string()));
+    EXPECT_EQ(TraceLines().back(), "CQvrCompareDlg::OnBtnGenBtmReport: END");
+    ASSERT_EQ(m_bottom.GetItemCount(), 1);
+    EXPECT_EQ(m_bottom.GetItemText(0, BottomFile), "kept.txt");
+    EXPECT_EQ(m_bottom.GetItemText(0, BottomStatus), "Same");
+}
+
+// Folders of the sandbox this process holds open, as the system lists its
+// descriptors.
+int OpenFoldersBelow(const std::string& root) {
+    int count = 0;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator("/proc/self/fd", ec)) {
+        const fs::path target = fs::read_symlink(entry.path(), ec);
+        if (!ec && target.string().starts_with(root) && fs::is_directory(target, ec)) ++count;
+    }
+    return count;
+}
+
+struct OutcomeCase {
+    const char* name;
+    const char* finalStatus;
+};
+
+class ReportFoldersClosedTest : public ReportTest, public ::testing::WithParamInterface<OutcomeCase> {};
+
+TEST_P(ReportFoldersClosedTest, NoFolderOfTheRunStaysOpenAfterIt) {
+    QVR_SKIP_ON_WINDOWS("descriptors listed in /proc");
+    const std::string outcome = GetParam().name;
+    ImportSource({{"sub/a.txt", "a"}, {"sub/b.txt", "b"}, {"top.txt", "t"}, {"more/c.txt", "c"}});
+    WriteLocal("sub/a.txt", "changed");
+    WriteLocal("sub/b.txt", "b");
+    WriteLocal("more/c.txt", "c");
+    WriteLocal("top.txt", "t");
+    m_workflows.OnBtnGenTopScmList();
+    ASSERT_EQ(CountFilledRows(m_top), 4);
+    if (outcome == "FileError") {
+        // The Same test reads the copies the temp folder holds; one is gone.
+        m_settings.display = DisplayOptions{1, 1, 0, 1};
+        m_sandbox.Root().Write("temp/sub/a.txt", "a");
+        m_sandbox.Root().Write("temp/sub/b.txt", "b");
+        m_sandbox.Root().Write("temp/more/c.txt", "c");
+    }
+    const std::string root = fs::canonical(m_sandbox.Root().Path()).string();
+    int mostOpen = 0;
+    m_pump.onPump = [&] {
+        mostOpen = std::max(mostOpen, OpenFoldersBelow(root));
+        if (outcome == "Cancel" && g_reportInProgress && CountFilledRows(m_bottom) == 2) {
+            m_workflows.OnBtnGenBtmReport();
+        }
+    };
+
+    m_workflows.OnBtnGenBtmReport();
+
+    ExpectIdle();
+    EXPECT_EQ(m_view.Status().substr(0, std::string(GetParam().finalStatus).size()), GetParam().finalStatus);
+    EXPECT_GT(mostOpen, 0) << "the compares kept no folder open: nothing was tested";
+    EXPECT_EQ(OpenFoldersBelow(root), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Outcomes, ReportFoldersClosedTest,
+                         ::testing::Values(OutcomeCase{"Success", " Ready"}, OutcomeCase{"Cancel", " Ready"},
+                                           OutcomeCase{"FileError", " File Error. File Name: "}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ReportTest, UnlistableFolderIsTracedAndOneWarningFollowsTheList) {
+    QVR_SKIP_ON_WINDOWS("POSIX permissions");
+    ImportSource({{"a.txt", "a"}});
+    m_workflows.OnBtnGenTopScmList();
+    ASSERT_EQ(CountFilledRows(m_top), 1);
+    m_settings.display = DisplayOptions{1, 0, 0, 1};  // New only: no checkout
+    WriteLocal("a.txt", "a");
+    WriteLocal("new.txt", "n");
+    WriteLocal("locked/hidden.txt", "h");
+    WriteLocal("locked/deeper/more.txt", "m");
+    WriteLocal("shut/x.txt", "x");
+    ASSERT_TRUE(GiveTreeToUnprivileged(m_sandbox.Root().Str()));
+    for (const char* folder : {"locked", "shut"}) {
+        fs::permissions(fs::path(m_sandbox.LocalDir()) / folder, fs::perms::none);
+    }
+    m_host.boxes.clear();
+
+    // Permissions bind only an unprivileged process: the run happens in one.
+    const std::optional<std::string> seen = RunUnprivileged([&] {
+        std::ostringstream out;
+        m_host.onBox = [&] {
+            out << "box while " << (m_view.locked ? "locked" : "unlocked") << ", status" << m_view.Status() << "\n";
+        };
+        m_workflows.OnBtnGenBtmReport();
+        for (const RecordedBox& box : m_host.boxes) {
+            out << "box: " << box.text << (box.icon == MbIcon::Exclamation ? " (exclamation)" : "") << "\n";
+        }
+        out << "status:" << m_view.Status() << "\n";
+        out << "rows: " << CountFilledRows(m_bottom) << " " << m_view.texts[IDC_BTMCOUNT] << "\n";
+        for (const std::string& line : TraceLines()) {
+            if (line.starts_with("CFileScan::")) out << line << "\n";
+        }
+        out << "last: " << TraceLines().back() << "\n";
+        return out.str();
+    });
+
+    ASSERT_TRUE(seen.has_value()) << "the unprivileged child failed";
+    const std::string local = m_sandbox.LocalDir() + "/";
+    const std::string expectedStart =
+        "box while unlocked, status Ready\n"
+        "box: 2 folder(s) could not be read; the report is incomplete - see the trace. (exclamation)\n"
+        "status: Ready\n"
+        "rows: 1 1\n";
+    EXPECT_EQ(seen->substr(0, expectedStart.size()), expectedStart) << *seen;
+    for (const char* folder : {"locked", "shut"}) {
+        const std::string line =
+            "CFileScan::Scan: Folder could not be read: " + local + folder + "/ (Permission denied)\n";
+        EXPECT_NE(seen->find(line), std::string::npos) << *seen;
+    }
+    EXPECT_NE(seen->find("last: CQvrCompareDlg::OnBtnGenBtmReport: END\n"), std::string::npos) << *seen;
 }
 
 }  // namespace

@@ -39,6 +39,7 @@ CompareWorkflows::CompareWorkflows(const WorkflowParts& parts)
       m_classifier(parts.topList, parts.bottomList, parts.settings.context, parts.settings.display,
                    parts.pump) {
     m_scanner.SetCallback(OnScanEvent, &m_classifier);
+    m_scanner.SetTrace(&parts.trace);
 }
 
 void CompareWorkflows::SetStatus(const std::string& text) { SetText(res::IDC_STATUS, text); }

@@ -93,6 +93,7 @@ private:
 
     // Report.
     void StartReport();
+    bool TakeLocalPath();
     void CancelReport();
     void RefreshTopListIfStale();
     bool TopListCriteriaChanged();
@@ -100,6 +101,7 @@ private:
     bool CheckoutCopyIsEmpty();
     void ScanAndClassify();
     void ListScanResult();
+    void WarnAboutUnreadFolders();
     void ReportFileError(const CFileException& error);
     void FinishReport();
     void EndReportRun(const std::string& status);

@@ -22,6 +22,7 @@ constexpr const char* kCheckoutFailedStatus = " Error: SCM Checkout for Browse F
 constexpr const char* kFireButton =
     "CQvrCompareDlg::OnBtnGenBtmReport: FIRE BUTTON: Populate List from Quorvan Repository";
 constexpr int kBottomPathColumn = 2;
+constexpr const char* kLocalPathNotFoundStatus = " Error: Local Path not found - check the Local Path.";
 
 // Where the checkout put the first Top List file: the temp path, the row's
 // path without its leading backslash, and its file name. The repository's
@@ -79,10 +80,17 @@ void CompareWorkflows::CancelReport() {
 
 void CompareWorkflows::StartReport() {
     IWorkflowView& view = m_parts.view;
+    // The folders the compares kept open must not outlive the run, however
+    // it ends: they would keep a removable drive or the temp folder busy.
+    struct CloseFoldersAtEnd {
+        ~CloseFoldersAtEnd() { classifier.ForgetOpenDirectories(); }
+        Classifier& classifier;
+    } closeFolders{m_classifier};
     SetText(IDC_GEN_BTM, kCancelCaption);
     m_parts.trace.WriteTraceLine(
         "OnSearchBtn: START The \"Generate Local Files Compare Report\" button was clicked");
     g_reportInProgress = 1;
+    if (!TakeLocalPath()) return;
     RefreshTopListIfStale();
     view.DisableForRun();
     view.StartBlinkTimer();
@@ -102,7 +110,29 @@ void CompareWorkflows::StartReport() {
         ReportFileError(error);
         return;
     }
+    const bool cancelled = !g_reportInProgress;
     ListScanResult();
+    if (!cancelled) WarnAboutUnreadFolders();
+}
+
+// The local path is made absolute once, here, and that one text is what the
+// run changes into, scans and cuts from the keys, what the box shows and the
+// folder chooser offers next: a relative path is never taken relative to
+// itself after the change of directory. A path that leads to no folder ends
+// the run before anything is checked out or scanned, since an empty scan
+// would read as "nothing changed".
+bool CompareWorkflows::TakeLocalPath() {
+    ScmContext& context = m_parts.settings.context;
+    context.localPath = AbsolutePathFrom(context.localPath, platform::CurrentDirectory());
+    SetText(IDC_LOCALPATH, context.localPath);
+    platform::FileFacts facts;
+    int error = 0;
+    if (platform::StatPath(context.localPath, facts, error) && facts.isDirectory) return true;
+    m_parts.trace.WriteTraceLine("CQvrCompareDlg::OnBtnGenBtmReport: END Error: Local Path not found: " +
+                                 context.localPath);
+    EndReportRun(kLocalPathNotFoundStatus);
+    m_parts.messages.MessageBox("Local Path not found: " + context.localPath, MbButtons::Ok, MbIcon::Stop);
+    return false;
 }
 
 // The Top List must show the context now in the edit boxes: an empty list or
@@ -177,7 +207,9 @@ bool CompareWorkflows::CheckoutCopyIsEmpty() {
 void CompareWorkflows::ScanAndClassify() {
     const ScmContext& context = m_parts.settings.context;
     std::error_code ec;
-    std::filesystem::current_path(context.localPath, ec);  // a folder that is gone scans as empty
+    // A folder that cannot be entered cannot be listed either: the scan
+    // counts it among the folders it could not read.
+    std::filesystem::current_path(context.localPath, ec);
     m_parts.view.ScanStarted(context.localPath);
 
     ScanCriteria criteria;
@@ -212,6 +244,17 @@ void CompareWorkflows::ListScanResult() {
     SetText(IDC_BTMCOUNT, std::to_string(bottom.GetItemCount()));
     SetStatus(" Ready");
     FinishReport();
+}
+
+// Folders the scan could not list are named in the trace, one line each;
+// one box says the list is incomplete, after the run has ended and its list
+// is shown.
+void CompareWorkflows::WarnAboutUnreadFolders() {
+    const int unread = m_scanner.UnreadableFolderCount();
+    if (unread == 0) return;
+    m_parts.messages.MessageBox(std::to_string(unread) +
+                                    " folder(s) could not be read; the report is incomplete - see the trace.",
+                                MbButtons::Ok, MbIcon::Exclamation);
 }
 
 void CompareWorkflows::ReportFileError(const CFileException& error) {
