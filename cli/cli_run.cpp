@@ -4,6 +4,8 @@
 #include <filesystem>
 
 #include "app/busy_flags.h"
+#include "app/path.h"
+#include "app/platform.h"
 #include "app/startup.h"
 #include "cli/cli_console.h"
 #include "cli/cli_options.h"
@@ -108,8 +110,9 @@ bool WriteList(const CliOptions& options, ReportTable& table, const CliStreams& 
 
 class CliRun {
 public:
-    CliRun(const CliOptions& options, IProfileStore& store, const CliStreams& streams, const FinishAction& finish)
-        : m_options(options), m_store(store), m_streams(streams), m_finish(finish),
+    CliRun(const CliOptions& options, IProfileStore& store, const CliStreams& streams, const FinishAction& finish,
+           std::string launchDir)
+        : m_options(options), m_store(store), m_streams(streams), m_finish(finish), m_launchDir(std::move(launchDir)),
           m_console(streams.err, streams.errIsTerminal), m_view(m_console), m_host(m_console), m_pump(m_console) {}
 
     int Start(const std::string& program, const std::string& configDir, const std::string& homeDir) {
@@ -131,6 +134,11 @@ private:
     int Run(AppEnvironment& environment) {
         AppSettings settings = LoadSettings(m_store, environment.ForSettings());
         ApplyOptions(m_options, settings);
+        // A stored relative local path is the caller's too, like one given
+        // with --local: start-up has left the directory we were run from.
+        if (!m_launchDir.empty()) {
+            settings.context.localPath = AbsolutePathFrom(settings.context.localPath, m_launchDir);
+        }
         ReportTable top;
         ReportTable bottom;
         top.ApplyColumnSpec(kTopListColumnSpec);
@@ -170,6 +178,7 @@ private:
     IProfileStore& m_store;
     const CliStreams& m_streams;
     const FinishAction& m_finish;
+    const std::string m_launchDir;
     CliConsole m_console;
     CliWorkflowView m_view;
     CliMessageBoxHost m_host;
@@ -207,7 +216,7 @@ int RunCli(const std::vector<std::string>& args, IProfileStore& store, const Cli
     case CliCommand::Report: break;
     }
     MakePathsAbsolute(options);
-    CliRun run(options, store, streams, finish);
+    CliRun run(options, store, streams, finish, platform::CurrentDirectory());
     return run.Start(args.empty() ? kCliName : args[0], configDir, homeDir);
 }
 

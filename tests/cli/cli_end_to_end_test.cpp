@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -19,6 +20,7 @@
 
 #include "app/settings.h"
 #include "quorvan_sandbox.h"
+#include "support/test_platform.h"
 #include "ui/settings/qsettings_profile_store.h"
 
 extern char** environ;
@@ -95,6 +97,38 @@ protected:
         const int rc = posix_spawn(&pid, QVR_CLI_PATH, &actions, nullptr, argv.data(), environ);
         posix_spawn_file_actions_destroy(&actions);
         if (rc != 0) return result;
+        int status = 0;
+        if (waitpid(pid, &status, 0) == pid && WIFEXITED(status)) result.status = WEXITSTATUS(status);
+        result.out = ReadAll(outFile);
+        result.err = ReadAll(errFile);
+        return result;
+    }
+
+    // The same run started in the folder cwd, and, when unprivileged, as a
+    // user whom permissions bind (see RunUnprivileged).
+    CliResult RunFrom(const std::vector<std::string>& args, const std::string& cwd, bool unprivileged) {
+        const fs::path outFile = m_sandbox.Root() / "cli.out";
+        const fs::path errFile = m_sandbox.Root() / "cli.err";
+        std::vector<std::string> texts{QVR_CLI_PATH};
+        texts.insert(texts.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (auto& text : texts) argv.push_back(text.data());
+        argv.push_back(nullptr);
+        CliResult result;
+        const pid_t pid = ::fork();
+        if (pid < 0) return result;
+        if (pid == 0) {
+            const int in = ::open("/dev/null", O_RDONLY);
+            const int out = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (in < 0 || out < 0 || err < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0) {
+                ::_exit(120);
+            }
+            if (::chdir(cwd.c_str()) != 0) ::_exit(121);
+            if (unprivileged && !DropPrivileges()) ::_exit(122);
+            ::execve(QVR_CLI_PATH, argv.data(), environ);
+            ::_exit(123);
+        }
         int status = 0;
         if (waitpid(pid, &status, 0) == pid && WIFEXITED(status)) result.status = WEXITSTATUS(status);
         result.out = ReadAll(outFile);
@@ -259,6 +293,11 @@ TEST_F(CliEndToEndTest, FailuresExitTwoWithTheirMessageAndNoList) {
         {"missing broker", {"list", "--project", "PROJ", "--state", "DEV", "--install-dir", m_sandbox.InstallDir()},
          "QvrCompare status: Error: Part of context is not set (not including Package)\n"},
         {"blank local path", ReportArgs({"--local", ""}), "QvrCompare: Local Path is blank.\n"},
+        {"missing local path", ReportArgs({"--local", m_sandbox.Root().Str() + "/no/such"}),
+         "QvrCompare status: Error: Local Path not found - check the Local Path.\n"
+         "QvrCompare: Local Path not found: " + m_sandbox.Root().Str() + "/no/such\n"},
+        {"local path is a file", ReportArgs({"--local", m_sandbox.LocalDir() + "/a.txt"}),
+         "QvrCompare: Local Path not found: " + m_sandbox.LocalDir() + "/a.txt\n"},
         {"unknown option", {"list", "--bogus"}, "qvrcompare-cli: unknown option '--bogus'\nusage: "},
         {"report option on list", {"list", "--same"}, "qvrcompare-cli: --same applies to 'report' only\n"},
         {"install folder missing", {"list", "--install-dir", m_sandbox.Root().Str() + "/no/such"},
@@ -302,6 +341,44 @@ TEST_F(CliEndToEndTest, StoredSettingsFillWhatTheCommandLineLeavesOut) {
     // A given value wins over the stored one.
     const CliResult otherState = Run({"list", installDir, "--state", "NOPE"});
     EXPECT_EQ(otherState.status, 2);
+}
+
+TEST_F(CliEndToEndTest, StoredRelativeLocalPathIsTheCallersAndScannedOnce) {
+    MakeMixedTrees();
+    std::string scrambled = kPassword;
+    ScramblePassword(scrambled);
+    StoreSettings({{"Broker", "DEMO"}, {"UserId", "alice"}, {"Pswd", scrambled}, {"Project", "PROJ"},
+                   {"State", "DEV"}, {"LocalPath", "local"}, {"ShowNewFiles", "1"}, {"ShowSameFiles", "0"},
+                   {"ShowDiffFiles", "1"}});
+    const std::string expected = kBottomHeader + "new.h," + Local() + "inc/,1 KB,03-05-2024 14:07:09,New,\r\n" +
+                                 "changed.c," + Local() + "src/,1 KB,03-05-2024 14:07:09,Diff,\r\n";
+    // The first run makes the temp folder and stays where it was started;
+    // later runs start inside the temp folder. Both take the path from the
+    // folder the caller ran them in.
+    for (int run = 0; run < 2; ++run) {
+        const CliResult result = RunFrom({"report", "--install-dir=" + m_sandbox.InstallDir()}, m_sandbox.Root().Str(),
+                                         false);
+        EXPECT_EQ(result.status, 1) << run << result.err;
+        EXPECT_EQ(result.out, expected) << run;
+    }
+}
+
+TEST_F(CliEndToEndTest, UnlistableFolderMakesTheReportIncomplete) {
+    MakeMixedTrees();
+    WriteLocal("locked/hidden.c", "h");
+    ASSERT_TRUE(GiveTreeToUnprivileged(m_sandbox.Root().Str()));
+    fs::permissions(m_sandbox.LocalDir() + "/locked", fs::perms::none);
+    // Permissions bind only an unprivileged process, tools and all.
+    const CliResult result = RunFrom(ReportArgs({"--new", "--diff"}), m_sandbox.Root().Str(), true);
+    EXPECT_EQ(result.status, 2) << result.err;
+    EXPECT_EQ(result.out, "");
+    EXPECT_NE(result.err.find("QvrCompare: 1 folder(s) could not be read; the report is incomplete - see the trace.\n"),
+              std::string::npos)
+        << result.err;
+    const std::string trace = ReadAll(m_sandbox.InstallDir() + "/QvrCompare.trc");
+    EXPECT_NE(trace.find(" CFileScan::Scan: Folder could not be read: " + Local() + "locked/ (Permission denied)\n"),
+              std::string::npos)
+        << trace;
 }
 
 TEST_F(CliEndToEndTest, PasswordFromTheEnvironment) {
