@@ -165,6 +165,51 @@ void WorkflowE2eTest::populateFailures() {
     QCOMPARE(w.dialog->CountTopRows(), 0);
 }
 
+void WorkflowE2eTest::typedLocalPathBecomesAbsolute_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("folder");  // below the sandbox root
+    QTest::addColumn<bool>("exists");
+    QTest::newRow("relative") << "local" << "local" << true;
+    QTest::newRow("dot relative") << "./local/" << "local/" << true;
+    QTest::newRow("missing") << "no such" << "no such" << false;
+    QTest::newRow("a file") << "local/same.txt" << "local/same.txt" << false;
+}
+
+void WorkflowE2eTest::typedLocalPathBecomesAbsolute() {
+    QFETCH(QString, typed);
+    QFETCH(QString, folder);
+    QFETCH(bool, exists);
+    World& w = *m_world;
+    w.Import({{"same.txt", "same text"}});
+    w.sandbox.Root().Write("local/same.txt", "same text");
+    fs::current_path(w.sandbox.Root().Path());
+    QWidget* edit = w.dialog->GetDlgItem(IDC_LOCALPATH);
+    edit->setFocus();
+    QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(edit, Qt::Key_Delete);
+    QTest::keyClicks(edit, typed);
+    QWidget* button = w.dialog->GetDlgItem(IDC_GEN_BTM);
+    QTest::mouseClick(button, Qt::LeftButton, Qt::NoModifier, button->rect().center());
+
+    w.ExpectIdle();
+    const std::string absolute = w.sandbox.Root().Str() + "/" + folder.toStdString();
+    QCOMPARE(w.Text(IDC_LOCALPATH), absolute);
+    if (exists) {
+        QVERIFY(w.host.boxes.empty());
+        QCOMPARE(w.dialog->LastScannedFolder(), absolute);
+        QCOMPARE(w.Text(IDC_BTMCOUNT), std::string("1"));
+        QCOMPARE(w.Bottom().GetItemText(0, BottomPath), w.sandbox.LocalDir() + "/");
+        QCOMPARE(w.Bottom().GetItemText(0, BottomStatus), std::string("Same"));
+    } else {
+        QCOMPARE(w.host.boxes.size(), std::size_t{1});
+        QCOMPARE(w.host.boxes[0].text, "Local Path not found: " + absolute);
+        QVERIFY(w.host.boxes[0].icon == MbIcon::Stop);
+        QCOMPARE(w.Text(IDC_STATUS), std::string(" Error: Local Path not found - check the Local Path."));
+        QCOMPARE(w.dialog->CountTopRows(), 0);  // nothing ran, not even the listing
+        QCOMPARE(w.dialog->LastScannedFolder(), std::string());
+    }
+}
+
 void WorkflowE2eTest::reportListsNewSameAndDiff() {
     World& w = *m_world;
     w.Import({{"same.txt", "same text"}, {"src/changed.c", "int a;"}, {"src/other.c", "x"}});

@@ -21,6 +21,8 @@ private slots:
     void populateFailures();
     void reportListsNewSameAndDiff();
     void reportWithoutShowDiffRunsNoCheckout();
+    void typedLocalPathBecomesAbsolute_data();
+    void typedLocalPathBecomesAbsolute();
     void cancelWhileTheListingToolRuns();
     void cancelDuringPostingKeepsThePostedRows();
     void unreadableCopyEndsTheReport();
