@@ -121,51 +121,71 @@ void RepositoryKeyIndex::SuffixTable::Clear() {
     m_entries.clear();
 }
 
+namespace {
+
+// A polynomial hash over the bytes of a text, built from its end: the hash
+// of every suffix of a key comes from the one after it in one step.
+constexpr std::uint64_t kHashBase = 0x100000001B3ull;
+
+std::uint64_t HashStep(std::uint64_t following, char c) {
+    return following * kHashBase + static_cast<unsigned char>(c) + 1;
+}
+
+std::uint64_t HashOf(std::string_view text) {
+    std::uint64_t hash = 0;
+    for (auto it = text.rbegin(); it != text.rend(); ++it) hash = HashStep(hash, *it);
+    return hash;
+}
+
+}  // namespace
+
 void RepositoryKeyIndex::SuffixTable::Build(std::string text, const std::vector<std::int32_t>& rowStart) {
     m_text = std::move(text);
     m_entries.clear();
-    // One entry per name that starts a key or follows one of its backslashes,
-    // in row order; equal names are merged below.
-    struct Raw {
-        std::int32_t position;
-        std::int32_t length;
-        std::int32_t row;
-        bool afterSlash;
-    };
-    std::vector<Raw> raw;
     const std::int32_t rows = static_cast<std::int32_t>(rowStart.size()) - 1;
+    // One entry per name that starts a key or follows one of its backslashes.
+    std::size_t names = 0;
     for (std::int32_t row = 0; row < rows; ++row) {
-        const std::int32_t begin = rowStart[static_cast<std::size_t>(row)];
-        const std::int32_t end = rowStart[static_cast<std::size_t>(row) + 1] - 1;  // the 0 byte
-        if (begin < end) raw.push_back({begin, end - begin, row, false});
-        for (std::int32_t at = begin; at + 1 < end; ++at) {
-            if (m_text[static_cast<std::size_t>(at)] == '\\') raw.push_back({at + 1, end - at - 1, row, true});
+        const auto begin = m_text.begin() + rowStart[static_cast<std::size_t>(row)];
+        const auto end = m_text.begin() + rowStart[static_cast<std::size_t>(row) + 1] - 1;
+        if (begin == end) continue;
+        names += 1 + static_cast<std::size_t>(std::count(begin, end - 1, '\\'));
+    }
+    m_entries.reserve(names);
+    for (std::int32_t row = 0; row < rows; ++row) {
+        const auto begin = static_cast<std::size_t>(rowStart[static_cast<std::size_t>(row)]);
+        const auto end = static_cast<std::size_t>(rowStart[static_cast<std::size_t>(row) + 1]) - 1;  // the 0 byte
+        std::uint64_t hash = 0;
+        for (std::size_t at = end; at > begin; --at) {
+            hash = HashStep(hash, m_text[at - 1]);
+            const std::size_t start = at - 1;
+            const bool afterSlash = start > begin && m_text[start - 1] == '\\';
+            if (start == begin || afterSlash) {
+                m_entries.push_back({hash, row, static_cast<std::uint32_t>(start * 2 + (afterSlash ? 1 : 0))});
+            }
         }
     }
-    const auto textOf = [this](const Raw& r) {
-        return std::string_view(m_text).substr(static_cast<std::size_t>(r.position),
-                                               static_cast<std::size_t>(r.length));
-    };
-    // Stable: within equal names the rows stay in their order.
-    std::stable_sort(raw.begin(), raw.end(), [&](const Raw& a, const Raw& b) { return textOf(a) < textOf(b); });
-    for (std::size_t i = 0; i < raw.size();) {
-        Entry entry{raw[i].position, raw[i].length, raw[i].row, -1};
-        const std::string_view name = textOf(raw[i]);
-        for (; i < raw.size() && textOf(raw[i]) == name; ++i) {
-            if (raw[i].afterSlash && entry.firstRowAfterSlash < 0) entry.firstRowAfterSlash = raw[i].row;
-        }
-        m_entries.push_back(entry);
-    }
-    m_entries.shrink_to_fit();
+    std::sort(m_entries.begin(), m_entries.end(), [](const Entry& a, const Entry& b) {
+        return a.hash != b.hash ? a.hash < b.hash : a.row < b.row;
+    });
+}
+
+bool RepositoryKeyIndex::SuffixTable::Names(const Entry& entry, std::string_view name) const {
+    const std::size_t start = entry.place / 2;
+    return m_text.size() - start > name.size() && m_text.compare(start, name.size(), name) == 0 &&
+           m_text[start + name.size()] == '\0';
 }
 
 int RepositoryKeyIndex::SuffixTable::Find(std::string_view localKey) const {
     const NameToFind wanted = SplitLeadingSlash(localKey);
     if (wanted.name.empty()) return -1;
-    const auto found = std::partition_point(m_entries.begin(), m_entries.end(),
-                                            [&](const Entry& e) { return TextOf(e) < wanted.name; });
-    if (found == m_entries.end() || TextOf(*found) != wanted.name) return -1;
-    return wanted.afterSlashOnly ? found->firstRowAfterSlash : found->firstRow;
+    const std::uint64_t hash = HashOf(wanted.name);
+    auto it = std::partition_point(m_entries.begin(), m_entries.end(), [&](const Entry& e) { return e.hash < hash; });
+    for (; it != m_entries.end() && it->hash == hash; ++it) {
+        if (wanted.afterSlashOnly && (it->place & 1) == 0) continue;
+        if (Names(*it, wanted.name)) return it->row;
+    }
+    return -1;
 }
 
 }  // namespace qvr

@@ -12,8 +12,10 @@
 // only without case: "xt_CONNMARK.h" and "xt_connmark.h" are two files there.
 // Windows compares without case only.
 //
-// The index keeps every name-boundary suffix of every key in sorted order, so
-// each lookup is a binary search instead of a pass over every row.
+// The index keeps every name-boundary suffix of every key, sorted by a hash of
+// its text, so each lookup is a binary search instead of a pass over every
+// row; the text itself decides, so hashes that collide cost time, never a
+// wrong row.
 
 #include <cstdint>
 #include <string>
@@ -57,8 +59,9 @@ public:
     int RowCount() const { return m_rowCount; }
 
 private:
-    // Every name-boundary suffix of the keys of one letter case, sorted by
-    // text, equal texts merged.
+    // Every name-boundary suffix of the keys of one letter case, found by
+    // its hash: the entries are sorted by hash and row, so the first entry
+    // whose text really is the name wanted holds the first such row.
     class SuffixTable {
     public:
         void Build(std::string text, const std::vector<std::int32_t>& rowStart);
@@ -68,15 +71,11 @@ private:
 
     private:
         struct Entry {
-            std::int32_t position;  // where the suffix starts in m_text
-            std::int32_t length;
-            std::int32_t firstRow;            // first row holding the suffix anywhere on a boundary
-            std::int32_t firstRowAfterSlash;  // first row holding it just after a backslash, or -1
+            std::uint64_t hash;   // of the suffix, up to the key's end
+            std::int32_t row;
+            std::uint32_t place;  // start in m_text times 2, plus 1 when just after a backslash
         };
-        std::string_view TextOf(const Entry& entry) const {
-            return std::string_view(m_text).substr(static_cast<std::size_t>(entry.position),
-                                                   static_cast<std::size_t>(entry.length));
-        }
+        bool Names(const Entry& entry, std::string_view name) const;
         std::string m_text;  // every key followed by a 0 byte, in row order
         std::vector<Entry> m_entries;
     };

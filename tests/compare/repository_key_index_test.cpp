@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <random>
 #include <string>
 #include <vector>
@@ -150,6 +151,24 @@ TEST(RepositoryKeyIndex, AgreesWithTheLinearSearchOnRandomKeys) {
             ASSERT_EQ(index.FindFirst(upper), FindFirstMatchingRowLinear(top, upper)) << rows << " rows, key " << key;
         }
     }
+}
+
+TEST(RepositoryKeyIndex, NamesWithTheSameHashAreToldApartByTheirText) {
+    // The Thue-Morse word of 2048 letters and its complement give the same
+    // polynomial hash modulo 2^64 for every odd base: a lookup must still
+    // find the row whose name it is.
+    std::string word(2048, 'A');
+    std::string complement(2048, 'B');
+    for (std::size_t i = 0; i < word.size(); ++i) {
+        if (std::popcount(i) % 2 == 1) std::swap(word[i], complement[i]);
+    }
+    const ReportTable top = TopList({{"\\x", word}, {"\\x", complement}});
+    RepositoryKeyIndex index;
+    index.Build(top);
+    EXPECT_EQ(index.FindFirst("\\" + complement), 1);
+    EXPECT_EQ(index.FindFirst("\\X\\" + complement), 1);
+    EXPECT_EQ(index.FindFirst(word), 0);
+    EXPECT_EQ(index.FindFirst("\\" + word.substr(1)), -1);
 }
 
 TEST(RepositoryKeyIndex, EmptyTableHasNoCounterparts) {
