@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <optional>
 
 #include "bridge_fixture.h"
 #include "scm/text_line_reader.h"
@@ -116,13 +117,18 @@ TEST_F(HostileListingTest, EmptyOrHeaderOnlyLogGivesNoRecordsAndNoError) {
 }
 
 TEST_F(HostileListingTest, UnreadableLogIsReportedAndEmptiesNothingItDidNotRead) {
-    if (RunsAsSuperuser()) GTEST_SKIP() << "permissions do not stop the superuser";
     if (kOnWindows) GTEST_SKIP() << "Windows has no permission that hides a file from its owner";
     dir.Write("vlx.log", std::string(kHeader) + "a\tb\n");
+    ASSERT_TRUE(GiveTreeToUnprivileged(dir.Str()));
     std::filesystem::permissions(dir / "vlx.log", std::filesystem::perms::none);
-    EXPECT_EQ(bridge.ReadVlxLog(error), 0);
-    ASSERT_EQ(host.boxes.size(), 1u);
-    EXPECT_EQ(host.boxes[0].text, "Unable to read: " + installDir + kSep + "vlx.log");
+    // Permissions bind only an unprivileged process.
+    const std::optional<std::string> seen = RunUnprivileged([&] {
+        std::string out = std::to_string(bridge.ReadVlxLog(error));
+        for (const RecordedBox& box : host.boxes) out += "\n" + box.text;
+        return out;
+    });
+    ASSERT_TRUE(seen.has_value()) << "the unprivileged child failed";
+    EXPECT_EQ(*seen, "0\nUnable to read: " + installDir + kSep + "vlx.log");
 }
 
 TEST_F(HostileListingTest, LogThatIsAFolderIsReportedAsUnreadable) {
