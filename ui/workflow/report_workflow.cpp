@@ -207,8 +207,8 @@ bool CompareWorkflows::CheckoutCopyIsEmpty() {
 void CompareWorkflows::ScanAndClassify() {
     const ScmContext& context = m_parts.settings.context;
     std::error_code ec;
-    // A folder that cannot be entered cannot be listed either: the scan
-    // counts it among the folders it could not read.
+    // The scan goes by the absolute path, so a folder that cannot be entered
+    // is still looked at; one that cannot be listed is counted by the scan.
     std::filesystem::current_path(context.localPath, ec);
     m_parts.view.ScanStarted(context.localPath);
 
