@@ -149,7 +149,7 @@ int Lookup(int rows) {
         const int row = top.InsertItem(top.GetItemCount(), "1");
         top.SetItemText(row, 1, file);
         top.SetItemText(row, 2, folder);
-        keys.push_back(RepositoryKeyOf(top, row).substr(5));  // the local key: without \PROJ
+        keys.push_back(RepositoryPathOf(top, row).substr(5));  // the local key: without \proj
     }
     std::shuffle(keys.begin(), keys.end(), rng);
     auto start = std::chrono::steady_clock::now();
@@ -158,10 +158,10 @@ int Lookup(int rows) {
     const double build = Seconds(start);
     start = std::chrono::steady_clock::now();
     long long found = 0;
-    for (const std::string& key : keys) found += index.FindFirst(key) >= 0;
+    for (const std::string& key : keys) found += index.FindCounterpart(key) >= 0;
     const double lookups = Seconds(start);
     start = std::chrono::steady_clock::now();
-    for (int i = 0; i < 200; ++i) FindFirstMatchingRowLinear(top, keys[static_cast<std::size_t>(i)]);
+    for (int i = 0; i < 200; ++i) FindCounterpartLinear(top, keys[static_cast<std::size_t>(i)]);
     const double linear = Seconds(start) / 200 * rows;
     std::printf("lookup %d rows: build %.3f s, %d lookups %.3f s (%lld found); "
                 "linear search would take about %.0f s\n",
