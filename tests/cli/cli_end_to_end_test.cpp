@@ -19,7 +19,7 @@
 
 #include "app/settings.h"
 #include "quorvan_sandbox.h"
-#include "ui/settings/qsettings_profile_store.h"
+#include "settings_qt/qsettings_profile_store.h"
 
 extern char** environ;
 
