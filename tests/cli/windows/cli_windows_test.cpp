@@ -199,6 +199,11 @@ TEST_F(CliOnWindows, ListTakesTheRegistrySettingsAndWritesTheTopList) {
     EXPECT_EQ(Received("vlx"), std::vector<std::string>{VlxLine()});
     EXPECT_TRUE(Received("vgt").empty());
     CheckTrace({VqryLine(), VlxLine()});
+    // The context came from the values the window left in the registry.
+    const CapturedRun stored =
+        RunCapturing("reg query \"HKCU\\Software\\Vemtaro\\QvrCompare\\Settings\" /v Broker", m_root.Str());
+    EXPECT_EQ(stored.status, 0) << stored.err;
+    EXPECT_NE(stored.out.find("    Broker    REG_SZ    Main Broker\r\n"), std::string::npos) << stored.out;
     // The statement the broker check ran, written in text mode.
     EXPECT_EQ(ReadFile(m_install + "\\vqrystmt.sql"),
               "select envobjid from QVRENVIRONMENT where ENVIRONMENTNAME = 'My Project'");
