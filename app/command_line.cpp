@@ -74,7 +74,8 @@ std::string ParsePosixCommandLine(const std::vector<std::string>& args) {
     return FirstWord(text);
 }
 
-std::string ParseCommandLine(const std::vector<std::string>& args) {
+std::string ParseCommandLine(std::string_view commandLine, const std::vector<std::string>& args) {
+    if constexpr (platform::kIsWindows) return ParseWindowsCommandLine(commandLine);
     return ParsePosixCommandLine(args);
 }
 

@@ -25,7 +25,8 @@ std::string ParseWindowsCommandLine(std::string_view commandLine);
 // semicolons. Letter case is kept: file names differ by case here.
 std::string ParsePosixCommandLine(const std::vector<std::string>& args);
 
-// The rule of the platform the program runs on.
-std::string ParseCommandLine(const std::vector<std::string>& args);
+// The rule of the platform the program runs on: on Windows the Windows rule
+// over the whole command line, elsewhere the POSIX rule over the arguments.
+std::string ParseCommandLine(std::string_view commandLine, const std::vector<std::string>& args);
 
 }  // namespace qvr

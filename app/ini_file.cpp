@@ -146,7 +146,13 @@ bool WriteIniValue(const std::string& path, std::string_view section, std::strin
     } else if (where.insertAt) {
         lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(*where.insertAt), keyLine);
     } else {
-        lines.push_back("[" + std::string(section) + "]" + cr);
+        // Appended piece by piece: g++ 12 at -O3 takes "[" + text for an
+        // overlapping copy (-Wrestrict) and would stop an optimised build.
+        std::string sectionLine(1, '[');
+        sectionLine += section;
+        sectionLine += ']';
+        sectionLine += cr;
+        lines.push_back(std::move(sectionLine));
         lines.push_back(keyLine);
     }
 

@@ -19,6 +19,12 @@ inline constexpr char kSeparator = '/';
 inline constexpr bool kIsWindows = false;
 #endif
 
+// The modes text files we write line by line (the trace) are opened with:
+// text mode on Windows, where each "\n" reaches the disk as CR LF and reads
+// back as "\n"; elsewhere the bytes as they stand.
+inline constexpr const char* kTextReadMode = kIsWindows ? "rt" : "r";
+inline constexpr const char* kTextAppendMode = kIsWindows ? "at" : "a";
+
 inline bool IsSeparator(char c) { return c == '/' || c == '\\'; }
 
 // Joins a directory and a name the way the program joins file-system paths
@@ -92,6 +98,16 @@ bool ReplaceFileWith(const std::string& from, const std::string& to);
 // The calendar time in the local time zone, as the zone stands now; false
 // when the time cannot be converted.
 bool ToLocalTime(std::time_t when, std::tm& local);
+
+// The process's command line as one text, as Windows hands it to a program
+// (GetCommandLineA); empty elsewhere, where a program receives its arguments
+// already split.
+std::string ProcessCommandLine();
+
+// Makes standard output carry the bytes as they are written. Windows opens it
+// in text mode, where every LF becomes CR LF: a CSV whose lines end in CR LF
+// would reach a pipe or a file with CR CR LF.
+void UseBinaryStandardOutput();
 
 // Where per-user configuration lives: $XDG_CONFIG_HOME when set (absolute),
 // else $HOME/.config. Holds "QvrCompare.ini" and the return-code file.

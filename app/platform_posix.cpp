@@ -95,6 +95,10 @@ bool ToLocalTime(std::time_t when, std::tm& local) {
     return ::localtime_r(&when, &local) != nullptr;
 }
 
+std::string ProcessCommandLine() { return {}; }
+
+void UseBinaryStandardOutput() {}
+
 std::string HomeDirectory() {
     std::string home = EnvironmentValue("HOME");
     if (!home.empty()) return home;

@@ -5,6 +5,9 @@
 #include "app/windows_api.h"
 #include <tlhelp32.h>
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -70,6 +73,16 @@ bool FindProcessEntry(int processId, PROCESSENTRY32& entry) {
 }
 
 }  // namespace
+
+std::string ProcessCommandLine() {
+    const char* line = GetCommandLineA();
+    return line ? std::string(line) : std::string();
+}
+
+void UseBinaryStandardOutput() {
+    std::fflush(stdout);
+    _setmode(_fileno(stdout), _O_BINARY);
+}
 
 std::string HomeDirectory() {
     std::string home = EnvironmentValue("USERPROFILE");

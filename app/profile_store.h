@@ -1,8 +1,9 @@
 #pragma once
 // The settings store: text values by section and key. The program keeps every
 // setting as text ("Settings" section); integers are stored as decimal text.
-// The window and the headless front end use the QSettings-backed store, tests
-// the in-memory one.
+// The window uses the QSettings-backed store (settings_qt/), the headless
+// front end the same one, or on Windows the registry store beside this
+// header; tests use the in-memory one.
 
 #include <map>
 #include <string>
@@ -10,6 +11,12 @@
 #include <utility>
 
 namespace qvr {
+
+// Where every store keeps the settings: the organisation's and the
+// application's name (on Windows the registry key
+// Software\Vemtaro\QvrCompare of the current user).
+inline constexpr const char* kSettingsOrganization = "Vemtaro";
+inline constexpr const char* kSettingsApplication = "QvrCompare";
 
 class IProfileStore {
 public:

@@ -43,6 +43,7 @@ void ReportTempDirFailure(IMessageBoxHost& messageBoxes, const std::string& temp
 StartupInputs StartupInputs::FromProcess(int argc, char** argv) {
     StartupInputs inputs;
     for (int i = 0; i < argc; ++i) inputs.args.emplace_back(argv[i]);
+    inputs.commandLine = platform::ProcessCommandLine();
     inputs.configDir = platform::ConfigDirectory();
     inputs.homeDir = platform::HomeDirectory();
     return inputs;
@@ -87,7 +88,7 @@ StartupResult RunApplication(const StartupInputs& inputs, IMessageBoxHost& messa
     }
     env.returnCodeFile = ReturnCodeFilePath(inputs.configDir);
     env.workingDir = platform::CurrentDirectory();
-    env.commandLineLocalPath = ParseCommandLine(inputs.args);
+    env.commandLineLocalPath = ParseCommandLine(inputs.commandLine, inputs.args);
 
     result.dialogResult = runMainDialog(env);
     result.dialogRan = true;

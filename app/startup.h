@@ -35,12 +35,14 @@ struct AppEnvironment {
     SettingsPaths ForSettings() const { return {installDir, tempDir, commandLineLocalPath}; }
 };
 
-// Where start-up looks: the program's arguments (the program's name first)
-// and the per-user directories.
+// Where start-up looks: the program's arguments (the program's name first),
+// on Windows the whole command line as the system handed it over, and the
+// per-user directories.
 struct StartupInputs {
     std::vector<std::string> args;
     std::string configDir;  // holds "QvrCompare.ini" and the return-code file
     std::string homeDir;    // the default install directory lies below it
+    std::string commandLine;
 
     static StartupInputs FromProcess(int argc, char** argv);
 };

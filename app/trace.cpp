@@ -30,7 +30,9 @@ struct LineCounter {
 
 LineCounter CountFileLines(const std::string& path) {
     LineCounter counter;
-    std::FILE* file = std::fopen(path.c_str(), "rb");
+    // Read as it was written: in text mode a CR LF line end counts as the one
+    // character it stood for.
+    std::FILE* file = std::fopen(path.c_str(), platform::kTextReadMode);
     if (!file) return counter;
     char buffer[65536];
     std::size_t got;
@@ -59,7 +61,7 @@ std::string ComposeLine(std::uint64_t number, std::string_view message) {
 }
 
 bool AppendText(const std::string& path, const std::string& text) {
-    std::FILE* file = std::fopen(path.c_str(), "ab");
+    std::FILE* file = std::fopen(path.c_str(), platform::kTextAppendMode);
     if (!file) return false;
     std::fwrite(text.data(), 1, text.size(), file);
     std::fclose(file);

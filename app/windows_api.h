@@ -1,8 +1,9 @@
 #pragma once
 // The Windows system headers, included the one way the program's Windows
 // files want them: lean, without the min/max macros that break <algorithm>,
-// and without the MessageBox macro, which would rename the message-box host's
-// own member. IDOK and its kin stay macros, so a file includes its own headers
+// and without the MessageBox, GetProfileString and WriteProfileString macros,
+// which would rename the members of the message-box host and the settings
+// store. IDOK and its kin stay macros, so a file includes its own headers
 // before this one.
 
 #ifndef _WIN32
@@ -17,6 +18,8 @@
 #endif
 #include <windows.h>
 #undef MessageBox
+#undef GetProfileString
+#undef WriteProfileString
 
 #include <cstdint>
 

@@ -12,7 +12,7 @@
 #include "app/platform.h"
 #include "app/settings.h"
 #include "app/startup.h"
-#include "ui/settings/qsettings_profile_store.h"
+#include "settings_qt/qsettings_profile_store.h"
 
 namespace {
 

@@ -8,10 +8,13 @@
 # usage: run_demo.sh BUILD_DIR [--headless]
 set -euo pipefail
 
+mkdir -p "$1"
 build="$(cd "$1" && pwd)"
 headless="${2:-}"
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-bin="$build/bin"
+# The programs the demo runs: the build's own, or those of an installed or
+# unpacked package (QVR_DEMO_BIN).
+bin="${QVR_DEMO_BIN:-$build/bin}"
 demo="$build/demo"
 
 broker=DEMO user=alice password='demo pass;1' project=Shop
@@ -54,8 +57,17 @@ done
 # directory.
 ln -s "$bin/Windiff" "$install_dir/Windiff"
 
-qvr-demo-settings --install-dir "$install_dir" --broker "$broker" --user "$user" --password "$password" \
-  --project "$project" --state DEV --package "" --local "$local_dir" >/dev/null
+# The settings profile, as the window saves it, by the build's settings
+# writer; the packages have none, so their report gets the context on its
+# command line instead.
+context=()
+if [ -x "$build/bin/qvr-demo-settings" ]; then
+  "$build/bin/qvr-demo-settings" --install-dir "$install_dir" --broker "$broker" --user "$user" \
+    --password "$password" --project "$project" --state DEV --package "" --local "$local_dir" >/dev/null
+else
+  context=(--install-dir "$install_dir" --broker "$broker" --user "$user" --password "$password"
+           --project "$project" --state DEV --package "" --local "$local_dir" --new --same --diff)
+fi
 
 if [ "$headless" != "--headless" ] && { [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; }; then
   echo "demo: starting QvrCompare on the demo profile (context filled in; click"
@@ -66,7 +78,7 @@ fi
 echo "demo: qvrcompare-cli report (project $project, state DEV, local $local_dir)"
 csv="$demo/report.csv"
 status=0
-qvrcompare-cli report --csv "$csv" || status=$?
+qvrcompare-cli report "${context[@]}" --csv "$csv" || status=$?
 if [ "$status" -gt 1 ]; then
   echo "demo: the report failed (exit status $status)" >&2
   exit "$status"

@@ -13,7 +13,7 @@
 #include "ui/qt_message_box_host.h"
 #include "ui/qt_message_pump.h"
 #include "ui/qvr_compare_dlg.h"
-#include "ui/settings/qsettings_profile_store.h"
+#include "settings_qt/qsettings_profile_store.h"
 
 namespace {
 

@@ -20,10 +20,14 @@ using testing::ReadFile;
 using testing::RecordingMessageBoxHost;
 using testing::TempDir;
 
+// The trace's lines; on Windows each must end in CR LF, the text-mode line end.
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    for (std::string line; std::getline(in, line);) {
+        if (testing::kOnWindows && !line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+    }
     return lines;
 }
 
@@ -46,7 +50,7 @@ protected:
     fs::path ReturnCodeFile() const { return m_root / "config" / "FSTATUS.INI"; }
 
     StartupInputs Inputs(std::vector<std::string> args = {"QvrCompare"}) const {
-        return {std::move(args), (m_root / "config").string(), (m_root / "home").string()};
+        return {std::move(args), (m_root / "config").string(), (m_root / "home").string(), ""};
     }
 
     // Starts the program with a main window that records where it ran and
@@ -141,7 +145,7 @@ TEST_F(Startup, ReturnCodeKeepsTheFilesOtherContent) {
 TEST_F(Startup, ReturnCodeFileIsMadeInAConfigDirectoryThatDoesNotExistYet) {
     QVR_SKIP_ON_WINDOWS("$XDG_CONFIG_HOME, $HOME/QvrCompare and \"/\" between folders");
     fs::path config = m_root / "fresh" / "config";
-    StartupInputs inputs{{"QvrCompare"}, config.string(), (m_root / "home").string()};
+    StartupInputs inputs{{"QvrCompare"}, config.string(), (m_root / "home").string(), ""};
     fs::create_directories(m_root / "home" / "QvrCompare");
     StartupResult r = RunApplication(inputs, boxes, [](AppEnvironment&) { return IDOK; });
     EXPECT_EQ(r.environment.installDir, (m_root / "home" / "QvrCompare").string());

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "support/temp_dir.h"
+#include "support/test_platform.h"
 
 namespace qvr {
 namespace {
@@ -14,10 +15,14 @@ namespace {
 using testing::ReadFile;
 using testing::TempDir;
 
+// The trace's lines; on Windows each must end in CR LF, the text-mode line end.
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    for (std::string line; std::getline(in, line);) {
+        if (testing::kOnWindows && !line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+    }
     return lines;
 }
 
@@ -134,6 +139,58 @@ TEST(TraceLog, RestartDeletesThePreviousRun) {
     auto lines = Lines(ReadFile(dir / "t.trc"));
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0].substr(0, 2), "1 ");
+}
+
+// Written in the platform's text mode: every line end, the ones inside a
+// message too, is CR LF on Windows and LF elsewhere; a line another writer
+// ended with LF alone still counts as one line.
+TEST(TraceLog, LineEndsAreThePlatformsTextMode) {
+    const std::string end = testing::kOnWindows ? "\r\n" : "\n";
+    struct Case {
+        const char* name;
+        std::string foreign;  // written before the trace's own lines, in binary
+        std::vector<std::string> expectedStarts;
+    };
+    const Case cases[] = {
+        {"fresh file", "", {"1 ", "2 ", "three", "4 "}},
+        {"after LF lines", "a\nb\n", {"a", "b", "3 ", "4 ", "three", "6 "}},
+        {"after CR LF lines", "a\r\nb\r\n", {"a", "b", "3 ", "4 ", "three", "6 "}},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        const std::string path = (dir / "t.trc").string();
+        if (!c.foreign.empty()) dir.Write("t.trc", c.foreign);
+        for (int stateless = 0; stateless < 2; ++stateless) {
+            if (stateless) {
+                std::filesystem::remove(path);
+                if (!c.foreign.empty()) dir.Write("t.trc", c.foreign);
+            }
+            TraceLog trace(path);
+            for (const char* message : {"one", "two\nthree", "four"}) {
+                if (stateless) {
+                    WriteTraceLine(path, message);
+                } else {
+                    trace.WriteTraceLine(message);
+                }
+            }
+            const std::string text = ReadFile(path).substr(c.foreign.size());
+            const std::size_t ownLines = 4;
+            ASSERT_GE(c.expectedStarts.size(), ownLines) << c.name;
+            std::size_t at = 0;
+            for (std::size_t i = c.expectedStarts.size() - ownLines; i < c.expectedStarts.size(); ++i) {
+                const std::size_t stop = text.find('\n', at);
+                ASSERT_NE(stop, std::string::npos) << c.name << " line " << i + 1;
+                const std::string line = text.substr(at, stop + 1 - at);
+                EXPECT_EQ(line.rfind(c.expectedStarts[i], 0), 0u) << c.name << ": " << line;
+                EXPECT_GE(line.size(), end.size()) << c.name;
+                EXPECT_EQ(line.substr(line.size() - end.size()), end) << c.name << ": " << line;
+                EXPECT_EQ(line.find('\r'), testing::kOnWindows ? line.size() - 2 : std::string::npos)
+                    << c.name << ": " << line;
+                at = stop + 1;
+            }
+            EXPECT_EQ(at, text.size()) << c.name;
+        }
+    }
 }
 
 }  // namespace

@@ -20,8 +20,8 @@
 
 #include "app/settings.h"
 #include "quorvan_sandbox.h"
+#include "settings_qt/qsettings_profile_store.h"
 #include "support/test_platform.h"
-#include "ui/settings/qsettings_profile_store.h"
 
 extern char** environ;
 

@@ -14,6 +14,7 @@
 #include "support/callback_message_pump.h"
 #include "support/recording_message_box_host.h"
 #include "support/temp_dir.h"
+#include "support/test_platform.h"
 
 namespace qvr::testing {
 
@@ -64,6 +65,8 @@ protected:
         while (begin < text.size()) {
             std::size_t end = text.find('\n', begin);
             std::string line = text.substr(begin, end - begin);
+            // The trace is written in text mode: CR LF on Windows.
+            if (kOnWindows && !line.empty() && line.back() == '\r') line.pop_back();
             // "N MM/DD/YYYY HH:MM:SS message"
             std::size_t at = 0;
             for (int blanks = 0; blanks < 3 && at != std::string::npos; ++blanks) {

@@ -53,6 +53,9 @@ const char* CurrentTimeZone(std::string& holder);
 
 // The file name of this test program's executable.
 std::string OwnExecutableName();
+// The folder this test program's executable lies in (where the helper
+// programs built beside it are).
+std::string OwnExecutableDirectory();
 std::uint32_t OwnProcessId();
 // True while the process exists and has not ended.
 bool IsProcessRunning(std::uint32_t pid);
@@ -65,5 +68,33 @@ void KillProcess(std::uint32_t pid);
 std::uint32_t StartSleepProgram(int seconds);
 // Ends a program StartSleepProgram started and waits until it is gone.
 void EndSleepProgram(std::uint32_t pid);
+
+// Sets an environment variable of this process, which children inherit
+// (removes it for nullptr).
+void SetEnvironmentValue(const char* name, const char* value);
+
+// Windows: starts the program file with exactly this command line (what the
+// child's GetCommandLineA returns; its first word need not name the program),
+// waits for it and returns its exit status; -1 when it could not be started
+// or did not end within the limit. Elsewhere, where a program receives its
+// arguments split, always -1.
+int RunWithCommandLine(const std::string& program, const std::string& commandLine,
+                       int timeoutMs = 60000);
+
+// Sets a file's last-write time (seconds since 1970); false on failure.
+bool SetModifiedTime(const std::string& path, std::int64_t secondsSince1970);
+
+// What a child wrote and how it ended.
+struct CapturedRun {
+    int status = -1;  // -1: not started, or ended by the time limit
+    std::string out;
+    std::string err;
+};
+// Windows: runs the command line (its program searched for as CreateProcess
+// does, on PATH too) with standard output and error going to files of their
+// own in scratchDir, waits, and reads both back byte for byte. Elsewhere
+// status -1.
+CapturedRun RunCapturing(const std::string& commandLine, const std::string& scratchDir,
+                         int timeoutMs = 120000);
 
 }  // namespace qvr::testing

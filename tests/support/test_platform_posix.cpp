@@ -1,5 +1,6 @@
 // The POSIX side of the tests' platform helpers: /proc, signals, mkfifo.
 
+#include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
 #include <signal.h>
@@ -44,6 +45,10 @@ const char* CurrentTimeZone(std::string& holder) {
 
 std::string OwnExecutableName() {
     return std::filesystem::read_symlink("/proc/self/exe").filename().string();
+}
+
+std::string OwnExecutableDirectory() {
+    return std::filesystem::read_symlink("/proc/self/exe").parent_path().string();
 }
 
 std::uint32_t OwnProcessId() { return static_cast<std::uint32_t>(::getpid()); }
@@ -162,6 +167,30 @@ bool GiveTreeToUnprivileged(const std::string& path) {
         if (::lchown(it->path().c_str(), uid, gid) != 0) return false;
     }
     return !ec;
+}
+
+void SetEnvironmentValue(const char* name, const char* value) {
+    if (value) {
+        ::setenv(name, value, 1);
+    } else {
+        ::unsetenv(name);
+    }
+}
+
+int RunWithCommandLine(const std::string& /*program*/, const std::string& /*commandLine*/,
+                       int /*timeoutMs*/) {
+    return -1;
+}
+
+CapturedRun RunCapturing(const std::string& /*commandLine*/, const std::string& /*scratchDir*/,
+                         int /*timeoutMs*/) {
+    return {};
+}
+
+bool SetModifiedTime(const std::string& path, std::int64_t secondsSince1970) {
+    const timespec times[2] = {{static_cast<time_t>(secondsSince1970), 0},
+                               {static_cast<time_t>(secondsSince1970), 0}};
+    return ::utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
 }
 
 }  // namespace qvr::testing

@@ -10,9 +10,6 @@
 
 namespace qvr {
 
-inline constexpr const char* kSettingsOrganization = "Vemtaro";
-inline constexpr const char* kSettingsApplication = "QvrCompare";
-
 class QSettingsProfileStore final : public IProfileStore {
 public:
     QSettingsProfileStore();

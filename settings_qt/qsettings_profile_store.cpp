@@ -1,4 +1,4 @@
-#include "ui/settings/qsettings_profile_store.h"
+#include "settings_qt/qsettings_profile_store.h"
 
 #include <QStringList>
 #include <QVariant>
