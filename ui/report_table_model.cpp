@@ -11,6 +11,11 @@ QColor ToQColor(Colorref color) {
                   static_cast<int>((color >> 16) & 0xFF));
 }
 
+Colorref ToColorref(const QColor& color) {
+    return static_cast<Colorref>(color.red()) | (static_cast<Colorref>(color.green()) << 8) |
+           (static_cast<Colorref>(color.blue()) << 16);
+}
+
 Colorref DrawnBackColor(Colorref back, int row) {
     if (back != kWhite) return back;
     return row % 2 == 0 ? kEvenRowShade : kOddRowShade;

@@ -83,6 +83,7 @@ void CompareWorkflows::StartReport() {
     m_parts.trace.WriteTraceLine(
         "OnSearchBtn: START The \"Generate Local Files Compare Report\" button was clicked");
     g_reportInProgress = 1;
+    TakeTempPathFromBox();
     RefreshTopListIfStale();
     view.DisableForRun();
     view.StartBlinkTimer();
