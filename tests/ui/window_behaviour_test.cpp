@@ -149,6 +149,7 @@ Window& W() { return *g_window; }
 
 // The middle of a row's cell in the first seen column, in viewport coordinates.
 QPoint CellPoint(CReportCtrl& list, int row, int column = 1) {
+    QCoreApplication::processEvents();  // the view's pending layout first
     list.scrollTo(list.model()->index(row, column));
     return list.visualRect(list.model()->index(row, column)).center();
 }
@@ -480,6 +481,9 @@ void WindowBehaviourTest::findShowsItsHit() {
         return int(QDialog::Accepted);
     };
     ClickRow(top, startAt);
+    // The user has scrolled the list to where the row clicked is.
+    top.verticalScrollBar()->setValue(startAt == 0 ? 0 : top.verticalScrollBar()->maximum());
+    QVERIFY(!RowIsSeen(top, hit));
     QTest::mouseClick(w.Button(IDC_FIND_TOP), Qt::LeftButton);
     QCOMPARE(top.SelectedRow(), hit);
     QVERIFY(RowIsSeen(top, hit));
@@ -691,10 +695,16 @@ void WindowBehaviourTest::saveDialogOpensWithoutAFileName() {
             dialog->reject();
         }
     });
+    // The default "../data" from a folder where it does not exist: the
+    // dialog opens in the current folder with no file name typed in.
+    const QString saved = QDir::currentPath();
+    QDir(root).mkpath("elsewhere/deeper");
+    QDir::setCurrent(root + "/elsewhere/deeper");
     QtMessageBoxHost host;
-    const auto chosen = host.GetSaveFileName((root + "/data").toStdString(), "CSV Files (*.csv)");
+    const auto chosen = host.GetSaveFileName("../data", "CSV Files (*.csv)");
+    QDir::setCurrent(saved);
     QVERIFY(!chosen);
-    QCOMPARE(directory, QDir(root + "/data").absolutePath());
+    QCOMPARE(directory, QDir(root + "/elsewhere/deeper").absolutePath());
     QCOMPARE(selected, QStringList({""}));
 }
 
