@@ -180,7 +180,8 @@ TEST_F(PopulateTest, BrokerFailureBoxShowsTheToolsErrorLine) {
         {"wrong password", "wrong-pw", "PROJ",
          "Error: Unable to Connect to the Broker.\n\nError: Login failed for user alice: invalid user id or "
          "password"},
-        {"unknown project: no error line", QuorvanSandbox::kPassword, "NOPE", "Error: Unable to Connect to the Broker."},
+        {"unknown project: no error line", QuorvanSandbox::kPassword, "NOPE",
+         "Error: Unable to Connect to the Broker."},
     };
     ImportSource({{"a.txt", "a"}});
     for (const Case& c : cases) {
