@@ -59,19 +59,22 @@ int ScmBridge::CheckForBroker() {
     WaitCursorScope waitCursor(m_state.waitCursor);
     TraceLog& trace = m_state.trace;
     trace.WriteTraceLine("CQvrCompareDlg::CheckForBroker: START");
+    m_brokerErrorLine.clear();
 
     if (RunVQRY(BuildBrokerStatement()) == 0) {
         trace.WriteTraceLine("CQvrCompareDlg::CheckForBroker: END Result=");
         return 0;
     }
     std::string result;
-    ReadVqryOutput(result);
+    const bool fromTool = ReadVqryOutput(result) == 1;
 
     if (result.empty() || result == kZeroResults) {
         trace.WriteTraceLine("CQvrCompareDlg::CheckForBroker: END Result=" + result);
         return 0;
     }
     if (Contains(result, "Error: ")) {
+        // The tool's own reason is shown with the failure, not only traced.
+        if (fromTool) m_brokerErrorLine = result;
         trace.WriteTraceLine("CQvrCompareDlg::CheckForBroker: END - Broker not Available! Result=" +
                              result);
         return 0;

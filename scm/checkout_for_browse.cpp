@@ -156,6 +156,20 @@ int ScmBridge::ReadVgtLog(std::string& outLine) {
     if (!reader.Open(logPath)) return unableToRead();
     m_state.topRecords.RemoveAll();
 
+    // A temp folder the tool cannot write to fails every item: the first item
+    // error is shown, the others only traced, and one box sums them up once
+    // the log is read, so the user is never held by a box per file.
+    bool itemErrorShown = false;
+    int itemErrorsNotShown = 0;
+    auto finish = [&](int result) {
+        if (itemErrorsNotShown > 0) {
+            m_state.messages.MessageBox(
+                std::to_string(itemErrorsNotShown) + " more checkout errors - review the vgt.log.",
+                MbButtons::Ok, MbIcon::Exclamation);
+        }
+        return result;
+    };
+
     std::string line;
     while (reader.ReadPiece(line)) {
         if (line.empty()) continue;
@@ -166,12 +180,18 @@ int ScmBridge::ReadVgtLog(std::string& outLine) {
             if (ErrorPathLength(line) > kMaxPath) message += "\nPath exceeds MAX_PATH!\n\n";
             message += line;
             message += "\n\nReview the vgt.log.";
+            const bool itemError = Contains(message, "The File Agent error for item");
             if (!Contains(line, "Signature")) {
-                m_state.messages.MessageBox(message, MbButtons::Ok, MbIcon::Exclamation);
+                if (itemError && itemErrorShown) {
+                    ++itemErrorsNotShown;
+                } else {
+                    itemErrorShown = itemErrorShown || itemError;
+                    m_state.messages.MessageBox(message, MbButtons::Ok, MbIcon::Exclamation);
+                }
             }
-            if (Contains(message, "The File Agent error for item")) continue;
+            if (itemError) continue;
             trace.WriteTraceLine(kEndReturn0);
-            return 0;
+            return finish(0);
         }
         if (wasReporting) {
             m_state.pump.PumpMessages();
@@ -186,7 +206,7 @@ int ScmBridge::ReadVgtLog(std::string& outLine) {
         trace.WriteTraceLine("CqvrCompareDlg::ReadVgtLog: " + line);
         if (failed.empty() || failed == "0") {
             trace.WriteTraceLine(kEndReturn1);
-            return 1;
+            return finish(1);
         }
         std::int32_t successCount = ToLong32(success);
         std::int32_t failedCount = ToLong32(failed);
@@ -194,16 +214,16 @@ int ScmBridge::ReadVgtLog(std::string& outLine) {
             trace.Trace("CqvrCompareDlg::ReadVgtLog: END Checkout for Browse - failed count=%d is "
                         "too high, success count=%d  return=0",
                         failedCount, successCount);
-            return 0;
+            return finish(0);
         }
         trace.Trace("CqvrCompareDlg::ReadVgtLog: END Checkout for Browse - failed count=%d is less "
                     "than success count=%d  return=1",
                     failedCount, successCount);
-        return 1;
+        return finish(1);
     }
-    if (reader.Failed()) return unableToRead();
+    if (reader.Failed()) return finish(unableToRead());
     trace.WriteTraceLine(kEndReturn1);
-    return 1;
+    return finish(1);
 }
 
 }  // namespace qvr

@@ -1,5 +1,6 @@
 #include "scm/launcher.h"
 
+#include <algorithm>
 #include <string_view>
 
 #include "app/busy_flags.h"
@@ -130,7 +131,9 @@ int Launcher::LaunchWinApp(const std::string& commandLine, const std::string& op
     LaunchOptions parsed = ParseLaunchOptions(options);
     if (parsed.result != 0) return parsed.result;
     std::string title = parsed.titlePrefix + commandLine;
-    return StartAndWait(commandLine, title, parsed.showMode, parsed.waitFlag, processId);
+    const int result = StartAndWait(commandLine, title, parsed.showMode, parsed.waitFlag, processId);
+    m_lastProcessId = processId;
+    return result;
 }
 
 int Launcher::StartAndWait(const std::string& commandLine, const std::string& title,
@@ -175,7 +178,17 @@ int Launcher::ExecuteWait(const std::string& commandLine, const std::string& tit
     process::StartResult started = process::Start({commandLine, title, showMode, true});
     if (started.result != 0) return started.result;
     processId = started.processId;
-    if (!process::Wait(started.child, timeLimitMs)) Adopt(started.child);
+    // The wait keeps user input out, but the window is repainted between short
+    // slices so that it never looks hung while the tool answers.
+    int waitedMs = 0;
+    for (;;) {
+        const int slice = std::min(kPumpIntervalMs, timeLimitMs - waitedMs);
+        if (process::Wait(started.child, std::max(slice, 0))) return kLaunchWaited;
+        waitedMs += slice;
+        if (waitedMs >= timeLimitMs) break;
+        m_pump.PumpPaintMessages();
+    }
+    Adopt(started.child);
     return kLaunchWaited;
 }
 

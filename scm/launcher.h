@@ -76,14 +76,17 @@ public:
     int StartAndWait(const std::string& commandLine, const std::string& title, int showMode,
                      int waitFlag, std::uint32_t& processId);
 
-    // Starts the child and waits at most timeLimitMs without pumping
-    // messages. Returns 0, kLaunchNotFound or kLaunchFailed.
+    // Starts the child and waits at most timeLimitMs; no input is dispatched
+    // meanwhile, only paint messages between waits of kPumpIntervalMs.
+    // Returns 0, kLaunchNotFound or kLaunchFailed.
     int ExecuteWait(const std::string& commandLine, const std::string& title, int showMode,
                     int timeLimitMs, std::uint32_t& processId);
 
     // Reaps the adopted children that have ended; returns how many still run.
     std::size_t ReapFinishedChildren();
     std::size_t AdoptedChildCount() const { return m_adopted.size(); }
+    // The process id of the child the last launch started, or 0.
+    std::uint32_t LastProcessId() const { return m_lastProcessId; }
 
     // How long one wait lasts between two pumps while a workflow is busy.
     static constexpr int kPumpIntervalMs = 50;
@@ -95,6 +98,7 @@ private:
     IMessagePump& m_pump;
     IMessageBoxHost& m_messages;
     std::vector<ChildHandle> m_adopted;
+    std::uint32_t m_lastProcessId = 0;
 };
 
 // The platform's part of starting and waiting, one implementation per

@@ -66,6 +66,9 @@ public:
     int RunVQRY(const std::string& statement);
     int ReadVqryOutput(std::string& resultText);
     std::string BuildBrokerStatement();
+    // The SQL tool's error line that made the last broker check fail (a
+    // refused login, say), or empty when the tool gave none.
+    const std::string& BrokerErrorLine() const { return m_brokerErrorLine; }
 
     // Checkout for browse.
     int RunVgt();
@@ -89,6 +92,7 @@ private:
     ScmBridgeContext m_state;
     Launcher m_launcher;
     bool m_vgtLogUnreadable = false;
+    std::string m_brokerErrorLine;
 };
 
 // The package as the tools are given it: one containing "*" means all

@@ -54,13 +54,14 @@ void CSettingsDlg::BuildControls() {
 
     auto* reset = new QPushButton("Reset to Defaults", this);
     reset->setObjectName(IdName(kResetButton));
-    reset->setAutoDefault(false);
+    // Enter on a button that has the focus presses that button.
+    reset->setAutoDefault(true);
     auto* ok = new QPushButton("OK", this);
     ok->setObjectName("1");
     ok->setDefault(true);
     auto* cancel = new QPushButton("Cancel", this);
     cancel->setObjectName("2");
-    cancel->setAutoDefault(false);
+    cancel->setAutoDefault(true);
     connect(reset, &QPushButton::clicked, this, &CSettingsDlg::OnBtnResetDefaults);
     connect(ok, &QPushButton::clicked, this, &CSettingsDlg::accept);
     connect(cancel, &QPushButton::clicked, this, &CSettingsDlg::reject);

@@ -104,7 +104,10 @@ void CFindTopDlg::reject() {
 void ShowFindHit(CReportCtrl& list, const FindOutcome& outcome) {
     if (!outcome.Found()) return;
     list.setFocus();
+    // A hit below the view is shown with rows after it; a hit above it would
+    // stay out of sight that way, so the hit itself is always brought in.
     list.EnsureVisible(outcome.scrollTo);
+    list.EnsureVisible(outcome.hit);
     list.SelectRow(outcome.hit);
 }
 

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QPalette>
 #include <QPixmap>
 #include <cstring>
 #include <string>
@@ -16,6 +17,24 @@
 #include "settings_qt/qsettings_profile_store.h"
 
 namespace {
+
+// A dark desktop theme, for seeing the window as such a desktop shows it.
+QPalette DarkPalette() {
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(45, 45, 48));
+    dark.setColor(QPalette::WindowText, QColor(220, 220, 220));
+    dark.setColor(QPalette::Base, QColor(30, 30, 30));
+    dark.setColor(QPalette::AlternateBase, QColor(40, 40, 42));
+    dark.setColor(QPalette::Text, QColor(220, 220, 220));
+    dark.setColor(QPalette::Button, QColor(55, 55, 58));
+    dark.setColor(QPalette::ButtonText, QColor(220, 220, 220));
+    dark.setColor(QPalette::Highlight, QColor(38, 79, 120));
+    dark.setColor(QPalette::HighlightedText, QColor(255, 255, 255));
+    dark.setColor(QPalette::Disabled, QPalette::WindowText, QColor(130, 130, 130));
+    dark.setColor(QPalette::Disabled, QPalette::Text, QColor(130, 130, 130));
+    dark.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(130, 130, 130));
+    return dark;
+}
 
 // Renders the main window as it looks at start-up into a PNG file, without
 // touching the stored settings or the trace.
@@ -35,7 +54,15 @@ int SaveScreenshot(const char* file) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    if (argc == 3 && std::strcmp(argv[1], "--screenshot") == 0) return SaveScreenshot(argv[2]);
+    if ((argc == 3 || argc == 4) && std::strcmp(argv[1], "--screenshot") == 0) {
+        if (argc == 4 && std::strcmp(argv[3], "--dark") == 0) {
+            QApplication::setStyle(QStringLiteral("Fusion"));
+            QApplication::setPalette(DarkPalette());
+        } else if (argc == 4) {
+            return 2;
+        }
+        return SaveScreenshot(argv[2]);
+    }
 
     qvr::QtMessageBoxHost host;
     qvr::QtMessagePump pump;

@@ -9,6 +9,10 @@
 
 namespace qvr {
 
+// The folder the export's save dialog opens in, ending in a separator so
+// that no file name is typed in for the user.
+QString SaveDialogStartFolder(const std::string& startFolder);
+
 class QtMessageBoxHost final : public IMessageBoxHost {
 public:
     explicit QtMessageBoxHost(QWidget* owner = nullptr) : m_owner(owner) {}

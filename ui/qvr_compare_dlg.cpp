@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QShortcut>
 #include <QTimerEvent>
 #include <QVBoxLayout>
@@ -58,6 +59,19 @@ constexpr int kRunLockedControls[] = {IDC_BROKER,      IDC_USERID,      IDC_PASS
 constexpr Colorref kHighlightText = 0xFFFFFF;
 constexpr Colorref kHighlightBack = 0x808080;
 
+// The size the window opens with when the screen has room for it.
+constexpr int kPreferredWidth = 1180;
+constexpr int kPreferredHeight = 860;
+// What the window manager's frame and title bar may take around the window.
+constexpr int kFrameAllowance = 40;
+// How often the window looks whether an editor it started has closed.
+constexpr int kEditorCheckMs = 300;
+// The count boxes follow a long run at most this often.
+constexpr int kCountUpdateMs = 100;
+// Where the window's own size and place are kept, apart from the settings.
+constexpr const char* kWindowSection = "Window";
+constexpr const char* kGeometryKey = "Geometry";
+
 QString Text(const char* text) { return QString::fromUtf8(text); }
 
 QLabel* Hint(const char* text, QWidget* parent) {
@@ -99,7 +113,9 @@ void CQvrCompareDlg::BuildControls() {
     auto edit = [&](int id) { return static_cast<QLineEdit*>(add(id, new QLineEdit(this))); };
     auto button = [&](int id, const char* text) {
         auto* b = new QPushButton(Text(text), this);
-        b->setAutoDefault(false);
+        // Enter on a button that has the focus presses that button; in an
+        // edit box it still starts the populate run.
+        b->setAutoDefault(true);
         return static_cast<QPushButton*>(add(id, b));
     };
     auto label = [&](const char* text, QWidget* buddy) {
@@ -150,16 +166,18 @@ void CQvrCompareDlg::BuildControls() {
     grid->setColumnStretch(5, 2);
     grid->setColumnStretch(6, 1);
 
-    // Top List.
-    m_topList = new CReportCtrl(this);
-    add(IDC_TOPLIST, m_topList);
+    // Top List; its Find... button comes first in the Tab order.
     auto* topHead = new QHBoxLayout;
     topHead->addWidget(new QLabel(Text("Quorvan Files in the Repository:"), this));
     topHead->addStretch();
     topHead->addWidget(button(IDC_FIND_TOP, "Find..."));
+    m_topList = new CReportCtrl(this);
+    add(IDC_TOPLIST, m_topList);
     auto* topFoot = new QHBoxLayout;
     QLineEdit* topCount = edit(IDC_TOPCOUNT);
     topCount->setReadOnly(true);
+    // A box that only shows a count takes no Tab stop.
+    topCount->setFocusPolicy(Qt::ClickFocus);
     topCount->setMaximumWidth(90);
     topCount->setAlignment(Qt::AlignRight);
     topFoot->addWidget(topCount);
@@ -196,6 +214,7 @@ void CQvrCompareDlg::BuildControls() {
     auto* bottomFoot = new QHBoxLayout;
     QLineEdit* bottomCount = edit(IDC_BTMCOUNT);
     bottomCount->setReadOnly(true);
+    bottomCount->setFocusPolicy(Qt::ClickFocus);
     bottomCount->setMaximumWidth(90);
     bottomCount->setAlignment(Qt::AlignRight);
     bottomFoot->addWidget(bottomCount);
@@ -228,7 +247,40 @@ void CQvrCompareDlg::BuildControls() {
     layout->addWidget(m_bottomList, 2);
     layout->addLayout(bottomFoot);
     layout->addWidget(status);
-    resize(1180, 860);
+    // The lists give way first on a small screen.
+    m_topList->setMinimumHeight(60);
+    m_bottomList->setMinimumHeight(60);
+    if (QScreen* screen = QGuiApplication::primaryScreen()) FitInto(screen->availableGeometry());
+    else resize(kPreferredWidth, kPreferredHeight);
+}
+
+void CQvrCompareDlg::FitInto(const QRect& available) {
+    // The frame and title bar the window manager adds lie outside the
+    // widget's own size, so some of the height is left for them.
+    const QSize room(std::max(available.width(), 1), std::max(available.height() - kFrameAllowance, 1));
+    const QSize wanted =
+        testAttribute(Qt::WA_Resized) ? size() : QSize(kPreferredWidth, kPreferredHeight);
+    resize(wanted.boundedTo(room));
+    QPoint place = pos();
+    if (!testAttribute(Qt::WA_Moved)) {
+        place = available.topLeft() + QPoint((available.width() - width()) / 2,
+                                             (available.height() - kFrameAllowance - height()) / 2);
+    }
+    const int right = std::max(available.left(), available.left() + available.width() - width());
+    const int bottom = std::max(available.top(), available.top() + room.height() - height());
+    move(std::clamp(place.x(), available.left(), right), std::clamp(place.y(), available.top(), bottom));
+}
+
+void CQvrCompareDlg::RestoreWindowGeometry() {
+    const std::string stored = m_store->GetProfileString(kWindowSection, kGeometryKey, "");
+    if (stored.empty()) return;
+    if (!restoreGeometry(QByteArray::fromBase64(QByteArray::fromStdString(stored)))) return;
+    // A size kept from a larger screen is fitted into this one.
+    if (QScreen* shown = screen()) FitInto(shown->availableGeometry());
+}
+
+void CQvrCompareDlg::SaveWindowGeometry() {
+    m_store->WriteProfileString(kWindowSection, kGeometryKey, saveGeometry().toBase64().toStdString());
 }
 
 void CQvrCompareDlg::ConnectCommands() {
@@ -249,6 +301,27 @@ void CQvrCompareDlg::ConnectCommands() {
     auto* shortcut = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Space), this);
     connect(shortcut, &QShortcut::activated, this,
             [this] { m_systemMenu.popup(mapToGlobal(QPoint(0, 0))); });
+    // Desktops keep Alt+Space for their own window menu: F1 opens the About
+    // box as well.
+    auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    connect(help, &QShortcut::activated, this, [this] { OnSysCommand(IDM_ABOUTBOX); });
+
+    m_editorTimer.setInterval(kEditorCheckMs);
+    connect(&m_editorTimer, &QTimer::timeout, this, &CQvrCompareDlg::CheckEditors);
+    m_countTimer.setInterval(kCountUpdateMs);
+    connect(&m_countTimer, &QTimer::timeout, this, &CQvrCompareDlg::ShowRunningCounts);
+}
+
+void CQvrCompareDlg::ShowRunningCounts() {
+    // Only the rows of this run count: the Top List once its listing is being
+    // posted, the Bottom List once the scan has started.
+    auto show = [this](bool counting, int id, const CReportCtrl& list) {
+        if (!counting) return;
+        const std::string count = std::to_string(list.GetItemCount());
+        if (GetDlgItemText(id) != count) SetDlgItemText(id, count);
+    };
+    show(m_countingTopRows && g_populateInProgress, IDC_TOPCOUNT, *m_topList);
+    show(m_countingBottomRows && g_reportInProgress, IDC_BTMCOUNT, *m_bottomList);
 }
 
 void CQvrCompareDlg::InitDialog() {
@@ -373,17 +446,28 @@ void CQvrCompareDlg::EndWaitCursor() { QApplication::restoreOverrideCursor(); }
 void CQvrCompareDlg::RepaintTopList() {
     m_topList->Flush();
     m_topList->viewport()->update();
+    // The listing is posted into the emptied list next.
+    m_countingTopRows = true;
+}
+
+void CQvrCompareDlg::ScanStarted(const std::string& localPath) {
+    m_lastScannedFolder = localPath;
+    m_countingBottomRows = true;
 }
 
 void CQvrCompareDlg::DisableForRun() {
     for (int id : kRunLockedControls) GetDlgItem(id)->setEnabled(false);
     GetDlgItem(g_populateInProgress ? IDC_GEN_BTM : IDC_GEN_TOP)->setEnabled(false);
+    m_countTimer.start();
 }
 
 void CQvrCompareDlg::EnableAfterRun() {
     for (int id : kRunLockedControls) GetDlgItem(id)->setEnabled(true);
     GetDlgItem(IDC_GEN_BTM)->setEnabled(true);
     GetDlgItem(IDC_GEN_TOP)->setEnabled(true);
+    m_countTimer.stop();
+    m_countingTopRows = false;
+    m_countingBottomRows = false;
 }
 
 void CQvrCompareDlg::StartBlinkTimer() {
@@ -398,23 +482,21 @@ void CQvrCompareDlg::StopBlinkTimer() {
 }
 
 int CQvrCompareDlg::FindTopRowFor(const std::string& key, int& row) const {
-    const ReportTable& top = m_topList->Table();
     const int count = CountTopRows();
     if (count == 0) return -1;
-    if (!m_topIndex.IsCurrentFor(top)) m_topIndex.Build(top);
-    const int found = m_topIndex.FindFirst(key);
+    // The classifier's own index over the Top List: one copy, rebuilt only
+    // when the list changed, and the very rule the report matched with.
+    const int found = m_workflows->GetClassifier().FindCounterpart(key);
     if (found < 0 || found >= count) return -1;
     row = found;
     return 1;
 }
 
-std::string CQvrCompareDlg::BrowseForFolder() {
-    std::string result = m_lastScannedFolder;
+std::optional<std::string> CQvrCompareDlg::BrowseForFolder() {
     // No start folder: the chooser opens at its default place.
-    if (auto chosen = m_host.BrowseForFolder("Select a directory...", ""); chosen && !chosen->empty()) {
-        result = *chosen;
-    }
-    return result;
+    auto chosen = m_host.BrowseForFolder("Select a directory...", "");
+    if (!chosen || chosen->empty()) return std::nullopt;
+    return chosen;
 }
 
 // ---- messages and commands ----------------------------------------------------
@@ -488,14 +570,20 @@ void CQvrCompareDlg::OnToggle(int id) {
 
 void CQvrCompareDlg::OnClearTopList() {
     m_topRecords.RemoveAll();
+    // The old rows go; the blank rows alone make the list count as empty.
+    m_highlightedTopRow = -1;
+    m_topList->RemoveAllRows();
     AddBlankTopRows();
 }
 
-void CQvrCompareDlg::OnClearBottomList() { AddBlankBottomRows(); }
+void CQvrCompareDlg::OnClearBottomList() {
+    m_bottomList->RemoveAllRows();
+    AddBlankBottomRows();
+}
 
 void CQvrCompareDlg::OnBrowse(int editId) {
-    const std::string folder = BrowseForFolder();
-    if (!folder.empty()) SetDlgItemText(editId, folder);
+    // A cancelled chooser leaves the box as it was.
+    if (const auto folder = BrowseForFolder()) SetDlgItemText(editId, *folder);
 }
 
 void CQvrCompareDlg::OnSysCommand(int id) {
@@ -509,19 +597,10 @@ void CQvrCompareDlg::RunAboutBox() {
 }
 
 std::string CQvrCompareDlg::LocalKeyOfBottomRow(int row) const {
-    std::string key = m_bottomList->GetItemText(row, 2) + m_bottomList->GetItemText(row, 1);
-    // The local path is taken away where it occurs, so what is left is the
-    // file's place below it.
-    const std::string& localPath = m_settings.context.localPath;
-    if (!localPath.empty()) {
-        for (std::size_t at = key.find(localPath); at != std::string::npos; at = key.find(localPath, at)) {
-            key.erase(at, localPath.size());
-        }
-    }
-    key = platform::UpperAscii(key);
-    // Repository keys separate with backslashes.
-    if constexpr (!platform::kIsWindows) std::replace(key.begin(), key.end(), '/', '\\');
-    return key;
+    // The key the report classified the file by, so the row found here is the
+    // counterpart the report compared it with.
+    return m_workflows->GetClassifier().LocalKey(m_bottomList->GetItemText(row, 2) +
+                                                m_bottomList->GetItemText(row, 1));
 }
 
 void CQvrCompareDlg::RestoreHighlightedTopRow() {
@@ -546,7 +625,10 @@ void CQvrCompareDlg::HighlightTopRowFor(int bottomRow, bool recolour) {
     }
     m_bottomList->setFocus();
     m_bottomList->SelectRow(bottomRow);
-    m_pump.PumpPaintMessages();
+    // Painted at once, without dispatching any event: a nested dispatch here
+    // held back the second click of a double-click until the mouse moved.
+    m_topList->viewport()->repaint();
+    m_bottomList->viewport()->repaint();
     if (!recolour) {
         OnCommand(ID_BTM_WINDIFF);
         m_bottomList->setFocus();
@@ -603,6 +685,7 @@ void CQvrCompareDlg::ReadContextFromControls() {
 void CQvrCompareDlg::OnCancel() {
     // What is saved is what the edit boxes hold now.
     ReadContextFromControls();
+    SaveWindowGeometry();
     // Normally the shutdown ends the process here; when it returns, the
     // window closes with the cancel result.
     if (m_shutdown) m_shutdown();

@@ -6,10 +6,13 @@
 
 #include <QDialog>
 #include <QMenu>
+#include <QTimer>
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "app/message_box_host.h"
 #include "app/message_pump.h"
@@ -99,7 +102,11 @@ public:
     void StopBlinkTimer() override;
     int BlinkTimerId() const { return m_timerId; }
     int FindTopRowFor(const std::string& key, int& row) const;
-    std::string BrowseForFolder();
+    // The folder chosen, or nothing when the chooser was cancelled.
+    std::optional<std::string> BrowseForFolder();
+    // Sizes and places the window inside a screen's available area; the
+    // lists give up the height the screen lacks.
+    void FitInto(const QRect& available);
 
     // ---- messages and commands ----
     void OnCommand(int id);
@@ -119,7 +126,7 @@ public:
     void BeginWaitCursor() override;
     void EndWaitCursor() override;
     void RepaintTopList() override;
-    void ScanStarted(const std::string& localPath) override { m_lastScannedFolder = localPath; }
+    void ScanStarted(const std::string& localPath) override;
     CompareWorkflows& Workflows() { return *m_workflows; }
     TraceLog& Trace() { return *m_trace; }
 
@@ -161,6 +168,11 @@ private:
     void OnBrowse(int editId);
     void RunAboutBox();
     void RestoreHighlightedTopRow();
+    void ShowRunningCounts();
+    void WatchEditor(std::uint32_t processId, const std::string& localFile);
+    void CheckEditors();
+    void RestoreWindowGeometry();
+    void SaveWindowGeometry();
     void HighlightTopRowFor(int bottomRow, bool recolour);
     std::string LocalKeyOfBottomRow(int row) const;
     void PostCommand(int id);
@@ -178,8 +190,18 @@ private:
     CReportCtrl* m_bottomList = nullptr;
     QMenu m_systemMenu;
     CMapStrToFObj m_topRecords;
-    // Counterpart lookup over the Top List, rebuilt when its texts changed.
-    mutable RepositoryKeyIndex m_topIndex;
+    // Counts the rows of a long run into the count boxes.
+    QTimer m_countTimer;
+    bool m_countingTopRows = false;
+    bool m_countingBottomRows = false;
+    // Editors started from the Bottom List, until they close.
+    struct EditorWatch {
+        std::uint32_t processId;
+        std::string program;
+        std::string localFile;
+    };
+    std::vector<EditorWatch> m_editors;
+    QTimer m_editorTimer;
 
     int m_timerId = 0;
     int m_activeList = 0;

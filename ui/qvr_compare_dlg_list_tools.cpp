@@ -3,6 +3,10 @@
 // menus with their viewer commands (2510 to 2540, 2610 to 2640).
 
 #include <QContextMenuEvent>
+#include <vector>
+
+#include "app/busy_flags.h"
+#include "app/platform.h"
 
 #include "ui/command_settings_dlg.h"
 #include "ui/find_top_dlg.h"
@@ -25,6 +29,7 @@ int FocusedRow(const CReportCtrl& list) {
 void CQvrCompareDlg::SetProfileStore(IProfileStore& store) {
     m_store = &store;
     m_search.reset();
+    RestoreWindowGeometry();
 }
 
 ListSearch& CQvrCompareDlg::Search() {
@@ -87,8 +92,46 @@ void CQvrCompareDlg::OnTopListViewer(int command) {
 
 void CQvrCompareDlg::OnBottomListViewer(int command) {
     ScmViewerServices services(m_workflows->Bridge(), m_openFile, this);
+    services.SetEditorWatch([this](std::uint32_t processId, const std::string& file) { WatchEditor(processId, file); });
     ViewerCommands(ViewerState(), services).OnBottomListCommand(command, FocusedRow(*m_bottomList));
     // The editor command may have refreshed the row.
+    m_bottomList->Flush();
+}
+
+void CQvrCompareDlg::WatchEditor(std::uint32_t processId, const std::string& localFile) {
+    // The program's name tells the editor from a later process that is
+    // given the same id.
+    std::string program;
+    if (!platform::ReadModuleName(static_cast<int>(processId), program)) program.clear();
+    m_editors.push_back({processId, std::move(program), localFile});
+    if (!m_editorTimer.isActive()) m_editorTimer.start();
+}
+
+void CQvrCompareDlg::CheckEditors() {
+    std::vector<std::string> closed;
+    std::erase_if(m_editors, [&](const EditorWatch& editor) {
+        std::string program;
+        const bool running = !editor.program.empty() &&
+                             platform::ReadModuleName(static_cast<int>(editor.processId), program) &&
+                             program == editor.program;
+        if (!running) closed.push_back(editor.localFile);
+        return !running;
+    });
+    if (m_editors.empty()) m_editorTimer.stop();
+    if (closed.empty() || g_reportInProgress || g_populateInProgress) {
+        // A run refills the list anyway; its rows are not touched meanwhile.
+        return;
+    }
+    // The edited file's row is shown as the file is now, wherever the row
+    // has moved since the editor started.
+    ScmViewerServices services(m_workflows->Bridge(), m_openFile, this);
+    ViewerCommands commands(ViewerState(), services);
+    const ReportTable& bottom = m_bottomList->Table();
+    for (const std::string& file : closed) {
+        for (int row = 0; row < CountBottomRows(); ++row) {
+            if (LocalFileOf(bottom, row) == file) commands.RefreshRow(row);
+        }
+    }
     m_bottomList->Flush();
 }
 

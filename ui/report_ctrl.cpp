@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <algorithm>
 
 #include "compare/report_sort.h"
 #include "ui/report_table_model.h"
@@ -11,7 +12,11 @@
 namespace qvr {
 
 CReportCtrl::CReportCtrl(QWidget* parent)
-    : QTableView(parent), m_model(std::make_unique<ReportTableModel>(m_table)) {
+    // The system colours of the rows are the palette's, so a dark desktop
+    // theme gets dark lists; the colours that carry meaning stay as set.
+    : QTableView(parent),
+      m_table(ToColorref(palette().color(QPalette::Text)), ToColorref(palette().color(QPalette::Base))),
+      m_model(std::make_unique<ReportTableModel>(m_table)) {
     setModel(m_model.get());
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
@@ -25,11 +30,14 @@ CReportCtrl::CReportCtrl(QWidget* parent)
     verticalHeader()->hide();
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
-    // Columns keep the widths their column spec gives, however narrow.
-    horizontalHeader()->setMinimumSectionSize(1);
+    // Columns keep the widths their column spec gives, however narrow, and
+    // the user may narrow one to nothing (export then leaves it out).
+    horizontalHeader()->setMinimumSectionSize(0);
     horizontalHeader()->setSectionsClickable(true);
     horizontalHeader()->setHighlightSections(false);
-    horizontalHeader()->setStretchLastSection(false);
+    // A wide window gives its spare width to the last column.
+    horizontalHeader()->setStretchLastSection(true);
+    horizontalHeader()->setSortIndicatorShown(false);
     horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     connect(horizontalHeader(), &QHeaderView::sectionClicked, this, &CReportCtrl::OnColumnClick);
     connect(m_model.get(), &ReportTableModel::Published, this, [this] {
@@ -45,11 +53,16 @@ CReportCtrl::~CReportCtrl() {
 
 bool CReportCtrl::ApplyColumnSpec(const std::string& columnSpec) {
     bool made = m_table.ApplyColumnSpec(columnSpec);
+    m_laidOutColumns = -1;  // the new columns get their spec widths
     Flush();
     return made;
 }
 
 void CReportCtrl::ApplyColumnLayout() {
+    // Widths come from the column spec once, when the columns are made; every
+    // later refresh (rows added, sorted, cleared) keeps what the user dragged.
+    if (m_laidOutColumns == m_table.ColumnCount()) return;
+    m_laidOutColumns = m_table.ColumnCount();
     for (int column = 0; column < m_table.ColumnCount(); ++column) {
         const ReportColumn* info = m_table.Column(column);
         const int width = info ? info->width : 0;
@@ -58,6 +71,13 @@ void CReportCtrl::ApplyColumnLayout() {
         setColumnHidden(column, width <= 0);
         if (width > 0 && horizontalHeader()->sectionSize(column) != width) setColumnWidth(column, width);
     }
+}
+
+int CReportCtrl::FirstVisibleColumn() const {
+    for (int column = 0; column < m_model->columnCount(); ++column) {
+        if (!isColumnHidden(column)) return column;
+    }
+    return -1;
 }
 
 bool CReportCtrl::ShowGridLines(bool on) {
@@ -93,6 +113,9 @@ void CReportCtrl::SortByColumn(int column, bool ascending) {
     if (horizontalHeader()->isHidden() || !horizontalHeader()->sectionsClickable()) return;
     if (!SortTableByColumn(m_table, column, ascending)) return;
     Flush();
+    // Only a visible column shows which way the list is sorted.
+    horizontalHeader()->setSortIndicatorShown(!isColumnHidden(column));
+    horizontalHeader()->setSortIndicator(column, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
     emit Sorted(column, ascending);
 }
 
@@ -130,7 +153,9 @@ void CReportCtrl::RestoreSelection() {
         clearSelection();
         return;
     }
-    const QModelIndex index = m_model->index(row, 0);
+    // The current cell stands in a column that is seen: in the hidden record
+    // column the arrow and page keys would have nowhere to go.
+    const QModelIndex index = m_model->index(row, std::max(FirstVisibleColumn(), 0));
     selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
@@ -138,9 +163,8 @@ void CReportCtrl::EnsureVisible(int row) {
     Flush();
     if (row < 0 || row >= m_model->rowCount()) return;
     // The first visible column, so the view does not scroll sideways.
-    int column = 0;
-    while (column < m_model->columnCount() && isColumnHidden(column)) ++column;
-    if (column >= m_model->columnCount()) return;
+    const int column = FirstVisibleColumn();
+    if (column < 0) return;
     const int horizontal = horizontalScrollBar()->value();
     scrollTo(m_model->index(row, column), QAbstractItemView::EnsureVisible);
     horizontalScrollBar()->setValue(horizontal);
@@ -149,6 +173,18 @@ void CReportCtrl::EnsureVisible(int row) {
 void CReportCtrl::Flush() { m_model->Flush(); }
 
 void CReportCtrl::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::RightButton) {
+        // A right-click picks the row under the mouse for the context menu:
+        // it is selected, made current and followed like a left-click's row.
+        const QModelIndex index = indexAt(event->position().toPoint());
+        setFocus(Qt::MouseFocusReason);
+        if (index.isValid()) {
+            m_model->SetTrackedRow(index.row());
+            RestoreSelection();
+        }
+        event->accept();
+        return;
+    }
     QTableView::mousePressEvent(event);
     if (event->button() == Qt::LeftButton) PostForSelectedRows(false);
 }

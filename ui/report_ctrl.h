@@ -50,6 +50,8 @@ public:
     void SelectRow(int row);
     int SelectedRow() const;
     void EnsureVisible(int row);
+    // The leftmost column that is not hidden, or -1.
+    int FirstVisibleColumn() const;
 
     // Brings the view up to date with the table now instead of at the next
     // coalesced update.
@@ -80,6 +82,8 @@ private:
     // The selected data row, followed through inserts, removals and sorts so
     // that a coalesced model reset does not lose it.
     int m_selectedRow = -1;
+    // How many columns the spec widths were last applied to (-1: not yet).
+    int m_laidOutColumns = -1;
 };
 
 }  // namespace qvr

@@ -1,6 +1,7 @@
 #include "ui/report_table_model.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QPalette>
 #include <algorithm>
 
@@ -9,6 +10,11 @@ namespace qvr {
 QColor ToQColor(Colorref color) {
     return QColor(static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
                   static_cast<int>((color >> 16) & 0xFF));
+}
+
+Colorref ToColorref(const QColor& color) {
+    return static_cast<Colorref>(color.red()) | (static_cast<Colorref>(color.green()) << 8) |
+           (static_cast<Colorref>(color.blue()) << 16);
 }
 
 Colorref DrawnBackColor(Colorref back, int row) {
@@ -53,8 +59,15 @@ QVariant ReportTableModel::data(const QModelIndex& index, int role) const {
     }
     case Qt::ForegroundRole:
         return ToQColor(m_table.GetCellTextColor(row, column));
-    case Qt::BackgroundRole:
-        return ToQColor(DrawnBackColor(m_table.GetCellBackColor(row, column), row));
+    case Qt::BackgroundRole: {
+        const Colorref back = m_table.GetCellBackColor(row, column);
+        // On a dark palette the rows in the system colour alternate with the
+        // palette's own second shade instead of the light fixed shading.
+        if (back != kWhite && back == m_table.SystemBackColor() && row % 2 == 1) {
+            return QGuiApplication::palette().color(QPalette::AlternateBase);
+        }
+        return ToQColor(DrawnBackColor(back, row));
+    }
     case Qt::TextAlignmentRole: {
         const ReportColumn* info = m_table.Column(column);
         Qt::Alignment horizontal = Qt::AlignLeft;

@@ -17,6 +17,7 @@ namespace qvr {
 
 // Colour references keep red in the low byte.
 QColor ToQColor(Colorref color);
+Colorref ToColorref(const QColor& color);
 
 inline constexpr Colorref kEvenRowShade = 0xF9F7F0;
 inline constexpr Colorref kOddRowShade = 0xEFE8E5;

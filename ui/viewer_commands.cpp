@@ -159,7 +159,15 @@ void ViewerCommands::RunDiffViewer(int row) {
 
 void ViewerCommands::EditAndRefresh(int row) {
     const std::string localFile = LocalFileOf(m_state.bottom, row);
-    m_services.LaunchTask(EditorCommandLine(localFile), kForeground);
+    if (m_services.LaunchTask(EditorCommandLine(localFile), kForeground) >= 0) {
+        m_services.EditorStarted(localFile);
+    }
+    RefreshRow(row);
+}
+
+void ViewerCommands::RefreshRow(int row) {
+    if (row < 0 || row >= m_state.bottom.GetItemCount()) return;
+    const std::string localFile = LocalFileOf(m_state.bottom, row);
     Classifier classifier(m_state.top, m_state.bottom, m_state.context, m_state.display, m_state.pump);
     // Copies: filling the row changes the texts they come from.
     classifier.FillSizeAndDate(row, std::string(m_state.bottom.GetItemText(row, BottomFile)),
@@ -216,6 +224,11 @@ void ScmViewerServices::BeginWaitCursor() {
 
 void ScmViewerServices::EndWaitCursor() {
     if (m_waitCursor) m_waitCursor->EndWaitCursor();
+}
+
+void ScmViewerServices::EditorStarted(const std::string& localFile) {
+    const std::uint32_t processId = m_bridge.GetLauncher().LastProcessId();
+    if (m_editorWatch && processId != 0) m_editorWatch(processId, localFile);
 }
 
 }  // namespace qvr

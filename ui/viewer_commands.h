@@ -64,6 +64,9 @@ public:
     virtual void OpenWithDefaultApplication(const std::string& path) = 0;
     virtual void BeginWaitCursor() {}
     virtual void EndWaitCursor() {}
+    // The editor the last LaunchTask started works on this local file; the
+    // window refreshes the file's row again when the editor has closed.
+    virtual void EditorStarted(const std::string& /*localFile*/) {}
 };
 
 // The window's state the commands read (and, for the editor, the Bottom List
@@ -105,6 +108,9 @@ public:
     void OnTopListCommand(int command, int focusedRow);
     // Commands 2610 to 2640 on the Bottom List row that has the focus.
     void OnBottomListCommand(int command, int focusedRow);
+    // Shows a Bottom List row's file as it is now: size, date and, when
+    // different files are shown, Same or Diff.
+    void RefreshRow(int row);
 
 private:
     void OpenTopRow(int command, int row);
@@ -129,9 +135,15 @@ public:
     void OpenWithDefaultApplication(const std::string& path) override;
     void BeginWaitCursor() override;
     void EndWaitCursor() override;
+    void EditorStarted(const std::string& localFile) override;
+    // Told the process id and file of every editor started.
+    void SetEditorWatch(std::function<void(std::uint32_t, const std::string&)> watch) {
+        m_editorWatch = std::move(watch);
+    }
 
 private:
     ScmBridge& m_bridge;
+    std::function<void(std::uint32_t, const std::string&)> m_editorWatch;
     std::function<void(const std::string&)> m_open;
     IWaitCursor* m_waitCursor;
 };

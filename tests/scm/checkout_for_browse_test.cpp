@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <random>
 
@@ -146,6 +147,55 @@ TEST_F(CheckoutTest, LogVerdicts) {
         EXPECT_EQ(line, c.line);
         EXPECT_EQ(host.boxes.size(), c.boxes);
         for (const auto& box : host.boxes) EXPECT_EQ(box.icon, MbIcon::Exclamation);
+    }
+}
+
+// A temp folder the tool cannot write to fails every item: one box for the
+// first item error, one that sums up the rest, every line still traced.
+TEST_F(CheckoutTest, ManyItemErrorsGiveTwoBoxes) {
+    auto itemErrors = [](int count) {
+        std::string log;
+        for (int k = 0; k < count; ++k) {
+            log += "E9 The File Agent error for item \\d\\f" + std::to_string(k) + ".c\n";
+        }
+        return log;
+    };
+    struct Case {
+        const char* name;
+        std::string log;
+        int result;
+        std::vector<std::string> boxes;  // every box shown, in order
+    };
+    const std::string first =
+        "Checkout for Browse Error:\nE9 The File Agent error for item \\d\\f0.c\n\nReview the vgt.log.";
+    const Case cases[] = {
+        {"one item error", itemErrors(1) + "Total: 5; Success: 4; Failed: 1\n", 1, {first}},
+        {"two item errors", itemErrors(2) + "Total: 5; Success: 3; Failed: 2\n", 1,
+         {first, "1 more checkout errors - review the vgt.log."}},
+        {"five hundred, then too many failed", itemErrors(500) + "Total: 500; Success: 0; Failed: 500\n", 0,
+         {first, "499 more checkout errors - review the vgt.log."}},
+        {"no summary line", itemErrors(3), 1, {first, "2 more checkout errors - review the vgt.log."}},
+        {"another error ends the read", itemErrors(3) + "E1 Invalid password\n", 0,
+         {first, "Checkout for Browse Error:\nE1 Invalid password\n\nReview the vgt.log.",
+          "2 more checkout errors - review the vgt.log."}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string line;
+        EXPECT_EQ(Read(c.log, line), c.result);
+        std::vector<std::string> texts;
+        for (const auto& box : host.boxes) {
+            texts.push_back(box.text);
+            EXPECT_EQ(box.icon, MbIcon::Exclamation);
+        }
+        EXPECT_EQ(texts, c.boxes);
+        // Every error line is still in the trace.
+        const auto messages = TraceMessages();
+        long inLog = 0;
+        for (std::size_t at = c.log.find("E9 "); at != std::string::npos; at = c.log.find("E9 ", at + 1)) ++inLog;
+        EXPECT_EQ(std::count_if(messages.begin(), messages.end(),
+                                [](const std::string& m) { return m.starts_with("E9 The File Agent"); }),
+                  inLog);
     }
 }
 

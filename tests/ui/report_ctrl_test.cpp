@@ -66,7 +66,9 @@ void ReportCtrlTest::columnSpecShapesTheView() {
     for (int c = 0; c < columns; ++c) hiddenNow += list.isColumnHidden(c) ? 1 : 0;
     QCOMPARE(hiddenNow, hidden);
     if (width1 >= 0) {
-        QCOMPARE(list.columnWidth(1), width1);
+        // The last column takes whatever width the view has to spare.
+        if (columns == 2) QVERIFY(list.columnWidth(1) >= width1);
+        else QCOMPARE(list.columnWidth(1), width1);
         list.InsertItem(0, "0");
         list.Flush();
         auto alignment = list.model()->index(0, 1).data(Qt::TextAlignmentRole).value<Qt::Alignment>();

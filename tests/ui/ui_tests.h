@@ -31,7 +31,7 @@ private slots:
     void controlsCarryTheirIdsAndTexts();
     void displayTogglesAreManual_data();
     void displayTogglesAreManual();
-    void clearListPutsBlankRowsOnTop();
+    void clearListLeavesOnlyBlankRows();
     void runLocksControls_data();
     void runLocksControls();
     void blinkTimerAlternates();

@@ -3,6 +3,7 @@
 
 #include "list_tools_tests.h"
 #include "ui_tests.h"
+#include "window_behaviour_test.h"
 
 namespace {
 
@@ -21,5 +22,6 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     using namespace qvr::testing;
     return RunAll<ReportCtrlTest, QvrCompareDlgTest, FindTopDlgTest, CommandSettingsDlgTest,
-                  ListExportTest, ViewerMenusTest, ViewerCommandsTest, WindowListToolsTest>(argc, argv);
+                  ListExportTest, ViewerMenusTest, ViewerCommandsTest, WindowListToolsTest,
+                  WindowBehaviourTest>(argc, argv);
 }

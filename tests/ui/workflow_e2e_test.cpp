@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -208,6 +209,54 @@ void WorkflowE2eTest::typedLocalPathBecomesAbsolute() {
         QCOMPARE(w.dialog->CountTopRows(), 0);  // nothing ran, not even the listing
         QCOMPARE(w.dialog->LastScannedFolder(), std::string());
     }
+}
+
+namespace {
+
+// Counts the paint events a widget gets.
+class PaintCounter final : public QObject {
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++paints;
+        return false;
+    }
+};
+
+}  // namespace
+
+void WorkflowE2eTest::brokerCheckRepaintsWhileItWaits() {
+    World& w = *m_world;
+    w.Import({{"a.txt", "a"}});
+    QWidget* status = w.dialog->GetDlgItem(CQvrCompareDlg::kStatusId);
+    PaintCounter counter;
+    status->installEventFilter(&counter);
+    auto inBrokerCheck = [&] {
+        const auto lines = w.TraceLines();
+        const bool ended = std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
+            return line.starts_with("CQvrCompareDlg::CheckForBroker: END");
+        });
+        return w.Traced("CQvrCompareDlg::CheckForBroker: START") && !ended;
+    };
+    // The SQL tool takes its time; meanwhile the window asks to be repainted.
+    bool askedDuringCheck = false;
+    bool paintedDuringCheck = false;
+    int paintsAsked = 0;
+    QTimer::singleShot(300, [&] {
+        askedDuringCheck = inBrokerCheck();
+        paintsAsked = counter.paints;
+        status->update();
+        QTimer::singleShot(150, [&] { paintedDuringCheck = inBrokerCheck() && counter.paints > paintsAsked; });
+    });
+    ::setenv("QUORVAN_DELAY_MS", "900", 1);
+    QTest::mouseClick(qobject_cast<QAbstractButton*>(w.dialog->GetDlgItem(IDC_GEN_TOP)), Qt::LeftButton);
+    ::unsetenv("QUORVAN_DELAY_MS");
+    w.ExpectIdle();
+    QCOMPARE(w.dialog->CountTopRows(), 1);
+    QVERIFY(askedDuringCheck);
+    QVERIFY(paintedDuringCheck);
 }
 
 void WorkflowE2eTest::reportListsNewSameAndDiff() {

@@ -19,6 +19,7 @@ private slots:
     void populateFillsTheTopListSortedByPath();
     void populateFailures_data();
     void populateFailures();
+    void brokerCheckRepaintsWhileItWaits();
     void reportListsNewSameAndDiff();
     void reportWithoutShowDiffRunsNoCheckout();
     void typedLocalPathBecomesAbsolute_data();

@@ -167,6 +167,37 @@ INSTANTIATE_TEST_SUITE_P(
                        "CQvrCompareDlg::OnBtnGenTopScmList: END Read Vlx.log Error: Error: ", 10}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// The broker check's failure box carries the tool's own reason when it gave
+// one: a refused login says so instead of only "Unable to Connect".
+TEST_F(PopulateTest, BrokerFailureBoxShowsTheToolsErrorLine) {
+    struct Case {
+        const char* name;
+        const char* password;
+        const char* project;
+        std::string box;
+    };
+    const Case cases[] = {
+        {"wrong password", "wrong-pw", "PROJ",
+         "Error: Unable to Connect to the Broker.\n\nError: Login failed for user alice: invalid user id or "
+         "password"},
+        {"unknown project: no error line", QuorvanSandbox::kPassword, "NOPE",
+         "Error: Unable to Connect to the Broker."},
+    };
+    ImportSource({{"a.txt", "a"}});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_host.boxes.clear();
+        m_view.texts[IDC_PASSWORD] = c.password;
+        m_view.texts[IDC_PROJECT] = c.project;
+        m_workflows.OnBtnGenTopScmList();
+        ExpectIdle();
+        EXPECT_EQ(m_view.Status(), " Error: Unable to Connect to the Broker");
+        ASSERT_EQ(m_host.boxes.size(), 1u);
+        EXPECT_EQ(m_host.boxes[0].text, c.box);
+        EXPECT_EQ(m_host.boxes[0].text.find(c.password), std::string::npos);
+    }
+}
+
 TEST_F(PopulateTest, MissingListingToolShowsNotFoundAndKeepsTheTopList) {
     ImportSource({{"a.txt", "a"}});
     m_top.SetItemText(0, 0, "0001");

@@ -44,4 +44,10 @@ CompareWorkflows::CompareWorkflows(const WorkflowParts& parts)
 
 void CompareWorkflows::SetStatus(const std::string& text) { SetText(res::IDC_STATUS, text); }
 
+void CompareWorkflows::TakeTempPathFromBox() {
+    // The folder the user typed is where the tools put their copies.
+    std::string typed = Text(res::IDC_TEMPPATH);
+    if (!typed.empty()) m_parts.settings.context.tempPath = std::move(typed);
+}
+
 }  // namespace qvr

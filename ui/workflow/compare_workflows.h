@@ -87,7 +87,7 @@ private:
     void CancelPopulate();
     bool ContextIsComplete();
     void EndPopulateRun(const std::string& status);
-    void FailPopulate(const std::string& failure, bool blankRows);
+    void FailPopulate(const std::string& failure, bool blankRows, const std::string& toolLine = {});
     void ReadAndPostListing();
     void PostRecord(const RepoFileFields& record, int number);
 
@@ -109,6 +109,9 @@ private:
     std::string Text(int id) { return m_parts.view.GetControlText(id); }
     void SetText(int id, const std::string& text) { m_parts.view.SetControlText(id, text); }
     void SetStatus(const std::string& text);
+    // The Temp Directory box as the run's temp path (a blank box keeps the
+    // path in force).
+    void TakeTempPathFromBox();
 
     WorkflowParts m_parts;
     ScmBridge m_bridge;

@@ -58,7 +58,7 @@ void CompareWorkflows::StartPopulate() {
     if (!ContextIsComplete()) return;
 
     if (m_bridge.CheckForBroker() == 0) {
-        FailPopulate("Unable to Connect to the Broker", true);
+        FailPopulate("Unable to Connect to the Broker", true, m_bridge.BrokerErrorLine());
         return;
     }
     if (m_bridge.RunVLX() <= 0) {
@@ -78,6 +78,7 @@ bool CompareWorkflows::ContextIsComplete() {
     context.package = Text(IDC_PACKAGE);
     context.project = Text(IDC_PROJECT);
     context.state = Text(IDC_STATE);
+    TakeTempPathFromBox();
 
     const char* missing = context.project.empty() ? "Project name is required."
                           : context.state.empty() ? "State name is required."
@@ -108,14 +109,17 @@ void CompareWorkflows::EndPopulateRun(const std::string& status) {
 
 // A step that failed before the listing was read. When the run was
 // cancelled meanwhile the failure is the cancel's doing and is not reported.
-void CompareWorkflows::FailPopulate(const std::string& failure, bool blankRows) {
+void CompareWorkflows::FailPopulate(const std::string& failure, bool blankRows, const std::string& toolLine) {
     m_parts.view.StopBlinkTimer();
     std::string status = " Ready";
     if (g_populateInProgress) {
         m_parts.trace.WriteTraceLine("CQvrCompareDlg::OnBtnGenTopScmList: END Error: " + failure);
         status = " Error: " + failure;
         SetStatus(status);
-        m_parts.messages.MessageBox("Error: " + failure + ".", MbButtons::Ok, MbIcon::Stop);
+        // The tool's own reason, when it gave one, goes below the failure.
+        std::string text = "Error: " + failure + ".";
+        if (!toolLine.empty()) text += "\n\n" + toolLine;
+        m_parts.messages.MessageBox(text, MbButtons::Ok, MbIcon::Stop);
     }
     if (blankRows) AddBlankRows(m_parts.topList, kBlankTopRows);
     EndPopulateRun(status);

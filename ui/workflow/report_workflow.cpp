@@ -90,6 +90,7 @@ void CompareWorkflows::StartReport() {
     m_parts.trace.WriteTraceLine(
         "OnSearchBtn: START The \"Generate Local Files Compare Report\" button was clicked");
     g_reportInProgress = 1;
+    TakeTempPathFromBox();
     if (!TakeLocalPath()) return;
     RefreshTopListIfStale();
     view.DisableForRun();
