@@ -597,9 +597,9 @@ void CQvrCompareDlg::RunAboutBox() {
 }
 
 std::string CQvrCompareDlg::LocalKeyOfBottomRow(int row) const {
-    // The key the report classified the file by, so the row found here is the
-    // counterpart the report compared it with.
-    return m_workflows->GetClassifier().LocalKey(m_bottomList->GetItemText(row, 2) +
+    // The key the report classified the file by, in the file's own letter
+    // case, so the row found here is the counterpart the report compared it with.
+    return m_workflows->GetClassifier().LocalKeyInOwnCase(m_bottomList->GetItemText(row, 2) +
                                                 m_bottomList->GetItemText(row, 1));
 }
 

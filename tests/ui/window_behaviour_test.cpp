@@ -561,15 +561,23 @@ void WindowBehaviourTest::clickHighlightsTheClassifiersCounterpart() {
     w.Show();
     // The local path "/w" also stands inside the file's path: only the one at
     // the start is the local path.
-    w.FillTop({{"\\x", "a.c"}, {"\\x\\w", "a.c"}, {"\\y", "b.c"}});
-    w.FillBottom({{"/w/x/w/", "a.c"}, {"/w/y/", "b.c"}});
+    // Two repository files that differ only in letter case are two files: the
+    // click finds the one the report compared with, as the report found it.
+    w.FillTop({{"\\x", "a.c"}, {"\\x\\w", "a.c"}, {"\\y", "b.c"}, {"\\inc", "xt_CONNMARK.h"},
+               {"\\inc", "xt_connmark.h"}});
+    w.FillBottom({{"/w/x/w/", "a.c"}, {"/w/y/", "b.c"}, {"/w/inc/", "xt_connmark.h"}});
     Classifier& classifier = w.dlg->Workflows().GetClassifier();
     ClickRow(w.dlg->BottomList(), 0);
-    const int expected = classifier.FindCounterpart(classifier.LocalKey("/w/x/w/a.c"));
+    const int expected = classifier.CounterpartOf("/w/x/w/a.c");
     QCOMPARE(expected, 1);
     QCOMPARE(w.dlg->HighlightedTopRow(), 1);
     ClickRow(w.dlg->BottomList(), 1);
     QCOMPARE(w.dlg->HighlightedTopRow(), 2);
+    ClickRow(w.dlg->BottomList(), 2);
+    QCOMPARE(w.dlg->HighlightedTopRow(), classifier.CounterpartOf("/w/inc/xt_connmark.h"));
+#ifndef _WIN32
+    QCOMPARE(w.dlg->HighlightedTopRow(), 4);
+#endif
 }
 
 void WindowBehaviourTest::editorRowRefreshedWhenTheEditorCloses() {
