@@ -53,7 +53,7 @@ CReportCtrl::~CReportCtrl() {
 
 bool CReportCtrl::ApplyColumnSpec(const std::string& columnSpec) {
     bool made = m_table.ApplyColumnSpec(columnSpec);
-    m_laidOutColumns = -1;  // the new columns get their spec widths
+    m_laidOutColumns = -1;  // the new columns get their layout widths
     Flush();
     return made;
 }

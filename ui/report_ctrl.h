@@ -82,7 +82,7 @@ private:
     // The selected data row, followed through inserts, removals and sorts so
     // that a coalesced model reset does not lose it.
     int m_selectedRow = -1;
-    // How many columns the spec widths were last applied to (-1: not yet).
+    // How many columns the layout widths were last applied to (-1: not yet).
     int m_laidOutColumns = -1;
 };
 
