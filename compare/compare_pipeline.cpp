@@ -22,6 +22,7 @@ void ComparePipeline::Submit(std::string firstPath, std::string secondPath, std:
     m_workAvailable.notify_one();
     if (m_workers.empty()) {
         m_stopping = false;
+        m_abandon = false;
         for (int i = 0; i < m_workerCount; ++i) m_workers.emplace_back([this] { Work(); });
     }
 }
@@ -46,6 +47,7 @@ void ComparePipeline::Stop() {
         const std::lock_guard lock(m_mutex);
         m_stopping = true;
     }
+    m_abandon = true;
     m_workAvailable.notify_all();
     for (std::thread& worker : m_workers) worker.join();
     m_workers.clear();
@@ -71,7 +73,7 @@ void ComparePipeline::Work() {
         CompareOutcome outcome;
         try {
             outcome.same = FilesHaveSameChecksum(slot.firstPath, slot.secondPath, outcome.secondStatus,
-                                                 &directories) == 1;
+                                                 &directories, &m_abandon) == 1;
         } catch (const CFileException& error) {
             outcome.error = error;
         }

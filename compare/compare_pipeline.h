@@ -4,6 +4,7 @@
 // Standard threads only; the caller's thread is the only one that submits,
 // takes outcomes or stops the workers.
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -43,8 +44,8 @@ public:
     bool TakeOldest(CompareOutcome& outcome, std::chrono::milliseconds timeout);
     // Compares submitted and not yet taken.
     std::size_t Pending() const;
-    // Drops every compare not yet taken and ends the workers (a compare
-    // being read is finished first); the workers' open folders are closed.
+    // Drops every compare not yet taken and ends the workers, which stop
+    // reading at their next block; the workers' open folders are closed.
     void Stop();
 
 private:
@@ -64,6 +65,7 @@ private:
     std::deque<Slot> m_slots;    // oldest first; references stay valid as it grows
     std::size_t m_nextToStart = 0;  // index of the first slot no worker has taken
     bool m_stopping = false;
+    std::atomic<bool> m_abandon{false};  // tells running compares to stop reading
     std::vector<std::thread> m_workers;
 };
 
