@@ -30,7 +30,10 @@ void ComparePipeline::Submit(std::string firstPath, std::string secondPath, std:
 bool ComparePipeline::TakeOldest(CompareOutcome& outcome, std::chrono::milliseconds timeout) {
     std::unique_lock lock(m_mutex);
     const auto oldestDone = [this] { return !m_slots.empty() && m_slots.front().done; };
-    if (!m_slotDone.wait_for(lock, timeout, oldestDone)) return false;
+    // Looking without waiting costs no system call.
+    if (!oldestDone() && (timeout.count() <= 0 || !m_slotDone.wait_for(lock, timeout, oldestDone))) {
+        return false;
+    }
     outcome = std::move(m_slots.front().outcome);
     m_slots.pop_front();
     --m_nextToStart;
@@ -80,7 +83,9 @@ void ComparePipeline::Work() {
         lock.lock();
         slot.outcome = std::move(outcome);
         slot.done = true;
-        m_slotDone.notify_all();
+        // Only the oldest compare is ever waited for: waking the caller for
+        // any other would cost a switch per file.
+        if (&slot == &m_slots.front()) m_slotDone.notify_one();
     }
 }
 
