@@ -182,10 +182,12 @@ void Classifier::ListFinishedFiles(std::size_t keepAtMost) {
     while (!m_pendingFiles.empty()) {
         const PendingFile& file = m_pendingFiles.front();
         if (file.compared) {
-            const bool mustWait = m_pendingFiles.size() > keepAtMost;
             CompareOutcome outcome;
-            if (!m_pipeline->TakeOldest(outcome, mustWait ? kPumpInterval : std::chrono::milliseconds{0})) {
-                if (!mustWait) return;
+            if (!m_pipeline->TakeOldest(outcome, std::chrono::milliseconds{0})) {
+                if (m_pendingFiles.size() <= keepAtMost) return;
+                // Waits for a batch, down to half of what may be queued, so
+                // the scan and the compares each run a while between switches.
+                m_pipeline->WaitForOldest(m_pendingFiles.size() - keepAtMost / 2, kPumpInterval);
                 // The window goes on repainting and can cancel while a
                 // long compare runs.
                 m_pump.PumpMessages();

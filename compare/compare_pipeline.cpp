@@ -28,16 +28,23 @@ void ComparePipeline::Submit(std::string firstPath, std::string secondPath, std:
 }
 
 bool ComparePipeline::TakeOldest(CompareOutcome& outcome, std::chrono::milliseconds timeout) {
-    std::unique_lock lock(m_mutex);
-    const auto oldestDone = [this] { return !m_slots.empty() && m_slots.front().done; };
+    if (timeout.count() > 0 && !WaitForOldest(1, timeout)) return false;
     // Looking without waiting costs no system call.
-    if (!oldestDone() && (timeout.count() <= 0 || !m_slotDone.wait_for(lock, timeout, oldestDone))) {
-        return false;
-    }
+    const std::lock_guard lock(m_mutex);
+    if (m_slots.empty() || !m_slots.front().done) return false;
     outcome = std::move(m_slots.front().outcome);
     m_slots.pop_front();
     --m_nextToStart;
+    --m_doneAtFront;
     return true;
+}
+
+bool ComparePipeline::WaitForOldest(std::size_t count, std::chrono::milliseconds timeout) {
+    std::unique_lock lock(m_mutex);
+    m_wanted = std::min(count, m_slots.size());
+    const bool done = m_slotDone.wait_for(lock, timeout, [this] { return m_doneAtFront >= m_wanted; });
+    m_wanted = 0;
+    return done;
 }
 
 std::size_t ComparePipeline::Pending() const {
@@ -56,6 +63,7 @@ void ComparePipeline::Stop() {
     m_workers.clear();
     m_slots.clear();
     m_nextToStart = 0;
+    m_doneAtFront = 0;
 }
 
 void ComparePipeline::Work() {
@@ -83,9 +91,10 @@ void ComparePipeline::Work() {
         lock.lock();
         slot.outcome = std::move(outcome);
         slot.done = true;
-        // Only the oldest compare is ever waited for: waking the caller for
-        // any other would cost a switch per file.
-        if (&slot == &m_slots.front()) m_slotDone.notify_one();
+        while (m_doneAtFront < m_slots.size() && m_slots[m_doneAtFront].done) ++m_doneAtFront;
+        // The caller is woken only when all it waits for is done: waking it
+        // for every file would cost two switches per file.
+        if (m_wanted > 0 && m_doneAtFront >= m_wanted) m_slotDone.notify_one();
     }
 }
 

@@ -42,6 +42,9 @@ public:
     // The outcome of the oldest compare not yet taken, waiting at most
     // timeout for it; false while it is still running.
     bool TakeOldest(CompareOutcome& outcome, std::chrono::milliseconds timeout);
+    // Waits at most timeout until the count oldest compares (or all there
+    // are, if fewer) are done; true when they are.
+    bool WaitForOldest(std::size_t count, std::chrono::milliseconds timeout);
     // Compares submitted and not yet taken.
     std::size_t Pending() const;
     // Drops every compare not yet taken and ends the workers, which stop
@@ -64,6 +67,8 @@ private:
     std::condition_variable m_slotDone;
     std::deque<Slot> m_slots;    // oldest first; references stay valid as it grows
     std::size_t m_nextToStart = 0;  // index of the first slot no worker has taken
+    std::size_t m_doneAtFront = 0;  // slots at the front that are all done
+    std::size_t m_wanted = 0;       // done slots at the front the caller waits for
     bool m_stopping = false;
     std::atomic<bool> m_abandon{false};  // tells running compares to stop reading
     std::vector<std::thread> m_workers;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -84,6 +85,26 @@ TEST(ComparePipeline, StopDropsWhatWasNotTakenAndTheNextSubmitStartsAfresh) {
     ASSERT_TRUE(pipeline.TakeOldest(outcome, kLongWait));
     EXPECT_FALSE(outcome.same);
     EXPECT_EQ(outcome.secondStatus.size, 5);
+}
+
+// Waiting for a batch means every compare of it is done afterwards, so all
+// of them can be taken without waiting; a count beyond what is queued waits
+// for all there are.
+TEST(ComparePipeline, WaitForOldestCoversTheWholeBatch) {
+    TempDir dir;
+    const std::string a = dir.Write("a", std::string(200'000, 'a')).string();
+    const std::string b = dir.Write("b", std::string(200'000, 'a')).string();
+    for (const std::size_t batch : {std::size_t{1}, std::size_t{5}, std::size_t{12}, std::size_t{100}}) {
+        SCOPED_TRACE(batch);
+        ComparePipeline pipeline(3);
+        for (int i = 0; i < 12; ++i) pipeline.Submit(a, b, 0);
+        ASSERT_TRUE(pipeline.WaitForOldest(batch, kLongWait));
+        CompareOutcome outcome;
+        for (std::size_t i = 0; i < std::min<std::size_t>(batch, 12); ++i) {
+            ASSERT_TRUE(pipeline.TakeOldest(outcome, std::chrono::milliseconds{0})) << i;
+            EXPECT_TRUE(outcome.same);
+        }
+    }
 }
 
 // What a report run leaves: the Bottom rows cell by cell with the Status
