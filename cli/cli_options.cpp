@@ -34,6 +34,7 @@ constexpr FlagOption kFlagOptions[] = {
     {"--diff", [](CliOptions& o) { o.showDiff = true; }},
     {"--subfolders", [](CliOptions& o) { o.subFolders = true; }},
     {"--no-subfolders", [](CliOptions& o) { o.subFolders = false; }},
+    {"--one-at-a-time", [](CliOptions& o) { o.oneAtATime = true; }},
 };
 
 class Parser {
@@ -138,7 +139,7 @@ ParseResult ParseCliOptions(const std::vector<std::string>& args) { return Parse
 std::string UsageText() {
     return "usage: qvrcompare-cli list   [CONTEXT] [--csv FILE]\n"
            "       qvrcompare-cli report [CONTEXT] [--local DIR] [--temp DIR] [--new] [--same] [--diff]\n"
-           "                             [--subfolders | --no-subfolders] [--csv FILE]\n"
+           "                             [--subfolders | --no-subfolders] [--one-at-a-time] [--csv FILE]\n"
            "       qvrcompare-cli --help | --version\n"
            "CONTEXT: --broker B --user U --password P --project P --state S --package K --install-dir DIR\n"
            "\n"
@@ -148,7 +149,9 @@ std::string UsageText() {
            "Values not given come from the settings QvrCompare stored; the password may also\n"
            "come from QVR_PASSWORD. --new/--same/--diff: when none is given the stored display\n"
            "options apply, otherwise exactly those given. --csv FILE, or '-' (the default), for\n"
-           "standard output. The tools vlx, vgt and vqry are found on PATH.\n"
+           "standard output. --one-at-a-time compares each file before the scan goes on instead\n"
+           "of on threads beside it (the same list, slower). The tools vlx, vgt and vqry are\n"
+           "found on PATH.\n"
            "\n"
            "Exit status: 0 success (report: no New or Diff file listed), 1 report listed a New\n"
            "or Diff file, 2 error or bad usage.\n";

@@ -27,6 +27,8 @@ struct CliOptions {
     bool showSame = false;
     bool showDiff = false;
     std::optional<bool> subFolders;
+    // Compare each file before the scan goes on, with no compare threads.
+    bool oneAtATime = false;
     // Where the list goes; empty or "-" is standard output.
     std::string csvFile;
 

@@ -148,6 +148,7 @@ private:
         CMapStrToFObj records;
         CompareWorkflows workflows(WorkflowParts{m_view, top, bottom, settings, records, environment.installDir,
                                                  environment.trace, m_host, m_pump});
+        if (m_options.oneAtATime) workflows.GetClassifier().SetCompareThreads(0);
         FillControls(settings.context, m_view);
         m_console.SetProgressSource([&] { return ProgressText(m_view, workflows, top, bottom); });
 

@@ -1,5 +1,6 @@
 #include "compare/classifier.h"
 
+#include <chrono>
 #include <ctime>
 
 #include "app/busy_flags.h"
@@ -12,6 +13,11 @@ namespace qvr {
 namespace {
 
 constexpr const char* kSignatureFile = "quorvan.sig";
+// Files scanned ahead of the oldest one not yet listed: enough to keep every
+// compare thread busy, few enough that memory stays flat on any tree.
+constexpr std::size_t kFilesAhead = 256;
+// How long a wait for a compare goes without pumping the messages.
+constexpr std::chrono::milliseconds kPumpInterval{10};
 
 // Where the platforms differ in how a scanned path meets a repository path.
 namespace mapping {
@@ -158,6 +164,63 @@ Classifier::Classifier(ReportTable& top, ReportTable& bottom, const ScmContext& 
                        const DisplayOptions& display, IMessagePump& pump)
     : m_top(top), m_bottom(bottom), m_context(context), m_display(display), m_pump(pump) {}
 
+Classifier::~Classifier() { AbandonPendingFiles(); }
+
+void Classifier::SetCompareThreads(int count) {
+    AbandonPendingFiles();
+    m_pipeline = count > 0 ? std::make_unique<ComparePipeline>(count) : nullptr;
+}
+
+void Classifier::FinishPendingFiles() { ListFinishedFiles(0); }
+
+void Classifier::AbandonPendingFiles() {
+    if (m_pipeline) m_pipeline->Stop();
+    m_pendingFiles.clear();
+}
+
+void Classifier::ListFinishedFiles(std::size_t keepAtMost) {
+    while (!m_pendingFiles.empty()) {
+        const PendingFile& file = m_pendingFiles.front();
+        if (file.compared) {
+            CompareOutcome outcome;
+            if (!m_pipeline->TakeOldest(outcome, std::chrono::milliseconds{0})) {
+                if (m_pendingFiles.size() <= keepAtMost) return;
+                // Waits for a batch, down to half of what may be queued, so
+                // the scan and the compares each run a while between switches.
+                m_pipeline->WaitForOldest(m_pendingFiles.size() - keepAtMost / 2, kPumpInterval);
+                // The window goes on repainting and can cancel while a
+                // long compare runs.
+                m_pump.PumpMessages();
+                if (!g_reportInProgress) {
+                    AbandonPendingFiles();
+                    g_scanStop = 1;
+                    return;
+                }
+                continue;
+            }
+            if (outcome.error) {
+                const CFileException error = *outcome.error;
+                AbandonPendingFiles();
+                throw error;
+            }
+            ListComparedFile(file, outcome);
+        } else {
+            AddRow({file.name, file.directory, CountFilledRows(m_bottom) + 1, "New", kNewColor, nullptr});
+        }
+        m_pendingFiles.pop_front();
+    }
+}
+
+void Classifier::ListComparedFile(const PendingFile& file, const CompareOutcome& outcome) {
+    const int recordNumber = CountFilledRows(m_bottom) + 1;
+    if (outcome.same && file.showSame) {
+        AddRow({file.name, file.directory, recordNumber, "Same", kSameColor, &outcome.secondStatus});
+    }
+    if (!outcome.same && file.showDiff) {
+        AddRow({file.name, file.directory, recordNumber, "Diff", kDiffColor, &outcome.secondStatus});
+    }
+}
+
 void Classifier::ClassifyLocalFile(const std::string& path) {
     m_pump.PumpMessages();
     if (!g_reportInProgress) {
@@ -179,6 +242,17 @@ void Classifier::ClassifyLocalFile(const std::string& path) {
     if (!showNew && !showSame && !showDiff) return;
 
     const int counterpart = CounterpartOf(path);
+    if (m_pipeline) {
+        if (counterpart < 0 && !showNew) return;
+        if (counterpart >= 0 && !showSame && !showDiff) return;
+        const bool compared = counterpart >= 0;
+        if (compared) {
+            m_pipeline->Submit(CopyPathFor(counterpart), mapping::LocalFileForCompare(path), m_folderLevel);
+        }
+        m_pendingFiles.push_back({name, directory, compared, showSame, showDiff});
+        ListFinishedFiles(kFilesAhead);
+        return;
+    }
     if (counterpart < 0) {
         if (showNew) AddRow({name, directory, recordNumber, "New", kNewColor, nullptr});
         return;
@@ -250,6 +324,12 @@ void Classifier::FillSizeAndDate(int row, const std::string& name, const std::st
 
 void OnScanEvent(CFileScan& scanner, int event, void* userData) {
     auto* classifier = static_cast<Classifier*>(userData);
+    if (event == ScanBeforeNote) {
+        // The note must not reach the trace when a file before it ends the
+        // run, as when each file is compared before the scan moves on.
+        classifier->FinishPendingFiles();
+        return;
+    }
     if (event == ScanDirectory) classifier->ForgetOpenDirectories();
     if (event == ScanFileAccepted) {
         // The collected text is the file's own path; rebuilding it from its

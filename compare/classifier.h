@@ -4,10 +4,13 @@
 // when that status is one the user asked to see.
 
 #include <cstdint>
+#include <deque>
+#include <memory>
 #include <string>
 
 #include "app/message_pump.h"
 #include "app/settings.h"
+#include "compare/compare_pipeline.h"
 #include "compare/file_compare.h"
 #include "compare/report_table.h"
 #include "compare/repository_key_index.h"
@@ -45,6 +48,24 @@ public:
     // makes between two files take effect on the next one.
     Classifier(ReportTable& top, ReportTable& bottom, const ScmContext& context,
                const DisplayOptions& display, IMessagePump& pump);
+    ~Classifier();
+    Classifier(const Classifier&) = delete;
+    Classifier& operator=(const Classifier&) = delete;
+
+    // With count > 0 the compares run on that many worker threads while the
+    // scan goes on, and the rows are listed in scan order as their compares
+    // finish; 0 (the default) compares each file before the scan moves on.
+    // The rows, their order, colours and a file error's place are the same
+    // either way. The display options are then read as each file is scanned.
+    void SetCompareThreads(int count);
+    // Lists every file still waiting for its compare, in scan order, pumping
+    // the messages while it waits. Cancel drops the files not yet listed and
+    // stops the scan; a file error passes out as CFileException after the
+    // rows before it, and the files after it are dropped.
+    void FinishPendingFiles();
+    // Drops the files not yet listed and ends the compare threads, closing
+    // the folders they kept open.
+    void AbandonPendingFiles();
 
     // Classifies one scanned file and adds its row. When the report was
     // cancelled, stops the scan instead. CFileException from reading a file
@@ -72,7 +93,10 @@ public:
     IMessagePump& Pump() { return m_pump; }
     // Closes the folders kept open between two compares; the scan callback
     // calls it at every new folder level.
-    void ForgetOpenDirectories() { m_directories.Forget(); }
+    void ForgetOpenDirectories() {
+        m_directories.Forget();
+        ++m_folderLevel;
+    }
 
 private:
     struct NewRow {
@@ -83,6 +107,19 @@ private:
         Colorref color;
         const FileStatus* fileStatus;  // known when the compare opened the file
     };
+    // A scanned file waiting to be listed behind files whose compares still
+    // run: a New row, or a compare whose outcome picks Same or Diff.
+    struct PendingFile {
+        std::string name;
+        std::string directory;
+        bool compared;
+        bool showSame;
+        bool showDiff;
+    };
+    // Lists the files at the head of the queue whose outcome is known, and
+    // waits (pumping) while more than keepAtMost files are queued.
+    void ListFinishedFiles(std::size_t keepAtMost);
+    void ListComparedFile(const PendingFile& file, const CompareOutcome& outcome);
     void AddRow(const NewRow& row);
     void SetSizeAndDate(int row, std::int64_t size, const std::string& date);
 
@@ -93,11 +130,15 @@ private:
     IMessagePump& m_pump;
     RepositoryKeyIndex m_index;
     DirectoryHandles m_directories;
+    std::uint64_t m_folderLevel = 0;
+    std::unique_ptr<ComparePipeline> m_pipeline;  // set when compares run on threads
+    std::deque<PendingFile> m_pendingFiles;       // scan order, oldest first
 };
 
 // The scan callback of the window and the headless front end; userData is
 // the Classifier. An accepted file is classified, and in every case the
-// pending messages are dispatched before the scan goes on.
+// pending messages are dispatched before the scan goes on. Before the scan
+// writes a note to the trace, the files scanned so far are listed first.
 void OnScanEvent(CFileScan& scanner, int event, void* userData);
 
 }  // namespace qvr

@@ -16,7 +16,7 @@ constexpr std::int64_t kCompareBlock = 256 * 1024;
 // Compares the copy with the length bytes of the local file. The copy's
 // length is learnt from its reads: asking for one byte more than the local
 // file has left shows in the same read whether the copy is longer.
-bool SameBytes(CFile& copy, CFile& local, std::int64_t length) {
+bool SameBytes(CFile& copy, CFile& local, std::int64_t length, const std::atomic<bool>* abandon) {
     const auto block = static_cast<std::size_t>(std::min(length, kCompareBlock));
     auto buffers = std::make_unique_for_overwrite<char[]>(2 * block + 1);
     char* a = buffers.get();
@@ -30,6 +30,7 @@ bool SameBytes(CFile& copy, CFile& local, std::int64_t length) {
         if (local.Read(b, want) != want) return false;
         if (std::memcmp(a, b, want) != 0) return false;
         if (last) return true;
+        if (abandon && abandon->load(std::memory_order_relaxed)) return false;
         left -= static_cast<std::int64_t>(want);
     }
 }
@@ -42,13 +43,14 @@ int FilesHaveSameChecksum(const std::string& firstPath, const std::string& secon
 }
 
 int FilesHaveSameChecksum(const std::string& firstPath, const std::string& secondPath,
-                          FileStatus& secondStatus, DirectoryHandles* directories) {
+                          FileStatus& secondStatus, DirectoryHandles* directories,
+                          const std::atomic<bool>* abandon) {
     // The CRC-32 table exists from the first compare on, as it always has.
     crc32 checker;
     CFile first(firstPath, CFile::modeRead | CFile::shareDenyWrite, directories);
     CFile second(secondPath, CFile::modeRead | CFile::shareDenyWrite, directories);
     secondStatus = second.Status();
-    return SameBytes(first, second, secondStatus.size) ? 1 : 0;
+    return SameBytes(first, second, secondStatus.size, abandon) ? 1 : 0;
 }
 
 }  // namespace qvr

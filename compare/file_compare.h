@@ -1,6 +1,7 @@
 #pragma once
 // Decides whether a local file and its checked-out copy hold the same content.
 
+#include <atomic>
 #include <string>
 
 #include "compare/file.h"
@@ -17,8 +18,11 @@ int FilesHaveSameChecksum(const std::string& firstPath, const std::string& secon
 
 // The same, also giving the second file's size and last write time as it
 // was opened, so a caller listing that file need not open it again.
-// Folders of the files are kept open in directories between calls.
+// Folders of the files are kept open in directories between calls. Once
+// abandon is set the bytes are no longer read and the answer means nothing:
+// a cancelled run need not wait for a large file to be read to its end.
 int FilesHaveSameChecksum(const std::string& firstPath, const std::string& secondPath,
-                          FileStatus& secondStatus, DirectoryHandles* directories = nullptr);
+                          FileStatus& secondStatus, DirectoryHandles* directories = nullptr,
+                          const std::atomic<bool>* abandon = nullptr);
 
 }  // namespace qvr

@@ -126,7 +126,7 @@ int CFileScan::Scan(ScanCriteria& criteria) {
     const int filesError = MatchFiles(criteria);
     if (error == 0) error = filesError;
     // Once stopped, what was not read is not missing: the user ended the scan.
-    if (error != 0 && !g_scanStop) NoteUnreadable(criteria.directory, error);
+    if (error != 0 && !g_scanStop && AnnounceNote()) NoteUnreadable(criteria.directory, error);
     return PathCount();
 }
 
@@ -165,7 +165,7 @@ int CFileScan::MatchPattern(const ScanCriteria& criteria, const std::string& pat
         if (!name) break;
         if (!MatchFileNamePattern(pattern, name)) continue;
         const EntryKind kind = reader.Kind();
-        if (kind == EntryKind::DanglingLink) NoteDanglingLink(pathRoot + name);
+        if (kind == EntryKind::DanglingLink && AnnounceNote()) NoteDanglingLink(pathRoot + name);
         if (kind != EntryKind::File) continue;
         bool accepted = true;
         if (filtered) {
@@ -188,6 +188,11 @@ void CFileScan::NoteUnreadable(const std::string& directory, int error) {
 void CFileScan::NoteDanglingLink(const std::string& path) {
     if (!m_trace) return;
     m_trace->WriteTraceLine("CFileScan::Scan: Skipped symbolic link whose target does not exist: " + path);
+}
+
+bool CFileScan::AnnounceNote() {
+    if (m_noteCallback) m_noteCallback(*this, ScanBeforeNote, m_userData);
+    return !g_scanStop;
 }
 
 void CFileScan::Notify(int event) {

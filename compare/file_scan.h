@@ -29,6 +29,7 @@ enum ScanEvent : int {
     ScanFileAccepted = 0,  // the accepted file's path is the last collected one
     ScanFileRejected = 1,
     ScanDirectory = 2,     // a level's subdirectories are done; its files follow
+    ScanBeforeNote = 3,    // to the note callback only: a trace note follows
 };
 
 // One directory level of a scan; each subdirectory gets a copy.
@@ -67,6 +68,10 @@ public:
     // replaces both.
     void SetCallback(Callback callback, void* userData);
     void ClearPaths();
+    // Also called, with the same user data, just before the scan writes a
+    // note to its trace; what it throws passes out of the scan and the note
+    // is not written. None by default.
+    void SetNoteCallback(Callback callback) { m_noteCallback = callback; }
     // Where the scan notes what it passes over: a folder that cannot be
     // listed, a symbolic link whose target does not exist. None by default.
     void SetTrace(TraceLog* trace) { m_trace = trace; }
@@ -95,9 +100,13 @@ private:
     void NoteUnreadable(const std::string& directory, int error);
     void NoteDanglingLink(const std::string& path);
     void Notify(int event);
+    // Calls the note callback; true when the note is still to be written
+    // (the scan was not stopped meanwhile).
+    bool AnnounceNote();
 
     std::vector<std::string> m_paths;
     Callback m_callback = nullptr;
+    Callback m_noteCallback = nullptr;
     void* m_userData = nullptr;
     std::string m_currentDirectory;
     TraceLog* m_trace = nullptr;

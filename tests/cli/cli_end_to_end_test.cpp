@@ -232,6 +232,20 @@ TEST_F(CliEndToEndTest, ReportWritesTheBottomListAndExitsOneForNewOrDiff) {
     EXPECT_NE(result.err.find("QvrCompare status: Ready\n"), std::string::npos) << result.err;
 }
 
+TEST_F(CliEndToEndTest, OneAtATimeListsWhatTheThreadedRunLists) {
+    MakeMixedTrees();
+    for (const std::vector<std::string>& shown :
+         {std::vector<std::string>{"--new", "--same", "--diff"}, {"--same"}, {"--diff"}}) {
+        std::vector<std::string> oneAtATime = shown;
+        oneAtATime.push_back("--one-at-a-time");
+        const CliResult threaded = Run(ReportArgs(shown));
+        const CliResult single = Run(ReportArgs(oneAtATime));
+        EXPECT_EQ(single.status, threaded.status) << shown[0];
+        EXPECT_EQ(single.out, threaded.out) << shown[0];
+        EXPECT_GT(std::count(single.out.begin(), single.out.end(), '\n'), 1) << shown[0] << single.out;
+    }
+}
+
 TEST_F(CliEndToEndTest, ReportExitStatusFollowsWhatIsShown) {
     MakeMixedTrees();
     struct Case {

@@ -47,12 +47,14 @@ TEST(CliOptionsTest, DisplayAndSubfolderFlags) {
         Args args;
         bool showNew, showSame, showDiff;
         std::optional<bool> subFolders;
+        bool oneAtATime = false;
     };
     const Case cases[] = {
         {{"report", "--new"}, true, false, false, std::nullopt},
         {{"report", "--same", "--diff"}, false, true, true, std::nullopt},
         {{"report", "--no-subfolders"}, false, false, false, false},
         {{"report", "--no-subfolders", "--subfolders"}, false, false, false, true},  // the last one counts
+        {{"report", "--one-at-a-time"}, false, false, false, std::nullopt, true},
     };
     for (const Case& c : cases) {
         const ParseResult parsed = ParseCliOptions(c.args);
@@ -61,6 +63,7 @@ TEST(CliOptionsTest, DisplayAndSubfolderFlags) {
         EXPECT_EQ(parsed.options.showSame, c.showSame) << c.args[1];
         EXPECT_EQ(parsed.options.showDiff, c.showDiff) << c.args[1];
         EXPECT_EQ(parsed.options.subFolders, c.subFolders) << c.args[1];
+        EXPECT_EQ(parsed.options.oneAtATime, c.oneAtATime) << c.args[1];
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -68,6 +69,32 @@ int CauseOf(const std::string& first, const std::string& second, std::string* na
         return e.Cause();
     }
     return -1;
+}
+
+// An abandoned compare stops after its first block: equal large files are
+// then not called the same, and small ones (read in one block) still are.
+TEST(FilesHaveSameChecksum, AbandonedCompareStopsReading) {
+    TempDir dir;
+    struct Case {
+        std::size_t size;
+        bool abandoned;
+        int expected;
+    };
+    const Case cases[] = {
+        {1 << 20, false, 1},
+        {1 << 20, true, 0},
+        {1000, true, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.size) + (c.abandoned ? " abandoned" : ""));
+        const std::string body(c.size, 'q');
+        const std::string copy = dir.Write("copy", body).string();
+        const std::string local = dir.Write("local", body).string();
+        const std::atomic<bool> abandon{c.abandoned};
+        FileStatus status;
+        EXPECT_EQ(FilesHaveSameChecksum(copy, local, status, nullptr, &abandon), c.expected);
+        EXPECT_EQ(status.size, static_cast<std::int64_t>(c.size));
+    }
 }
 
 TEST(FilesHaveSameChecksum, CopyIsOpenedFirstAndFailuresNameTheFile) {

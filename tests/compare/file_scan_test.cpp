@@ -13,6 +13,7 @@
 
 #include "app/busy_flags.h"
 #include "app/trace.h"
+#include "compare/file_exception.h"
 #include "support/temp_dir.h"
 #include "support/test_platform.h"
 
@@ -303,6 +304,49 @@ TEST(FileScan, DanglingLinksAreSkippedWithATraceLine) {
                                         "CFileScan::Scan: Skipped symbolic link whose target does not exist: " +
                                             root + "gone.txt"}));
     EXPECT_EQ(scan.UnreadableFolderCount(), 0);
+}
+
+// The note callback runs before each note; a callback that stops the scan
+// keeps its note out of the trace, one that throws ends the scan unnoted.
+TEST(FileScan, NoteCallbackRunsFirstAndCanKeepTheNoteOut) {
+    QVR_SKIP_ON_WINDOWS("symbolic links need privileges Windows users lack");
+    enum class Then { Nothing, Stop, Throw };
+    for (const Then then : {Then::Nothing, Then::Stop, Then::Throw}) {
+        SCOPED_TRACE(static_cast<int>(then));
+        TempDir dir;
+        fs::create_directories(dir / "tree");
+        fs::create_symlink(dir / "tree/missing.txt", dir / "tree/gone.txt");
+        TraceLog trace((dir / "scan.trc").string());
+        CFileScan scan;
+        scan.SetTrace(&trace);
+        struct Seen {
+            Then then;
+            int calls = 0;
+            int tracedBefore = -1;
+            fs::path traceFile;
+        } seen{then, 0, -1, dir / "scan.trc"};
+        scan.SetCallback(nullptr, &seen);
+        scan.SetNoteCallback([](CFileScan&, int event, void* data) {
+            auto& s = *static_cast<Seen*>(data);
+            EXPECT_EQ(event, ScanBeforeNote);
+            ++s.calls;
+            s.tracedBefore = static_cast<int>(fs::exists(s.traceFile));
+            if (s.then == Then::Stop) g_scanStop = 1;
+            if (s.then == Then::Throw) throw CFileException(CFileException::fileNotFound, 2, "x");
+        });
+        ScanCriteria criteria = Criteria((dir / "tree").string(), "*.*", 0);
+        bool thrown = false;
+        try {
+            scan.Scan(criteria);
+        } catch (const CFileException&) {
+            thrown = true;
+        }
+        g_scanStop = 0;
+        EXPECT_EQ(seen.calls, 1);
+        EXPECT_EQ(seen.tracedBefore, 0);
+        EXPECT_EQ(thrown, then == Then::Throw);
+        EXPECT_EQ(TraceMessages(dir / "scan.trc").size(), then == Then::Nothing ? 1u : 0u);
+    }
 }
 
 struct UnlistableCase {

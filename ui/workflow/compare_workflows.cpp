@@ -1,5 +1,8 @@
 #include "ui/workflow/compare_workflows.h"
 
+#include <algorithm>
+#include <thread>
+
 #include "res/resource.h"
 
 namespace qvr {
@@ -39,6 +42,10 @@ CompareWorkflows::CompareWorkflows(const WorkflowParts& parts)
       m_classifier(parts.topList, parts.bottomList, parts.settings.context, parts.settings.display,
                    parts.pump) {
     m_scanner.SetCallback(OnScanEvent, &m_classifier);
+    m_scanner.SetNoteCallback(OnScanEvent);
+    // Reading and comparing files overlap with the walk of the folders.
+    m_classifier.SetCompareThreads(
+        static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 2u, 4u)));
     m_scanner.SetTrace(&parts.trace);
 }
 

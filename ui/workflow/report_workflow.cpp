@@ -82,8 +82,12 @@ void CompareWorkflows::StartReport() {
     IWorkflowView& view = m_parts.view;
     // The folders the compares kept open must not outlive the run, however
     // it ends: they would keep a removable drive or the temp folder busy.
+    // Compares still running are dropped with their folders.
     struct CloseFoldersAtEnd {
-        ~CloseFoldersAtEnd() { classifier.ForgetOpenDirectories(); }
+        ~CloseFoldersAtEnd() {
+            classifier.AbandonPendingFiles();
+            classifier.ForgetOpenDirectories();
+        }
         Classifier& classifier;
     } closeFolders{m_classifier};
     SetText(IDC_GEN_BTM, kCancelCaption);
@@ -223,6 +227,7 @@ void CompareWorkflows::ScanAndClassify() {
     SetText(IDC_BTMCOUNT, "0");
     m_scanner.ClearPaths();
     m_scanner.Scan(criteria);
+    m_classifier.FinishPendingFiles();
 }
 
 void CompareWorkflows::ListScanResult() {
