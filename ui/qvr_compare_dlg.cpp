@@ -601,6 +601,9 @@ void CQvrCompareDlg::ReadContextFromControls() {
 }
 
 void CQvrCompareDlg::OnCancel() {
+    // Exit during a run: the tool the run waits for is ended first, so it
+    // does not outlive the program writing into its temp folder.
+    m_workflows->Bridge().GetLauncher().EndRunningTools();
     // What is saved is what the edit boxes hold now.
     ReadContextFromControls();
     // Normally the shutdown ends the process here; when it returns, the

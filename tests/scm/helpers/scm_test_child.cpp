@@ -1,10 +1,12 @@
 // Stand-in child for the launcher tests:
 //   exit N                   ends with status N
 //   sleep MS                 sleeps, then ends with 0
+//   stubborn MS              ignores the request to end (SIGTERM), then sleeps
 //   argv FILE ARGS...        writes ARGS to FILE, one per line
 //   copy SRC ARGVFILE ARGS... writes ARGS to ARGVFILE (unless "-") and copies
 //                            SRC to the argument that follows the last "-o"
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -25,6 +27,11 @@ int main(int argc, char** argv) {
     std::string mode = argv[1];
     if (mode == "exit") return std::atoi(argv[2]);
     if (mode == "sleep") {
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(argv[2])));
+        return 0;
+    }
+    if (mode == "stubborn") {
+        std::signal(SIGTERM, SIG_IGN);
         std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(argv[2])));
         return 0;
     }
