@@ -108,8 +108,28 @@ std::string DefaultVqryFmt() { return kVqryFmt; }
 
 std::string DefaultSqlFmt() { return kSqlFmt; }
 
+// The viewer's path as the first word of a command template: a "%" stands as
+// "%%" so filling the template keeps it, and a path with a blank or a quote
+// (a home folder "John Doe") is quoted so it stays one word. Windows finds a
+// program in a folder with blanks by itself and keeps its plain form.
+namespace {
+std::string ProgramWordOf(const std::string& path) {
+    if constexpr (platform::kIsWindows) return path;
+    std::string word;
+    bool quote = false;
+    for (char c : path) {
+        if (c == '%') word += '%';
+        if (c == '"') word += '"';
+        quote = quote || c == ' ' || c == '\t' || c == '"';
+        word += c;
+    }
+    return quote ? '"' + word + '"' : word;
+}
+}  // namespace
+
 std::string DefaultDiffPgm(std::string_view installDir) {
-    return platform::JoinPath(installDir, platform::ExecutableName("Windiff") + kDiffArguments);
+    return ProgramWordOf(platform::JoinPath(installDir, platform::ExecutableName("Windiff"))) +
+           kDiffArguments;
 }
 
 CommandTemplates DefaultTemplates(std::string_view package, std::string_view installDir) {

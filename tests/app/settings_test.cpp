@@ -59,6 +59,22 @@ TEST(DefaultTemplates, AreTheProgramsTexts) {
     }
 }
 
+// The viewer's path stays one word of the command line and keeps its "%".
+TEST(DefaultTemplates, DiffViewerPathIsOneWordOfTheTemplate) {
+    QVR_SKIP_ON_WINDOWS("Windows keeps the plain path");
+    const std::pair<const char*, const char*> cases[] = {
+        {"/opt/qvr", "/opt/qvr/Windiff \"%s\" \"%s\""},
+        {"/home/John Doe/QvrCompare", "\"/home/John Doe/QvrCompare/Windiff\" \"%s\" \"%s\""},
+        {"/home/tab\there", "\"/home/tab\there/Windiff\" \"%s\" \"%s\""},
+        {"/home/say \"hi\"", "\"/home/say \"\"hi\"\"/Windiff\" \"%s\" \"%s\""},
+        {"/home/100%s", "/home/100%%s/Windiff \"%s\" \"%s\""},
+        {"/home/50% off", "\"/home/50%% off/Windiff\" \"%s\" \"%s\""},
+    };
+    for (const auto& [installDir, expected] : cases) {
+        EXPECT_EQ(DefaultDiffPgm(installDir), expected) << installDir;
+    }
+}
+
 TEST(DefaultTemplates, PackageChoosesTheListingAndCheckoutForms) {
     struct Case {
         const char* package;
