@@ -138,6 +138,40 @@ CommandTemplates DefaultTemplates(std::string_view package, std::string_view ins
             DefaultSqlFmt(), DefaultDiffPgm(installDir)};
 }
 
+namespace {
+// Length of the character that starts at text[at]: its UTF-8 sequence when
+// that is well formed, else the single byte.
+std::size_t CharacterLengthAt(std::string_view text, std::size_t at) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    std::size_t length = 1;
+    if (lead >= 0xC2 && lead <= 0xDF) length = 2;
+    else if (lead >= 0xE0 && lead <= 0xEF) length = 3;
+    else if (lead >= 0xF0 && lead <= 0xF4) length = 4;
+    if (at + length > text.size()) return 1;
+    for (std::size_t k = 1; k < length; ++k) {
+        if ((static_cast<unsigned char>(text[at + k]) & 0xC0) != 0x80) return 1;
+    }
+    return length;
+}
+
+// Bytes taken by the first count characters of text.
+std::size_t BytesOfCharacters(std::string_view text, std::size_t count) {
+    std::size_t at = 0;
+    for (std::size_t n = 0; n < count && at < text.size(); ++n) at += CharacterLengthAt(text, at);
+    return at;
+}
+}  // namespace
+
+std::size_t CharacterCount(std::string_view text) {
+    std::size_t count = 0;
+    for (std::size_t at = 0; at < text.size(); at += CharacterLengthAt(text, at)) ++count;
+    return count;
+}
+
+std::string LimitToEditText(std::string_view text) {
+    return std::string(text.substr(0, BytesOfCharacters(text, kEditTextLimit)));
+}
+
 std::size_t ScramblePassword(std::string& text) {
     for (std::size_t i = 0; i < text.size() && i < kScrambleKeyLength; ++i) {
         auto c = static_cast<unsigned char>(text[i]);

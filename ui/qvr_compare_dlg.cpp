@@ -316,9 +316,7 @@ std::string CQvrCompareDlg::GetDlgItemText(int id) const {
     if (auto* edit = qobject_cast<QLineEdit*>(widget)) text = edit->text();
     else if (auto* button = qobject_cast<QAbstractButton*>(widget)) text = button->text();
     else if (auto* label = qobject_cast<QLabel*>(widget)) text = label->text();
-    std::string bytes = text.toStdString();
-    if (bytes.size() > kEditTextLimit) bytes.resize(kEditTextLimit);
-    return bytes;
+    return LimitToEditText(text.toStdString());
 }
 
 void CQvrCompareDlg::SetDlgItemText(int id, const std::string& text) {

@@ -315,5 +315,40 @@ TEST(ScramblePassword, BytesAboveSevenBitsAreKept) {
     EXPECT_EQ(text, plain);
 }
 
+TEST(EditTextLimit, CountsCharactersAndNeverCutsOne) {
+    const std::string e = "\xC3\xA9";
+    const std::string sun = "\xE6\x97\xA5";
+    const std::string face = "\xF0\x9F\x98\x80";
+    const auto times = [](const std::string& text, int count) {
+        std::string out;
+        for (int i = 0; i < count; ++i) out += text;
+        return out;
+    };
+    struct Case {
+        const char* name;
+        std::string text;
+        std::size_t characters;
+        std::string limited;
+    };
+    const Case cases[] = {
+        {"empty", "", 0, ""},
+        {"ASCII", std::string(300, 'a'), 300, std::string(254, 'a')},
+        {"two-byte letters at an odd byte", "a" + times(e, 300), 301, "a" + times(e, 253)},
+        {"three-byte letters", times(sun, 300), 300, times(sun, 254)},
+        {"four-byte letters", "ab" + times(face, 300), 302, "ab" + times(face, 252)},
+        {"exactly the limit", times(sun, 254), 254, times(sun, 254)},
+        // Bytes that are not UTF-8 count one each, as single-byte text.
+        {"Latin-1 bytes", std::string(300, '\xE9'), 300, std::string(254, '\xE9')},
+        {"a sequence cut short", std::string(253, 'a') + "\xE6\x97", 255, std::string(253, 'a') + "\xE6"},
+        {"stray continuation bytes", "\x80\x80" + sun, 3, "\x80\x80" + sun},
+        {"overlong lead", "\xC0\xAF", 2, "\xC0\xAF"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(CharacterCount(c.text), c.characters);
+        EXPECT_EQ(LimitToEditText(c.text), c.limited);
+    }
+}
+
 }  // namespace
 }  // namespace qvr
