@@ -236,13 +236,15 @@ TEST_F(LauncherTest, ClearedBusyFlagEndsTheWaitAndTheTool) {
 TEST_F(LauncherTest, CancelAndExitEndTheToolsTheyAbandon) {
     struct Case {
         const char* name;
-        const char* child;
+        std::string child;
         bool exitInstead;
         long atLeastMs;
     };
+    // The stubborn child says when it has begun to ignore the request.
+    const std::string ready = (dir / "ignoring").string();
     const Case cases[] = {
         {"cancel", "sleep 8000", false, 0},
-        {"cancel, tool ignores the request", "stubborn 8000", false,
+        {"cancel, tool ignores the request", "stubborn 8000 " + QuoteArgument(ready), false,
          kOnWindows ? 0 : Launcher::kTerminateGraceMs - 50},
         {"exit", "sleep 8000", true, 0},
     };
@@ -253,8 +255,10 @@ TEST_F(LauncherTest, CancelAndExitEndTheToolsTheyAbandon) {
         bool ended = false;
         long endedInMs = 0;
         auto begin = Clock::now();
+        const bool waitForReady = c.child.starts_with("stubborn");
         pump.onPump = [&] {
             if (ended || MsSince(begin) < 200) return;
+            if (waitForReady && !std::filesystem::exists(ready)) return;
             ended = true;
             auto start = Clock::now();
             if (c.exitInstead) {

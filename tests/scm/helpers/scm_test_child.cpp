@@ -1,7 +1,8 @@
 // Stand-in child for the launcher tests:
 //   exit N                   ends with status N
 //   sleep MS                 sleeps, then ends with 0
-//   stubborn MS              ignores the request to end (SIGTERM), then sleeps
+//   stubborn MS [FILE]       ignores the request to end (SIGTERM), creates FILE
+//                            to say so, then sleeps
 //   argv FILE ARGS...        writes ARGS to FILE, one per line
 //   copy SRC ARGVFILE ARGS... writes ARGS to ARGVFILE (unless "-") and copies
 //                            SRC to the argument that follows the last "-o"
@@ -32,6 +33,7 @@ int main(int argc, char** argv) {
     }
     if (mode == "stubborn") {
         std::signal(SIGTERM, SIG_IGN);
+        if (argc > 3) std::ofstream(argv[3]).put('\n');
         std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(argv[2])));
         return 0;
     }
