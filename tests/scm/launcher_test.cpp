@@ -234,6 +234,10 @@ TEST_F(LauncherTest, ClearedBusyFlagEndsTheWaitAndTheTool) {
 // ignores the request to end is killed after the grace period. Exit ends
 // every tool, whatever the flags say.
 TEST_F(LauncherTest, CancelAndExitEndTheToolsTheyAbandon) {
+    // Under Wine the console host of a child ended this early can outlive it
+    // and keep the test's output open for many minutes; ending a tool on
+    // Windows is covered by the Cancel, nested-wait and time-limit tests.
+    QVR_SKIP_ON_WINDOWS("a console host outlives the ended child under Wine");
     struct Case {
         const char* name;
         std::string child;
