@@ -61,7 +61,9 @@ std::string AbsolutePathFrom(std::string_view path, std::string_view base);
 
 // The file's size (low 32 bits, as the tools' output checks read it), or 0
 // with the operating-system error number in error when the file cannot be
-// opened or measured. error is left alone on success.
-std::uint32_t FileSizeOf(const std::string& fileName, int& error, TraceLog* trace = nullptr);
+// opened or measured. error is left alone on success. A size that cannot be
+// read is traced as "fsize failed" when a trace is given; every caller that
+// keeps one passes it, so the trace parameter has no default.
+std::uint32_t FileSizeOf(const std::string& fileName, int& error, TraceLog* trace);
 
 }  // namespace qvr

@@ -108,14 +108,68 @@ std::string DefaultVqryFmt() { return kVqryFmt; }
 
 std::string DefaultSqlFmt() { return kSqlFmt; }
 
+// The viewer's path as the first word of a command template: a "%" stands as
+// "%%" so filling the template keeps it, and a path with a blank or a quote
+// (a home folder "John Doe") is quoted so it stays one word. Windows finds a
+// program in a folder with blanks by itself and keeps its plain form.
+namespace {
+std::string ProgramWordOf(const std::string& path) {
+    if constexpr (platform::kIsWindows) return path;
+    std::string word;
+    bool quote = false;
+    for (char c : path) {
+        if (c == '%') word += '%';
+        if (c == '"') word += '"';
+        quote = quote || c == ' ' || c == '\t' || c == '"';
+        word += c;
+    }
+    return quote ? '"' + word + '"' : word;
+}
+}  // namespace
+
 std::string DefaultDiffPgm(std::string_view installDir) {
-    return platform::JoinPath(installDir, platform::ExecutableName("Windiff") + kDiffArguments);
+    return ProgramWordOf(platform::JoinPath(installDir, platform::ExecutableName("Windiff"))) +
+           kDiffArguments;
 }
 
 CommandTemplates DefaultTemplates(std::string_view package, std::string_view installDir) {
     bool withPackage = !package.empty();
     return {DefaultVlxFmt(withPackage), DefaultVgtFmt(withPackage), DefaultVqryFmt(),
             DefaultSqlFmt(), DefaultDiffPgm(installDir)};
+}
+
+namespace {
+// Length of the character that starts at text[at]: its UTF-8 sequence when
+// that is well formed, else the single byte.
+std::size_t CharacterLengthAt(std::string_view text, std::size_t at) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    std::size_t length = 1;
+    if (lead >= 0xC2 && lead <= 0xDF) length = 2;
+    else if (lead >= 0xE0 && lead <= 0xEF) length = 3;
+    else if (lead >= 0xF0 && lead <= 0xF4) length = 4;
+    if (at + length > text.size()) return 1;
+    for (std::size_t k = 1; k < length; ++k) {
+        if ((static_cast<unsigned char>(text[at + k]) & 0xC0) != 0x80) return 1;
+    }
+    return length;
+}
+
+// Bytes taken by the first count characters of text.
+std::size_t BytesOfCharacters(std::string_view text, std::size_t count) {
+    std::size_t at = 0;
+    for (std::size_t n = 0; n < count && at < text.size(); ++n) at += CharacterLengthAt(text, at);
+    return at;
+}
+}  // namespace
+
+std::size_t CharacterCount(std::string_view text) {
+    std::size_t count = 0;
+    for (std::size_t at = 0; at < text.size(); at += CharacterLengthAt(text, at)) ++count;
+    return count;
+}
+
+std::string LimitToEditText(std::string_view text) {
+    return std::string(text.substr(0, BytesOfCharacters(text, kEditTextLimit)));
 }
 
 std::size_t ScramblePassword(std::string& text) {

@@ -14,6 +14,14 @@ namespace qvr {
 inline constexpr const char* kSettingsSection = "Settings";
 // Texts read back from the window's edit boxes hold at most this many characters.
 inline constexpr std::size_t kEditTextLimit = 254;
+
+// Characters of a UTF-8 text: a well-formed sequence is one character, and so
+// is each byte that does not belong to one (text that is not UTF-8 counts a
+// byte a character, as the single-byte text it then is).
+std::size_t CharacterCount(std::string_view text);
+// The text cut to its first kEditTextLimit characters, never inside one, as
+// an edit box gives it back.
+std::string LimitToEditText(std::string_view text);
 // Only this many leading password characters are scrambled in the store.
 inline constexpr std::size_t kScrambleKeyLength = 80;
 

@@ -80,7 +80,7 @@ private:
             if (auto value = TakeValue(name, inlineValue)) {
                 // The window's edit boxes hold no more; cutting a path or a
                 // password silently would run against something else.
-                if (value->size() > kEditTextLimit) {
+                if (CharacterCount(*value) > kEditTextLimit) {
                     Fail(name + " value is longer than " + std::to_string(kEditTextLimit) + " characters");
                     return;
                 }

@@ -54,7 +54,7 @@ void ApplyOptions(const CliOptions& options, AppSettings& settings) {
     if (options.password) {
         context.password = *options.password;
     } else if (const char* password = std::getenv("QVR_PASSWORD")) {
-        context.password = std::string(password).substr(0, kEditTextLimit);
+        context.password = LimitToEditText(password);
     }
     take(options.project, context.project);
     take(options.state, context.state);

@@ -7,9 +7,7 @@
 namespace qvr::cli {
 
 std::string CliWorkflowView::GetControlText(int id) {
-    std::string text = m_texts[id];
-    if (text.size() > kEditTextLimit) text.resize(kEditTextLimit);
-    return text;
+    return LimitToEditText(m_texts[id]);
 }
 
 void CliWorkflowView::SetControlText(int id, const std::string& text) {

@@ -102,16 +102,18 @@ int ScmBridge::RunVQRY(const std::string& statement) {
     // An empty template falls back to the default, kept for the settings.
     if (m_state.templates.vqryFmt.empty()) m_state.templates.vqryFmt = kDefaultVqryTemplate;
     const ScmContext& ctx = m_state.context;
-    std::string commandLine = FormatCommandTemplate(
-        m_state.templates.vqryFmt, {ctx.broker, ctx.userId, ctx.password, statementPath, outputPath});
+    constexpr std::size_t kPasswordValue = 2;
+    const ToolCommandLine commandLine(
+        m_state.templates.vqryFmt, {ctx.broker, ctx.userId, ctx.password, statementPath, outputPath},
+        kPasswordValue);
     TraceCommandLine("CQvrCompareDlg::RunVQRY: ExecuteWait ", commandLine);
 
     std::uint32_t processId = 0;
-    if (m_launcher.ExecuteWait(commandLine, "VQRY", kShowHidden, kVqryTimeLimitMs, processId) < 0) {
+    if (m_launcher.ExecuteWait(commandLine.Launched(), "VQRY", kShowHidden, kVqryTimeLimitMs, processId) < 0) {
         return 0;
     }
     int error = 0;
-    return FileSizeOf(outputPath, error) > 0 ? 1 : 0;
+    return FileSizeOf(outputPath, error, &m_state.trace) > 0 ? 1 : 0;
 }
 
 int ScmBridge::ReadVqryOutput(std::string& resultText) {

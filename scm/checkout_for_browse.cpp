@@ -78,7 +78,7 @@ std::size_t ErrorPathLength(const std::string& line) {
     return end - start;
 }
 
-std::string ScmBridge::BuildVgtCommandLine(const std::string& destination) const {
+ToolCommandLine ScmBridge::BuildVgtCommandLine(const std::string& destination) const {
     const ScmContext& ctx = m_state.context;
     std::string package = EffectivePackage(ctx.package);
     std::string format = m_state.templates.vgtFmt;
@@ -89,7 +89,11 @@ std::string ScmBridge::BuildVgtCommandLine(const std::string& destination) const
         format += " -p \"%s\"";
         values.push_back(package);
     }
-    return ReplaceFileName(FormatCommandTemplate(format, values), "vgt.log", VgtLogPath());
+    constexpr std::size_t kPasswordValue = 6;
+    ToolCommandLine commandLine(format, values, kPasswordValue);
+    const std::string logPath = VgtLogPath();
+    commandLine.Edit([&](std::string& line) { line = ReplaceFileName(line, "vgt.log", logPath); });
+    return commandLine;
 }
 
 int ScmBridge::RunVgt() {
@@ -98,10 +102,10 @@ int ScmBridge::RunVgt() {
     std::remove(VgtLogPath().c_str());
     const bool wasReporting = g_reportInProgress != 0;
 
-    std::string commandLine = BuildVgtCommandLine(m_state.context.tempPath);
+    const ToolCommandLine commandLine = BuildVgtCommandLine(m_state.context.tempPath);
     TraceCommandLine("CqvrCompareDlg::RunVgt: ExecuteThis: ", commandLine);
 
-    int result = m_launcher.LaunchTask(commandLine, 0);
+    int result = LaunchTool(commandLine);
     if (result < 0) {
         trace.WriteTraceLine("CqvrCompareDlg::RunVgt: Error: Execute RunVgt Failed");
         return 0;
@@ -119,13 +123,15 @@ int ScmBridge::RunVgtFile(const std::string& destination, const std::string& ite
     std::remove(VgtLogPath().c_str());
 
     // One item instead of the whole tree, and without the signature files.
-    std::string commandLine = BuildVgtCommandLine(destination);
-    EraseFirst(commandLine, "\"*\" ");
-    commandLine += " \"" + DoubleQuotes(item) + "\" ";
-    EraseAll(commandLine, "-nvs");
+    ToolCommandLine commandLine = BuildVgtCommandLine(destination);
+    commandLine.Edit([&](std::string& line) {
+        EraseFirst(line, "\"*\" ");
+        line += " \"" + DoubleQuotes(item) + "\" ";
+        EraseAll(line, "-nvs");
+    });
     TraceCommandLine("CqvrCompareDlg::RunVgt: ExecuteThis: ", commandLine);
 
-    int result = m_launcher.LaunchTask(commandLine, 0);
+    int result = LaunchTool(commandLine);
     if (result < 0) {
         trace.WriteTraceLine("CqvrCompareDlg::RunVgt: Error: Execute RunVgt Failed");
         return 0;

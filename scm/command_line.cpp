@@ -85,6 +85,47 @@ std::string FormatCommandTemplate(std::string_view format, const std::vector<std
     });
 }
 
+void MaskPassword(std::string& commandLine, std::string_view password) {
+    if (password.empty()) return;
+    const std::string quoted = DoubleQuotes(password);
+    const std::string_view mask = kPasswordMask;
+    std::string out;
+    out.reserve(commandLine.size());
+    std::size_t i = 0;
+    while (i < commandLine.size()) {
+        const std::string_view rest = std::string_view(commandLine).substr(i);
+        // The longer form first: inside quotes the whole doubled text is the
+        // password, not just its beginning.
+        if (rest.starts_with(quoted)) {
+            out += mask;
+            i += quoted.size();
+        } else if (rest.starts_with(password)) {
+            out += mask;
+            i += password.size();
+        } else {
+            out += commandLine[i++];
+        }
+    }
+    commandLine = std::move(out);
+}
+
+ToolCommandLine::ToolCommandLine(std::string_view format, const std::vector<std::string>& values,
+                                 std::size_t passwordIndex)
+    : m_launched(FormatCommandTemplate(format, values)) {
+    std::vector<std::string> masked = values;
+    if (passwordIndex < masked.size()) {
+        m_password = values[passwordIndex];
+        masked[passwordIndex] = kPasswordMask;
+    }
+    m_masked = FormatCommandTemplate(format, masked);
+}
+
+std::string ToolCommandLine::Shown() const {
+    std::string shown = m_masked;
+    MaskPassword(shown, m_password);
+    return shown;
+}
+
 std::string FormatPlainTemplate(std::string_view format, const std::vector<std::string>& values) {
     return FillTemplate(format, values,
                         [](std::string_view value, bool) { return std::string(value); });

@@ -37,6 +37,44 @@ std::string DoubleQuotes(std::string_view value);
 // The value as one argument of a command line (quoted when needed).
 std::string QuoteArgument(std::string_view value);
 
+// What a shown or traced command line holds where the password stands.
+inline constexpr const char* kPasswordMask = "******";
+
+// Replaces every occurrence of the password's text in a command line, as it
+// stands and with its double quotes doubled (its form inside quotes), by
+// "******". Whatever else the line holds, the password never shows through:
+// not behind a broker "B -pw ", not inside a user id, a project or a path
+// that happens to contain it. An empty password leaves the line as it is.
+void MaskPassword(std::string& commandLine, std::string_view password);
+
+// A tool command line filled from its template in two forms: the line that
+// is started, and the same line for the trace and the messages, in which the
+// password value is "******" wherever the template put it (whatever quoting
+// the filling added) and wherever else its text occurs.
+class ToolCommandLine {
+public:
+    // values[passwordIndex] is the password; the other values are filled as
+    // FormatCommandTemplate fills them.
+    ToolCommandLine(std::string_view format, const std::vector<std::string>& values,
+                    std::size_t passwordIndex);
+
+    const std::string& Launched() const { return m_launched; }
+    std::string Shown() const;
+
+    // The same change made to both forms (a file name replaced by its path,
+    // an option removed, an item appended).
+    template <typename Change>
+    void Edit(Change change) {
+        change(m_launched);
+        change(m_masked);
+    }
+
+private:
+    std::string m_launched;
+    std::string m_masked;  // the password's own slot already masked
+    std::string m_password;
+};
+
 // Splits a command line into arguments: blanks and tabs separate them, double
 // quotes group, "" inside quotes is one quote character, and backslashes are
 // ordinary characters. An argument written as "" is an empty argument.

@@ -25,23 +25,6 @@ std::size_t EndOfWord(const std::string& text, std::size_t begin) {
     return end == std::string::npos ? text.size() : end;
 }
 
-// End of a password in double quotes starting at begin: just behind its
-// closing quote, where a doubled quote stands for a quote inside the value.
-std::size_t EndOfQuotedWord(const std::string& text, std::size_t begin) {
-    std::size_t i = begin + 1;
-    while (i < text.size()) {
-        if (text[i] == '"') {
-            if (i + 1 < text.size() && text[i + 1] == '"') {
-                i += 2;
-                continue;
-            }
-            return i + 1;
-        }
-        ++i;
-    }
-    return text.size();  // unterminated: everything to the end is the password
-}
-
 }  // namespace
 
 LaunchOptions ParseLaunchOptions(const std::string& options) {
@@ -70,19 +53,6 @@ int ShowWindowValueFor(int showMode) {
     }
 }
 
-void MaskPassword(std::string& commandLine) {
-    static constexpr std::string_view kSwitch = "-pw ";
-    std::size_t at = commandLine.find(kSwitch);
-    if (at == std::string::npos) return;
-    std::size_t begin = at + kSwitch.size();
-    // A password with blanks or quotes arrives quoted; masking only up to its
-    // first blank would leak the rest of it into the trace.
-    std::size_t end = begin < commandLine.size() && commandLine[begin] == '"'
-                          ? EndOfQuotedWord(commandLine, begin)
-                          : EndOfWord(commandLine, begin);
-    commandLine.replace(begin, end - begin, "******");
-}
-
 void StripPackageOption(std::string& commandTemplate) {
     static constexpr std::string_view kSwitch = "-p ";
     std::size_t at = commandTemplate.find(kSwitch);
@@ -106,9 +76,10 @@ std::string LaunchFailedMessage(const std::string& commandLine, const std::strin
 Launcher::Launcher(IMessagePump& pump, IMessageBoxHost& messages)
     : m_pump(pump), m_messages(messages) {}
 
-Launcher::~Launcher() { ReapFinishedChildren(); }
+Launcher::~Launcher() = default;
 
-int Launcher::LaunchTask(const std::string& commandLine, int foreground) {
+int Launcher::LaunchTask(const std::string& commandLine, int foreground,
+                         const std::string& shownCommandLine) {
     std::string options = kDefaultLaunchOptions;
     if (foreground) {
         ReplaceAll(options, "BACK", "FORE");
@@ -117,9 +88,10 @@ int Launcher::LaunchTask(const std::string& commandLine, int foreground) {
     std::uint32_t processId = 0;
     int result = LaunchWinApp(commandLine, options, processId);
     if (result == kLaunchNotFound) {
-        m_messages.MessageBox(NotFoundMessage(commandLine), MbButtons::Ok, MbIcon::Exclamation);
+        m_messages.MessageBox(NotFoundMessage(shownCommandLine), MbButtons::Ok,
+                              MbIcon::Exclamation);
     } else if (result < 0) {
-        m_messages.MessageBox(LaunchFailedMessage(commandLine, options, result), MbButtons::Ok,
+        m_messages.MessageBox(LaunchFailedMessage(shownCommandLine, options, result), MbButtons::Ok,
                               MbIcon::Exclamation);
     }
     return result;
@@ -142,7 +114,6 @@ int Launcher::StartAndWait(const std::string& commandLine, const std::string& ti
     // wants its window kept alive and its Cancel noticed.
     const bool populating = g_populateInProgress != 0;
     const bool reporting = g_reportInProgress != 0;
-    ReapFinishedChildren();
 
     process::StartResult started =
         process::Start({commandLine, title, showMode, waitFlag != 0});
@@ -150,7 +121,7 @@ int Launcher::StartAndWait(const std::string& commandLine, const std::string& ti
     processId = started.processId;
 
     if (!waitFlag) {
-        Adopt(started.child);
+        process::Release(started.child);
         return kLaunchNotWaited;
     }
     if (populating) {
@@ -164,17 +135,38 @@ int Launcher::StartAndWait(const std::string& commandLine, const std::string& ti
 }
 
 void Launcher::WaitWhileBusy(ChildHandle child, const int& busyFlag) {
+    // Waits started from inside the pump below finish before it returns, so
+    // this wait's entry stays at its place.
+    const std::size_t slot = m_waited.size();
+    m_waited.push_back({child, &busyFlag, false});
     for (;;) {
         m_pump.PumpMessages();
-        if (busyFlag == 0) break;  // Cancel: the child runs on by itself
-        if (process::Wait(child, kPumpIntervalMs)) return;
+        if (m_waited[slot].ended) break;  // Cancel or Exit has ended the tool
+        if (busyFlag == 0) {
+            // Cancelled without ending the tool: end it here, before the
+            // caller goes on as if it had finished.
+            EndChild(child);
+            break;
+        }
+        if (process::Wait(child, kPumpIntervalMs)) break;
     }
-    Adopt(child);
+    m_waited.resize(slot);
+}
+
+void Launcher::EndAbandonedTools() { EndTools(true); }
+
+void Launcher::EndRunningTools() { EndTools(false); }
+
+void Launcher::EndTools(bool onlyAbandoned) {
+    for (WaitedTool& tool : m_waited) {
+        if (tool.ended || (onlyAbandoned && *tool.busyFlag != 0)) continue;
+        EndChild(tool.child);
+        tool.ended = true;
+    }
 }
 
 int Launcher::ExecuteWait(const std::string& commandLine, const std::string& title,
                           int showMode, int timeLimitMs, std::uint32_t& processId) {
-    ReapFinishedChildren();
     process::StartResult started = process::Start({commandLine, title, showMode, true});
     if (started.result != 0) return started.result;
     processId = started.processId;
@@ -188,17 +180,20 @@ int Launcher::ExecuteWait(const std::string& commandLine, const std::string& tit
         if (waitedMs >= timeLimitMs) break;
         m_pump.PumpPaintMessages();
     }
-    Adopt(started.child);
+    // A tool that has not answered in time is given up; ended, it cannot
+    // write its answer later into the file the next check reads.
+    EndChild(started.child);
     return kLaunchWaited;
 }
 
-void Launcher::Adopt(ChildHandle child) {
-    if (!process::Poll(child)) m_adopted.push_back(child);
-}
-
-std::size_t Launcher::ReapFinishedChildren() {
-    std::erase_if(m_adopted, [](ChildHandle child) { return process::Poll(child); });
-    return m_adopted.size();
+void EndChild(ChildHandle child, int graceMs) {
+    // A killed tool has no second chance; a few seconds cover a system
+    // under load.
+    constexpr int kKillWaitMs = 3000;
+    process::Terminate(child);
+    if (process::Wait(child, graceMs)) return;
+    process::Kill(child);
+    if (!process::Wait(child, kKillWaitMs)) process::Release(child);
 }
 
 }  // namespace qvr

@@ -1,10 +1,12 @@
 #pragma once
 // Starting the outside programs (the SCM tools and the file viewers) as child
 // processes. A background launch waits for the child; while a workflow is
-// busy the wait keeps the window alive by pumping its messages, and a Cancel
-// (the busy flag cleared) ends the wait without stopping the child. A child
-// that is no longer waited for is adopted by the launcher and reaped once it
-// ends, so finished children never linger.
+// busy the wait keeps the window alive by pumping its messages. A Cancel (the
+// busy flag cleared) or Exit ends the tool the workflow abandons - asked to
+// end, then killed after a short grace period, and reaped - so it cannot go
+// on writing copies into the temp folder that the next run reads. A child
+// nobody waits for (a viewer) is reaped as soon as it ends, so finished
+// children never linger.
 
 #include <cstdint>
 #include <string>
@@ -47,10 +49,6 @@ LaunchOptions ParseLaunchOptions(const std::string& options);
 // The platform's window state for the child's first window (SW_... values).
 int ShowWindowValueFor(int showMode);
 
-// Replaces the password behind "-pw " by "******" so a command line can be
-// traced. A password in double quotes is masked up to its closing quote.
-void MaskPassword(std::string& commandLine);
-
 // Removes the "-p" option and its value from a command template.
 void StripPackageOption(std::string& commandTemplate);
 
@@ -67,8 +65,13 @@ public:
     Launcher& operator=(const Launcher&) = delete;
 
     // Background launches (foreground 0) wait; foreground launches do not.
-    // A negative result is also shown to the user.
-    int LaunchTask(const std::string& commandLine, int foreground);
+    // A negative result is also shown to the user, naming the command line as
+    // shownCommandLine gives it (a tool's line with its password masked).
+    int LaunchTask(const std::string& commandLine, int foreground,
+                   const std::string& shownCommandLine);
+    int LaunchTask(const std::string& commandLine, int foreground) {
+        return LaunchTask(commandLine, foreground, commandLine);
+    }
 
     int LaunchWinApp(const std::string& commandLine, const std::string& options,
                      std::uint32_t& processId);
@@ -82,24 +85,45 @@ public:
     int ExecuteWait(const std::string& commandLine, const std::string& title, int showMode,
                     int timeLimitMs, std::uint32_t& processId);
 
-    // Reaps the adopted children that have ended; returns how many still run.
-    std::size_t ReapFinishedChildren();
-    std::size_t AdoptedChildCount() const { return m_adopted.size(); }
+    // Ends every tool that a busy wait still waits for while that wait's
+    // busy flag is cleared: the Cancel of a workflow calls it, so its tool is
+    // gone before the window is unlocked for the next run.
+    void EndAbandonedTools();
+    // Ends every tool that a busy wait still waits for, whatever the busy
+    // flags say: Exit calls it before the program ends.
+    void EndRunningTools();
+    // How many tools busy waits are waiting for now (nested waits count each).
+    std::size_t WaitedToolCount() const { return m_waited.size(); }
     // The process id of the child the last launch started, or 0.
     std::uint32_t LastProcessId() const { return m_lastProcessId; }
 
     // How long one wait lasts between two pumps while a workflow is busy.
     static constexpr int kPumpIntervalMs = 50;
+    // How long an abandoned tool is given to end by itself before it is killed.
+    static constexpr int kTerminateGraceMs = 1000;
 
 private:
+    struct WaitedTool {
+        ChildHandle child;
+        const int* busyFlag;
+        bool ended;
+    };
+
     void WaitWhileBusy(ChildHandle child, const int& busyFlag);
-    void Adopt(ChildHandle child);
+    void EndTools(bool onlyAbandoned);
 
     IMessagePump& m_pump;
     IMessageBoxHost& m_messages;
-    std::vector<ChildHandle> m_adopted;
+    // The tools of the busy waits in progress, the innermost (a wait started
+    // from inside another one's pump) last.
+    std::vector<WaitedTool> m_waited;
     std::uint32_t m_lastProcessId = 0;
 };
+
+// Ends a child: asks it to end, kills it when it has not ended within
+// graceMs, and reaps it. Returns once it is gone (or, should even the kill
+// not end it in time, once it has been handed over to be reaped).
+void EndChild(ChildHandle child, int graceMs = Launcher::kTerminateGraceMs);
 
 // The platform's part of starting and waiting, one implementation per
 // platform (launcher_posix.cpp, launcher_win32.cpp).
@@ -126,6 +150,15 @@ bool Wait(ChildHandle child, int timeoutMs);
 
 // True when the child has ended (reaped and released); never blocks.
 bool Poll(ChildHandle child);
+
+// Asks the child, and whatever it started in its process group, to end.
+void Terminate(ChildHandle child);
+// Ends the child and its process group at once.
+void Kill(ChildHandle child);
+
+// The child is no longer waited for: the platform reaps it the moment it
+// ends, without any later call (and never reaps another child).
+void Release(ChildHandle child);
 
 }  // namespace process
 

@@ -4,6 +4,7 @@
 // change what is run.
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -89,6 +90,22 @@ bool Reaped(pid_t pid, bool block) {
     }
 }
 
+// Sends sig to the child's process group (the child leads it, so a wrapper
+// script and the tool it runs both get it), else to the child alone. The
+// child is not reaped yet, so neither id can belong to another process.
+void Signal(ChildHandle child, int sig) {
+    const pid_t pid = static_cast<pid_t>(child);
+    if (::kill(-pid, sig) != 0) ::kill(pid, sig);
+}
+
+// The body of a reaper thread: waits for exactly this child, so it never
+// takes the exit status of a child another part of the program waits for.
+void* ReapWhenEnded(void* argument) {
+    const auto pid = static_cast<pid_t>(reinterpret_cast<std::intptr_t>(argument));
+    Reaped(pid, true);
+    return nullptr;
+}
+
 }  // namespace
 
 StartResult Start(const StartRequest& request) {
@@ -133,5 +150,26 @@ bool Wait(ChildHandle child, int timeoutMs) {
 }
 
 bool Poll(ChildHandle child) { return Reaped(static_cast<pid_t>(child), false); }
+
+void Terminate(ChildHandle child) { Signal(child, SIGTERM); }
+
+void Kill(ChildHandle child) { Signal(child, SIGKILL); }
+
+void Release(ChildHandle child) {
+    // No signal handler: SIGCHLD stays the default for every library in the
+    // process. A small detached thread blocks on this one child instead and
+    // reaps it the moment it ends, whether the program is busy or idle.
+    pthread_attr_t attributes;
+    pthread_attr_init(&attributes);
+    pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
+    pthread_attr_setstacksize(&attributes, 256 * 1024);
+    pthread_t thread{};
+    void* argument = reinterpret_cast<void*>(static_cast<std::intptr_t>(child));
+    const int error = ::pthread_create(&thread, &attributes, ReapWhenEnded, argument);
+    pthread_attr_destroy(&attributes);
+    // Without a thread the child is reaped when it is found ended at once;
+    // else it stays an entry until the program ends.
+    if (error != 0) Poll(child);
+}
 
 }  // namespace qvr::process

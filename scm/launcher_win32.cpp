@@ -68,4 +68,13 @@ bool Wait(ChildHandle child, int timeoutMs) {
 
 bool Poll(ChildHandle child) { return Wait(child, 0); }
 
+// Windows has no console signal for a process in another console; ending an
+// abandoned tool is TerminateProcess, for the polite request too.
+void Terminate(ChildHandle child) { TerminateProcess(AsHandle(child), 1); }
+
+void Kill(ChildHandle child) { TerminateProcess(AsHandle(child), 1); }
+
+// A process that ended leaves nothing behind once its handle is closed.
+void Release(ChildHandle child) { CloseHandle(AsHandle(child)); }
+
 }  // namespace qvr::process

@@ -46,7 +46,7 @@ std::size_t SplitDataLine(std::string_view line, std::array<std::string_view, Re
 
 }  // namespace
 
-std::string ScmBridge::BuildVlxCommandLine() const {
+ToolCommandLine ScmBridge::BuildVlxCommandLine() const {
     const ScmContext& ctx = m_state.context;
     std::string package = EffectivePackage(ctx.package);
     std::string format = m_state.templates.vlxFmt;
@@ -56,7 +56,11 @@ std::string ScmBridge::BuildVlxCommandLine() const {
         format += " -p \"%s\" ";
         values.push_back(package);
     }
-    return ReplaceFileName(FormatCommandTemplate(format, values), "vlx.log", VlxLogPath());
+    constexpr std::size_t kPasswordValue = 4;
+    ToolCommandLine commandLine(format, values, kPasswordValue);
+    const std::string logPath = VlxLogPath();
+    commandLine.Edit([&](std::string& line) { line = ReplaceFileName(line, "vlx.log", logPath); });
+    return commandLine;
 }
 
 int ScmBridge::RunVLX() {
@@ -64,10 +68,10 @@ int ScmBridge::RunVLX() {
     trace.WriteTraceLine("CQvrCompareDlg::RunVLX: START");
     std::remove(VlxLogPath().c_str());
 
-    std::string commandLine = BuildVlxCommandLine();
+    const ToolCommandLine commandLine = BuildVlxCommandLine();
     TraceCommandLine("CQvrCompareDlg::RunVLX: ", commandLine);
 
-    int result = m_launcher.LaunchTask(commandLine, 0);
+    int result = LaunchTool(commandLine);
     if (result < 0) {
         trace.WriteTraceLine("CqvrCompareDlg::RunVLX: Execute RUNVLX Failed");
         return result;

@@ -27,10 +27,12 @@ void ScmBridge::ShowUnableToRead(const std::string& path) {
     m_state.messages.MessageBox("Unable to read: " + path, MbButtons::Ok, MbIcon::None);
 }
 
-void ScmBridge::TraceCommandLine(const std::string& prefix, const std::string& commandLine) {
-    std::string masked = commandLine;
-    MaskPassword(masked);
-    m_state.trace.WriteTraceLine(prefix + masked);
+void ScmBridge::TraceCommandLine(const std::string& prefix, const ToolCommandLine& commandLine) {
+    m_state.trace.WriteTraceLine(prefix + commandLine.Shown());
+}
+
+int ScmBridge::LaunchTool(const ToolCommandLine& commandLine) {
+    return m_launcher.LaunchTask(commandLine.Launched(), 0, commandLine.Shown());
 }
 
 std::string EffectivePackage(const std::string& package) {

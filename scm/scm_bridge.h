@@ -12,6 +12,7 @@
 #include "app/message_pump.h"
 #include "app/settings.h"
 #include "app/trace.h"
+#include "scm/command_line.h"
 #include "scm/launcher.h"
 #include "scm/repo_file_map.h"
 
@@ -59,7 +60,7 @@ public:
     // Repository listing.
     int RunVLX();
     int ReadVlxLog(std::string& errorText);
-    std::string BuildVlxCommandLine() const;
+    ToolCommandLine BuildVlxCommandLine() const;
 
     // Broker check.
     int CheckForBroker();
@@ -77,7 +78,7 @@ public:
     // True when the last ReadVgtLog could not open or read the log at all,
     // which its 0 result alone does not tell from a failed checkout.
     bool VgtLogUnreadable() const { return m_vgtLogUnreadable; }
-    std::string BuildVgtCommandLine(const std::string& destination) const;
+    ToolCommandLine BuildVgtCommandLine(const std::string& destination) const;
 
     // The tools' files, all in the install directory.
     std::string VlxLogPath() const;
@@ -87,7 +88,10 @@ public:
 
 private:
     void ShowUnableToRead(const std::string& path);
-    void TraceCommandLine(const std::string& prefix, const std::string& commandLine);
+    // Traces the line as shown: the password never reaches the trace.
+    void TraceCommandLine(const std::string& prefix, const ToolCommandLine& commandLine);
+    // LaunchTask with the launch failure messages naming the shown line.
+    int LaunchTool(const ToolCommandLine& commandLine);
 
     ScmBridgeContext m_state;
     Launcher m_launcher;

@@ -100,7 +100,7 @@ void CSettingsDlg::OnBtnResetDefaults() {
 
 void CSettingsDlg::accept() {
     auto read = [this](int id) {
-        return Edit(id)->text().left(static_cast<qsizetype>(kEditTextLimit)).toStdString();
+        return LimitToEditText(Edit(id)->text().toStdString());
     };
     m_templates.vlxFmt = read(kVlxBox);
     m_templates.vgtFmt = read(kVgtBox);

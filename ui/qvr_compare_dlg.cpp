@@ -389,9 +389,7 @@ std::string CQvrCompareDlg::GetDlgItemText(int id) const {
     if (auto* edit = qobject_cast<QLineEdit*>(widget)) text = edit->text();
     else if (auto* button = qobject_cast<QAbstractButton*>(widget)) text = button->text();
     else if (auto* label = qobject_cast<QLabel*>(widget)) text = label->text();
-    std::string bytes = text.toStdString();
-    if (bytes.size() > kEditTextLimit) bytes.resize(kEditTextLimit);
-    return bytes;
+    return LimitToEditText(text.toStdString());
 }
 
 void CQvrCompareDlg::SetDlgItemText(int id, const std::string& text) {
@@ -683,6 +681,9 @@ void CQvrCompareDlg::ReadContextFromControls() {
 }
 
 void CQvrCompareDlg::OnCancel() {
+    // Exit during a run: the tool the run waits for is ended first, so it
+    // does not outlive the program writing into its temp folder.
+    m_workflows->Bridge().GetLauncher().EndRunningTools();
     // What is saved is what the edit boxes hold now.
     ReadContextFromControls();
     SaveWindowGeometry();

@@ -38,9 +38,9 @@ bool HasFilledFirstRow(const ReportTable& table) {
 
 // A copy left by an earlier checkout is opened as it is; an empty one is
 // what a failed checkout leaves, so it is checked out again.
-bool CopyIsThere(const std::string& copy) {
+bool CopyIsThere(const std::string& copy, TraceLog& trace) {
     int error = 0;
-    return FileSizeOf(copy, error) != 0;
+    return FileSizeOf(copy, error, &trace) != 0;
 }
 
 }  // namespace
@@ -135,7 +135,7 @@ void ViewerCommands::OnBottomListCommand(int command, int focusedRow) {
 void ViewerCommands::OpenTopRow(int command, int row) {
     const std::string item = RepositoryItemOf(m_state.top, row);
     const std::string copy = CopyPathFor(row);
-    if (!CopyIsThere(copy) && !m_services.CheckOutForBrowse(m_state.context.tempPath, item)) return;
+    if (!CopyIsThere(copy, m_state.trace) && !m_services.CheckOutForBrowse(m_state.context.tempPath, item)) return;
     if (command == kTopEditor) m_services.LaunchTask(EditorCommandLine(copy), kForeground);
     if (command == kTopHexViewer) m_services.LaunchTask(HexViewerCommandLine(copy), kForeground);
     if (command == kTopDefaultApp) m_services.OpenWithDefaultApplication(copy);

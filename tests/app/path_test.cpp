@@ -208,8 +208,8 @@ TEST(FileSizes, FiveGigabyteFileIsFullIn64BitsAndCutIn32) {
     EXPECT_EQ(size, static_cast<std::int64_t>(kFiveBillion));
 
     int error = 0;
-    EXPECT_EQ(FileSizeOf(big.string(), error), static_cast<std::uint32_t>(kFiveBillion));
-    EXPECT_EQ(FileSizeOf(big.string(), error), 705032704u);
+    EXPECT_EQ(FileSizeOf(big.string(), error, nullptr), static_cast<std::uint32_t>(kFiveBillion));
+    EXPECT_EQ(FileSizeOf(big.string(), error, nullptr), 705032704u);
     EXPECT_EQ(error, 0);
 }
 
@@ -219,15 +219,15 @@ TEST(FileSizes, FileSizeOfSetsTheErrorOnlyOnFailure) {
     auto data = dir.Write("data.txt", "abc");
 
     int error = 0;
-    EXPECT_EQ(FileSizeOf(empty.string(), error), 0u);
+    EXPECT_EQ(FileSizeOf(empty.string(), error, nullptr), 0u);
     EXPECT_EQ(error, 0) << "an empty file is told apart from a missing one";
-    EXPECT_EQ(FileSizeOf(data.string(), error), 3u);
+    EXPECT_EQ(FileSizeOf(data.string(), error, nullptr), 3u);
     EXPECT_EQ(error, 0);
 
-    EXPECT_EQ(FileSizeOf((dir / "missing").string(), error), 0u);
+    EXPECT_EQ(FileSizeOf((dir / "missing").string(), error, nullptr), 0u);
     EXPECT_EQ(error, ENOENT);
     error = 0;
-    EXPECT_EQ(FileSizeOf(dir.Str(), error), 0u);
+    EXPECT_EQ(FileSizeOf(dir.Str(), error, nullptr), 0u);
     EXPECT_NE(error, 0) << "a directory is no file";
 }
 
@@ -253,7 +253,7 @@ TEST(FileSizes, NamedPipeWithoutWriterIsMeasuredWithoutWaiting) {
     std::thread([promise, fifo] {
         Outcome out;
         out.error = 0;
-        out.sizeOf = FileSizeOf(fifo, out.error);
+        out.sizeOf = FileSizeOf(fifo, out.error, nullptr);
         CPath path(fifo);
         out.measured = path.GetSize(out.size);
         promise->set_value(out);

@@ -59,6 +59,22 @@ TEST(DefaultTemplates, AreTheProgramsTexts) {
     }
 }
 
+// The viewer's path stays one word of the command line and keeps its "%".
+TEST(DefaultTemplates, DiffViewerPathIsOneWordOfTheTemplate) {
+    QVR_SKIP_ON_WINDOWS("Windows keeps the plain path");
+    const std::pair<const char*, const char*> cases[] = {
+        {"/opt/qvr", "/opt/qvr/Windiff \"%s\" \"%s\""},
+        {"/home/John Doe/QvrCompare", "\"/home/John Doe/QvrCompare/Windiff\" \"%s\" \"%s\""},
+        {"/home/tab\there", "\"/home/tab\there/Windiff\" \"%s\" \"%s\""},
+        {"/home/say \"hi\"", "\"/home/say \"\"hi\"\"/Windiff\" \"%s\" \"%s\""},
+        {"/home/100%s", "/home/100%%s/Windiff \"%s\" \"%s\""},
+        {"/home/50% off", "\"/home/50%% off/Windiff\" \"%s\" \"%s\""},
+    };
+    for (const auto& [installDir, expected] : cases) {
+        EXPECT_EQ(DefaultDiffPgm(installDir), expected) << installDir;
+    }
+}
+
 TEST(DefaultTemplates, PackageChoosesTheListingAndCheckoutForms) {
     struct Case {
         const char* package;
@@ -297,6 +313,41 @@ TEST(ScramblePassword, BytesAboveSevenBitsAreKept) {
     EXPECT_EQ(text.substr(5), "\xE2\x82\xAC");
     ScramblePassword(text);
     EXPECT_EQ(text, plain);
+}
+
+TEST(EditTextLimit, CountsCharactersAndNeverCutsOne) {
+    const std::string e = "\xC3\xA9";
+    const std::string sun = "\xE6\x97\xA5";
+    const std::string face = "\xF0\x9F\x98\x80";
+    const auto times = [](const std::string& text, int count) {
+        std::string out;
+        for (int i = 0; i < count; ++i) out += text;
+        return out;
+    };
+    struct Case {
+        const char* name;
+        std::string text;
+        std::size_t characters;
+        std::string limited;
+    };
+    const Case cases[] = {
+        {"empty", "", 0, ""},
+        {"ASCII", std::string(300, 'a'), 300, std::string(254, 'a')},
+        {"two-byte letters at an odd byte", "a" + times(e, 300), 301, "a" + times(e, 253)},
+        {"three-byte letters", times(sun, 300), 300, times(sun, 254)},
+        {"four-byte letters", "ab" + times(face, 300), 302, "ab" + times(face, 252)},
+        {"exactly the limit", times(sun, 254), 254, times(sun, 254)},
+        // Bytes that are not UTF-8 count one each, as single-byte text.
+        {"Latin-1 bytes", std::string(300, '\xE9'), 300, std::string(254, '\xE9')},
+        {"a sequence cut short", std::string(253, 'a') + "\xE6\x97", 255, std::string(253, 'a') + "\xE6"},
+        {"stray continuation bytes", "\x80\x80" + sun, 3, "\x80\x80" + sun},
+        {"overlong lead", "\xC0\xAF", 2, "\xC0\xAF"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(CharacterCount(c.text), c.characters);
+        EXPECT_EQ(LimitToEditText(c.text), c.limited);
+    }
 }
 
 }  // namespace

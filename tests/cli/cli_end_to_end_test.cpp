@@ -425,6 +425,89 @@ TEST_F(CliEndToEndTest, ValuesReachTheToolsAsSingleArgumentsAndStayOutOfTheTrace
     EXPECT_EQ(trace.find("pa ss"), std::string::npos) << trace;
 }
 
+// Brokers, user ids and projects that try to unmask the password, each run
+// with the real tools; then every file the run wrote (trace, the tools' logs,
+// the statement file and the query output, the copies, the CSV) and both
+// standard streams are read. The trace and the streams never hold the
+// password's text at all; the other files may hold it only as part of a
+// value that they carry anyway (a project name in the statement file).
+TEST_F(CliEndToEndTest, ThePasswordReachesNoFileAndNoStream) {
+    struct Case {
+        const char* name;
+        std::string broker;
+        std::string user;
+        std::string password;
+        std::string project;
+        bool hideCheckout;  // the checkout tool missing: its failure names the command line
+    };
+    const Case cases[] = {
+        {"broker holding -pw", "B -pw ", "alice", "s3cr3t", "PROJ", false},
+        {"user id holding -pw", "DEMO2", "bob -pw x", "s3cr3t", "PROJ", false},
+        {"project holding -pw and quotes", "DEMO3", "carol", "s3cr3t", "P -pw \"q\"", false},
+        {"password with quotes and blanks", "DEMO4", "dave", "\"quoted\" pass -pw", "PROJ", false},
+        {"password inside the broker and the project", "Bs3cr3tB", "erin", "s3cr3t", "my s3cr3t proj", false},
+        {"password is the user id", "DEMO5", "frank99", "frank99", "PROJ", false},
+        {"checkout tool missing", "B -pw ", "grace", "s3cr3t x", "PROJ", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const char* folder : {"install", "temp", "local", "source"}) {
+            fs::remove_all(m_sandbox.Root() / folder);
+            fs::create_directories(m_sandbox.Root() / folder);
+        }
+        m_sandbox.Admin({"create-broker", c.broker});
+        ASSERT_EQ(m_sandbox.Admin({"add-user", c.broker, c.user, c.password}), 0);
+        m_sandbox.Root().Write("source/same.txt", "same");
+        m_sandbox.Root().Write("source/sub/changed.c", "old");
+        ASSERT_EQ(m_sandbox.Admin({"import", c.broker, c.project, "DEV", m_sandbox.SourceDir()}), 0);
+        WriteLocal("same.txt", "same");
+        WriteLocal("sub/changed.c", "new");
+        if (c.hideCheckout) m_sandbox.HideTool("vgt");
+
+        const std::string csv = m_sandbox.Root().Str() + "/report.csv";
+        const CliResult result =
+            Run({"report", "--broker", c.broker, "--user", c.user, "--password", c.password, "--project", c.project,
+                 "--state", "DEV", "--install-dir", m_sandbox.InstallDir(), "--local", m_sandbox.LocalDir(),
+                 "--new", "--same", "--diff", "--csv", csv});
+        if (c.hideCheckout) {
+            EXPECT_EQ(result.status, 2) << result.err;
+            EXPECT_NE(result.err.find("Executable Not Found: 'vgt "), std::string::npos) << result.err;
+            EXPECT_NE(result.err.find(" -pw ****** "), std::string::npos) << result.err;
+        } else {
+            ASSERT_EQ(result.status, 1) << result.err;
+            EXPECT_NE(ReadAll(csv).find("changed.c"), std::string::npos);
+        }
+
+        // What the run wrote: everything below the sandbox but the broker's
+        // own database and the trees the test made.
+        std::vector<fs::path> written;
+        for (const auto& entry : fs::recursive_directory_iterator(m_sandbox.Root().Path())) {
+            const std::string top = fs::relative(entry.path(), m_sandbox.Root().Path()).begin()->string();
+            if (top == "home" || top == "source" || top == "local" || top == "wrappers" || top == "visible") continue;
+            if (entry.is_regular_file()) written.push_back(entry.path());
+        }
+        const fs::path trace = fs::path(m_sandbox.InstallDir()) / "QvrCompare.trc";
+        ASSERT_NE(std::find(written.begin(), written.end(), trace), written.end());
+        EXPECT_NE(ReadAll(trace).find("-pw ******"), std::string::npos);
+        for (const fs::path& file : written) {
+            SCOPED_TRACE(file.string());
+            std::string text = ReadAll(file);
+            const bool strict = file == trace || file.filename() == "cli.err" || file.filename() == "cli.out";
+            if (!strict) {
+                // Values the file carries by right; the password's text inside them is theirs.
+                for (const std::string& value : {c.broker, c.user, c.project}) {
+                    if (value.find(c.password) == std::string::npos) continue;
+                    for (std::size_t at = text.find(value); at != std::string::npos; at = text.find(value, at)) {
+                        text.erase(at, value.size());
+                    }
+                }
+            }
+            EXPECT_EQ(text.find(c.password), std::string::npos) << text;
+        }
+        EXPECT_EQ(result.err.find(c.password), std::string::npos) << result.err;
+    }
+}
+
 TEST_F(CliEndToEndTest, EveryRunStartsANewTraceAndWritesNoReturnCode) {
     Import({{"a.txt", "a"}});
     m_sandbox.Root().Write("install/QvrCompare.trc", "1 01/01/2020 00:00:00 an old run\n");

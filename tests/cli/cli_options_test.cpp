@@ -90,6 +90,12 @@ TEST(CliOptionsTest, MisuseIsRefusedWithItsReason) {
     };
     for (const auto& [args, error] : cases) EXPECT_EQ(ParseCliOptions(args).error, error);
     EXPECT_EQ(ParseCliOptions({"list", "--project", std::string(254, 'p')}).error, "");
+    // The limit counts characters, not bytes.
+    std::string letters;
+    for (int i = 0; i < 254; ++i) letters += "\xE6\x97\xA5";
+    EXPECT_EQ(ParseCliOptions({"list", "--project", letters}).error, "");
+    EXPECT_EQ(ParseCliOptions({"list", "--project", letters + "\xC3\xA9"}).error,
+              "--project value is longer than 254 characters");
 }
 
 }  // namespace

@@ -97,5 +97,85 @@ TEST(ReplaceFileNameTest, PathStaysOneArgument) {
     EXPECT_EQ(ReplaceFileName("vlx -o none", "vlx.log", "/i/vlx.log"), "vlx -o none");
 }
 
+TEST(MaskPasswordTest, EveryOccurrenceOfThePasswordIsMasked) {
+    struct Case {
+        const char* line;
+        const char* password;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"vlx -usr u -iv lv", "secret", "vlx -usr u -iv lv"},
+        {"vlx -usr u -pw secret -iv lv", "secret", "vlx -usr u -pw ****** -iv lv"},
+        {"a -pw secret -pw secret", "secret", "a -pw ****** -pw ******"},
+        {"a -b \"mysecretbroker\" -pw secret", "secret", "a -b \"my******broker\" -pw ******"},
+        {"a -pw \"p w;$x\" -o f", "p w;$x", "a -pw \"******\" -o f"},
+        // Inside quotes the password's quotes are doubled: the doubled text is masked whole.
+        {"a -pw \"say \"\"hi\"\" now\" -o f", "say \"hi\" now", "a -pw \"******\" -o f"},
+        {"a -e \"x\"\"y\" -pw x\"y", "x\"y", "a -e \"******\" -pw ******"},
+        {"aaaa", "aa", "************"},
+        {"vqry -pw ", "", "vqry -pw "},  // nothing to mask
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        std::string text = c.line;
+        MaskPassword(text, c.password);
+        EXPECT_EQ(text, c.expected);
+    }
+}
+
+// The listing tool's default template filled with hostile values: the line
+// that is started carries every value whole, the line that is shown never
+// carries the password, wherever its text turns up.
+TEST(ToolCommandLineTest, ShownLineNeverHoldsThePassword) {
+    struct Case {
+        const char* name;
+        std::string broker;
+        std::string userId;
+        std::string password;
+        std::string project;
+        bool passwordElsewhere;  // its text is part of another value too
+    };
+    const Case cases[] = {
+        {"ordinary", "brk", "usr", "secret", "proj", false},
+        {"broker holding -pw", "B -pw ", "usr", "secret", "proj", false},
+        {"user id holding -pw", "brk", "x -pw y", "secret", "proj", false},
+        {"project holding -pw and quotes", "brk", "usr", "secret", "p \"-pw\" q", false},
+        {"password in quotes", "brk", "usr", "\"se cret\"", "proj", false},
+        {"password with -pw", "brk", "usr", "a -pw b", "proj", false},
+        {"password inside the broker", "mysecretbroker", "usr", "secret", "proj", true},
+        {"password is the user id", "brk", "same pw", "same pw", "proj", true},
+        {"password with a quote inside the project", "brk", "usr", "x\"y", "ax\"yb", true},
+        {"password is a switch", "brk", "usr", "-pw", "proj", true},
+        {"password is the program", "brk", "usr", "vlx", "proj", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const ToolCommandLine line(kVlxWithoutPackage, {c.broker, c.project, "st1", c.userId, c.password},
+                                   4);
+        const Values launched = SplitCommandLine(line.Launched());
+        EXPECT_EQ(launched, (Values{"vlx", "-b", c.broker, "-en", c.project, "-st", "st1", "-vp", "\\", "-usr",
+                                    c.userId, "-pw", c.password, "-iv", "lv", "-s", "*", "-o", "vlx.log"}));
+        const std::string shown = line.Shown();
+        EXPECT_EQ(shown.find(c.password), std::string::npos) << shown;
+        EXPECT_EQ(shown.find(DoubleQuotes(c.password)), std::string::npos) << shown;
+        if (!c.passwordElsewhere) {
+            Values expected = launched;
+            expected[12] = "******";
+            EXPECT_EQ(SplitCommandLine(shown), expected) << shown;
+        }
+    }
+}
+
+TEST(ToolCommandLineTest, EditsReachBothForms) {
+    ToolCommandLine line("vgt \"%s\" -usr %s -pw %s -nvs -o vgt.log", {"*", "u", "p w"}, 2);
+    line.Edit([](std::string& text) { text = ReplaceFileName(text, "vgt.log", "/i/vgt.log"); });
+    EXPECT_EQ(line.Launched(), "vgt \"*\" -usr u -pw \"p w\" -nvs -o /i/vgt.log");
+    EXPECT_EQ(line.Shown(), "vgt \"*\" -usr u -pw ****** -nvs -o /i/vgt.log");
+    // A quoted placeholder keeps the template's quotes around the mask.
+    EXPECT_EQ(ToolCommandLine("t -pw \"%s\"", {"pass"}, 0).Shown(), "t -pw \"******\"");
+    // No password among the values: nothing is masked.
+    EXPECT_EQ(ToolCommandLine("t %s", {"x"}, 3).Shown(), "t x");
+}
+
 }  // namespace
 }  // namespace qvr::testing

@@ -57,24 +57,6 @@ TEST(LaunchOptionsTest, ShowModesMapToWindowStates) {
     for (auto [mode, value] : cases) EXPECT_EQ(ShowWindowValueFor(mode), value) << mode;
 }
 
-TEST(MaskPasswordTest, OnlyThePasswordIsReplaced) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"vlx -usr u -iv lv", "vlx -usr u -iv lv"},
-        {"vlx -usr u -pw secret -iv lv -o x", "vlx -usr u -pw ****** -iv lv -o x"},
-        {"vqry -usr u -pw secret", "vqry -usr u -pw ******"},
-        {"vqry -pw ", "vqry -pw ******"},
-        {"a -pw one -pw two", "a -pw ****** -pw two"},
-        {"a -pw \"p w;$x\" -o f", "a -pw ****** -o f"},
-        {"a -pw \"say \"\"hi\"\" now\" -o f", "a -pw ****** -o f"},
-        {"a -pw \"never closed -o f", "a -pw ******"},
-    };
-    for (auto [in, out] : cases) {
-        std::string text = in;
-        MaskPassword(text);
-        EXPECT_EQ(text, out) << in;
-    }
-}
-
 TEST(StripPackageOptionTest, RemovesTheOptionAndItsValue) {
     const std::pair<std::string, std::string> cases[] = {
         {kVlxWithPackage, std::string(kVlxWithoutPackage) + "  "},
@@ -107,10 +89,11 @@ protected:
     CallbackMessagePump pump;
     Launcher launcher{pump, host};
 
-    // Waits until the adopted children have all been reaped.
-    bool ReapAll(std::chrono::milliseconds limit = std::chrono::milliseconds(3000)) {
+    // Waits until the system keeps no entry for the process any more: it has
+    // ended and has been reaped, without any further call of the launcher.
+    static bool GoneWithin(std::uint32_t pid, std::chrono::milliseconds limit) {
         auto start = Clock::now();
-        while (launcher.ReapFinishedChildren() != 0) {
+        while (ProcessEntryExists(pid)) {
             if (Clock::now() - start > limit) return false;
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
@@ -123,7 +106,7 @@ TEST_F(LauncherTest, BackgroundLaunchWithoutBusyFlagWaitsWithoutPumping) {
     EXPECT_EQ(launcher.LaunchTask(Child("sleep 300"), 0), kLaunchWaited);
     EXPECT_GE(MsSince(start), 290);
     EXPECT_EQ(pump.pumpCount, 0);
-    EXPECT_EQ(launcher.AdoptedChildCount(), 0u);
+    EXPECT_EQ(launcher.WaitedToolCount(), 0u);
     EXPECT_TRUE(host.boxes.empty());
 }
 
@@ -131,7 +114,7 @@ TEST_F(LauncherTest, ExitStatusOfTheChildIsNotPassedOn) {
     EXPECT_EQ(launcher.LaunchTask(Child("exit 5"), 0), kLaunchWaited);
 }
 
-TEST_F(LauncherTest, ForegroundLaunchDoesNotWaitAndIsReapedLater) {
+TEST_F(LauncherTest, ForegroundLaunchDoesNotWaitAndIsReapedWhenItEnds) {
     std::uint32_t pid = 0;
     auto start = Clock::now();
     EXPECT_EQ(launcher.LaunchWinApp(Child("sleep 400"), "FOREGROUND, INDEPENDENT, WINSESSIONCHILD",
@@ -140,14 +123,15 @@ TEST_F(LauncherTest, ForegroundLaunchDoesNotWaitAndIsReapedLater) {
     EXPECT_LT(MsSince(start), 300);
     ASSERT_NE(pid, 0u);
     EXPECT_TRUE(IsRunning(pid));
-    EXPECT_EQ(launcher.AdoptedChildCount(), 1u);
-    EXPECT_TRUE(ReapAll());
-    EXPECT_FALSE(ProcessEntryExists(pid));
+    // Nothing else is launched and nothing pumps: the viewer is reaped as it
+    // ends all the same, not left a zombie until the next launch.
+    EXPECT_TRUE(GoneWithin(pid, std::chrono::milliseconds(3000)));
 
     start = Clock::now();
-    EXPECT_EQ(launcher.LaunchTask(Child("sleep 400"), 1), kLaunchNotWaited);
-    EXPECT_LT(MsSince(start), 300);
-    EXPECT_TRUE(ReapAll());
+    EXPECT_EQ(launcher.LaunchWinApp(Child("exit 0"), "FOREGROUND, INDEPENDENT", pid),
+              kLaunchNotWaited);
+    EXPECT_TRUE(GoneWithin(pid, std::chrono::milliseconds(3000)));
+    EXPECT_EQ(pump.pumpCount, 0);
 }
 
 TEST_F(LauncherTest, UnfindableProgramsGiveMinusTwoAndTheMessage) {
@@ -211,7 +195,7 @@ TEST_F(LauncherTest, ArgumentsArriveWholeWithoutAShell) {
     EXPECT_EQ(got, expected);
 }
 
-TEST_F(LauncherTest, ClearedBusyFlagEndsTheWaitAndTheChildIsReapedLater) {
+TEST_F(LauncherTest, ClearedBusyFlagEndsTheWaitAndTheTool) {
     for (int* flag : {&g_populateInProgress, &g_reportInProgress}) {
         SCOPED_TRACE(flag == &g_populateInProgress ? "populate" : "report");
         *flag = 1;
@@ -229,22 +213,112 @@ TEST_F(LauncherTest, ClearedBusyFlagEndsTheWaitAndTheChildIsReapedLater) {
             if (now - start > std::chrono::milliseconds(300)) *flag = 0;  // Cancel clicked
         };
         std::uint32_t pid = 0;
-        EXPECT_EQ(launcher.StartAndWait(Child("sleep 1500"), "", kShowHidden, 1, pid),
+        EXPECT_EQ(launcher.StartAndWait(Child("sleep 5000"), "", kShowHidden, 1, pid),
                   kLaunchWaited);
         long waited = MsSince(start);
         EXPECT_GE(waited, 300);
-        EXPECT_LT(waited, 1000);
+        EXPECT_LT(waited, 1500);
         EXPECT_GE(pump.pumpCount, 3);
         EXPECT_LE(longestGap, 250);  // pumps every 50 ms; slack for a loaded machine
         ASSERT_NE(pid, 0u);
-        EXPECT_TRUE(IsRunning(pid));  // the tool runs on by itself
-        EXPECT_EQ(launcher.AdoptedChildCount(), 1u);
-
-        KillProcess(pid);
-        EXPECT_TRUE(ReapAll());
-        EXPECT_FALSE(ProcessEntryExists(pid));  // no zombie left behind
+        // The abandoned tool is gone, reaped (no zombie), before the caller
+        // goes on.
+        EXPECT_FALSE(ProcessEntryExists(pid));
+        EXPECT_EQ(launcher.WaitedToolCount(), 0u);
         pump.onPump = nullptr;
     }
+}
+
+// The Cancel handler runs inside the wait's pump and ends the tools of the
+// cancelled workflow itself, before it unlocks the window; a tool that
+// ignores the request to end is killed after the grace period. Exit ends
+// every tool, whatever the flags say.
+TEST_F(LauncherTest, CancelAndExitEndTheToolsTheyAbandon) {
+    // Under Wine the console host of a child ended this early can outlive it
+    // and keep the test's output open for many minutes; ending a tool on
+    // Windows is covered by the Cancel, nested-wait and time-limit tests.
+    QVR_SKIP_ON_WINDOWS("a console host outlives the ended child under Wine");
+    struct Case {
+        const char* name;
+        std::string child;
+        bool exitInstead;
+        long atLeastMs;
+    };
+    // The stubborn child says when it has begun to ignore the request.
+    const std::string ready = (dir / "ignoring").string();
+    const Case cases[] = {
+        {"cancel", "sleep 8000", false, 0},
+        {"cancel, tool ignores the request", "stubborn 8000 " + QuoteArgument(ready), false,
+         kOnWindows ? 0 : Launcher::kTerminateGraceMs - 50},
+        {"exit", "sleep 8000", true, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        g_reportInProgress = 1;
+        std::uint32_t pid = 0;
+        bool ended = false;
+        long endedInMs = 0;
+        auto begin = Clock::now();
+        const bool waitForReady = c.child.starts_with("stubborn");
+        pump.onPump = [&] {
+            if (ended || MsSince(begin) < 200) return;
+            if (waitForReady && !std::filesystem::exists(ready)) return;
+            ended = true;
+            auto start = Clock::now();
+            if (c.exitInstead) {
+                launcher.EndRunningTools();  // flag still set
+            } else {
+                g_reportInProgress = 0;
+                launcher.EndAbandonedTools();
+            }
+            endedInMs = MsSince(start);
+            EXPECT_FALSE(ProcessEntryExists(pid));
+        };
+        EXPECT_EQ(launcher.StartAndWait(Child(c.child), "", kShowHidden, 1, pid), kLaunchWaited);
+        EXPECT_TRUE(ended);
+        EXPECT_GE(endedInMs, c.atLeastMs);
+        EXPECT_LT(endedInMs, Launcher::kTerminateGraceMs + 3000);
+        EXPECT_LT(MsSince(begin), 6000);
+        EXPECT_FALSE(ProcessEntryExists(pid));
+        EXPECT_EQ(launcher.WaitedToolCount(), 0u);
+        pump.onPump = nullptr;
+    }
+}
+
+// A viewer's checkout started from inside a running report's pump waits on
+// the same flag: its Cancel ends both tools; a Cancel of the other workflow
+// ends neither.
+TEST_F(LauncherTest, NestedWaitsEndByTheirOwnFlag) {
+    g_reportInProgress = 1;
+    std::uint32_t outer = 0;
+    std::uint32_t inner = 0;
+    int depth = 0;
+    std::size_t waitedInside = 0;
+    auto begin = Clock::now();
+    pump.onPump = [&] {
+        if (depth == 0 && inner == 0) {
+            ++depth;
+            launcher.StartAndWait(Child("sleep 8000"), "", kShowHidden, 1, inner);
+            --depth;
+            return;
+        }
+        if (depth == 1 && MsSince(begin) > 200 && g_reportInProgress) {
+            waitedInside = launcher.WaitedToolCount();
+            g_populateInProgress = 0;
+            launcher.EndAbandonedTools();  // not theirs: nothing ends
+            EXPECT_TRUE(IsRunning(inner));
+            EXPECT_TRUE(IsRunning(outer));
+            g_reportInProgress = 0;
+            launcher.EndAbandonedTools();
+        }
+    };
+    EXPECT_EQ(launcher.StartAndWait(Child("sleep 8000"), "", kShowHidden, 1, outer), kLaunchWaited);
+    EXPECT_LT(MsSince(begin), 6000);
+    EXPECT_EQ(waitedInside, 2u);
+    ASSERT_NE(inner, 0u);
+    EXPECT_FALSE(ProcessEntryExists(inner));
+    EXPECT_FALSE(ProcessEntryExists(outer));
+    EXPECT_EQ(launcher.WaitedToolCount(), 0u);
 }
 
 TEST_F(LauncherTest, BusyWaitEndsWhenTheChildEnds) {
@@ -253,7 +327,7 @@ TEST_F(LauncherTest, BusyWaitEndsWhenTheChildEnds) {
     EXPECT_EQ(launcher.LaunchTask(Child("sleep 200"), 0), kLaunchWaited);
     EXPECT_GE(MsSince(start), 190);
     EXPECT_GE(pump.pumpCount, 2);
-    EXPECT_EQ(launcher.AdoptedChildCount(), 0u);
+    EXPECT_EQ(launcher.WaitedToolCount(), 0u);
     EXPECT_EQ(g_reportInProgress, 1);
 }
 
@@ -261,16 +335,16 @@ TEST_F(LauncherTest, ExecuteWaitIsBoundedAndOnlyRepaints) {
     g_populateInProgress = 1;
     std::uint32_t pid = 0;
     auto start = Clock::now();
-    EXPECT_EQ(launcher.ExecuteWait(Child("sleep 1500"), "VQRY", kShowHidden, 200, pid), 0);
+    EXPECT_EQ(launcher.ExecuteWait(Child("sleep 5000"), "VQRY", kShowHidden, 200, pid), 0);
     long waited = MsSince(start);
     EXPECT_GE(waited, 195);
-    EXPECT_LT(waited, 800);
+    EXPECT_LT(waited, 1500);
     // No input reaches the window, but it is painted while the tool answers.
     EXPECT_EQ(pump.pumpCount, 0);
     EXPECT_GE(pump.paintCount, 3);
-    EXPECT_TRUE(IsRunning(pid));
-    KillProcess(pid);
-    EXPECT_TRUE(ReapAll());
+    // Given up at the limit, the tool is ended: it cannot write its answer
+    // later into the file the next check reads.
+    EXPECT_FALSE(ProcessEntryExists(pid));
 
     start = Clock::now();
     EXPECT_EQ(launcher.ExecuteWait(Child("exit 3"), "VQRY", kShowHidden, 6000, pid), 0);

@@ -59,7 +59,7 @@ TEST_F(RepositoryListingTest, CommandLineFollowsPackageAndInstallDirectory) {
         SCOPED_TRACE(c.format + std::string(" / ") + c.package);
         templates.vlxFmt = c.format;
         context.package = c.package;
-        EXPECT_EQ(bridge.BuildVlxCommandLine(), c.expected);
+        EXPECT_EQ(bridge.BuildVlxCommandLine().Launched(), c.expected);
     }
 }
 

@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "app/settings.h"
 #include "support/temp_dir.h"
@@ -102,6 +104,45 @@ TEST_F(QSettingsStore, EveryScrambledPrintablePasswordSurvives) {
         QSettingsProfileStore store;
         EXPECT_EQ(LoadSettings(store, {"/opt", "/tmp/with space", ""}).context.password,
                   s.context.password);
+    }
+}
+
+// The settings file holds the password only scrambled: its text does not
+// show, whatever the other values hold; the password's text inside another
+// value is that value's.
+TEST_F(QSettingsStore, ThePasswordIsInTheFileOnlyScrambled) {
+    struct Case {
+        std::string password;
+        std::string broker;
+    };
+    const Case cases[] = {
+        {"s3cr3t", "B -pw "},
+        {"p@ss w;rd -pw", "brk"},
+        {"\"q\" pw", "brk"},
+        {"s3cr3t", "mys3cr3tbroker"},
+        {std::string(80, 'k'), "brk"},  // as long as the key
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.password);
+        AppSettings s = AwkwardSettings();
+        s.context.password = c.password;
+        s.context.broker = c.broker;
+        {
+            QSettingsProfileStore store;
+            SaveSettings(store, s, "/opt");
+            store.Flush();
+        }
+        std::ifstream in(ExpectedFile(), std::ios::binary);
+        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        ASSERT_NE(text.find("Pswd="), std::string::npos);
+        if (c.broker.find(c.password) != std::string::npos) {
+            for (std::size_t at = text.find(c.broker); at != std::string::npos; at = text.find(c.broker, at)) {
+                text.erase(at, c.broker.size());
+            }
+        }
+        EXPECT_EQ(text.find(c.password), std::string::npos) << text;
+        QSettingsProfileStore store;
+        EXPECT_EQ(LoadSettings(store, {"/opt", "/tmp/with space", ""}).context.password, c.password);
     }
 }
 

@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace qvr::testing {
 
@@ -63,6 +64,12 @@ bool IsProcessRunning(std::uint32_t pid);
 bool ProcessEntryExists(std::uint32_t pid);
 // Ends the process at once.
 void KillProcess(std::uint32_t pid);
+// The processes this test program started that the system still keeps an
+// entry for (running, or ended and not yet reaped), those named name only
+// unless it is empty.
+std::vector<std::uint32_t> OwnChildProcesses(const std::string& name = "");
+// How many of them have ended without being reaped (zombies; 0 on Windows).
+int ZombieChildCount();
 // Starts the system's "sleep" program for the given seconds and returns its
 // id once it runs under that name; 0 where there is no such program.
 std::uint32_t StartSleepProgram(int seconds);

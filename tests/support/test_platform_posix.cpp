@@ -67,6 +67,55 @@ bool ProcessEntryExists(std::uint32_t pid) {
 
 void KillProcess(std::uint32_t pid) { ::kill(static_cast<pid_t>(pid), SIGKILL); }
 
+namespace {
+
+struct ProcessStat {
+    std::uint32_t pid = 0;
+    std::string name;
+    char state = '?';
+    long parent = 0;
+};
+
+// "pid (name) S ppid ...": the name may hold blanks and parentheses, so it
+// runs to the last ")".
+std::vector<ProcessStat> OwnChildren() {
+    std::vector<ProcessStat> children;
+    const long self = static_cast<long>(::getpid());
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", ec)) {
+        const std::string pidText = entry.path().filename().string();
+        if (pidText.empty() || pidText.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::ifstream in(entry.path() / "stat");
+        const std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const std::size_t open = stat.find('(');
+        const std::size_t close = stat.rfind(')');
+        if (open == std::string::npos || close == std::string::npos || close + 4 >= stat.size()) continue;
+        ProcessStat process;
+        process.pid = static_cast<std::uint32_t>(std::stoul(pidText));
+        process.name = stat.substr(open + 1, close - open - 1);
+        process.state = stat[close + 2];
+        process.parent = std::strtol(stat.c_str() + close + 4, nullptr, 10);
+        if (process.parent == self) children.push_back(process);
+    }
+    return children;
+}
+
+}  // namespace
+
+std::vector<std::uint32_t> OwnChildProcesses(const std::string& name) {
+    std::vector<std::uint32_t> pids;
+    for (const ProcessStat& child : OwnChildren()) {
+        if (name.empty() || child.name == name) pids.push_back(child.pid);
+    }
+    return pids;
+}
+
+int ZombieChildCount() {
+    int zombies = 0;
+    for (const ProcessStat& child : OwnChildren()) zombies += child.state == 'Z' ? 1 : 0;
+    return zombies;
+}
+
 void EndSleepProgram(std::uint32_t pid) {
     KillProcess(pid);
     ::waitpid(static_cast<pid_t>(pid), nullptr, 0);

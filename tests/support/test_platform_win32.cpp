@@ -61,6 +61,25 @@ bool IsProcessRunning(std::uint32_t pid) {
     return running;
 }
 
+std::vector<std::uint32_t> OwnChildProcesses(const std::string& name) {
+    std::vector<std::uint32_t> pids;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return pids;
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    const DWORD self = GetCurrentProcessId();
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+        if (entry.th32ParentProcessID != self) continue;
+        std::string exe = entry.szExeFile;
+        if (exe.size() > 4 && exe.compare(exe.size() - 4, 4, ".exe") == 0) exe.resize(exe.size() - 4);
+        if (name.empty() || exe == name) pids.push_back(entry.th32ProcessID);
+    }
+    CloseHandle(snapshot);
+    return pids;
+}
+
+int ZombieChildCount() { return 0; }
+
 bool ProcessEntryExists(std::uint32_t pid) {
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     if (snapshot == INVALID_HANDLE_VALUE) return false;

@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <fstream>
+#include <map>
 
 namespace qvr::testing {
 namespace {
@@ -121,6 +124,74 @@ TEST_F(VgtTest, ASymbolicLinkInTheClientPathIsNotWrittenThrough) {
     EXPECT_FALSE(std::filesystem::exists(outside / "victim"));
     std::string log = ReadFile(Log());
     EXPECT_NE(log.find("Error: The File Agent error for item \\a.txt"), std::string::npos) << log;
+    EXPECT_NE(log.find("Total: 2; Success: 1; Failed: 1; Not Processed: 0."), std::string::npos) << log;
+}
+
+// A checkout over earlier copies writes only the copies that differ, each put
+// in place whole; the copies that match are left as they are, and no
+// temporary file stays behind.
+TEST_F(VgtTest, CheckoutOverExistingCopiesRewritesOnlyWhatDiffers) {
+    const auto args = m_repo.VgtArgs("PROJ", "DEV", Client().string(), Log());
+    ASSERT_EQ(m_repo.Vgt(args).exitCode, 0);
+    struct Case {
+        const char* local;
+        const char* before;  // what stands there before the second checkout; nullptr: removed
+        const char* after;
+        bool rewritten;
+    };
+    const Case cases[] = {
+        {"a.txt", "alpha\n", "alpha\n", false},          // unchanged copy
+        {"src/lib/Util.c", "UTIL\n", "util\n", true},    // same size, other bytes
+        {"b.txt", "edited by hand\n", "beta\n", true},    // other size
+        {"c.txt", nullptr, "gamma\n", true},              // removed since
+    };
+    m_tree.Write("b.txt", "beta\n");
+    m_tree.Write("c.txt", "gamma\n");
+    ASSERT_EQ(m_repo.Admin({"import", "DEMO", "PROJ", "DEV", m_tree.Str()}).exitCode, 0);
+    ASSERT_EQ(m_repo.Vgt(args).exitCode, 0);
+    std::map<std::string, std::filesystem::file_time_type> before;
+    for (const Case& c : cases) {
+        const auto path = Client() / c.local;
+        if (c.before) {
+            std::ofstream(path, std::ios::binary | std::ios::trunc) << c.before;
+            std::filesystem::last_write_time(path, std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+            before[c.local] = std::filesystem::last_write_time(path);
+        } else {
+            std::filesystem::remove(path);
+        }
+    }
+
+    ToolResult result = m_repo.Vgt(args);
+
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_NE(ReadFile(Log()).find("Total: 4; Success: 4; Failed: 0; Not Processed: 0."), std::string::npos);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.local);
+        const auto path = Client() / c.local;
+        EXPECT_EQ(ReadFile(path), c.after);
+        if (c.before) {
+            EXPECT_EQ(std::filesystem::last_write_time(path) != before[c.local], c.rewritten);
+        }
+    }
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(Client())) {
+        EXPECT_EQ(entry.path().filename().string().find(".vgt-"), std::string::npos) << entry.path();
+    }
+}
+
+// A folder of the client path replaced by a link to somewhere else: the
+// checkout writes nothing there and reports the item as failed.
+TEST_F(VgtTest, AFolderLinkInTheClientPathIsNotFollowed) {
+    TempDir outside;
+    std::filesystem::create_directories(Client());
+    std::filesystem::create_directory_symlink(outside.Path(), Client() / "src");
+    ToolResult result = m_repo.Vgt(m_repo.VgtArgs("PROJ", "DEV", Client().string(), Log()));
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(std::filesystem::is_empty(outside.Path()));
+    EXPECT_EQ(ReadFile(Client() / "a.txt"), "alpha\n");
+    const std::string log = ReadFile(Log());
+    EXPECT_NE(log.find("Error: The File Agent error for item \\src\\lib\\Util.c - cannot create folder"),
+              std::string::npos)
+        << log;
     EXPECT_NE(log.find("Total: 2; Success: 1; Failed: 1; Not Processed: 0."), std::string::npos) << log;
 }
 

@@ -56,6 +56,7 @@ private slots:
     void editorRefreshesTheRow_data();
     void editorRefreshesTheRow();
     void viewersStartAsRealPrograms();
+    void defaultDiffViewerStartsFromAFolderWithABlank();
 };
 
 class WindowListToolsTest : public QObject {

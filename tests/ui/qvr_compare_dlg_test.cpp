@@ -376,4 +376,39 @@ void QvrCompareDlgTest::exitSavesEditsAndCloses() {
     QCOMPARE(dlg.GetDlgItemText(1003).size(), std::size_t(254));
 }
 
+// The 254-character limit counts characters: a letter of two, three or four
+// bytes is kept whole or left out, never cut in half.
+void QvrCompareDlgTest::editTextsKeepWholeCharacters_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("readBack");
+    const QString e = QString::fromUtf8("\xC3\xA9");       // two bytes
+    const QString sun = QString::fromUtf8("\xE6\x97\xA5");  // three bytes
+    const QString face = QString::fromUtf8("\xF0\x9F\x98\x80");  // four bytes
+    QTest::newRow("ASCII") << QString(300, 'p') << QString(254, 'p');
+    QTest::newRow("two-byte letters after one ASCII") << "a" + e.repeated(300) << "a" + e.repeated(253);
+    QTest::newRow("three-byte letters") << sun.repeated(260) << sun.repeated(254);
+    QTest::newRow("four-byte letters") << "ab" + face.repeated(260) << "ab" + face.repeated(252);
+    QTest::newRow("short text stays") << "x" + e + sun + face << "x" + e + sun + face;
+}
+
+void QvrCompareDlgTest::editTextsKeepWholeCharacters() {
+    QFETCH(QString, typed);
+    QFETCH(QString, readBack);
+    RecordingDlg& dlg = Dlg();
+    dlg.show();
+    auto* project = qobject_cast<QLineEdit*>(dlg.GetDlgItem(1003));
+    project->clear();
+    // One key press per letter, its text as a keyboard layout delivers it
+    // (a letter outside the BMP arrives as its surrogate pair).
+    for (qsizetype at = 0; at < typed.size();) {
+        const qsizetype length = typed.at(at).isHighSurrogate() ? 2 : 1;
+        QTest::sendKeyEvent(QTest::Click, project, Qt::Key_unknown, typed.mid(at, length), Qt::NoModifier);
+        at += length;
+    }
+    QCOMPARE(project->text(), typed);
+    const std::string text = dlg.GetDlgItemText(1003);
+    QCOMPARE(QString::fromStdString(text), readBack);
+    QCOMPARE(QString::fromStdString(text).toStdString(), text);  // well-formed UTF-8 throughout
+}
+
 }  // namespace qvr::testing

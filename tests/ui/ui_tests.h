@@ -41,6 +41,8 @@ private slots:
     void folderChooser();
     void aboutCommand();
     void exitSavesEditsAndCloses();
+    void editTextsKeepWholeCharacters_data();
+    void editTextsKeepWholeCharacters();
 };
 
 }  // namespace qvr::testing

@@ -11,6 +11,7 @@
 #include "support/recording_message_box_host.h"
 #include "support/temp_dir.h"
 #include "ui/viewer_commands.h"
+#include "support/test_platform.h"
 
 namespace qvr::testing {
 namespace {
@@ -362,6 +363,33 @@ void ViewerCommandsTest::viewersStartAsRealPrograms() {
     commands.OnBottomListCommand(kBottomEditor, row);
     QCOMPARE(f.host.boxes.size(), std::size_t(1));
     QVERIFY(f.host.boxes[0].text.find("Executable Not Found") != std::string::npos);
+}
+
+// The install folder of a user "John Doe": the default difference viewer
+// there starts, with both files as its arguments.
+void ViewerCommandsTest::defaultDiffViewerStartsFromAFolderWithABlank() {
+    if (kOnWindows) QSKIP("Windows finds the program by itself");
+    ViewerFixture f;
+    std::filesystem::create_directories(f.dir / "rec");
+    ::setenv("QVR_TEST_RECORD_DIR", (f.dir / "rec").string().c_str(), 1);
+    WriteRecordingProgram(f.dir, "Windiff");
+    const std::string installDir = (f.dir / "home/John Doe/QvrCompare").string();
+    std::filesystem::create_directories(installDir);
+    std::filesystem::copy_file(f.dir / "bin/Windiff", installDir + "/Windiff");
+    f.templates.diffPgm = DefaultDiffPgm(installDir);
+    CMapStrToFObj records;
+    ScmBridge bridge({f.context, f.templates, installDir, records, f.trace, f.host, f.pump});
+    ScmViewerServices services(bridge, nullptr);
+    ViewerCommands commands({f.top, f.bottom, f.context, f.templates, f.display, f.trace, f.host, f.pump},
+                            services);
+    f.dir.Write("local/Src/Main.cpp", "local text");
+    f.dir.Write("temp/Proj/Src/Main.cpp", "copy text");
+    const int row = f.AddBottomRow("Main.cpp", "Src/", "Diff");
+
+    commands.OnBottomListCommand(kBottomWinDiff, row);
+
+    QVERIFY2(f.host.boxes.empty(), f.host.boxes.empty() ? "" : f.host.boxes[0].text.c_str());
+    QCOMPARE(AwaitRecord(f.dir, "Windiff"), f.LocalMain() + "\n" + f.CopyOfMain() + "\n");
 }
 
 }  // namespace qvr::testing

@@ -6,12 +6,14 @@
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
 #include "app/busy_flags.h"
 #include "res/resource.h"
 #include "support/recording_message_box_host.h"
+#include "support/test_platform.h"
 #include "ui/qt_message_pump.h"
 #include "ui/qvr_compare_dlg.h"
 #include "ui/report_ctrl.h"
@@ -411,6 +413,81 @@ void WorkflowE2eTest::missingToolIsReported() {
     QVERIFY2(w.host.boxes[0].text.starts_with("Executable Not Found: 'vlx "), w.host.boxes[0].text.c_str());
     QCOMPARE(w.host.boxes[1].text, std::string("Error: Execute RUNVLX Failed."));
     QCOMPARE(w.Text(IDC_STATUS), std::string(" Error: Execute RUNVLX Failed"));
+}
+
+// Exit while the checkout tool runs: the tool is ended before the program
+// saves and ends, so it cannot outlive the program writing into the temp
+// folder.
+void WorkflowE2eTest::exitDuringTheCheckoutEndsTheTool() {
+    World& w = *m_world;
+    w.Import({{"a.txt", "a"}, {"sub/b.txt", "b"}});
+    w.sandbox.Root().Write("local/a.txt", "a");
+    w.Click(IDC_GEN_TOP);
+    QCOMPARE(w.dialog->CountTopRows(), 2);
+
+    constexpr int kDelayMs = 1500;
+    ::setenv("QUORVAN_DELAY_MS", std::to_string(kDelayMs).c_str(), 1);
+    std::uint32_t pid = 0;
+    int shutdowns = 0;
+    bool toolGoneAtShutdown = false;
+    w.dialog->SetShutdownAction([&] {
+        ++shutdowns;
+        toolGoneAtShutdown = pid != 0 && !ProcessEntryExists(pid);
+        // The real shutdown ends the process here; the run unwinds instead.
+        g_reportInProgress = 0;
+        g_populateInProgress = 0;
+    });
+    QTimer poll;
+    poll.setInterval(20);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        const auto tools = OwnChildProcesses("vgt");
+        if (tools.empty() || pid != 0) return;
+        pid = tools.front();
+        poll.stop();
+        QWidget* exitButton = w.dialog->GetDlgItem(IDCANCEL_BUTTON);
+        QVERIFY(exitButton->isEnabled());
+        QTest::mouseClick(exitButton, Qt::LeftButton);
+    });
+    QElapsedTimer clock;
+    clock.start();
+    poll.start();
+    QTest::mouseClick(w.dialog->GetDlgItem(IDC_GEN_BTM), Qt::LeftButton);
+    ::unsetenv("QUORVAN_DELAY_MS");
+
+    QVERIFY(pid != 0);
+    QCOMPARE(shutdowns, 1);
+    QVERIFY(toolGoneAtShutdown);
+    QVERIFY(!ProcessEntryExists(pid));
+    // Well past the moment the tool would have started to write.
+    QTest::qWait(static_cast<int>(std::max<qint64>(0, kDelayMs + 1000 - clock.elapsed())));
+    QVERIFY(fs::is_empty(w.sandbox.TempPath()));
+    QVERIFY(!fs::exists(w.sandbox.InstallDir() + "/vgt.log"));
+}
+
+// A viewer that ends is reaped as it ends, while the window sits idle, not
+// when the next program is started.
+void WorkflowE2eTest::finishedViewersAreReapedAtOnce() {
+    World& w = *m_world;
+    w.Import({{"a.txt", "a"}});
+    w.sandbox.Root().Write("local/a.txt", "changed");
+    w.Click(IDC_GEN_BTM);
+    QCOMPARE(w.Bottom().GetItemText(0, BottomStatus), std::string("Diff"));
+    QTRY_COMPARE(w.dialog->BottomList().model()->rowCount(), 1);
+    // A "viewer" that ends at once.
+    w.dialog->Settings().templates.diffPgm = "true \"%s\" \"%s\"";
+    CReportCtrl& bottom = w.dialog->BottomList();
+    const QPoint row = bottom.visualRect(bottom.model()->index(0, 1)).center();
+    const auto viewersStarted = [&] {
+        const auto lines = w.TraceLines();
+        return std::count_if(lines.begin(), lines.end(), [](const std::string& line) { return line.starts_with("true "); });
+    };
+    for (int viewer = 1; viewer <= 3; ++viewer) {
+        QTest::mouseDClick(bottom.viewport(), Qt::LeftButton, {}, row);
+        QTRY_COMPARE(viewersStarted(), viewer);
+        // Nothing else is started: the ended viewer must not wait for that.
+        QTRY_COMPARE_WITH_TIMEOUT(ZombieChildCount(), 0, 2000);
+    }
+    QVERIFY(w.host.boxes.empty());
 }
 
 }  // namespace qvr::testing

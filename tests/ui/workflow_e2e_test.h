@@ -28,6 +28,8 @@ private slots:
     void cancelDuringPostingKeepsThePostedRows();
     void unreadableCopyEndsTheReport();
     void missingToolIsReported();
+    void exitDuringTheCheckoutEndsTheTool();
+    void finishedViewersAreReapedAtOnce();
 
 private:
     struct World;

@@ -7,9 +7,13 @@
 #include "tools/quorvan/tools.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -88,14 +92,158 @@ std::string FileAgentError(const std::string& item, const std::string& reason) {
     return "Error: The File Agent error for item " + item + " - " + reason;
 }
 
-bool CreateFolder(const fs::path& folder, std::string& error) {
-    std::error_code ec;
-    fs::create_directories(folder, ec);
-    if (ec) {
-        error = "cannot create folder " + folder.string() + ": " + ec.message();
-        return false;
+// The file being written and its folder: a stop signal (the program's
+// Cancel asks the tool to end) removes it, so an interrupted checkout leaves
+// no half-written copy. A new copy is written under its own name; one that
+// replaces an old copy is written under a temporary name first and then put
+// in place in one step, so even a kill leaves the old copy whole.
+char g_writingName[NAME_MAX + 1];
+volatile std::sig_atomic_t g_writingFolder = -1;
+char g_tempName[64];
+
+extern "C" void RemovePartialAndStop(int sig) {
+    const int folder = g_writingFolder;
+    if (folder >= 0) ::unlinkat(folder, g_writingName, 0);
+    std::signal(sig, SIG_DFL);
+    std::raise(sig);
+}
+
+void PrepareForStopSignals() {
+    std::snprintf(g_tempName, sizeof g_tempName, ".vgt-%ld.tmp", static_cast<long>(::getpid()));
+    for (int sig : {SIGTERM, SIGINT, SIGHUP}) std::signal(sig, RemovePartialAndStop);
+}
+
+// Marks name in folder as the file being written (until Written()).
+void Writing(int folder, const char* name) {
+    g_writingFolder = -1;
+    std::snprintf(g_writingName, sizeof g_writingName, "%s", name);
+    g_writingFolder = folder;
+}
+
+void Written() { g_writingFolder = -1; }
+
+std::string ErrnoText() { return std::strerror(errno); }
+
+// A folder below the client path, held open: files are written relative to
+// it, so no folder of the path can be swapped for a link while they are.
+class FolderHandle {
+public:
+    FolderHandle() = default;
+    ~FolderHandle() { Close(); }
+    FolderHandle(const FolderHandle&) = delete;
+    FolderHandle& operator=(const FolderHandle&) = delete;
+
+    int Fd() const { return m_fd; }
+    const fs::path& Path() const { return m_path; }
+
+    // Opens clientPath/parts..., creating the folders that are missing. A
+    // link or a file where a folder should be is an error, never followed.
+    bool Enter(const fs::path& clientPath, const std::vector<std::string>& parts, std::string& error) {
+        Close();
+        fs::path path = clientPath;
+        int fd = ::open(clientPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) {
+            error = "cannot create folder " + path.string() + ": " + ErrnoText();
+            return false;
+        }
+        for (const std::string& part : parts) {
+            path /= part;
+            if (::mkdirat(fd, part.c_str(), 0777) != 0 && errno != EEXIST) {
+                error = "cannot create folder " + path.string() + ": " + ErrnoText();
+                ::close(fd);
+                return false;
+            }
+            const int next = ::openat(fd, part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            const int openError = errno;
+            ::close(fd);
+            if (next < 0) {
+                error = "cannot create folder " + path.string() + ": " + std::strerror(openError);
+                return false;
+            }
+            fd = next;
+        }
+        m_fd = fd;
+        m_path = path;
+        return true;
+    }
+
+private:
+    void Close() {
+        if (m_fd >= 0) ::close(m_fd);
+        m_fd = -1;
+        m_path.clear();
+    }
+
+    int m_fd = -1;
+    fs::path m_path;
+};
+
+bool WriteAll(int fd, const std::string& content) {
+    std::size_t done = 0;
+    while (done < content.size()) {
+        ssize_t n = ::write(fd, content.data() + done, content.size() - done);
+        if (n <= 0) return false;
+        done += static_cast<std::size_t>(n);
     }
     return true;
+}
+
+// What stands at a copy's place before the checkout writes it.
+enum class OldCopy { None, Current, Other, Link };
+
+// Looks at name in folder: a regular file holding exactly content leaves a
+// checkout over existing copies nothing to write. A link is never read or
+// written through.
+OldCopy LookAtOldCopy(int folder, const std::string& name, const std::string& content, std::string& buffer) {
+    const int fd = ::openat(folder, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ELOOP) return OldCopy::Link;
+        return errno == ENOENT ? OldCopy::None : OldCopy::Other;
+    }
+    struct stat info {};
+    bool same = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+                static_cast<std::uint64_t>(info.st_size) == content.size();
+    if (same) {
+        buffer.resize(content.size());
+        std::size_t done = 0;
+        while (done < buffer.size()) {
+            ssize_t n = ::read(fd, buffer.data() + done, buffer.size() - done);
+            if (n <= 0) break;
+            done += static_cast<std::size_t>(n);
+        }
+        same = done == buffer.size() && buffer == content;
+    }
+    ::close(fd);
+    return same ? OldCopy::Current : OldCopy::Other;
+}
+
+// Writes content into a file of folder that must not exist yet; removed
+// again when the writing fails.
+bool WriteNewFile(int folder, const char* name, const std::string& content) {
+    const int fd = ::openat(folder, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    Writing(folder, name);
+    bool ok = WriteAll(fd, content);
+    ok = ::close(fd) == 0 && ok;
+    if (!ok) {
+        const int error = errno;
+        ::unlinkat(folder, name, 0);
+        errno = error;
+    }
+    Written();
+    return ok;
+}
+
+// The copy as content says, whatever stood there before (but a link).
+bool PutCopy(int folder, const std::string& name, OldCopy old, const std::string& content) {
+    if (old == OldCopy::None) return WriteNewFile(folder, name.c_str(), content);
+    ::unlinkat(folder, g_tempName, 0);  // left by a killed process of the same id
+    if (!WriteNewFile(folder, g_tempName, content)) return false;
+    if (::renameat(folder, g_tempName, folder, name.c_str()) == 0) return true;
+    const int error = errno;
+    ::unlinkat(folder, g_tempName, 0);
+    errno = error;
+    return false;
 }
 
 bool WriteCheckedOutFile(const fs::path& target, const std::string& content, std::string& error) {
@@ -105,15 +253,10 @@ bool WriteCheckedOutFile(const fs::path& target, const std::string& content, std
         error = "cannot write " + target.string() + ": " + std::strerror(errno);
         return false;
     }
-    std::size_t done = 0;
-    while (done < content.size()) {
-        ssize_t n = ::write(fd, content.data() + done, content.size() - done);
-        if (n <= 0) {
-            error = "cannot write " + target.string() + ": " + std::strerror(errno);
-            ::close(fd);
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
+    if (!WriteAll(fd, content)) {
+        error = "cannot write " + target.string() + ": " + std::strerror(errno);
+        ::close(fd);
+        return false;
     }
     if (::close(fd) != 0) {
         error = "cannot write " + target.string() + ": " + std::strerror(errno);
@@ -149,6 +292,10 @@ private:
     bool m_writeSignatures;
     Counts m_counts;
     std::string m_content;
+    std::string m_existing;
+    // The folder of the item written last; items come ordered by path, so
+    // most share it.
+    FolderHandle m_folder;
     // Folder written -> file name -> version, for the signature files.
     std::map<fs::path, std::map<std::string, std::int64_t>> m_written;
 };
@@ -214,15 +361,25 @@ void Checkout::CheckOutOne(const VersionRow& row) {
         m_out.Line(FileAgentError(item, "not a valid path below view path " + m_viewPath));
         return;
     }
-    fs::path target = m_clientPath;
-    for (const auto& part : *parts) target /= part;
+    const std::string name = parts->back();
+    parts->pop_back();
+    fs::path folder = m_clientPath;
+    for (const auto& part : *parts) folder /= part;
+    const fs::path target = folder / name;
     std::string error;
-    // Most items share their folder with the previous one (the rows come
-    // ordered by path), so each folder is created once.
-    fs::path folder = target.parent_path();
-    bool folderReady = m_written.count(folder) != 0 || CreateFolder(folder, error);
-    if (!folderReady || !m_repo.ReadContent(row.versionId, m_content, error) ||
-        !WriteCheckedOutFile(target, m_content, error)) {
+    bool ok = folder == m_folder.Path() || m_folder.Enter(m_clientPath, *parts, error);
+    ok = ok && m_repo.ReadContent(row.versionId, m_content, error);
+    if (ok) {
+        const OldCopy old = LookAtOldCopy(m_folder.Fd(), name, m_content, m_existing);
+        if (old == OldCopy::Link) {
+            error = "cannot write " + target.string() + ": " + std::strerror(ELOOP);
+            ok = false;
+        } else if (old != OldCopy::Current && !PutCopy(m_folder.Fd(), name, old, m_content)) {
+            error = "cannot write " + target.string() + ": " + ErrnoText();
+            ok = false;
+        }
+    }
+    if (!ok) {
         ++m_counts.failed;
         m_out.Line(FileAgentError(item, error));
         return;
@@ -280,6 +437,7 @@ int RunVgtTool(const std::vector<std::string>& args) {
 
     Repository repo;
     if (!session.Login(repo)) return 1;
+    PrepareForStopSignals();
     Selection selection;
     std::string error;
     if (!repo.Resolve(parsed.Value("-en"), parsed.Value("-st"), parsed.Value("-p"), selection, error)) {

@@ -157,6 +157,9 @@ void CompareWorkflows::ReadAndPostListing() {
 void CompareWorkflows::CancelPopulate() {
     m_parts.view.StopBlinkTimer();
     g_populateInProgress = 0;
+    // The listing tool this run waits for must not write its log into the
+    // next run: it is ended before the window is unlocked.
+    m_bridge.GetLauncher().EndAbandonedTools();
     m_parts.trace.WriteTraceLine("OnSearchBtn: END The \"Cancel\" button was clicked");
     SetStatus(" Ready");
     SetText(IDC_GEN_TOP, kPopulateCaption);

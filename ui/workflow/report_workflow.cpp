@@ -41,11 +41,11 @@ std::string FirstCopyPath(const ReportTable& top, const std::string& tempPath) {
 
 // Size of a checked-out copy; anything but a readable regular file (a
 // missing copy, a folder in its place) counts as empty.
-std::uint32_t CopySize(const std::string& copy) {
+std::uint32_t CopySize(const std::string& copy, TraceLog& trace) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(copy, ec)) return 0;
     int error = 0;
-    return FileSizeOf(copy, error);
+    return FileSizeOf(copy, error, &trace);
 }
 
 }  // namespace
@@ -74,6 +74,11 @@ void CompareWorkflows::OnBtnGenBtmReport() {
 void CompareWorkflows::CancelReport() {
     m_parts.view.StopBlinkTimer();
     m_parts.trace.WriteTraceLine("CQvrCompareDlg::OnBtnGenBtmReport: The \"Cancel\" button was clicked");
+    // The checkout this run waits for must not go on writing copies into the
+    // temp folder the next run reads: it is ended before the window is
+    // unlocked.
+    g_reportInProgress = 0;
+    m_bridge.GetLauncher().EndAbandonedTools();
     SetStatus(" Ready");
     FinishReport();
 }
@@ -198,7 +203,7 @@ bool CompareWorkflows::CheckOutForBrowse() {
 // does, so no second workflow can start inside this one.
 bool CompareWorkflows::CheckoutCopyIsEmpty() {
     const std::string copy = FirstCopyPath(m_parts.topList, m_parts.settings.context.tempPath);
-    if (CopySize(copy) != 0) return false;
+    if (CopySize(copy, m_parts.trace) != 0) return false;
     m_parts.view.StopBlinkTimer();
     const std::string text =
         "CQvrCompareDlg::OnBtnGenBtmReport: END Error Checkout for Browse is zero size: \"" + copy + "\"";

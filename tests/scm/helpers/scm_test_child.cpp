@@ -1,10 +1,13 @@
 // Stand-in child for the launcher tests:
 //   exit N                   ends with status N
 //   sleep MS                 sleeps, then ends with 0
+//   stubborn MS [FILE]       ignores the request to end (SIGTERM), creates FILE
+//                            to say so, then sleeps
 //   argv FILE ARGS...        writes ARGS to FILE, one per line
 //   copy SRC ARGVFILE ARGS... writes ARGS to ARGVFILE (unless "-") and copies
 //                            SRC to the argument that follows the last "-o"
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -25,6 +28,12 @@ int main(int argc, char** argv) {
     std::string mode = argv[1];
     if (mode == "exit") return std::atoi(argv[2]);
     if (mode == "sleep") {
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(argv[2])));
+        return 0;
+    }
+    if (mode == "stubborn") {
+        std::signal(SIGTERM, SIG_IGN);
+        if (argc > 3) std::ofstream(argv[3]).put('\n');
         std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(argv[2])));
         return 0;
     }
