@@ -4,7 +4,6 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -79,33 +78,10 @@ protected:
         fs::create_directories(m_config);
     }
 
-    CliResult Run(const std::vector<std::string>& args) {
-        const fs::path outFile = m_sandbox.Root() / "cli.out";
-        const fs::path errFile = m_sandbox.Root() / "cli.err";
-        std::vector<std::string> texts{QVR_CLI_PATH};
-        texts.insert(texts.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (auto& text : texts) argv.push_back(text.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        pid_t pid = 0;
-        CliResult result;
-        const int rc = posix_spawn(&pid, QVR_CLI_PATH, &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        if (rc != 0) return result;
-        int status = 0;
-        if (waitpid(pid, &status, 0) == pid && WIFEXITED(status)) result.status = WEXITSTATUS(status);
-        result.out = ReadAll(outFile);
-        result.err = ReadAll(errFile);
-        return result;
-    }
+    CliResult Run(const std::vector<std::string>& args) { return RunFrom(args, "", false); }
 
-    // The same run started in the folder cwd, and, when unprivileged, as a
-    // user whom permissions bind (see RunUnprivileged).
+    // A run of the program, started in the folder cwd (here when empty), and,
+    // when unprivileged, as a user whom permissions bind (see RunUnprivileged).
     CliResult RunFrom(const std::vector<std::string>& args, const std::string& cwd, bool unprivileged) {
         const fs::path outFile = m_sandbox.Root() / "cli.out";
         const fs::path errFile = m_sandbox.Root() / "cli.err";
@@ -124,7 +100,7 @@ protected:
             if (in < 0 || out < 0 || err < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0) {
                 ::_exit(120);
             }
-            if (::chdir(cwd.c_str()) != 0) ::_exit(121);
+            if (!cwd.empty() && ::chdir(cwd.c_str()) != 0) ::_exit(121);
             if (unprivileged && !DropPrivileges()) ::_exit(122);
             ::execve(QVR_CLI_PATH, argv.data(), environ);
             ::_exit(123);
