@@ -116,6 +116,14 @@ std::string ConfigDirectory();
 std::string HomeDirectory();
 // The install directory when none is configured: $HOME/QvrCompare.
 std::string DefaultInstallDirectory(std::string_view homeDir);
+// The folders a program given by its bare name is looked for in ($PATH).
+std::string ProgramSearchPath();
+// True when one of the folders of searchPath (separated as in $PATH) holds an
+// executable file called name. Always false on Windows, which searches the
+// program's own folder first and needs no help.
+bool IsProgramOnSearchPath(std::string_view name, std::string_view searchPath);
+// True when path names a regular file this process may execute.
+bool IsExecutableFile(const std::string& path);
 
 // Current-directory operations; false on failure.
 bool ChangeDirectory(const std::string& dir);

@@ -119,6 +119,28 @@ std::string DefaultInstallDirectory(std::string_view homeDir) {
     return JoinPath(homeDir, "QvrCompare");
 }
 
+std::string ProgramSearchPath() { return EnvironmentValue("PATH"); }
+
+bool IsExecutableFile(const std::string& path) {
+    struct stat facts {};
+    return ::stat(path.c_str(), &facts) == 0 && S_ISREG(facts.st_mode) &&
+           ::access(path.c_str(), X_OK) == 0;
+}
+
+bool IsProgramOnSearchPath(std::string_view name, std::string_view searchPath) {
+    if (name.empty() || searchPath.empty()) return false;
+    std::size_t start = 0;
+    while (start <= searchPath.size()) {
+        std::size_t end = searchPath.find(':', start);
+        if (end == std::string_view::npos) end = searchPath.size();
+        // An empty entry is the current directory, as the shell reads it.
+        std::string_view folder = searchPath.substr(start, end - start);
+        if (IsExecutableFile(JoinPath(folder.empty() ? std::string_view(".") : folder, name))) return true;
+        start = end + 1;
+    }
+    return false;
+}
+
 bool ChangeDirectory(const std::string& dir) { return ::chdir(dir.c_str()) == 0; }
 
 bool MakeDirectory(const std::string& dir) { return ::mkdir(dir.c_str(), 0777) == 0; }

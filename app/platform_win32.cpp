@@ -100,6 +100,15 @@ std::string ConfigDirectory() {
 
 std::string DefaultInstallDirectory(std::string_view /*homeDir*/) { return "C:\\QvrCompare"; }
 
+std::string ProgramSearchPath() { return EnvironmentValue("PATH"); }
+
+bool IsExecutableFile(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool IsProgramOnSearchPath(std::string_view /*name*/, std::string_view /*searchPath*/) { return false; }
+
 bool ChangeDirectory(const std::string& dir) { return SetCurrentDirectoryA(dir.c_str()) != 0; }
 
 bool MakeDirectory(const std::string& dir) { return CreateDirectoryA(dir.c_str(), nullptr) != 0; }

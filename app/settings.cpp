@@ -127,9 +127,13 @@ std::string ProgramWordOf(const std::string& path) {
 }
 }  // namespace
 
-std::string DefaultDiffPgm(std::string_view installDir) {
-    return ProgramWordOf(platform::JoinPath(installDir, platform::ExecutableName("Windiff"))) +
-           kDiffArguments;
+std::string DefaultDiffPgm(std::string_view installDir, std::string_view searchPath) {
+    const std::string viewer = platform::ExecutableName("Windiff");
+    const std::string inInstallDir = platform::JoinPath(installDir, viewer);
+    if (!platform::IsExecutableFile(inInstallDir) && platform::IsProgramOnSearchPath(viewer, searchPath)) {
+        return viewer + kDiffArguments;
+    }
+    return ProgramWordOf(inInstallDir) + kDiffArguments;
 }
 
 CommandTemplates DefaultTemplates(std::string_view package, std::string_view installDir) {
@@ -201,7 +205,7 @@ int DecimalTextToInt(std::string_view text) {
 AppSettings LoadSettings(const IProfileStore& store, const SettingsPaths& paths) {
     AppSettings settings;
     LoadContext(store, settings.context);
-    settings.templates.diffPgm = DefaultDiffPgm(paths.installDir);
+    settings.templates.diffPgm = DefaultDiffPgm(paths.installDir, paths.programSearchPath);
     LoadText(store, "DiffPgm", settings.templates.diffPgm);
     // "TempPath" is only ever written: every run starts in the program's own
     // temporary directory.

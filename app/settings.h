@@ -73,6 +73,9 @@ struct SettingsPaths {
     std::string installDir;
     std::string tempDir;
     std::string commandLineLocalPath;
+    // Where a program named without a folder is found ($PATH); empty when
+    // the default viewer is not to be looked for there.
+    std::string programSearchPath;
 };
 
 // The default templates. The listing and checkout templates come in two
@@ -82,7 +85,10 @@ std::string DefaultVgtFmt(bool withPackage);
 std::string DefaultVqryFmt();
 std::string DefaultSqlFmt();
 // The difference viewer in the install directory, followed by its two files.
-std::string DefaultDiffPgm(std::string_view installDir);
+// On POSIX systems, where the programs are installed apart from the install
+// directory, a viewer missing there but found on searchPath is named by its
+// bare name instead, so it is started from where it was installed.
+std::string DefaultDiffPgm(std::string_view installDir, std::string_view searchPath = {});
 // Every template at its default, chosen by whether package is empty.
 CommandTemplates DefaultTemplates(std::string_view package, std::string_view installDir);
 

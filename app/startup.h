@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/message_box_host.h"
+#include "app/platform.h"
 #include "app/process_enum.h"
 #include "app/profile_store.h"
 #include "app/settings.h"
@@ -32,7 +33,9 @@ struct AppEnvironment {
     TraceLog trace;
 
     // What loading the settings needs of these.
-    SettingsPaths ForSettings() const { return {installDir, tempDir, commandLineLocalPath}; }
+    SettingsPaths ForSettings() const {
+        return {installDir, tempDir, commandLineLocalPath, platform::ProgramSearchPath()};
+    }
 };
 
 // Where start-up looks: the program's arguments (the program's name first),

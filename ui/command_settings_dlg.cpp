@@ -6,6 +6,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "app/platform.h"
+
 namespace qvr {
 namespace {
 
@@ -93,7 +95,7 @@ void CSettingsDlg::OnBtnResetDefaults() {
     Edit(kVgtBox)->setText(QString::fromStdString(DefaultVgtFmt(withPackage)));
     Edit(kSqlBox)->setText(QString::fromStdString(DefaultSqlFmt()));
     Edit(kVqryBox)->setText(QString::fromStdString(DefaultVqryFmt()));
-    m_templates.diffPgm = DefaultDiffPgm(m_installDir);
+    m_templates.diffPgm = DefaultDiffPgm(m_installDir, platform::ProgramSearchPath());
     Edit(kDiffBox)->setText(QString::fromStdString(m_templates.diffPgm));
     Edit(kVlxBox)->setFocus();
 }

@@ -43,7 +43,7 @@ int SaveScreenshot(const char* file) {
     qvr::QtMessagePump pump;
     qvr::MemoryProfileStore store;
     const std::string home = QDir::homePath().toStdString();
-    qvr::SettingsPaths paths{home + "/QvrCompare", home + "/QvrCompare/Temp", ""};
+    qvr::SettingsPaths paths{home + "/QvrCompare", home + "/QvrCompare/Temp", "", qvr::platform::ProgramSearchPath()};
     qvr::CQvrCompareDlg dialog(qvr::LoadSettings(store, paths), paths.tempDir, host, pump);
     dialog.show();
     QApplication::processEvents();

@@ -36,7 +36,7 @@ public:
     std::vector<std::pair<std::string, std::string>> writes;
 };
 
-const SettingsPaths kPaths{"/opt/qvr", "/opt/qvr/Temp", ""};
+const SettingsPaths kPaths{"/opt/qvr", "/opt/qvr/Temp", "", ""};
 
 const char* const kVlxPlain =
     "vlx -b \"%s\" -en \"%s\" -st \"%s\" -vp \\ -usr %s -pw %s -iv lv -s \"*\" -o vlx.log";

@@ -54,7 +54,7 @@ TEST_F(QSettingsStore, DefaultTemplatesAndAwkwardTextsComeBackByteForByte) {
     ASSERT_TRUE(fs::exists(ExpectedFile()));
 
     QSettingsProfileStore reopened;
-    SettingsPaths paths{"/opt/My Qvr", "/tmp/with space", ""};
+    SettingsPaths paths{"/opt/My Qvr", "/tmp/with space", "", ""};
     EXPECT_EQ(LoadSettings(reopened, paths), saved);
     EXPECT_EQ(reopened.GetProfileString("Settings", "INSTALLDIR", ""), "/opt/My Qvr");
     EXPECT_EQ(reopened.GetProfileString("Settings", "VgtFmt", ""), DefaultVgtFmt(true));

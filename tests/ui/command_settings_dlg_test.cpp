@@ -3,6 +3,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "app/platform.h"
 #include "list_tools_tests.h"
 #include "ui/command_settings_dlg.h"
 
@@ -56,7 +57,7 @@ void CommandSettingsDlgTest::resetChoosesByPackage() {
     QCOMPARE(Text(dialog, 2402).toStdString(), DefaultVgtFmt(withPackage));
     QCOMPARE(Text(dialog, 2403).toStdString(), DefaultSqlFmt());
     QCOMPARE(Text(dialog, 2404).toStdString(), DefaultVqryFmt());
-    QCOMPARE(Text(dialog, 2405).toStdString(), DefaultDiffPgm("/opt/qvr"));
+    QCOMPARE(Text(dialog, 2405).toStdString(), DefaultDiffPgm("/opt/qvr", platform::ProgramSearchPath()));
     QCOMPARE(Text(dialog, 2400), package);
 }
 
