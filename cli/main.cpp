@@ -2,6 +2,9 @@
 // CI jobs, over the settings the window keeps.
 
 #include <unistd.h>
+#ifndef _WIN32
+#include <signal.h>
+#endif
 
 #include <cstdlib>
 #include <iostream>
@@ -12,9 +15,35 @@
 #include "app/platform.h"
 #include "cli/cli_run.h"
 #include "cli/settings_store.h"
+#include "scm/launcher.h"
+
+namespace {
+
+#ifndef _WIN32
+// Ctrl+C, a hang-up or a request to end: the tools run in process groups of
+// their own, out of the terminal's reach, so they are asked to end here; then
+// the program ends as the signal asked, with the status a shell expects.
+void EndWithTheTools(int sig) {
+    qvr::process::EndRunningChildrenNow();
+    ::signal(sig, SIG_DFL);
+    ::raise(sig);
+}
+
+void EndTheToolsOnInterrupt() {
+    struct sigaction action {};
+    action.sa_handler = EndWithTheTools;
+    sigemptyset(&action.sa_mask);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(sig, &action, nullptr);
+}
+#else
+void EndTheToolsOnInterrupt() {}
+#endif
+
+}  // namespace
 
 int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
+    EndTheToolsOnInterrupt();
     qvr::platform::UseBinaryStandardOutput();
     const std::vector<std::string> args(argv, argv + argc);
     const std::unique_ptr<qvr::IProfileStore> store = qvr::cli::OpenSettingsStore();

@@ -160,6 +160,13 @@ void Kill(ChildHandle child);
 // ends, without any later call (and never reaps another child).
 void Release(ChildHandle child);
 
+// Asks every waited-for child not yet reaped, with its process group, to end.
+// Safe inside a signal handler: a command-line run interrupted by Ctrl+C
+// calls it so no tool it started keeps working in the background. Does
+// nothing on Windows, where an ended console program's tools are the
+// console's to end.
+void EndRunningChildrenNow();
+
 }  // namespace process
 
 }  // namespace qvr

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <thread>
@@ -79,14 +80,37 @@ private:
     posix_spawnattr_t m_attributes{};
 };
 
+// The waited-for children not yet reaped, for EndRunningChildrenNow: plain
+// lock-free slots, because a signal handler reads them. A child is taken out
+// right after it is reaped; a signal in between meets a process group that
+// no longer exists, as ids are not reused that fast.
+constexpr std::size_t kRunningSlots = 64;
+std::atomic<pid_t> g_running[kRunningSlots];
+static_assert(std::atomic<pid_t>::is_always_lock_free);
+
+void NoteRunning(pid_t pid) {
+    for (auto& slot : g_running) {
+        pid_t free = 0;
+        if (slot.compare_exchange_strong(free, pid)) return;
+    }
+}
+
+void NoteEnded(pid_t pid) {
+    for (auto& slot : g_running) {
+        pid_t expected = pid;
+        if (slot.compare_exchange_strong(expected, 0)) return;
+    }
+}
+
 bool Reaped(pid_t pid, bool block) {
     for (;;) {
         int status = 0;
         pid_t got = ::waitpid(pid, &status, block ? 0 : WNOHANG);
-        if (got == pid) return true;
         if (got == 0) return false;
-        if (errno == EINTR) continue;
-        return true;  // not our child (any more): nothing left to wait for
+        if (got < 0 && errno == EINTR) continue;
+        // Ended, or not our child (any more): nothing left to wait for.
+        NoteEnded(pid);
+        return true;
     }
 }
 
@@ -128,6 +152,7 @@ StartResult Start(const StartRequest& request) {
         started.result = ResultForError(error);
         return started;
     }
+    if (request.waiting) NoteRunning(pid);
     started.child = static_cast<ChildHandle>(pid);
     started.processId = static_cast<std::uint32_t>(pid);
     return started;
@@ -155,7 +180,16 @@ void Terminate(ChildHandle child) { Signal(child, SIGTERM); }
 
 void Kill(ChildHandle child) { Signal(child, SIGKILL); }
 
+void EndRunningChildrenNow() {
+    for (auto& slot : g_running) {
+        const pid_t pid = slot.load();
+        if (pid > 0 && ::kill(-pid, SIGTERM) != 0) ::kill(pid, SIGTERM);
+    }
+}
+
 void Release(ChildHandle child) {
+    // A released child is no longer the program's to end.
+    NoteEnded(static_cast<pid_t>(child));
     // No signal handler: SIGCHLD stays the default for every library in the
     // process. A small detached thread blocks on this one child instead and
     // reaps it the moment it ends, whether the program is busy or idle.

@@ -77,4 +77,6 @@ void Kill(ChildHandle child) { TerminateProcess(AsHandle(child), 1); }
 // A process that ended leaves nothing behind once its handle is closed.
 void Release(ChildHandle child) { CloseHandle(AsHandle(child)); }
 
+void EndRunningChildrenNow() {}
+
 }  // namespace qvr::process

@@ -10,7 +10,11 @@
 #include <gtest/gtest.h>
 
 #include <QString>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
+#include <functional>
+#include <thread>
 #include <filesystem>
 #include <fstream>
 #include <algorithm>
@@ -308,6 +312,66 @@ TEST_F(CliEndToEndTest, AToolMissingFromPathIsAnError) {
     EXPECT_EQ(result.status, 2);
     EXPECT_EQ(result.out, "");
     EXPECT_NE(result.err.find("QvrCompare: "), std::string::npos) << result.err;
+}
+
+// The ids of the stand-in tools running for this sandbox (their environment
+// names its QUORVAN_HOME).
+std::vector<pid_t> ToolsOf(const std::string& quorvanHome) {
+    std::vector<pid_t> found;
+    const std::string mark = "QUORVAN_HOME=" + quorvanHome;
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::string environment = ReadAll(entry.path() / "environ");
+        for (std::size_t at = 0; at < environment.size();) {
+            const std::size_t end = std::min(environment.find('\0', at), environment.size());
+            if (environment.compare(at, end - at, mark) == 0 && name != std::to_string(::getpid())) {
+                const std::string command = ReadAll(entry.path() / "cmdline");
+                if (command.find("vqry") != std::string::npos || command.find("vlx") != std::string::npos) {
+                    found.push_back(std::stoi(name));
+                }
+            }
+            at = end + 1;
+        }
+    }
+    return found;
+}
+
+// Ctrl+C (or a request to end) during a run ends the tool it waits for: the
+// tools run in process groups of their own, where the terminal's signal does
+// not reach them.
+TEST_F(CliEndToEndTest, InterruptEndsTheToolItWaitsFor) {
+    QVR_SKIP_ON_WINDOWS("POSIX signals");
+    Import({{"a.txt", "a"}});
+    const std::string home = std::getenv("QUORVAN_HOME") ? std::getenv("QUORVAN_HOME") : "";
+    ASSERT_FALSE(home.empty());
+    ScopedEnv delay("QUORVAN_DELAY_MS", std::string("30000"));
+    for (int sig : {SIGINT, SIGTERM}) {
+        std::vector<std::string> texts{QVR_CLI_PATH};
+        const auto args = ListArgs();
+        texts.insert(texts.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (auto& text : texts) argv.push_back(text.data());
+        argv.push_back(nullptr);
+        const pid_t cli = ::fork();
+        ASSERT_GE(cli, 0);
+        if (cli == 0) {
+            const int null = ::open("/dev/null", O_RDWR);
+            if (null < 0 || ::dup2(null, 0) < 0 || ::dup2(null, 1) < 0 || ::dup2(null, 2) < 0) ::_exit(120);
+            ::execve(QVR_CLI_PATH, argv.data(), environ);
+            ::_exit(123);
+        }
+        const auto waitFor = [](const std::function<bool()>& done) {
+            for (int k = 0; k < 1000 && !done(); ++k) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            return done();
+        };
+        EXPECT_TRUE(waitFor([&] { return !ToolsOf(home).empty(); })) << "no tool started";
+        ::kill(cli, sig);
+        int status = 0;
+        ASSERT_EQ(::waitpid(cli, &status, 0), cli);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << status;
+        EXPECT_TRUE(waitFor([&] { return ToolsOf(home).empty(); })) << "a tool outlived the run: signal " << sig;
+    }
 }
 
 TEST_F(CliEndToEndTest, StoredSettingsFillWhatTheCommandLineLeavesOut) {
