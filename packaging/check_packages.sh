@@ -50,6 +50,12 @@ done
 for f in /usr/bin/vlx /usr/bin/vgt /usr/bin/vqry /usr/bin/qvradmin /usr/share/doc/qvrcompare-standins/README.md; do
   expect_in "$standins" "$f"
 done
+# Every program comes with its man page.
+for pkg in "$main" "$standins"; do
+  for program in $(contents "$pkg" | sed -n 's|^/usr/bin/||p'); do
+    expect_in "$pkg" "/usr/share/man/man1/$program.1.gz"
+  done
+done
 shared="$(comm -12 <(contents "$main" | grep -v '/$' | sort) <(contents "$standins" | grep -v '/$' | sort) |
           grep -v '^/usr/share/doc/' || true)"
 if [ -n "$shared" ]; then echo "check: files in both packages: $shared" >&2; exit 1; fi
