@@ -99,6 +99,11 @@ bool ReplaceFileWith(const std::string& from, const std::string& to);
 // when the time cannot be converted.
 bool ToLocalTime(std::time_t when, std::tm& local);
 
+// Hands one trace line to a debugger: OutputDebugStringA on Windows, where a
+// debugger or a viewer of debug output picks it up; elsewhere standard error,
+// and only when the environment variable QVRCOMPARE_DEBUG is set.
+void WriteDebuggerOutput(const std::string& text);
+
 // The process's command line as one text, as Windows hands it to a program
 // (GetCommandLineA); empty elsewhere, where a program receives its arguments
 // already split.

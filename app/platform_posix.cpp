@@ -97,6 +97,12 @@ bool ToLocalTime(std::time_t when, std::tm& local) {
 
 std::string ProcessCommandLine() { return {}; }
 
+void WriteDebuggerOutput(const std::string& text) {
+    if (!std::getenv("QVRCOMPARE_DEBUG")) return;
+    std::fwrite(text.data(), 1, text.size(), stderr);
+    std::fflush(stderr);
+}
+
 void UseBinaryStandardOutput() {}
 
 std::string HomeDirectory() {

@@ -74,6 +74,8 @@ bool FindProcessEntry(int processId, PROCESSENTRY32& entry) {
 
 }  // namespace
 
+void WriteDebuggerOutput(const std::string& text) { OutputDebugStringA(text.c_str()); }
+
 std::string ProcessCommandLine() {
     const char* line = GetCommandLineA();
     return line ? std::string(line) : std::string();

@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <iostream>
 
 #include "app/platform.h"
 
@@ -65,8 +64,7 @@ bool AppendText(const std::string& path, const std::string& text) {
     if (!file) return false;
     std::fwrite(text.data(), 1, text.size(), file);
     std::fclose(file);
-    // The debugger output of the platform: standard error, on request only.
-    if (std::getenv("QVRCOMPARE_DEBUG")) std::cerr << text << std::flush;
+    platform::WriteDebuggerOutput(text);
     return true;
 }
 

@@ -156,7 +156,7 @@ TEST_F(RegistryStore, SavedSettingsAreStringValuesInTheRegistryAndLoadBack) {
     EXPECT_NE(scrambled, "open sesame");
 
     const RegistryProfileStore store = Store();
-    EXPECT_EQ(LoadSettings(store, {"C:\\Qvr Install", "C:\\Qvr Install\\Temp", ""}), saved);
+    EXPECT_EQ(LoadSettings(store, {"C:\\Qvr Install", "C:\\Qvr Install\\Temp", "", ""}), saved);
 }
 
 }  // namespace

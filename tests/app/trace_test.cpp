@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include "app/windows_api.h"
+#endif
+
+#include <cstdlib>
 #include <regex>
 #include <sstream>
 #include <vector>
@@ -117,6 +122,61 @@ TEST(TraceLog, RefusalsAndSilentFailures) {
     TraceLog missingDir((dir / "no" / "such" / "t.trc").string());
     EXPECT_EQ(missingDir.WriteTraceLine("lost"), 1);
 }
+
+#ifdef _WIN32
+// What OutputDebugStringA handed over: without a debugger it is raised as an
+// exception that a vectored handler sees before anything else.
+std::string g_debuggerText;
+LONG CALLBACK CollectDebuggerText(EXCEPTION_POINTERS* info) {
+    const EXCEPTION_RECORD& record = *info->ExceptionRecord;
+    if (record.ExceptionCode == 0x40010006 /* DBG_PRINTEXCEPTION_C */ && record.NumberParameters >= 2) {
+        g_debuggerText += reinterpret_cast<const char*>(record.ExceptionInformation[1]);
+        return EXCEPTION_CONTINUE_EXECUTION;
+    }
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
+// Each trace line reaches a debugger, whatever the environment says.
+TEST(TraceLog, EveryLineGoesToTheDebugger) {
+    TempDir dir;
+    TraceLog trace((dir / "t.trc").string());
+    g_debuggerText.clear();
+    PVOID handler = AddVectoredExceptionHandler(1, CollectDebuggerText);
+    ASSERT_NE(handler, nullptr);
+    trace.WriteTraceLine("seen by the debugger");
+    RemoveVectoredExceptionHandler(handler);
+    EXPECT_NE(g_debuggerText.find(" seen by the debugger\n"), std::string::npos) << g_debuggerText;
+}
+#else
+// Standard error stands in for the debugger, and only on request.
+TEST(TraceLog, DebuggerOutputIsStandardErrorOnRequest) {
+    TempDir dir;
+    TraceLog trace((dir / "t.trc").string());
+    const char* old = std::getenv("QVRCOMPARE_DEBUG");
+    const std::string kept = old ? old : "";
+    for (bool requested : {false, true}) {
+        if (requested) {
+            ::setenv("QVRCOMPARE_DEBUG", "1", 1);
+        } else {
+            ::unsetenv("QVRCOMPARE_DEBUG");
+        }
+        ::testing::internal::CaptureStderr();
+        trace.WriteTraceLine(requested ? "asked for" : "not asked for");
+        const std::string err = ::testing::internal::GetCapturedStderr();
+        if (requested) {
+            EXPECT_NE(err.find(" asked for\n"), std::string::npos) << err;
+            EXPECT_EQ(err, Lines(ReadFile(dir / "t.trc")).back() + "\n");
+        } else {
+            EXPECT_EQ(err, "");
+        }
+    }
+    if (old) {
+        ::setenv("QVRCOMPARE_DEBUG", kept.c_str(), 1);
+    } else {
+        ::unsetenv("QVRCOMPARE_DEBUG");
+    }
+}
+#endif
 
 TEST(TraceLog, PercentSignsAreWrittenUnchanged) {
     TempDir dir;

@@ -102,7 +102,7 @@ TEST_F(QSettingsStore, EveryScrambledPrintablePasswordSurvives) {
             SaveSettings(store, s, "/opt");
         }
         QSettingsProfileStore store;
-        EXPECT_EQ(LoadSettings(store, {"/opt", "/tmp/with space", ""}).context.password,
+        EXPECT_EQ(LoadSettings(store, {"/opt", "/tmp/with space", "", ""}).context.password,
                   s.context.password);
     }
 }
@@ -142,7 +142,7 @@ TEST_F(QSettingsStore, ThePasswordIsInTheFileOnlyScrambled) {
         }
         EXPECT_EQ(text.find(c.password), std::string::npos) << text;
         QSettingsProfileStore store;
-        EXPECT_EQ(LoadSettings(store, {"/opt", "/tmp/with space", ""}).context.password, c.password);
+        EXPECT_EQ(LoadSettings(store, {"/opt", "/tmp/with space", "", ""}).context.password, c.password);
     }
 }
 

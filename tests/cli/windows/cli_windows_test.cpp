@@ -250,7 +250,7 @@ TEST_F(CliOnWindows, CommandLineValuesReplaceTheStoredOnesForThisRunOnly) {
     }
     // The CLI reads the settings and never writes them.
     RegistryProfileStore store;
-    EXPECT_EQ(LoadSettings(store, {m_install, m_install + "\\Temp", ""}), m_saved);
+    EXPECT_EQ(LoadSettings(store, {m_install, m_install + "\\Temp", "", ""}), m_saved);
 }
 
 TEST_F(CliOnWindows, AToolThatIsNotThereEndsTheRunWithStatusTwo) {
