@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "app/platform.h"
+#include "support/temp_dir.h"
 #include "support/test_platform.h"
 
 namespace qvr {
@@ -73,6 +75,46 @@ TEST(DefaultTemplates, DiffViewerPathIsOneWordOfTheTemplate) {
     for (const auto& [installDir, expected] : cases) {
         EXPECT_EQ(DefaultDiffPgm(installDir), expected) << installDir;
     }
+}
+
+// Installed programs live apart from the install directory (the packages put
+// the viewer on PATH): the default names the viewer where it will be found.
+TEST(DefaultTemplates, DiffViewerIsTakenFromThePathWhenTheInstallDirectoryHasNone) {
+    QVR_SKIP_ON_WINDOWS("Windows finds the viewer beside the program by itself");
+    testing::TempDir dir;
+    const auto makeProgram = [&](const std::string& rel, std::filesystem::perms perms) {
+        std::filesystem::permissions(dir.Write(rel, "#!/bin/sh\n"), perms);
+    };
+    const auto exec = std::filesystem::perms::owner_all;
+    const auto plain = std::filesystem::perms::owner_read | std::filesystem::perms::owner_write;
+    makeProgram("install/Windiff", exec);
+    makeProgram("bin/Windiff", exec);
+    makeProgram("plain/Windiff", plain);
+    std::filesystem::create_directories(dir / "folder/Windiff");
+    std::filesystem::create_directories(dir / "empty");
+    const std::string d = dir.Str();
+    const std::string inInstall = d + "/install/Windiff \"%s\" \"%s\"";
+    const std::string inEmpty = d + "/empty/Windiff \"%s\" \"%s\"";
+    const std::string bare = "Windiff \"%s\" \"%s\"";
+    struct Case {
+        std::string installDir, searchPath, expected;
+    };
+    const Case cases[] = {
+        {d + "/install", d + "/bin", inInstall},                            // the install directory first
+        {d + "/empty", d + "/bin", bare},                                   // else the one on PATH
+        {d + "/empty", d + "/plain:" + d + "/folder:" + d + "/bin", bare},  // past what cannot run
+        {d + "/empty", d + "/plain:" + d + "/folder", inEmpty},             // nothing runnable: as before
+        {d + "/empty", "", inEmpty},                                        // no search path given
+        {d + "/empty", ":" + d + "/nothing", inEmpty},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(DefaultDiffPgm(c.installDir, c.searchPath), c.expected) << c.searchPath;
+    }
+    RecordingStore store;
+    SettingsPaths paths{d + "/empty", d + "/empty/Temp", "", d + "/bin"};
+    EXPECT_EQ(LoadSettings(store, paths).templates.diffPgm, bare);
+    store.Put("DiffPgm", "mydiff %s %s");
+    EXPECT_EQ(LoadSettings(store, paths).templates.diffPgm, "mydiff %s %s");  // a stored one stays
 }
 
 TEST(DefaultTemplates, PackageChoosesTheListingAndCheckoutForms) {
