@@ -93,9 +93,23 @@ void AppendHeaderLine(std::string& out, const ReportTable& table, const CsvLayou
     out += kCsvLineEnd;
 }
 
-void AppendRowLine(std::string& out, const CsvLayout& layout, const std::vector<std::string_view>& texts) {
-    for (std::size_t column = 0; column < texts.size(); ++column) {
-        AppendField(out, layout.shown[column], static_cast<int>(column), texts[column]);
+// One row's line, made from the row's stored texts: one look for special
+// bytes over the whole row, and then nearly always plain copies.
+void AppendRowLine(std::string& out, const CsvLayout& layout, const ReportTable::StoredRow& row) {
+    const bool plain = !HasCsvSpecial(row.texts);
+    std::size_t start = 0;
+    for (std::size_t column = 0; column < row.ends.size(); ++column) {
+        const std::size_t end = row.ends[column];
+        if (layout.shown[column]) {
+            const std::string_view text = row.texts.substr(start, end - start);
+            if (plain) {
+                out.append(text);
+            } else {
+                AppendCsvField(out, text);
+            }
+        }
+        if (column > 0) out += ',';
+        start = end;
     }
     out += kCsvLineEnd;
 }
@@ -128,10 +142,8 @@ constexpr int kParallelRows = 50'000;
 template <typename Put>
 void FormatRows(const ReportTable& table, const CsvLayout& layout, int first, int last, std::string& block,
                 Put&& put) {
-    std::vector<std::string_view> texts;
     for (int row = first; row < last; ++row) {
-        table.GetRowTexts(row, texts);
-        AppendRowLine(block, layout, texts);
+        AppendRowLine(block, layout, table.GetStoredRow(row));
         if (block.size() >= kCsvBlock) {
             if (!put(block)) return;
             block.clear();

@@ -4,7 +4,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <new>
+#include <unordered_map>
 
 namespace qvr {
 namespace {
@@ -60,17 +60,19 @@ ReportColumn ColumnFromEntry(std::string_view entry) {
 }  // namespace
 
 ReportTable::ReportTable(Colorref systemTextColor, Colorref systemBackColor)
-    : m_systemText(systemTextColor), m_systemBack(systemBackColor) {}
+    : m_systemText(systemTextColor), m_systemBack(systemBackColor) {
+    ClearStorage();
+}
 
 bool ReportTable::ApplyColumnSpec(std::string_view columnSpec) {
     if (m_listener) m_listener->AboutToReset();
-    m_rows.clear();
     m_columns.clear();
     for (std::string_view entry : SplitNonEmpty(columnSpec, ';')) {
         // An entry of commas only has no fields and declares nothing.
         if (entry.find_first_not_of(',') == std::string_view::npos) continue;
         m_columns.push_back(ColumnFromEntry(entry));
     }
+    ClearStorage();
     ++m_changeCount;
     ++m_textChangeCount;
     if (m_listener) m_listener->Reset();
@@ -87,31 +89,23 @@ const ReportColumn* ReportTable::Column(int column) const {
     return &m_columns[static_cast<std::size_t>(column)];
 }
 
-void ReportTable::FreeBlock::operator()(unsigned char* block) const noexcept { std::free(block); }
+// Block layout for c columns: c text ends, then the texts.
+std::size_t ReportTable::HeaderBytes() const { return m_columns.size() * sizeof(std::uint32_t); }
 
-// Block layout for c columns: 2c colours, c text ends, the text capacity, texts.
-std::size_t ReportTable::HeaderBytes() const { return (3 * m_columns.size() + 1) * sizeof(std::uint32_t); }
+std::size_t ReportTable::BlockBytes(const Row& row) const { return HeaderBytes() + row.capacity; }
 
-Colorref* ReportTable::Colors(const Row& row) const { return reinterpret_cast<Colorref*>(row.get()); }
+std::uint32_t* ReportTable::Ends(const Row& row) const { return reinterpret_cast<std::uint32_t*>(row.block); }
 
-std::uint32_t* ReportTable::Ends(const Row& row) const {
-    return reinterpret_cast<std::uint32_t*>(row.get() + 2 * m_columns.size() * sizeof(Colorref));
-}
+char* ReportTable::Texts(const Row& row) const { return reinterpret_cast<char*>(row.block + HeaderBytes()); }
 
-std::uint32_t& ReportTable::Capacity(const Row& row) const { return Ends(row)[m_columns.size()]; }
-
-char* ReportTable::Texts(const Row& row) const { return reinterpret_cast<char*>(row.get() + HeaderBytes()); }
-
-ReportTable::Row ReportTable::MakeRow(std::span<const std::string_view> texts) const {
+ReportTable::Row ReportTable::MakeRow(std::span<const std::string_view> texts) {
     const std::size_t columns = m_columns.size();
     const std::size_t given = std::min(texts.size(), columns);
     std::size_t total = 0;
     for (std::size_t k = 0; k < given; ++k) total += std::min(texts[k].size(), kMaxRowText - total);
-    Row row(static_cast<unsigned char*>(std::malloc(HeaderBytes() + std::max<std::size_t>(total, 1))));
-    if (!row) throw std::bad_alloc();
-    Colorref* colors = Colors(row);
-    std::fill_n(colors, columns, m_systemText);
-    std::fill_n(colors + columns, columns, m_systemBack);
+    Row row;
+    row.block = m_arena.Allocate(HeaderBytes() + total);
+    row.capacity = static_cast<std::uint32_t>(total);
     std::uint32_t* ends = Ends(row);
     char* out = Texts(row);
     std::size_t end = 0;
@@ -123,23 +117,14 @@ ReportTable::Row ReportTable::MakeRow(std::span<const std::string_view> texts) c
         }
         ends[k] = static_cast<std::uint32_t>(end);
     }
-    Capacity(row) = static_cast<std::uint32_t>(total);
     return row;
 }
 
-// Puts text in place of one cell's text, moving the cells after it; the
-// block grows by half again when it has to, so filling a row cell by cell
-// costs few reallocations.
+// Puts text in place of one cell's text, moving the cells after it. A row
+// that outgrows its block moves to a new one half as large again, so filling
+// a row cell by cell costs few moves; the old block is left behind.
 void ReportTable::ReplaceCellText(Row& row, std::size_t column, std::string_view text) {
     const std::size_t columns = m_columns.size();
-    const unsigned char* first = row.get();
-    std::string ownCopy;
-    if (reinterpret_cast<const unsigned char*>(text.data()) >= first &&
-        reinterpret_cast<const unsigned char*>(text.data()) < first + HeaderBytes() + Capacity(row)) {
-        // The text is one of this row's own cells: the move below would change it.
-        ownCopy.assign(text);
-        text = ownCopy;
-    }
     std::uint32_t* ends = Ends(row);
     const std::size_t start = column == 0 ? 0 : ends[column - 1];
     const std::size_t oldEnd = ends[column];
@@ -147,15 +132,34 @@ void ReportTable::ReplaceCellText(Row& row, std::size_t column, std::string_view
     const std::size_t rest = total - (oldEnd - start);
     const std::size_t length = std::min(text.size(), kMaxRowText - rest);
     const std::size_t newTotal = rest + length;
-    if (newTotal > Capacity(row)) {
-        const std::size_t capacity =
-            std::min(kMaxRowText, std::max({newTotal, std::size_t{Capacity(row)} + Capacity(row) / 2, std::size_t{16}}));
-        auto* grown = static_cast<unsigned char*>(std::realloc(row.get(), HeaderBytes() + capacity));
-        if (!grown) throw std::bad_alloc();
-        (void)row.release();
-        row.reset(grown);
-        ends = Ends(row);
-        Capacity(row) = static_cast<std::uint32_t>(capacity);
+    if (newTotal > row.capacity) {
+        // The text may be a view of any block, this row's too: the new block
+        // is filled while the old one is still intact.
+        const std::size_t capacity = std::min(
+            kMaxRowText, std::max({newTotal, std::size_t{row.capacity} + row.capacity / 2, std::size_t{16}}));
+        Row grown = row;
+        grown.block = m_arena.Allocate(HeaderBytes() + capacity);
+        grown.capacity = static_cast<std::uint32_t>(capacity);
+        const char* oldTexts = Texts(row);
+        char* newTexts = Texts(grown);
+        std::memcpy(newTexts, oldTexts, start);
+        std::memcpy(newTexts + start, text.data(), length);
+        std::memcpy(newTexts + start + length, oldTexts + oldEnd, total - oldEnd);
+        std::uint32_t* newEnds = Ends(grown);
+        for (std::size_t k = 0; k < columns; ++k) {
+            newEnds[k] = k < column ? ends[k] : static_cast<std::uint32_t>(ends[k] - (oldEnd - start) + length);
+        }
+        Abandon(row);
+        row = grown;
+        return;
+    }
+    std::string ownCopy;
+    const auto* first = row.block;
+    if (reinterpret_cast<const unsigned char*>(text.data()) >= first &&
+        reinterpret_cast<const unsigned char*>(text.data()) < first + BlockBytes(row)) {
+        // The text is one of this row's own cells: the move below would change it.
+        ownCopy.assign(text);
+        text = ownCopy;
     }
     char* texts = Texts(row);
     std::memmove(texts + start + length, texts + oldEnd, total - oldEnd);
@@ -163,6 +167,49 @@ void ReportTable::ReplaceCellText(Row& row, std::size_t column, std::string_view
     for (std::size_t k = column; k < columns; ++k) {
         ends[k] = static_cast<std::uint32_t>(ends[k] - (oldEnd - start) + length);
     }
+}
+
+void ReportTable::Abandon(const Row& row) { m_abandoned += BlockBytes(row); }
+
+// Once most of the arena is blocks no row uses, the rows are copied into a
+// fresh arena, each block as small as its texts.
+void ReportTable::CompactIfWasteful() {
+    const std::size_t used = m_arena.BytesUsed();
+    if (m_abandoned < TextArena::kChunkSize || m_abandoned * 2 < used) return;
+    TextArena fresh;
+    const std::size_t columns = m_columns.size();
+    for (Row& row : m_rows) {
+        const std::size_t total = columns == 0 ? 0 : Ends(row)[columns - 1];
+        unsigned char* block = fresh.Allocate(HeaderBytes() + total);
+        std::memcpy(block, row.block, HeaderBytes() + total);
+        row.block = block;
+        row.capacity = static_cast<std::uint32_t>(total);
+    }
+    m_arena = std::move(fresh);
+    m_abandoned = 0;
+}
+
+// Forgets every row's storage and colour schemes; only scheme 0 is left.
+void ReportTable::ClearStorage() {
+    m_rows.clear();
+    // A long list gives its memory back at once, not when it next shrinks.
+    m_rows.shrink_to_fit();
+    m_arena.Clear();
+    m_abandoned = 0;
+    m_schemes.clear();
+    m_schemeIds.clear();
+    std::vector<Colorref> system(2 * m_columns.size(), m_systemBack);
+    std::fill_n(system.begin(), m_columns.size(), m_systemText);
+    InternScheme(std::move(system));
+}
+
+std::uint32_t ReportTable::InternScheme(std::vector<Colorref>&& colors) {
+    const auto found = m_schemeIds.find(colors);
+    if (found != m_schemeIds.end()) return found->second;
+    const auto id = static_cast<std::uint32_t>(m_schemes.size());
+    m_schemeIds.emplace(colors, id);
+    m_schemes.push_back(std::move(colors));
+    return id;
 }
 
 int ReportTable::InsertItem(int row, std::string_view text) {
@@ -192,6 +239,7 @@ bool ReportTable::ValidCell(int row, int column) const {
 bool ReportTable::SetItemText(int row, int column, std::string_view text) {
     if (!ValidCell(row, column)) return false;
     ReplaceCellText(m_rows[static_cast<std::size_t>(row)], static_cast<std::size_t>(column), text);
+    CompactIfWasteful();
     ClearSortState();
     TextChanged();
     if (m_listener) m_listener->DataChanged(row, row, column, column);
@@ -214,7 +262,7 @@ void ReportTable::GetRowTexts(int row, std::vector<std::string_view>& texts) con
     // Whole-row walks go row by row, and after a sort the rows' blocks lie
     // anywhere: ask for a later row's block while this one is read.
     constexpr int kAhead = 4;
-    if (row + kAhead < GetItemCount()) __builtin_prefetch(m_rows[static_cast<std::size_t>(row + kAhead)].get());
+    if (row + kAhead < GetItemCount()) __builtin_prefetch(m_rows[static_cast<std::size_t>(row + kAhead)].block);
 #endif
     const std::uint32_t* ends = Ends(cells);
     const char* chars = Texts(cells);
@@ -225,14 +273,28 @@ void ReportTable::GetRowTexts(int row, std::vector<std::string_view>& texts) con
     }
 }
 
+ReportTable::StoredRow ReportTable::GetStoredRow(int row) const {
+    if (row < 0 || row >= GetItemCount()) return {};
+    const Row& cells = m_rows[static_cast<std::size_t>(row)];
+#if defined(__GNUC__)
+    constexpr int kAhead = 4;
+    if (row + kAhead < GetItemCount()) __builtin_prefetch(m_rows[static_cast<std::size_t>(row + kAhead)].block);
+#endif
+    const std::uint32_t* ends = Ends(cells);
+    const std::size_t total = m_columns.empty() ? 0 : ends[m_columns.size() - 1];
+    return {{Texts(cells), total}, {ends, m_columns.size()}};
+}
+
 void ReportTable::RemoveRow(int row) {
     if (row < 0 || row >= GetItemCount()) return;
     if (m_listener) m_listener->RowsAboutToBeRemoved(row, row);
+    Abandon(m_rows[static_cast<std::size_t>(row)]);
     if (row == 0) {
         m_rows.pop_front();
     } else {
         m_rows.erase(m_rows.begin() + row);
     }
+    CompactIfWasteful();
     TextChanged();
     if (m_listener) m_listener->RowsRemoved(row, row);
 }
@@ -240,9 +302,7 @@ void ReportTable::RemoveRow(int row) {
 int ReportTable::RemoveAllRows() {
     const int count = GetItemCount();
     if (m_listener) m_listener->AboutToReset();
-    m_rows.clear();
-    // A long list gives its memory back at once, not when it next shrinks.
-    m_rows.shrink_to_fit();
+    ClearStorage();
     TextChanged();
     if (m_listener) m_listener->Reset();
     return count;
@@ -266,10 +326,18 @@ void ReportTable::SetColor(ColorKind kind, int row, int column, Colorref color, 
     const int lastRow = oneRow ? row : rows - 1;
     const int firstColumn = oneColumn ? column : 0;
     const int lastColumn = oneColumn ? column : columns - 1;
-    const std::size_t offset = kind == ColorKind::Text ? 0 : static_cast<std::size_t>(columns);
+    const int offset = kind == ColorKind::Text ? 0 : columns;
+    // Rows sharing a scheme before share the recoloured one after.
+    std::unordered_map<std::uint32_t, std::uint32_t> recoloured;
     for (int r = firstRow; r <= lastRow; ++r) {
-        Colorref* colors = Colors(m_rows[static_cast<std::size_t>(r)]) + offset;
-        std::fill(colors + firstColumn, colors + lastColumn + 1, color);
+        std::uint32_t& scheme = m_rows[static_cast<std::size_t>(r)].scheme;
+        const auto [known, added] = recoloured.try_emplace(scheme, 0);
+        if (added) {
+            std::vector<Colorref> colors = m_schemes[scheme];
+            std::fill(colors.begin() + offset + firstColumn, colors.begin() + offset + lastColumn + 1, color);
+            known->second = InternScheme(std::move(colors));
+        }
+        scheme = known->second;
     }
     ColorChanged();
     if (m_listener && rows > 0 && columns > 0) {
@@ -289,7 +357,7 @@ Colorref ReportTable::GetCellBackColor(int row, int column) const {
 Colorref ReportTable::GetColor(ColorKind kind, int row, int column) const {
     if (!ValidCell(row, column)) return kDefaultColor;
     const std::size_t offset = kind == ColorKind::Text ? 0 : m_columns.size();
-    return Colors(m_rows[static_cast<std::size_t>(row)])[offset + static_cast<std::size_t>(column)];
+    return m_schemes[m_rows[static_cast<std::size_t>(row)].scheme][offset + static_cast<std::size_t>(column)];
 }
 
 void ReportTable::SetSortState(int column, bool ascending) {

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <utility>
 
+#include "app/text_arena.h"
+
 namespace qvr {
 
 // Eleven text fields, in the order of the Top List columns 1 to 11. Every
@@ -56,8 +58,9 @@ private:
 // shorter keys first and equal lengths in text order, so sequence numbers
 // come out in log order. The entries are kept in that order in one sorted
 // run: a listing's keys arrive in order and are appended at constant cost;
-// any other key is placed by a binary search. A record's fields are kept
-// back to back in one text, so a long listing costs one allocation per record.
+// any other key is placed by a binary search. A record's key and fields are
+// kept back to back in one block of the map's arena, so a long listing costs
+// a few large allocations rather than some for every record.
 class CMapStrToFObj {
     struct KeyOrder {
         bool operator()(std::string_view a, std::string_view b) const {
@@ -65,10 +68,14 @@ class CMapStrToFObj {
         }
     };
     struct Entry {
-        std::string key;
-        std::string texts;
+        // The key, then the field texts.
+        const char* block = nullptr;
+        std::uint32_t keyLength = 0;
+        // Where each field ends, counted from the end of the key.
         std::array<std::uint32_t, RepoFileRecord::kFieldCount> ends{};
-        RepoFileFields Fields() const { return {texts, ends.data()}; }
+        std::string_view Key() const { return {block, keyLength}; }
+        std::size_t Bytes() const { return keyLength + ends.back(); }
+        RepoFileFields Fields() const { return {{block + keyLength, ends.back()}, ends.data()}; }
     };
     using Entries = std::deque<Entry>;
 
@@ -103,9 +110,13 @@ public:
 
 private:
     Entries::const_iterator Find(std::string_view key) const;
-    static void Fill(Entry& entry, std::span<const std::string_view> fields);
+    void Fill(Entry& entry, std::string_view key, std::span<const std::string_view> fields);
+    void CompactIfWasteful();
 
     Entries m_entries;
+    TextArena m_arena;
+    // Arena bytes of records replaced or removed.
+    std::size_t m_abandoned = 0;
 };
 
 }  // namespace qvr

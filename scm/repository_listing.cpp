@@ -94,12 +94,12 @@ int ScmBridge::ReadVlxLog(std::string& errorText) {
     records.RemoveAll();
     bool headerPassed = false;
     int counter = 0;
-    std::string line;
+    std::string_view line;
     while (reader.ReadPiece(line)) {
         if (line.empty()) continue;
         if (IsErrorLine(line)) {
             // A failed listing yields no records, whatever came before.
-            errorText = line;
+            errorText.assign(line);
             records.RemoveAll();
             return 0;
         }
