@@ -25,12 +25,6 @@ const std::string& RepoFileRecord::Field(int i) const {
     }
 }
 
-std::string_view RepoFileFields::Field(int i) const {
-    if (!m_ends || i < 0 || i >= RepoFileRecord::kFieldCount) return {};
-    const std::size_t start = i == 0 ? 0 : m_ends[i - 1];
-    return m_texts.substr(start, m_ends[i] - start);
-}
-
 RepoFileRecord RepoFileFields::ToRecord() const {
     RepoFileRecord record;
     for (int i = 0; i < RepoFileRecord::kFieldCount; ++i) record.Field(i).assign(Field(i));

@@ -45,7 +45,11 @@ public:
     RepoFileFields() = default;
     RepoFileFields(std::string_view texts, const std::uint32_t* ends) : m_texts(texts), m_ends(ends) {}
     // Field i (0-based) in column order; empty out of range.
-    std::string_view Field(int i) const;
+    std::string_view Field(int i) const {
+        if (!m_ends || i < 0 || i >= RepoFileRecord::kFieldCount) return {};
+        const std::size_t start = i == 0 ? 0 : m_ends[i - 1];
+        return m_texts.substr(start, m_ends[i] - start);
+    }
     RepoFileRecord ToRecord() const;
 
 private:
