@@ -89,14 +89,35 @@ const ReportColumn* ReportTable::Column(int column) const {
     return &m_columns[static_cast<std::size_t>(column)];
 }
 
-// Block layout for c columns: c text ends, then the texts.
-std::size_t ReportTable::HeaderBytes() const { return m_columns.size() * sizeof(std::uint32_t); }
+// Block layout for c columns: c text ends, then the texts. The ends take two
+// bytes each when the row's texts fit 64 KiB (nearly every row), else four.
+bool ReportTable::WideEnds(const Row& row) { return row.capacity > 0xFFFFu; }
 
-std::size_t ReportTable::BlockBytes(const Row& row) const { return HeaderBytes() + row.capacity; }
+std::size_t ReportTable::HeaderBytes(const Row& row) const {
+    return m_columns.size() * (WideEnds(row) ? sizeof(std::uint32_t) : sizeof(std::uint16_t));
+}
 
-std::uint32_t* ReportTable::Ends(const Row& row) const { return reinterpret_cast<std::uint32_t*>(row.block); }
+std::size_t ReportTable::BlockBytes(const Row& row) const { return HeaderBytes(row) + row.capacity; }
 
-char* ReportTable::Texts(const Row& row) const { return reinterpret_cast<char*>(row.block + HeaderBytes()); }
+std::size_t ReportTable::End(const Row& row, std::size_t column) const {
+    return StoredRow{{}, row.block, m_columns.size(), WideEnds(row)}.End(column);
+}
+
+void ReportTable::SetEnd(const Row& row, std::size_t column, std::size_t end) const {
+    if (WideEnds(row)) {
+        const auto value = static_cast<std::uint32_t>(end);
+        std::memcpy(row.block + column * sizeof value, &value, sizeof value);
+    } else {
+        const auto value = static_cast<std::uint16_t>(end);
+        std::memcpy(row.block + column * sizeof value, &value, sizeof value);
+    }
+}
+
+std::size_t ReportTable::TextBytes(const Row& row) const {
+    return m_columns.empty() ? 0 : End(row, m_columns.size() - 1);
+}
+
+char* ReportTable::Texts(const Row& row) const { return reinterpret_cast<char*>(row.block + HeaderBytes(row)); }
 
 ReportTable::Row ReportTable::MakeRow(std::span<const std::string_view> texts) {
     const std::size_t columns = m_columns.size();
@@ -104,9 +125,8 @@ ReportTable::Row ReportTable::MakeRow(std::span<const std::string_view> texts) {
     std::size_t total = 0;
     for (std::size_t k = 0; k < given; ++k) total += std::min(texts[k].size(), kMaxRowText - total);
     Row row;
-    row.block = m_arena.Allocate(HeaderBytes() + total);
     row.capacity = static_cast<std::uint32_t>(total);
-    std::uint32_t* ends = Ends(row);
+    row.block = m_arena.Allocate(HeaderBytes(row) + total);
     char* out = Texts(row);
     std::size_t end = 0;
     for (std::size_t k = 0; k < columns; ++k) {
@@ -115,7 +135,7 @@ ReportTable::Row ReportTable::MakeRow(std::span<const std::string_view> texts) {
             std::memcpy(out + end, texts[k].data(), length);
             end += length;
         }
-        ends[k] = static_cast<std::uint32_t>(end);
+        SetEnd(row, k, end);
     }
     return row;
 }
@@ -125,10 +145,9 @@ ReportTable::Row ReportTable::MakeRow(std::span<const std::string_view> texts) {
 // a row cell by cell costs few moves; the old block is left behind.
 void ReportTable::ReplaceCellText(Row& row, std::size_t column, std::string_view text) {
     const std::size_t columns = m_columns.size();
-    std::uint32_t* ends = Ends(row);
-    const std::size_t start = column == 0 ? 0 : ends[column - 1];
-    const std::size_t oldEnd = ends[column];
-    const std::size_t total = ends[columns - 1];
+    const std::size_t start = column == 0 ? 0 : End(row, column - 1);
+    const std::size_t oldEnd = End(row, column);
+    const std::size_t total = TextBytes(row);
     const std::size_t rest = total - (oldEnd - start);
     const std::size_t length = std::min(text.size(), kMaxRowText - rest);
     const std::size_t newTotal = rest + length;
@@ -138,16 +157,15 @@ void ReportTable::ReplaceCellText(Row& row, std::size_t column, std::string_view
         const std::size_t capacity = std::min(
             kMaxRowText, std::max({newTotal, std::size_t{row.capacity} + row.capacity / 2, std::size_t{16}}));
         Row grown = row;
-        grown.block = m_arena.Allocate(HeaderBytes() + capacity);
         grown.capacity = static_cast<std::uint32_t>(capacity);
+        grown.block = m_arena.Allocate(HeaderBytes(grown) + capacity);
         const char* oldTexts = Texts(row);
         char* newTexts = Texts(grown);
         std::memcpy(newTexts, oldTexts, start);
         std::memcpy(newTexts + start, text.data(), length);
         std::memcpy(newTexts + start + length, oldTexts + oldEnd, total - oldEnd);
-        std::uint32_t* newEnds = Ends(grown);
         for (std::size_t k = 0; k < columns; ++k) {
-            newEnds[k] = k < column ? ends[k] : static_cast<std::uint32_t>(ends[k] - (oldEnd - start) + length);
+            SetEnd(grown, k, k < column ? End(row, k) : End(row, k) - (oldEnd - start) + length);
         }
         Abandon(row);
         row = grown;
@@ -164,9 +182,7 @@ void ReportTable::ReplaceCellText(Row& row, std::size_t column, std::string_view
     char* texts = Texts(row);
     std::memmove(texts + start + length, texts + oldEnd, total - oldEnd);
     std::memcpy(texts + start, text.data(), length);
-    for (std::size_t k = column; k < columns; ++k) {
-        ends[k] = static_cast<std::uint32_t>(ends[k] - (oldEnd - start) + length);
-    }
+    for (std::size_t k = column; k < columns; ++k) SetEnd(row, k, End(row, k) - (oldEnd - start) + length);
 }
 
 void ReportTable::Abandon(const Row& row) { m_abandoned += BlockBytes(row); }
@@ -179,11 +195,13 @@ void ReportTable::CompactIfWasteful() {
     TextArena fresh;
     const std::size_t columns = m_columns.size();
     for (Row& row : m_rows) {
-        const std::size_t total = columns == 0 ? 0 : Ends(row)[columns - 1];
-        unsigned char* block = fresh.Allocate(HeaderBytes() + total);
-        std::memcpy(block, row.block, HeaderBytes() + total);
-        row.block = block;
-        row.capacity = static_cast<std::uint32_t>(total);
+        Row packed = row;
+        packed.capacity = static_cast<std::uint32_t>(TextBytes(row));
+        packed.block = fresh.Allocate(BlockBytes(packed));
+        // The ends may change width with the capacity.
+        for (std::size_t k = 0; k < columns; ++k) SetEnd(packed, k, End(row, k));
+        std::memcpy(Texts(packed), Texts(row), packed.capacity);
+        row = packed;
     }
     m_arena = std::move(fresh);
     m_abandoned = 0;
@@ -249,9 +267,9 @@ bool ReportTable::SetItemText(int row, int column, std::string_view text) {
 std::string_view ReportTable::GetItemText(int row, int column) const {
     if (!ValidCell(row, column)) return {};
     const Row& cells = m_rows[static_cast<std::size_t>(row)];
-    const std::uint32_t* ends = Ends(cells);
-    const std::size_t start = column == 0 ? 0 : ends[column - 1];
-    return {Texts(cells) + start, ends[column] - start};
+    const auto k = static_cast<std::size_t>(column);
+    const std::size_t start = k == 0 ? 0 : End(cells, k - 1);
+    return {Texts(cells) + start, End(cells, k) - start};
 }
 
 void ReportTable::GetRowTexts(int row, std::vector<std::string_view>& texts) const {
@@ -264,12 +282,12 @@ void ReportTable::GetRowTexts(int row, std::vector<std::string_view>& texts) con
     constexpr int kAhead = 4;
     if (row + kAhead < GetItemCount()) __builtin_prefetch(m_rows[static_cast<std::size_t>(row + kAhead)].block);
 #endif
-    const std::uint32_t* ends = Ends(cells);
     const char* chars = Texts(cells);
     std::size_t start = 0;
     for (std::size_t column = 0; column < m_columns.size(); ++column) {
-        texts.emplace_back(chars + start, ends[column] - start);
-        start = ends[column];
+        const std::size_t end = End(cells, column);
+        texts.emplace_back(chars + start, end - start);
+        start = end;
     }
 }
 
@@ -280,9 +298,7 @@ ReportTable::StoredRow ReportTable::GetStoredRow(int row) const {
     constexpr int kAhead = 4;
     if (row + kAhead < GetItemCount()) __builtin_prefetch(m_rows[static_cast<std::size_t>(row + kAhead)].block);
 #endif
-    const std::uint32_t* ends = Ends(cells);
-    const std::size_t total = m_columns.empty() ? 0 : ends[m_columns.size() - 1];
-    return {{Texts(cells), total}, {ends, m_columns.size()}};
+    return {{Texts(cells), TextBytes(cells)}, cells.block, m_columns.size(), WideEnds(cells)};
 }
 
 void ReportTable::RemoveRow(int row) {
@@ -378,9 +394,21 @@ bool ReportTable::ApplyPermutation(const std::vector<std::size_t>& order) {
         seen[from] = true;
     }
     if (m_listener) m_listener->LayoutAboutToBeChanged();
-    std::deque<Row> moved;
-    for (std::size_t from : order) moved.push_back(std::move(m_rows[from]));
-    m_rows.swap(moved);
+    // Rows move in place along the permutation's cycles; seen marks the
+    // places already filled, so a long list needs no second copy of its rows.
+    std::fill(seen.begin(), seen.end(), false);
+    for (std::size_t start = 0; start < order.size(); ++start) {
+        if (seen[start]) continue;
+        const Row first = m_rows[start];
+        std::size_t to = start;
+        while (order[to] != start) {
+            m_rows[to] = m_rows[order[to]];
+            seen[to] = true;
+            to = order[to];
+        }
+        m_rows[to] = first;
+        seen[to] = true;
+    }
     TextChanged();
     if (m_listener) m_listener->LayoutChanged(order);
     return true;

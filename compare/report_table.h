@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <deque>
 #include <map>
 #include <span>
@@ -88,7 +89,21 @@ public:
     // the table next changes.
     struct StoredRow {
         std::string_view texts;
-        std::span<const std::uint32_t> ends;
+        const unsigned char* ends = nullptr;
+        std::size_t columns = 0;
+        bool wideEnds = false;
+
+        // Where column's text ends in texts (column < columns).
+        std::size_t End(std::size_t column) const {
+            if (wideEnds) {
+                std::uint32_t end;
+                std::memcpy(&end, ends + column * sizeof end, sizeof end);
+                return end;
+            }
+            std::uint16_t end;
+            std::memcpy(&end, ends + column * sizeof end, sizeof end);
+            return end;
+        }
     };
     StoredRow GetStoredRow(int row) const;
     void RemoveRow(int row);
@@ -138,10 +153,13 @@ private:
     enum class ColorKind { Text, Back };
 
     Row MakeRow(std::span<const std::string_view> texts);
-    std::uint32_t* Ends(const Row& row) const;
-    char* Texts(const Row& row) const;
-    std::size_t HeaderBytes() const;
+    static bool WideEnds(const Row& row);
+    std::size_t HeaderBytes(const Row& row) const;
     std::size_t BlockBytes(const Row& row) const;
+    std::size_t End(const Row& row, std::size_t column) const;
+    void SetEnd(const Row& row, std::size_t column, std::size_t end) const;
+    std::size_t TextBytes(const Row& row) const;
+    char* Texts(const Row& row) const;
     void ReplaceCellText(Row& row, std::size_t column, std::string_view text);
     void Abandon(const Row& row);
     void CompactIfWasteful();

@@ -419,13 +419,13 @@ void ExpectTexts(const ReportTable& table, const std::vector<std::vector<std::st
         const auto& row = expected[static_cast<std::size_t>(r)];
         table.GetRowTexts(r, whole);
         const ReportTable::StoredRow stored = table.GetStoredRow(r);
-        ASSERT_EQ(stored.ends.size(), row.size());
+        ASSERT_EQ(stored.columns, row.size());
         std::size_t start = 0;
         for (std::size_t c = 0; c < row.size(); ++c) {
             ASSERT_EQ(table.GetItemText(r, static_cast<int>(c)), row[c]) << "cell " << r << "," << c;
             ASSERT_EQ(whole[c], row[c]);
-            ASSERT_EQ(stored.texts.substr(start, stored.ends[c] - start), row[c]);
-            start = stored.ends[c];
+            ASSERT_EQ(stored.texts.substr(start, stored.End(c) - start), row[c]);
+            start = stored.End(c);
         }
         ASSERT_EQ(start, stored.texts.size());
     }
@@ -471,6 +471,25 @@ TEST(ReportTable, CellsSurviveGrowingEditsRemovalsAndRepacking) {
                  ASSERT_TRUE(table.SetItemText(r, 0, "s"));
                  model[static_cast<std::size_t>(r)][0] = "s";
              }
+         }},
+        {"rows past 64 KiB of text, some back below it",
+         [&](ReportTable& table, auto& model) {
+             for (int r = 0; r < table.GetItemCount(); r += 50) {
+                 std::string huge = text(r, 2, 70000 + static_cast<std::size_t>(r));
+                 ASSERT_TRUE(table.SetItemText(r, 2, huge));
+                 model[static_cast<std::size_t>(r)][2] = std::move(huge);
+             }
+             ExpectTexts(table, model);
+             for (int r = 0; r < table.GetItemCount(); r += 100) {
+                 ASSERT_TRUE(table.SetItemText(r, 0, "first"));
+                 ASSERT_TRUE(table.SetItemText(r, 2, "short again"));
+                 model[static_cast<std::size_t>(r)][0] = "first";
+                 model[static_cast<std::size_t>(r)][2] = "short again";
+             }
+             const std::string a = text(9, 0, 65536), b = text(9, 1, 10);
+             const std::string_view texts[] = {a, b, a};
+             table.InsertItem(1, texts);
+             model.insert(model.begin() + 1, {a, b, a});
          }},
         {"most rows removed",
          [&](ReportTable& table, auto& model) {
