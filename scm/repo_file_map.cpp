@@ -38,19 +38,30 @@ void CMapStrToFObj::Fill(Entry& entry, std::string_view key, std::span<const std
     // The fields may be views of this entry's old block: it stays in the
     // arena, merely abandoned, while the new one is filled.
     if (entry.block) m_abandoned += entry.Bytes();
-    char* out = reinterpret_cast<char*>(m_arena.Allocate(key.size() + total));
-    std::memcpy(out, key.data(), key.size());
+    Entry made;
     // A record is one listing line: far below 4 GiB.
-    entry.keyLength = static_cast<std::uint32_t>(key.size());
-    std::size_t end = key.size();
-    for (std::size_t i = 0; i < entry.ends.size(); ++i) {
+    made.keyLength = static_cast<std::uint32_t>(key.size());
+    made.textLength = static_cast<std::uint32_t>(total);
+    unsigned char* block = m_arena.Allocate(made.Bytes());
+    made.block = block;
+    char* texts = reinterpret_cast<char*>(block) + made.EndsBytes();
+    std::memcpy(texts, key.data(), key.size());
+    texts += key.size();
+    std::size_t end = 0;
+    for (std::size_t i = 0; i < RepoFileRecord::kFieldCount; ++i) {
         if (i < given) {
-            std::memcpy(out + end, fields[i].data(), fields[i].size());
+            std::memcpy(texts + end, fields[i].data(), fields[i].size());
             end += fields[i].size();
         }
-        entry.ends[i] = static_cast<std::uint32_t>(end - key.size());
+        if (made.WideEnds()) {
+            const auto value = static_cast<std::uint32_t>(end);
+            std::memcpy(block + i * sizeof value, &value, sizeof value);
+        } else {
+            const auto value = static_cast<std::uint16_t>(end);
+            std::memcpy(block + i * sizeof value, &value, sizeof value);
+        }
     }
-    entry.block = out;
+    entry = made;
 }
 
 // Once most of the arena holds replaced or removed records, the live ones
@@ -59,7 +70,7 @@ void CMapStrToFObj::CompactIfWasteful() {
     if (m_abandoned < TextArena::kChunkSize || m_abandoned * 2 < m_arena.BytesUsed()) return;
     TextArena fresh;
     for (Entry& entry : m_entries) {
-        char* block = reinterpret_cast<char*>(fresh.Allocate(entry.Bytes()));
+        unsigned char* block = fresh.Allocate(entry.Bytes());
         std::memcpy(block, entry.block, entry.Bytes());
         entry.block = block;
     }

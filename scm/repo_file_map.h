@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <deque>
 #include <span>
 #include <string>
@@ -43,18 +44,33 @@ struct RepoFileRecord {
 class RepoFileFields {
 public:
     RepoFileFields() = default;
-    RepoFileFields(std::string_view texts, const std::uint32_t* ends) : m_texts(texts), m_ends(ends) {}
+    // ends: where each field ends in texts, two bytes each, or four when wide.
+    RepoFileFields(std::string_view texts, const unsigned char* ends, bool wideEnds)
+        : m_texts(texts), m_ends(ends), m_wideEnds(wideEnds) {}
     // Field i (0-based) in column order; empty out of range.
     std::string_view Field(int i) const {
         if (!m_ends || i < 0 || i >= RepoFileRecord::kFieldCount) return {};
-        const std::size_t start = i == 0 ? 0 : m_ends[i - 1];
-        return m_texts.substr(start, m_ends[i] - start);
+        const std::size_t start = i == 0 ? 0 : End(i - 1);
+        return m_texts.substr(start, End(i) - start);
     }
     RepoFileRecord ToRecord() const;
 
 private:
+    std::size_t End(int i) const {
+        const auto k = static_cast<std::size_t>(i);
+        if (m_wideEnds) {
+            std::uint32_t end;
+            std::memcpy(&end, m_ends + k * sizeof end, sizeof end);
+            return end;
+        }
+        std::uint16_t end;
+        std::memcpy(&end, m_ends + k * sizeof end, sizeof end);
+        return end;
+    }
+
     std::string_view m_texts;
-    const std::uint32_t* m_ends = nullptr;
+    const unsigned char* m_ends = nullptr;
+    bool m_wideEnds = false;
 };
 
 // The map owns its copies of the records. Keys of the listing are the
@@ -72,14 +88,21 @@ class CMapStrToFObj {
         }
     };
     struct Entry {
-        // The key, then the field texts.
-        const char* block = nullptr;
+        // Where each field ends in the texts (two bytes each while the texts
+        // fit 64 KiB, as a listing line always does, else four), the key,
+        // then the field texts.
+        const unsigned char* block = nullptr;
         std::uint32_t keyLength = 0;
-        // Where each field ends, counted from the end of the key.
-        std::array<std::uint32_t, RepoFileRecord::kFieldCount> ends{};
-        std::string_view Key() const { return {block, keyLength}; }
-        std::size_t Bytes() const { return keyLength + ends.back(); }
-        RepoFileFields Fields() const { return {{block + keyLength, ends.back()}, ends.data()}; }
+        std::uint32_t textLength = 0;
+        bool WideEnds() const { return textLength > 0xFFFFu; }
+        std::size_t EndsBytes() const {
+            return RepoFileRecord::kFieldCount * (WideEnds() ? sizeof(std::uint32_t) : sizeof(std::uint16_t));
+        }
+        std::size_t Bytes() const { return EndsBytes() + keyLength + textLength; }
+        std::string_view Key() const { return {reinterpret_cast<const char*>(block) + EndsBytes(), keyLength}; }
+        RepoFileFields Fields() const {
+            return {{reinterpret_cast<const char*>(block) + EndsBytes() + keyLength, textLength}, block, WideEnds()};
+        }
     };
     using Entries = std::deque<Entry>;
 
