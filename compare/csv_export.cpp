@@ -87,7 +87,7 @@ void AppendCsvField(std::string& out, std::string_view text) {
 // The columns a line holds, and whether each one's text is written: every
 // column gives a field place, hidden ones an empty field.
 struct CsvLayout {
-    std::vector<bool> shown;
+    std::vector<char> shown;
     explicit CsvLayout(int columns, const std::vector<int>& widths) {
         for (int column = 0; column < columns; ++column) shown.push_back(IsShown(widths, column));
     }
@@ -127,14 +127,23 @@ void AppendRowLine(std::string& out, const CsvLayout& layout, const ReportTable:
     const std::size_t before = out.size();
     out.resize(before + row.texts.size() + row.columns + 2);
     char* next = out.data() + before;
-    for (std::size_t column = 0; column < row.columns; ++column) {
-        const std::size_t end = row.End(column);
-        if (layout.shown[column]) {
-            std::memcpy(next, row.texts.data() + start, end - start);
-            next += end - start;
+    auto copy = [&](auto endType) {
+        using EndType = decltype(endType);
+        for (std::size_t column = 0; column < row.columns; ++column) {
+            EndType end;
+            std::memcpy(&end, row.ends + column * sizeof end, sizeof end);
+            if (layout.shown[column]) {
+                std::memcpy(next, row.texts.data() + start, end - start);
+                next += end - start;
+            }
+            if (column > 0) *next++ = ',';
+            start = end;
         }
-        if (column > 0) *next++ = ',';
-        start = end;
+    };
+    if (row.wideEnds) {
+        copy(std::uint32_t{});
+    } else {
+        copy(std::uint16_t{});
     }
     *next++ = '\r';
     *next++ = '\n';

@@ -119,23 +119,60 @@ std::size_t ReportTable::TextBytes(const Row& row) const {
 
 char* ReportTable::Texts(const Row& row) const { return reinterpret_cast<char*>(row.block + HeaderBytes(row)); }
 
+namespace {
+
+// Writes the ends of a new row's cells, in the width the row uses.
+template <typename EndType>
+void WriteEnds(unsigned char* block, std::span<const std::string_view> texts, std::size_t columns) {
+    std::size_t end = 0;
+    for (std::size_t k = 0; k < columns; ++k) {
+        if (k < texts.size()) end += texts[k].size();
+        const auto value = static_cast<EndType>(end);
+        std::memcpy(block + k * sizeof value, &value, sizeof value);
+    }
+}
+
+}  // namespace
+
 ReportTable::Row ReportTable::MakeRow(std::span<const std::string_view> texts) {
     const std::size_t columns = m_columns.size();
     const std::size_t given = std::min(texts.size(), columns);
     std::size_t total = 0;
-    for (std::size_t k = 0; k < given; ++k) total += std::min(texts[k].size(), kMaxRowText - total);
+    bool cut = false;
+    for (std::size_t k = 0; k < given; ++k) {
+        cut = cut || texts[k].size() > kMaxRowText - total;
+        total += std::min(texts[k].size(), kMaxRowText - total);
+    }
     Row row;
     row.capacity = static_cast<std::uint32_t>(total);
     row.block = m_arena.Allocate(HeaderBytes(row) + total);
     char* out = Texts(row);
-    std::size_t end = 0;
-    for (std::size_t k = 0; k < columns; ++k) {
-        if (k < given) {
-            const std::size_t length = std::min(texts[k].size(), total - end);
-            std::memcpy(out + end, texts[k].data(), length);
-            end += length;
+    if (cut) {
+        std::size_t end = 0;
+        for (std::size_t k = 0; k < columns; ++k) {
+            if (k < given) {
+                const std::size_t length = std::min(texts[k].size(), total - end);
+                std::memcpy(out + end, texts[k].data(), length);
+                end += length;
+            }
+            SetEnd(row, k, end);
         }
-        SetEnd(row, k, end);
+        return row;
+    }
+    texts = texts.first(given);
+    if (WideEnds(row)) {
+        WriteEnds<std::uint32_t>(row.block, texts, columns);
+    } else {
+        WriteEnds<std::uint16_t>(row.block, texts, columns);
+    }
+    // Texts that already lie back to back (a listing record's fields do) are
+    // copied in one piece.
+    for (std::size_t k = 0; k < given;) {
+        const char* from = texts[k].data();
+        std::size_t length = texts[k].size();
+        for (++k; k < given && texts[k].data() == from + length; ++k) length += texts[k].size();
+        if (length > 0) std::memcpy(out, from, length);
+        out += length;
     }
     return row;
 }
