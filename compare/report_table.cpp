@@ -380,17 +380,24 @@ void ReportTable::SetColor(ColorKind kind, int row, int column, Colorref color, 
     const int firstColumn = oneColumn ? column : 0;
     const int lastColumn = oneColumn ? column : columns - 1;
     const int offset = kind == ColorKind::Text ? 0 : columns;
-    // Rows sharing a scheme before share the recoloured one after.
-    std::unordered_map<std::uint32_t, std::uint32_t> recoloured;
-    for (int r = firstRow; r <= lastRow; ++r) {
-        std::uint32_t& scheme = m_rows[static_cast<std::size_t>(r)].scheme;
-        const auto [known, added] = recoloured.try_emplace(scheme, 0);
-        if (added) {
-            std::vector<Colorref> colors = m_schemes[scheme];
-            std::fill(colors.begin() + offset + firstColumn, colors.begin() + offset + lastColumn + 1, color);
-            known->second = InternScheme(std::move(colors));
+    auto recolour = [&](std::uint32_t scheme) {
+        std::vector<Colorref> colors = m_schemes[scheme];
+        std::fill(colors.begin() + offset + firstColumn, colors.begin() + offset + lastColumn + 1, color);
+        return InternScheme(std::move(colors));
+    };
+    if (firstRow == lastRow) {
+        // One row, as the report colours its rows one by one.
+        std::uint32_t& scheme = m_rows[static_cast<std::size_t>(firstRow)].scheme;
+        scheme = recolour(scheme);
+    } else {
+        // Rows sharing a scheme before share the recoloured one after.
+        std::unordered_map<std::uint32_t, std::uint32_t> recoloured;
+        for (int r = firstRow; r <= lastRow; ++r) {
+            std::uint32_t& scheme = m_rows[static_cast<std::size_t>(r)].scheme;
+            const auto [known, added] = recoloured.try_emplace(scheme, 0);
+            if (added) known->second = recolour(scheme);
+            scheme = known->second;
         }
-        scheme = known->second;
     }
     ColorChanged();
     if (m_listener && rows > 0 && columns > 0) {
