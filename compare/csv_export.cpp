@@ -1,7 +1,6 @@
 #include "compare/csv_export.h"
 
 #include <algorithm>
-#include <atomic>
 #include <exception>
 #include <system_error>
 #include <thread>
@@ -9,6 +8,10 @@
 #include <cstdint>
 #include <cstring>
 #include <fstream>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "app/platform.h"
 #include "app/settings.h"
@@ -34,10 +37,22 @@ constexpr bool WordHasByte(std::uint64_t word, unsigned char byte) {
     return ((zeroWhereEqual - kOnes) & ~zeroWhereEqual & kHighs) != 0;
 }
 
-// Whether a field needs more than a plain copy; eight bytes at a time, since
-// the export looks at every byte of a long list.
+// Whether a field needs more than a plain copy; sixteen or eight bytes at a
+// time, since the export looks at every byte of a long list.
 bool HasCsvSpecial(std::string_view text) {
     std::size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i comma = _mm_set1_epi8(',');
+    const __m128i quote = _mm_set1_epi8('"');
+    const __m128i ret = _mm_set1_epi8('\r');
+    const __m128i feed = _mm_set1_epi8('\n');
+    for (; i + 16 <= text.size(); i += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
+        const __m128i hits = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, comma), _mm_cmpeq_epi8(bytes, quote)),
+                                          _mm_or_si128(_mm_cmpeq_epi8(bytes, ret), _mm_cmpeq_epi8(bytes, feed)));
+        if (_mm_movemask_epi8(hits) != 0) return true;
+    }
+#endif
     for (; i + 8 <= text.size(); i += 8) {
         std::uint64_t word;
         std::memcpy(&word, text.data() + i, sizeof word);
@@ -72,7 +87,7 @@ void AppendCsvField(std::string& out, std::string_view text) {
 // The columns a line holds, and whether each one's text is written: every
 // column gives a field place, hidden ones an empty field.
 struct CsvLayout {
-    std::vector<bool> shown;
+    std::vector<char> shown;
     explicit CsvLayout(int columns, const std::vector<int>& widths) {
         for (int column = 0; column < columns; ++column) shown.push_back(IsShown(widths, column));
     }
@@ -93,11 +108,46 @@ void AppendHeaderLine(std::string& out, const ReportTable& table, const CsvLayou
     out += kCsvLineEnd;
 }
 
-void AppendRowLine(std::string& out, const CsvLayout& layout, const std::vector<std::string_view>& texts) {
-    for (std::size_t column = 0; column < texts.size(); ++column) {
-        AppendField(out, layout.shown[column], static_cast<int>(column), texts[column]);
+// One row's line, made from the row's stored texts: one look for special
+// bytes over the whole row, and then nearly always plain copies straight
+// into the block.
+void AppendRowLine(std::string& out, const CsvLayout& layout, const ReportTable::StoredRow& row) {
+    std::size_t start = 0;
+    if (HasCsvSpecial(row.texts)) {
+        for (std::size_t column = 0; column < row.columns; ++column) {
+            const std::size_t end = row.End(column);
+            if (layout.shown[column]) AppendCsvField(out, row.texts.substr(start, end - start));
+            if (column > 0) out += ',';
+            start = end;
+        }
+        out += kCsvLineEnd;
+        return;
     }
-    out += kCsvLineEnd;
+    // Room for every text, every comma and the line end; cut to what was written.
+    const std::size_t before = out.size();
+    out.resize(before + row.texts.size() + row.columns + 2);
+    char* next = out.data() + before;
+    auto copy = [&](auto endType) {
+        using EndType = decltype(endType);
+        for (std::size_t column = 0; column < row.columns; ++column) {
+            EndType end;
+            std::memcpy(&end, row.ends + column * sizeof end, sizeof end);
+            if (layout.shown[column]) {
+                std::memcpy(next, row.texts.data() + start, end - start);
+                next += end - start;
+            }
+            if (column > 0) *next++ = ',';
+            start = end;
+        }
+    };
+    if (row.wideEnds) {
+        copy(std::uint32_t{});
+    } else {
+        copy(std::uint16_t{});
+    }
+    *next++ = '\r';
+    *next++ = '\n';
+    out.resize(static_cast<std::size_t>(next - out.data()));
 }
 
 }  // namespace
@@ -119,25 +169,83 @@ namespace {
 
 // Lines are gathered into blocks so a long list costs few stream writes.
 constexpr std::size_t kCsvBlock = 1 << 20;
-// From this many rows on, the second half of the lines is made on a second
-// core while the first half is written.
+// From this many rows on, lines are made on two cores: the rows go in
+// segments, and while this thread makes and writes one segment a helper makes
+// the next, which is written after it. Only one segment's lines wait in
+// memory at a time.
 constexpr int kParallelRows = 50'000;
+constexpr int kSegmentRows = 16'384;
 
 // Makes the lines of rows [first, last) and hands each full block to put,
 // which answers false to stop early.
 template <typename Put>
 void FormatRows(const ReportTable& table, const CsvLayout& layout, int first, int last, std::string& block,
                 Put&& put) {
-    std::vector<std::string_view> texts;
     for (int row = first; row < last; ++row) {
-        table.GetRowTexts(row, texts);
-        AppendRowLine(block, layout, texts);
+        AppendRowLine(block, layout, table.GetStoredRow(row));
         if (block.size() >= kCsvBlock) {
             if (!put(block)) return;
             block.clear();
         }
     }
 }
+
+// The lines of rows [first, last) as blocks, made on a helper thread.
+class SegmentMaker {
+public:
+    SegmentMaker(const ReportTable& table, const CsvLayout& layout) : m_table(table), m_layout(layout) {}
+    SegmentMaker(const SegmentMaker&) = delete;
+    SegmentMaker& operator=(const SegmentMaker&) = delete;
+    ~SegmentMaker() { Wait(); }
+
+    // False when no thread could be started; the caller makes the lines then.
+    bool Start(int first, int last) {
+        m_blocks.clear();
+        m_failure = nullptr;
+        try {
+            m_thread = std::thread([this, first, last] {
+                try {
+                    std::string block;
+                    block.reserve(kCsvBlock + 4096);
+                    FormatRows(m_table, m_layout, first, last, block, [this](std::string& full) {
+                        m_blocks.push_back(std::move(full));
+                        full.reserve(kCsvBlock + 4096);
+                        return true;
+                    });
+                    m_blocks.push_back(std::move(block));
+                } catch (...) {
+                    m_failure = std::current_exception();
+                }
+            });
+        } catch (const std::system_error&) {
+            return false;
+        }
+        return true;
+    }
+
+    void Wait() {
+        if (m_thread.joinable()) m_thread.join();
+    }
+
+    // Waits for the segment, then hands its blocks to write (which answers
+    // false to stop); a failure on the helper is raised here.
+    template <typename Write>
+    void Finish(Write&& write) {
+        Wait();
+        if (m_failure) std::rethrow_exception(m_failure);
+        for (std::string& made : m_blocks) {
+            if (!write(made)) break;
+        }
+        m_blocks.clear();
+    }
+
+private:
+    const ReportTable& m_table;
+    const CsvLayout& m_layout;
+    std::thread m_thread;
+    std::vector<std::string> m_blocks;
+    std::exception_ptr m_failure;
+};
 
 }  // namespace
 
@@ -148,54 +256,27 @@ void WriteCsv(std::ostream& out, const ReportTable& table, const std::vector<int
         out.write(block.data(), static_cast<std::streamsize>(block.size()));
         return static_cast<bool>(out);
     };
-
-    // The rows after middle are made by a helper into blocks of their own.
-    int middle = rows;
-    std::vector<std::string> later;
-    std::atomic<bool> stop{false};
-    std::exception_ptr helperFailure;
-    std::thread helper;
-    if (rows >= kParallelRows && std::thread::hardware_concurrency() > 1) {
-        middle = rows / 2;
-        try {
-            helper = std::thread([&] {
-                try {
-                    std::string block;
-                    block.reserve(kCsvBlock + 4096);
-                    FormatRows(table, layout, middle, rows, block, [&](std::string& full) {
-                        later.push_back(std::move(full));
-                        full.reserve(kCsvBlock + 4096);
-                        return !stop.load(std::memory_order_relaxed);
-                    });
-                    later.push_back(std::move(block));
-                } catch (...) {
-                    helperFailure = std::current_exception();
-                }
-            });
-        } catch (const std::system_error&) {
-            middle = rows;  // no thread to be had: all lines are made here
-        }
-    }
-
     std::string block;
     block.reserve(kCsvBlock + 4096);
     AppendHeaderLine(block, table, layout);
-    try {
-        FormatRows(table, layout, 0, middle, block, write);
-    } catch (...) {
-        stop = true;
-        if (helper.joinable()) helper.join();
-        throw;
+
+    const bool twoCores = rows >= kParallelRows && std::thread::hardware_concurrency() > 1;
+    SegmentMaker helper(table, layout);
+    int row = 0;
+    while (row < rows && out) {
+        const int middle = twoCores ? std::min(rows, row + kSegmentRows) : rows;
+        const int last = std::min(rows, middle + kSegmentRows);
+        const bool helped = middle < last && helper.Start(middle, last);
+        FormatRows(table, layout, row, helped ? middle : last, block, write);
+        if (helped) {
+            // The lines so far go out before the helper's segment.
+            if (out) write(block);
+            block.clear();
+            helper.Finish([&](std::string& made) { return static_cast<bool>(out) && write(made); });
+        }
+        row = last;
     }
     if (out) write(block);
-    if (helper.joinable()) {
-        if (!out) stop = true;
-        helper.join();
-        if (helperFailure) std::rethrow_exception(helperFailure);
-        for (std::string& made : later) {
-            if (!out || !write(made)) break;
-        }
-    }
     out.flush();
 }
 

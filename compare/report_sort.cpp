@@ -239,16 +239,17 @@ bool ComparedByOneRule(const std::vector<CellSortKey>& keys) {
 // and the result gives every key its distinct text. An open-addressing table
 // that remembers each text's hash, so a repeated text rarely has to be read
 // again from its row.
-std::vector<std::uint32_t> GroupEqualTexts(const std::vector<CellSortKey>& keys, std::vector<std::size_t>& distinct) {
+template <typename TextOf>
+std::vector<std::uint32_t> GroupEqualTexts(std::size_t count, TextOf textOf, std::vector<std::size_t>& distinct) {
     std::size_t capacity = 16;
-    while (capacity < 2 * keys.size()) capacity <<= 1;
+    while (capacity < 2 * count) capacity <<= 1;
     const std::size_t mask = capacity - 1;
     // Each slot: the text's 32-bit hash above, its distinct number + 1 below (0: empty).
     std::vector<std::uint64_t> slots(capacity, 0);
-    std::vector<std::uint32_t> distinctOf(keys.size());
+    std::vector<std::uint32_t> distinctOf(count);
     const std::hash<std::string_view> hasher;
-    for (std::size_t k = 0; k < keys.size(); ++k) {
-        const std::string_view text = keys[k].text;
+    for (std::size_t k = 0; k < count; ++k) {
+        const std::string_view text = textOf(k);
         const std::uint64_t full = hasher(text);
         const auto hash = static_cast<std::uint32_t>(full ^ (full >> 32));
         std::size_t slot = (full * 0x9E3779B97F4A7C15ULL >> 20) & mask;
@@ -261,7 +262,7 @@ std::vector<std::uint32_t> GroupEqualTexts(const std::vector<CellSortKey>& keys,
                 break;
             }
             const auto number = static_cast<std::uint32_t>(entry & 0xFFFFFFFFu) - 1;
-            if ((entry >> 32) == hash && keys[distinct[number]].text == text) {
+            if ((entry >> 32) == hash && textOf(distinct[number]) == text) {
                 distinctOf[k] = number;
                 break;
             }
@@ -270,12 +271,10 @@ std::vector<std::uint32_t> GroupEqualTexts(const std::vector<CellSortKey>& keys,
     return distinctOf;
 }
 
-// Dense ranks: equal keys share a rank, and rank order is key order.
-std::vector<std::uint32_t> RankKeys(const std::vector<CellSortKey>& keys) {
-    // Lists repeat texts a lot (every file of a folder has the same Path), so
-    // only the distinct texts are sorted.
-    std::vector<std::size_t> distinct;
-    const std::vector<std::uint32_t> distinctIndex = GroupEqualTexts(keys, distinct);
+// Dense ranks of the keys with distinct texts keys[distinct[d]]: equal keys
+// share a rank, and rank order is key order.
+std::vector<std::uint32_t> RankDistinctKeys(const std::vector<CellSortKey>& keys,
+                                            const std::vector<std::size_t>& distinct) {
     std::vector<std::uint32_t> rankOfDistinct(distinct.size());
     const CellSortKey& sample = keys.front();
     if (!sample.isHex && !sample.isDecimal && !sample.isDate) {
@@ -308,6 +307,17 @@ std::vector<std::uint32_t> RankKeys(const std::vector<CellSortKey>& keys) {
             rankOfDistinct[byOrder[n]] = rank;
         }
     }
+    return rankOfDistinct;
+}
+
+// Dense ranks: equal keys share a rank, and rank order is key order.
+std::vector<std::uint32_t> RankKeys(const std::vector<CellSortKey>& keys) {
+    // Lists repeat texts a lot (every file of a folder has the same Path), so
+    // only the distinct texts are sorted.
+    std::vector<std::size_t> distinct;
+    const std::vector<std::uint32_t> distinctIndex =
+        GroupEqualTexts(keys.size(), [&keys](std::size_t k) { return keys[k].text; }, distinct);
+    const std::vector<std::uint32_t> rankOfDistinct = RankDistinctKeys(keys, distinct);
     std::vector<std::uint32_t> ranks(keys.size());
     for (std::size_t k = 0; k < keys.size(); ++k) ranks[k] = rankOfDistinct[distinctIndex[k]];
     return ranks;
@@ -468,15 +478,47 @@ std::vector<std::size_t> ComputeSortOrder(const std::vector<std::string_view>& t
     return ComputeSortOrder(keys, ascending);
 }
 
+namespace {
+
+// The order ComputeSortOrder gives for the keys of a table column, reading
+// each distinct text once: equal texts make equal keys, and a long list holds
+// far fewer distinct texts than rows, so only those are parsed and kept.
+std::vector<std::size_t> SortOrderOfColumn(const ReportTable& table, int column, bool ascending) {
+    const auto rows = static_cast<std::size_t>(table.GetItemCount());
+    auto textOf = [&table, column](std::size_t row) { return table.GetItemText(static_cast<int>(row), column); };
+    std::vector<std::size_t> distinctRows;
+    std::vector<std::uint32_t> distinctOf = GroupEqualTexts(rows, textOf, distinctRows);
+    std::vector<CellSortKey> keys;
+    keys.reserve(distinctRows.size());
+    for (std::size_t row : distinctRows) keys.push_back(MakeCellSortKey(textOf(row)));
+    // Whether one rule decides every pair depends only on which readings
+    // succeed, the same over the distinct keys as over all of them.
+    if (!ComparedByOneRule(keys)) {
+        keys = {};
+        distinctOf = {};
+        std::vector<CellSortKey> all;
+        all.reserve(rows);
+        for (std::size_t row = 0; row < rows; ++row) all.push_back(MakeCellSortKey(textOf(row)));
+        return ComputeSortOrder(all, ascending);
+    }
+    std::vector<std::size_t> everyKey(keys.size());
+    for (std::size_t d = 0; d < everyKey.size(); ++d) everyKey[d] = d;
+    const std::vector<std::uint32_t> rankOfDistinct = RankDistinctKeys(keys, everyKey);
+    keys = {};
+    std::vector<std::uint32_t> ranks(rows);
+    for (std::size_t row = 0; row < rows; ++row) ranks[row] = rankOfDistinct[distinctOf[row]];
+    distinctOf = {};
+    return SortByRank(ranks, ascending);
+}
+
+}  // namespace
+
 bool SortTableByColumn(ReportTable& table, int column, bool ascending) {
     if (column < 0 || column >= table.ColumnCount()) return false;
     table.SetSortState(column, ascending);
     const int rows = table.GetItemCount();
     if (rows < 2) return true;
-    std::vector<CellSortKey> keys;
-    keys.reserve(static_cast<std::size_t>(rows));
-    for (int row = 0; row < rows; ++row) keys.emplace_back(MakeCellSortKey(table.GetItemText(row, column)));
-    table.ApplyPermutation(ComputeSortOrder(keys, ascending));
+    table.ApplyPermutation(SortOrderOfColumn(table, column, ascending));
     table.SetSortState(column, ascending);
     return true;
 }

@@ -4,7 +4,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <new>
+#include <unordered_map>
 
 namespace qvr {
 namespace {
@@ -60,17 +60,19 @@ ReportColumn ColumnFromEntry(std::string_view entry) {
 }  // namespace
 
 ReportTable::ReportTable(Colorref systemTextColor, Colorref systemBackColor)
-    : m_systemText(systemTextColor), m_systemBack(systemBackColor) {}
+    : m_systemText(systemTextColor), m_systemBack(systemBackColor) {
+    ClearStorage();
+}
 
 bool ReportTable::ApplyColumnSpec(std::string_view columnSpec) {
     if (m_listener) m_listener->AboutToReset();
-    m_rows.clear();
     m_columns.clear();
     for (std::string_view entry : SplitNonEmpty(columnSpec, ';')) {
         // An entry of commas only has no fields and declares nothing.
         if (entry.find_first_not_of(',') == std::string_view::npos) continue;
         m_columns.push_back(ColumnFromEntry(entry));
     }
+    ClearStorage();
     ++m_changeCount;
     ++m_textChangeCount;
     if (m_listener) m_listener->Reset();
@@ -87,82 +89,182 @@ const ReportColumn* ReportTable::Column(int column) const {
     return &m_columns[static_cast<std::size_t>(column)];
 }
 
-void ReportTable::FreeBlock::operator()(unsigned char* block) const noexcept { std::free(block); }
+// Block layout for c columns: c text ends, then the texts. The ends take two
+// bytes each when the row's texts fit 64 KiB (nearly every row), else four.
+bool ReportTable::WideEnds(const Row& row) { return row.capacity > 0xFFFFu; }
 
-// Block layout for c columns: 2c colours, c text ends, the text capacity, texts.
-std::size_t ReportTable::HeaderBytes() const { return (3 * m_columns.size() + 1) * sizeof(std::uint32_t); }
-
-Colorref* ReportTable::Colors(const Row& row) const { return reinterpret_cast<Colorref*>(row.get()); }
-
-std::uint32_t* ReportTable::Ends(const Row& row) const {
-    return reinterpret_cast<std::uint32_t*>(row.get() + 2 * m_columns.size() * sizeof(Colorref));
+std::size_t ReportTable::HeaderBytes(const Row& row) const {
+    return m_columns.size() * (WideEnds(row) ? sizeof(std::uint32_t) : sizeof(std::uint16_t));
 }
 
-std::uint32_t& ReportTable::Capacity(const Row& row) const { return Ends(row)[m_columns.size()]; }
+std::size_t ReportTable::BlockBytes(const Row& row) const { return HeaderBytes(row) + row.capacity; }
 
-char* ReportTable::Texts(const Row& row) const { return reinterpret_cast<char*>(row.get() + HeaderBytes()); }
+std::size_t ReportTable::End(const Row& row, std::size_t column) const {
+    return StoredRow{{}, row.block, m_columns.size(), WideEnds(row)}.End(column);
+}
 
-ReportTable::Row ReportTable::MakeRow(std::span<const std::string_view> texts) const {
+void ReportTable::SetEnd(const Row& row, std::size_t column, std::size_t end) const {
+    if (WideEnds(row)) {
+        const auto value = static_cast<std::uint32_t>(end);
+        std::memcpy(row.block + column * sizeof value, &value, sizeof value);
+    } else {
+        const auto value = static_cast<std::uint16_t>(end);
+        std::memcpy(row.block + column * sizeof value, &value, sizeof value);
+    }
+}
+
+std::size_t ReportTable::TextBytes(const Row& row) const {
+    return m_columns.empty() ? 0 : End(row, m_columns.size() - 1);
+}
+
+char* ReportTable::Texts(const Row& row) const { return reinterpret_cast<char*>(row.block + HeaderBytes(row)); }
+
+namespace {
+
+// Writes the ends of a new row's cells, in the width the row uses.
+template <typename EndType>
+void WriteEnds(unsigned char* block, std::span<const std::string_view> texts, std::size_t columns) {
+    std::size_t end = 0;
+    for (std::size_t k = 0; k < columns; ++k) {
+        if (k < texts.size()) end += texts[k].size();
+        const auto value = static_cast<EndType>(end);
+        std::memcpy(block + k * sizeof value, &value, sizeof value);
+    }
+}
+
+}  // namespace
+
+ReportTable::Row ReportTable::MakeRow(std::span<const std::string_view> texts) {
     const std::size_t columns = m_columns.size();
     const std::size_t given = std::min(texts.size(), columns);
     std::size_t total = 0;
-    for (std::size_t k = 0; k < given; ++k) total += std::min(texts[k].size(), kMaxRowText - total);
-    Row row(static_cast<unsigned char*>(std::malloc(HeaderBytes() + std::max<std::size_t>(total, 1))));
-    if (!row) throw std::bad_alloc();
-    Colorref* colors = Colors(row);
-    std::fill_n(colors, columns, m_systemText);
-    std::fill_n(colors + columns, columns, m_systemBack);
-    std::uint32_t* ends = Ends(row);
-    char* out = Texts(row);
-    std::size_t end = 0;
-    for (std::size_t k = 0; k < columns; ++k) {
-        if (k < given) {
-            const std::size_t length = std::min(texts[k].size(), total - end);
-            std::memcpy(out + end, texts[k].data(), length);
-            end += length;
-        }
-        ends[k] = static_cast<std::uint32_t>(end);
+    bool cut = false;
+    for (std::size_t k = 0; k < given; ++k) {
+        cut = cut || texts[k].size() > kMaxRowText - total;
+        total += std::min(texts[k].size(), kMaxRowText - total);
     }
-    Capacity(row) = static_cast<std::uint32_t>(total);
+    Row row;
+    row.capacity = static_cast<std::uint32_t>(total);
+    row.block = m_arena.Allocate(HeaderBytes(row) + total);
+    char* out = Texts(row);
+    if (cut) {
+        std::size_t end = 0;
+        for (std::size_t k = 0; k < columns; ++k) {
+            if (k < given) {
+                const std::size_t length = std::min(texts[k].size(), total - end);
+                std::memcpy(out + end, texts[k].data(), length);
+                end += length;
+            }
+            SetEnd(row, k, end);
+        }
+        return row;
+    }
+    texts = texts.first(given);
+    if (WideEnds(row)) {
+        WriteEnds<std::uint32_t>(row.block, texts, columns);
+    } else {
+        WriteEnds<std::uint16_t>(row.block, texts, columns);
+    }
+    // Texts that already lie back to back (a listing record's fields do) are
+    // copied in one piece.
+    for (std::size_t k = 0; k < given;) {
+        const char* from = texts[k].data();
+        std::size_t length = texts[k].size();
+        for (++k; k < given && texts[k].data() == from + length; ++k) length += texts[k].size();
+        if (length > 0) std::memcpy(out, from, length);
+        out += length;
+    }
     return row;
 }
 
-// Puts text in place of one cell's text, moving the cells after it; the
-// block grows by half again when it has to, so filling a row cell by cell
-// costs few reallocations.
+// Puts text in place of one cell's text, moving the cells after it. A row
+// that outgrows its block moves to a new one half as large again, so filling
+// a row cell by cell costs few moves; the old block is left behind.
 void ReportTable::ReplaceCellText(Row& row, std::size_t column, std::string_view text) {
     const std::size_t columns = m_columns.size();
-    const unsigned char* first = row.get();
+    const std::size_t start = column == 0 ? 0 : End(row, column - 1);
+    const std::size_t oldEnd = End(row, column);
+    const std::size_t total = TextBytes(row);
+    const std::size_t rest = total - (oldEnd - start);
+    const std::size_t length = std::min(text.size(), kMaxRowText - rest);
+    const std::size_t newTotal = rest + length;
+    if (newTotal > row.capacity) {
+        // The text may be a view of any block, this row's too: the new block
+        // is filled while the old one is still intact.
+        const std::size_t capacity = std::min(
+            kMaxRowText, std::max({newTotal, std::size_t{row.capacity} + row.capacity / 2, std::size_t{16}}));
+        Row grown = row;
+        grown.capacity = static_cast<std::uint32_t>(capacity);
+        grown.block = m_arena.Allocate(HeaderBytes(grown) + capacity);
+        const char* oldTexts = Texts(row);
+        char* newTexts = Texts(grown);
+        std::memcpy(newTexts, oldTexts, start);
+        std::memcpy(newTexts + start, text.data(), length);
+        std::memcpy(newTexts + start + length, oldTexts + oldEnd, total - oldEnd);
+        for (std::size_t k = 0; k < columns; ++k) {
+            SetEnd(grown, k, k < column ? End(row, k) : End(row, k) - (oldEnd - start) + length);
+        }
+        Abandon(row);
+        row = grown;
+        return;
+    }
     std::string ownCopy;
+    const auto* first = row.block;
     if (reinterpret_cast<const unsigned char*>(text.data()) >= first &&
-        reinterpret_cast<const unsigned char*>(text.data()) < first + HeaderBytes() + Capacity(row)) {
+        reinterpret_cast<const unsigned char*>(text.data()) < first + BlockBytes(row)) {
         // The text is one of this row's own cells: the move below would change it.
         ownCopy.assign(text);
         text = ownCopy;
     }
-    std::uint32_t* ends = Ends(row);
-    const std::size_t start = column == 0 ? 0 : ends[column - 1];
-    const std::size_t oldEnd = ends[column];
-    const std::size_t total = ends[columns - 1];
-    const std::size_t rest = total - (oldEnd - start);
-    const std::size_t length = std::min(text.size(), kMaxRowText - rest);
-    const std::size_t newTotal = rest + length;
-    if (newTotal > Capacity(row)) {
-        const std::size_t capacity =
-            std::min(kMaxRowText, std::max({newTotal, std::size_t{Capacity(row)} + Capacity(row) / 2, std::size_t{16}}));
-        auto* grown = static_cast<unsigned char*>(std::realloc(row.get(), HeaderBytes() + capacity));
-        if (!grown) throw std::bad_alloc();
-        (void)row.release();
-        row.reset(grown);
-        ends = Ends(row);
-        Capacity(row) = static_cast<std::uint32_t>(capacity);
-    }
     char* texts = Texts(row);
     std::memmove(texts + start + length, texts + oldEnd, total - oldEnd);
     std::memcpy(texts + start, text.data(), length);
-    for (std::size_t k = column; k < columns; ++k) {
-        ends[k] = static_cast<std::uint32_t>(ends[k] - (oldEnd - start) + length);
+    for (std::size_t k = column; k < columns; ++k) SetEnd(row, k, End(row, k) - (oldEnd - start) + length);
+}
+
+void ReportTable::Abandon(const Row& row) { m_abandoned += BlockBytes(row); }
+
+// Once most of the arena is blocks no row uses, the rows are copied into a
+// fresh arena, each block as small as its texts.
+void ReportTable::CompactIfWasteful() {
+    const std::size_t used = m_arena.BytesUsed();
+    if (m_abandoned < TextArena::kChunkSize || m_abandoned * 2 < used) return;
+    TextArena fresh;
+    const std::size_t columns = m_columns.size();
+    for (Row& row : m_rows) {
+        Row packed = row;
+        packed.capacity = static_cast<std::uint32_t>(TextBytes(row));
+        packed.block = fresh.Allocate(BlockBytes(packed));
+        // The ends may change width with the capacity.
+        for (std::size_t k = 0; k < columns; ++k) SetEnd(packed, k, End(row, k));
+        std::memcpy(Texts(packed), Texts(row), packed.capacity);
+        row = packed;
     }
+    m_arena = std::move(fresh);
+    m_abandoned = 0;
+}
+
+// Forgets every row's storage and colour schemes; only scheme 0 is left.
+void ReportTable::ClearStorage() {
+    m_rows.clear();
+    // A long list gives its memory back at once, not when it next shrinks.
+    m_rows.shrink_to_fit();
+    m_arena.Clear();
+    m_abandoned = 0;
+    m_schemes.clear();
+    m_schemeIds.clear();
+    std::vector<Colorref> system(2 * m_columns.size(), m_systemBack);
+    std::fill_n(system.begin(), m_columns.size(), m_systemText);
+    InternScheme(std::move(system));
+}
+
+std::uint32_t ReportTable::InternScheme(std::vector<Colorref>&& colors) {
+    const auto found = m_schemeIds.find(colors);
+    if (found != m_schemeIds.end()) return found->second;
+    const auto id = static_cast<std::uint32_t>(m_schemes.size());
+    m_schemeIds.emplace(colors, id);
+    m_schemes.push_back(std::move(colors));
+    return id;
 }
 
 int ReportTable::InsertItem(int row, std::string_view text) {
@@ -192,6 +294,7 @@ bool ReportTable::ValidCell(int row, int column) const {
 bool ReportTable::SetItemText(int row, int column, std::string_view text) {
     if (!ValidCell(row, column)) return false;
     ReplaceCellText(m_rows[static_cast<std::size_t>(row)], static_cast<std::size_t>(column), text);
+    CompactIfWasteful();
     ClearSortState();
     TextChanged();
     if (m_listener) m_listener->DataChanged(row, row, column, column);
@@ -201,9 +304,9 @@ bool ReportTable::SetItemText(int row, int column, std::string_view text) {
 std::string_view ReportTable::GetItemText(int row, int column) const {
     if (!ValidCell(row, column)) return {};
     const Row& cells = m_rows[static_cast<std::size_t>(row)];
-    const std::uint32_t* ends = Ends(cells);
-    const std::size_t start = column == 0 ? 0 : ends[column - 1];
-    return {Texts(cells) + start, ends[column] - start};
+    const auto k = static_cast<std::size_t>(column);
+    const std::size_t start = k == 0 ? 0 : End(cells, k - 1);
+    return {Texts(cells) + start, End(cells, k) - start};
 }
 
 void ReportTable::GetRowTexts(int row, std::vector<std::string_view>& texts) const {
@@ -214,25 +317,37 @@ void ReportTable::GetRowTexts(int row, std::vector<std::string_view>& texts) con
     // Whole-row walks go row by row, and after a sort the rows' blocks lie
     // anywhere: ask for a later row's block while this one is read.
     constexpr int kAhead = 4;
-    if (row + kAhead < GetItemCount()) __builtin_prefetch(m_rows[static_cast<std::size_t>(row + kAhead)].get());
+    if (row + kAhead < GetItemCount()) __builtin_prefetch(m_rows[static_cast<std::size_t>(row + kAhead)].block);
 #endif
-    const std::uint32_t* ends = Ends(cells);
     const char* chars = Texts(cells);
     std::size_t start = 0;
     for (std::size_t column = 0; column < m_columns.size(); ++column) {
-        texts.emplace_back(chars + start, ends[column] - start);
-        start = ends[column];
+        const std::size_t end = End(cells, column);
+        texts.emplace_back(chars + start, end - start);
+        start = end;
     }
+}
+
+ReportTable::StoredRow ReportTable::GetStoredRow(int row) const {
+    if (row < 0 || row >= GetItemCount()) return {};
+    const Row& cells = m_rows[static_cast<std::size_t>(row)];
+#if defined(__GNUC__)
+    constexpr int kAhead = 4;
+    if (row + kAhead < GetItemCount()) __builtin_prefetch(m_rows[static_cast<std::size_t>(row + kAhead)].block);
+#endif
+    return {{Texts(cells), TextBytes(cells)}, cells.block, m_columns.size(), WideEnds(cells)};
 }
 
 void ReportTable::RemoveRow(int row) {
     if (row < 0 || row >= GetItemCount()) return;
     if (m_listener) m_listener->RowsAboutToBeRemoved(row, row);
+    Abandon(m_rows[static_cast<std::size_t>(row)]);
     if (row == 0) {
         m_rows.pop_front();
     } else {
         m_rows.erase(m_rows.begin() + row);
     }
+    CompactIfWasteful();
     TextChanged();
     if (m_listener) m_listener->RowsRemoved(row, row);
 }
@@ -240,9 +355,7 @@ void ReportTable::RemoveRow(int row) {
 int ReportTable::RemoveAllRows() {
     const int count = GetItemCount();
     if (m_listener) m_listener->AboutToReset();
-    m_rows.clear();
-    // A long list gives its memory back at once, not when it next shrinks.
-    m_rows.shrink_to_fit();
+    ClearStorage();
     TextChanged();
     if (m_listener) m_listener->Reset();
     return count;
@@ -266,10 +379,25 @@ void ReportTable::SetColor(ColorKind kind, int row, int column, Colorref color, 
     const int lastRow = oneRow ? row : rows - 1;
     const int firstColumn = oneColumn ? column : 0;
     const int lastColumn = oneColumn ? column : columns - 1;
-    const std::size_t offset = kind == ColorKind::Text ? 0 : static_cast<std::size_t>(columns);
-    for (int r = firstRow; r <= lastRow; ++r) {
-        Colorref* colors = Colors(m_rows[static_cast<std::size_t>(r)]) + offset;
-        std::fill(colors + firstColumn, colors + lastColumn + 1, color);
+    const int offset = kind == ColorKind::Text ? 0 : columns;
+    auto recolour = [&](std::uint32_t scheme) {
+        std::vector<Colorref> colors = m_schemes[scheme];
+        std::fill(colors.begin() + offset + firstColumn, colors.begin() + offset + lastColumn + 1, color);
+        return InternScheme(std::move(colors));
+    };
+    if (firstRow == lastRow) {
+        // One row, as the report colours its rows one by one.
+        std::uint32_t& scheme = m_rows[static_cast<std::size_t>(firstRow)].scheme;
+        scheme = recolour(scheme);
+    } else {
+        // Rows sharing a scheme before share the recoloured one after.
+        std::unordered_map<std::uint32_t, std::uint32_t> recoloured;
+        for (int r = firstRow; r <= lastRow; ++r) {
+            std::uint32_t& scheme = m_rows[static_cast<std::size_t>(r)].scheme;
+            const auto [known, added] = recoloured.try_emplace(scheme, 0);
+            if (added) known->second = recolour(scheme);
+            scheme = known->second;
+        }
     }
     ColorChanged();
     if (m_listener && rows > 0 && columns > 0) {
@@ -289,7 +417,7 @@ Colorref ReportTable::GetCellBackColor(int row, int column) const {
 Colorref ReportTable::GetColor(ColorKind kind, int row, int column) const {
     if (!ValidCell(row, column)) return kDefaultColor;
     const std::size_t offset = kind == ColorKind::Text ? 0 : m_columns.size();
-    return Colors(m_rows[static_cast<std::size_t>(row)])[offset + static_cast<std::size_t>(column)];
+    return m_schemes[m_rows[static_cast<std::size_t>(row)].scheme][offset + static_cast<std::size_t>(column)];
 }
 
 void ReportTable::SetSortState(int column, bool ascending) {
@@ -310,9 +438,21 @@ bool ReportTable::ApplyPermutation(const std::vector<std::size_t>& order) {
         seen[from] = true;
     }
     if (m_listener) m_listener->LayoutAboutToBeChanged();
-    std::deque<Row> moved;
-    for (std::size_t from : order) moved.push_back(std::move(m_rows[from]));
-    m_rows.swap(moved);
+    // Rows move in place along the permutation's cycles; seen marks the
+    // places already filled, so a long list needs no second copy of its rows.
+    std::fill(seen.begin(), seen.end(), false);
+    for (std::size_t start = 0; start < order.size(); ++start) {
+        if (seen[start]) continue;
+        const Row first = m_rows[start];
+        std::size_t to = start;
+        while (order[to] != start) {
+            m_rows[to] = m_rows[order[to]];
+            seen[to] = true;
+            to = order[to];
+        }
+        m_rows[to] = first;
+        seen[to] = true;
+    }
     TextChanged();
     if (m_listener) m_listener->LayoutChanged(order);
     return true;

@@ -6,12 +6,15 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <deque>
-#include <memory>
+#include <map>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "app/text_arena.h"
 
 namespace qvr {
 
@@ -81,6 +84,28 @@ public:
     // Every cell text of a row at once (none out of range), for walks over
     // whole rows such as the export.
     void GetRowTexts(int row, std::vector<std::string_view>& texts) const;
+    // A row's cell texts as they are stored: all of them back to back, and
+    // where each column's text ends in them. Empty out of range; valid until
+    // the table next changes.
+    struct StoredRow {
+        std::string_view texts;
+        const unsigned char* ends = nullptr;
+        std::size_t columns = 0;
+        bool wideEnds = false;
+
+        // Where column's text ends in texts (column < columns).
+        std::size_t End(std::size_t column) const {
+            if (wideEnds) {
+                std::uint32_t end;
+                std::memcpy(&end, ends + column * sizeof end, sizeof end);
+                return end;
+            }
+            std::uint16_t end;
+            std::memcpy(&end, ends + column * sizeof end, sizeof end);
+            return end;
+        }
+    };
+    StoredRow GetStoredRow(int row) const;
     void RemoveRow(int row);
     // Returns the number of rows removed.
     int RemoveAllRows();
@@ -114,24 +139,32 @@ public:
     void SetListener(IReportTableListener* listener) { m_listener = listener; }
 
 private:
-    // A row lives in one block: text colours of every column, background
-    // colours, where each cell's text ends, the text capacity, then the texts
-    // back to back. One allocation per row keeps long lists small and quick
-    // to fill, sort and walk.
-    struct FreeBlock {
-        void operator()(unsigned char* block) const noexcept;
+    // A row's cell texts live in one block of the table's arena: where each
+    // cell's text ends, then the texts back to back, with room to spare given
+    // by capacity. Its colours are one of the table's colour schemes: rows
+    // share the few combinations a list uses, so a row costs its texts and
+    // sixteen bytes.
+    struct Row {
+        unsigned char* block = nullptr;
+        std::uint32_t capacity = 0;
+        std::uint32_t scheme = 0;
     };
-    using Row = std::unique_ptr<unsigned char, FreeBlock>;
 
     enum class ColorKind { Text, Back };
 
-    Row MakeRow(std::span<const std::string_view> texts) const;
-    Colorref* Colors(const Row& row) const;
-    std::uint32_t* Ends(const Row& row) const;
-    std::uint32_t& Capacity(const Row& row) const;
+    Row MakeRow(std::span<const std::string_view> texts);
+    static bool WideEnds(const Row& row);
+    std::size_t HeaderBytes(const Row& row) const;
+    std::size_t BlockBytes(const Row& row) const;
+    std::size_t End(const Row& row, std::size_t column) const;
+    void SetEnd(const Row& row, std::size_t column, std::size_t end) const;
+    std::size_t TextBytes(const Row& row) const;
     char* Texts(const Row& row) const;
-    std::size_t HeaderBytes() const;
     void ReplaceCellText(Row& row, std::size_t column, std::string_view text);
+    void Abandon(const Row& row);
+    void CompactIfWasteful();
+    void ClearStorage();
+    std::uint32_t InternScheme(std::vector<Colorref>&& colors);
     bool ValidCell(int row, int column) const;
     void SetColor(ColorKind kind, int row, int column, Colorref color, bool redraw);
     Colorref GetColor(ColorKind kind, int row, int column) const;
@@ -141,6 +174,13 @@ private:
 
     std::vector<ReportColumn> m_columns;
     std::deque<Row> m_rows;
+    TextArena m_arena;
+    // Arena bytes of blocks no row uses any more (grown or removed rows).
+    std::size_t m_abandoned = 0;
+    // Colour scheme k: text colours of every column, then background colours.
+    // Scheme 0 is the system colours everywhere.
+    std::vector<std::vector<Colorref>> m_schemes;
+    std::map<std::vector<Colorref>, std::uint32_t> m_schemeIds;
     Colorref m_systemText;
     Colorref m_systemBack;
     int m_sortColumn = -1;

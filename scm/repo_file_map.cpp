@@ -1,6 +1,7 @@
 #include "scm/repo_file_map.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace qvr {
 
@@ -24,31 +25,57 @@ const std::string& RepoFileRecord::Field(int i) const {
     }
 }
 
-std::string_view RepoFileFields::Field(int i) const {
-    if (!m_ends || i < 0 || i >= RepoFileRecord::kFieldCount) return {};
-    const std::size_t start = i == 0 ? 0 : m_ends[i - 1];
-    return m_texts.substr(start, m_ends[i] - start);
-}
-
 RepoFileRecord RepoFileFields::ToRecord() const {
     RepoFileRecord record;
     for (int i = 0; i < RepoFileRecord::kFieldCount; ++i) record.Field(i).assign(Field(i));
     return record;
 }
 
-void CMapStrToFObj::Fill(Entry& entry, std::span<const std::string_view> fields) {
+void CMapStrToFObj::Fill(Entry& entry, std::string_view key, std::span<const std::string_view> fields) {
     const std::size_t given = std::min<std::size_t>(fields.size(), RepoFileRecord::kFieldCount);
     std::size_t total = 0;
     for (std::size_t i = 0; i < given; ++i) total += fields[i].size();
-    // Made apart and then moved in: the fields may be views of this entry.
-    std::string texts;
-    texts.reserve(total);
-    for (std::size_t i = 0; i < entry.ends.size(); ++i) {
-        if (i < given) texts += fields[i];
-        // A record is one listing line: far below 4 GiB.
-        entry.ends[i] = static_cast<std::uint32_t>(texts.size());
+    // The fields may be views of this entry's old block: it stays in the
+    // arena, merely abandoned, while the new one is filled.
+    if (entry.block) m_abandoned += entry.Bytes();
+    Entry made;
+    // A record is one listing line: far below 4 GiB.
+    made.keyLength = static_cast<std::uint32_t>(key.size());
+    made.textLength = static_cast<std::uint32_t>(total);
+    unsigned char* block = m_arena.Allocate(made.Bytes());
+    made.block = block;
+    char* texts = reinterpret_cast<char*>(block) + made.EndsBytes();
+    std::memcpy(texts, key.data(), key.size());
+    texts += key.size();
+    std::size_t end = 0;
+    for (std::size_t i = 0; i < RepoFileRecord::kFieldCount; ++i) {
+        if (i < given) {
+            std::memcpy(texts + end, fields[i].data(), fields[i].size());
+            end += fields[i].size();
+        }
+        if (made.WideEnds()) {
+            const auto value = static_cast<std::uint32_t>(end);
+            std::memcpy(block + i * sizeof value, &value, sizeof value);
+        } else {
+            const auto value = static_cast<std::uint16_t>(end);
+            std::memcpy(block + i * sizeof value, &value, sizeof value);
+        }
     }
-    entry.texts = std::move(texts);
+    entry = made;
+}
+
+// Once most of the arena holds replaced or removed records, the live ones
+// are copied into a fresh arena.
+void CMapStrToFObj::CompactIfWasteful() {
+    if (m_abandoned < TextArena::kChunkSize || m_abandoned * 2 < m_arena.BytesUsed()) return;
+    TextArena fresh;
+    for (Entry& entry : m_entries) {
+        unsigned char* block = fresh.Allocate(entry.Bytes());
+        std::memcpy(block, entry.block, entry.Bytes());
+        entry.block = block;
+    }
+    m_arena = std::move(fresh);
+    m_abandoned = 0;
 }
 
 bool CMapStrToFObj::SetAt(const std::string& key, const RepoFileRecord& record) {
@@ -58,23 +85,25 @@ bool CMapStrToFObj::SetAt(const std::string& key, const RepoFileRecord& record) 
 }
 
 bool CMapStrToFObj::SetAt(const std::string& key, std::span<const std::string_view> fields) {
-    const auto before = [](const Entry& entry, std::string_view k) { return KeyOrder{}(entry.key, k); };
+    const auto before = [](const Entry& entry, std::string_view k) { return KeyOrder{}(entry.Key(), k); };
     // The listing adds its keys in increasing order: the end is then the
     // right place and the insertion costs constant time.
-    if (m_entries.empty() || KeyOrder{}(m_entries.back().key, key)) {
-        Fill(m_entries.emplace_back(Entry{key, {}, {}}), fields);
+    if (m_entries.empty() || KeyOrder{}(m_entries.back().Key(), key)) {
+        Fill(m_entries.emplace_back(), key, fields);
         return true;
     }
     auto place = std::lower_bound(m_entries.begin(), m_entries.end(), std::string_view(key), before);
-    if (place == m_entries.end() || place->key != key) place = m_entries.insert(place, Entry{key, {}, {}});
-    Fill(*place, fields);
+    const bool replaced = place != m_entries.end() && place->Key() == key;
+    if (!replaced) place = m_entries.insert(place, Entry{});
+    Fill(*place, key, fields);
+    if (replaced) CompactIfWasteful();
     return true;
 }
 
 CMapStrToFObj::Entries::const_iterator CMapStrToFObj::Find(std::string_view key) const {
     auto place = std::lower_bound(m_entries.begin(), m_entries.end(), key,
-                                  [](const Entry& entry, std::string_view k) { return KeyOrder{}(entry.key, k); });
-    return place != m_entries.end() && place->key == key ? place : m_entries.end();
+                                  [](const Entry& entry, std::string_view k) { return KeyOrder{}(entry.Key(), k); });
+    return place != m_entries.end() && place->Key() == key ? place : m_entries.end();
 }
 
 bool CMapStrToFObj::Lookup(const std::string& key, RepoFileRecord& record) const {
@@ -87,7 +116,9 @@ bool CMapStrToFObj::Lookup(const std::string& key, RepoFileRecord& record) const
 bool CMapStrToFObj::RemoveKey(const std::string& key) {
     auto it = Find(key);
     if (it == m_entries.end()) return false;
+    m_abandoned += it->Bytes();
     m_entries.erase(it);
+    CompactIfWasteful();
     return true;
 }
 
@@ -95,6 +126,8 @@ void CMapStrToFObj::RemoveAll() {
     m_entries.clear();
     // A long listing gives its memory back at once.
     m_entries.shrink_to_fit();
+    m_arena.Clear();
+    m_abandoned = 0;
 }
 
 CMapStrToFObj::Position CMapStrToFObj::GetStartPosition() const {
@@ -119,7 +152,7 @@ void CMapStrToFObj::GetNextAssoc(Position& position, std::string& key,
         return;
     }
     const Entry& entry = m_entries[position.m_index];
-    key = entry.key;
+    key = entry.Key();
     record = entry.Fields().ToRecord();
     ++position.m_index;
     position.m_valid = position.m_index < m_entries.size();

@@ -5,11 +5,14 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <deque>
 #include <span>
 #include <string>
 #include <string_view>
 #include <utility>
+
+#include "app/text_arena.h"
 
 namespace qvr {
 
@@ -41,14 +44,33 @@ struct RepoFileRecord {
 class RepoFileFields {
 public:
     RepoFileFields() = default;
-    RepoFileFields(std::string_view texts, const std::uint32_t* ends) : m_texts(texts), m_ends(ends) {}
+    // ends: where each field ends in texts, two bytes each, or four when wide.
+    RepoFileFields(std::string_view texts, const unsigned char* ends, bool wideEnds)
+        : m_texts(texts), m_ends(ends), m_wideEnds(wideEnds) {}
     // Field i (0-based) in column order; empty out of range.
-    std::string_view Field(int i) const;
+    std::string_view Field(int i) const {
+        if (!m_ends || i < 0 || i >= RepoFileRecord::kFieldCount) return {};
+        const std::size_t start = i == 0 ? 0 : End(i - 1);
+        return m_texts.substr(start, End(i) - start);
+    }
     RepoFileRecord ToRecord() const;
 
 private:
+    std::size_t End(int i) const {
+        const auto k = static_cast<std::size_t>(i);
+        if (m_wideEnds) {
+            std::uint32_t end;
+            std::memcpy(&end, m_ends + k * sizeof end, sizeof end);
+            return end;
+        }
+        std::uint16_t end;
+        std::memcpy(&end, m_ends + k * sizeof end, sizeof end);
+        return end;
+    }
+
     std::string_view m_texts;
-    const std::uint32_t* m_ends = nullptr;
+    const unsigned char* m_ends = nullptr;
+    bool m_wideEnds = false;
 };
 
 // The map owns its copies of the records. Keys of the listing are the
@@ -56,8 +78,9 @@ private:
 // shorter keys first and equal lengths in text order, so sequence numbers
 // come out in log order. The entries are kept in that order in one sorted
 // run: a listing's keys arrive in order and are appended at constant cost;
-// any other key is placed by a binary search. A record's fields are kept
-// back to back in one text, so a long listing costs one allocation per record.
+// any other key is placed by a binary search. A record's key and fields are
+// kept back to back in one block of the map's arena, so a long listing costs
+// a few large allocations rather than some for every record.
 class CMapStrToFObj {
     struct KeyOrder {
         bool operator()(std::string_view a, std::string_view b) const {
@@ -65,10 +88,21 @@ class CMapStrToFObj {
         }
     };
     struct Entry {
-        std::string key;
-        std::string texts;
-        std::array<std::uint32_t, RepoFileRecord::kFieldCount> ends{};
-        RepoFileFields Fields() const { return {texts, ends.data()}; }
+        // Where each field ends in the texts (two bytes each while the texts
+        // fit 64 KiB, as a listing line always does, else four), the key,
+        // then the field texts.
+        const unsigned char* block = nullptr;
+        std::uint32_t keyLength = 0;
+        std::uint32_t textLength = 0;
+        bool WideEnds() const { return textLength > 0xFFFFu; }
+        std::size_t EndsBytes() const {
+            return RepoFileRecord::kFieldCount * (WideEnds() ? sizeof(std::uint32_t) : sizeof(std::uint16_t));
+        }
+        std::size_t Bytes() const { return EndsBytes() + keyLength + textLength; }
+        std::string_view Key() const { return {reinterpret_cast<const char*>(block) + EndsBytes(), keyLength}; }
+        RepoFileFields Fields() const {
+            return {{reinterpret_cast<const char*>(block) + EndsBytes() + keyLength, textLength}, block, WideEnds()};
+        }
     };
     using Entries = std::deque<Entry>;
 
@@ -103,9 +137,13 @@ public:
 
 private:
     Entries::const_iterator Find(std::string_view key) const;
-    static void Fill(Entry& entry, std::span<const std::string_view> fields);
+    void Fill(Entry& entry, std::string_view key, std::span<const std::string_view> fields);
+    void CompactIfWasteful();
 
     Entries m_entries;
+    TextArena m_arena;
+    // Arena bytes of records replaced or removed.
+    std::size_t m_abandoned = 0;
 };
 
 }  // namespace qvr

@@ -6,6 +6,10 @@
 #include <span>
 #include <string_view>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "app/busy_flags.h"
 #include "scm/command_line.h"
 #include "scm/scm_bridge.h"
@@ -25,22 +29,39 @@ bool IsErrorLine(std::string_view line) {
     return Contains(line, "Error: ") || Contains(line, "!");
 }
 
+// Calls tab(position) for every tab of line, in order, until it answers false.
+template <typename Tab>
+void ForEachTab(std::string_view line, Tab&& tab) {
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    // Sixteen bytes at a time: a data line is about a hundred bytes with ten tabs.
+    const __m128i tabs = _mm_set1_epi8('\t');
+    for (; i + 16 <= line.size(); i += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data() + i));
+        for (auto hits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, tabs))); hits != 0;
+             hits &= hits - 1) {
+            if (!tab(i + static_cast<std::size_t>(__builtin_ctz(hits)))) return;
+        }
+    }
+#endif
+    for (; i < line.size(); ++i) {
+        if (line[i] == '\t' && !tab(i)) return;
+    }
+}
+
 // Tokens at tab runs: an empty column does not count, so the tokens after it
 // move one field to the left; tokens from the eleventh on are dropped. The
 // fields are views into the line.
 std::size_t SplitDataLine(std::string_view line, std::array<std::string_view, RepoFileRecord::kFieldCount>& fields) {
+    constexpr std::size_t kTokens = RepoFileRecord::kFieldCount - 1;
     std::size_t field = 0;
-    std::size_t pos = 0;
-    while (pos < line.size() && field < RepoFileRecord::kFieldCount - 1) {
-        if (line[pos] == '\t') {
-            ++pos;
-            continue;
-        }
-        std::size_t end = line.find('\t', pos);
-        if (end == std::string_view::npos) end = line.size();
-        fields[field++] = line.substr(pos, end - pos);
-        pos = end;
-    }
+    std::size_t start = 0;
+    ForEachTab(line, [&](std::size_t tab) {
+        if (tab > start) fields[field++] = line.substr(start, tab - start);
+        start = tab + 1;
+        return field < kTokens;
+    });
+    if (field < kTokens && line.size() > start) fields[field++] = line.substr(start);
     return field;
 }
 
@@ -94,12 +115,12 @@ int ScmBridge::ReadVlxLog(std::string& errorText) {
     records.RemoveAll();
     bool headerPassed = false;
     int counter = 0;
-    std::string line;
+    std::string_view line;
     while (reader.ReadPiece(line)) {
         if (line.empty()) continue;
         if (IsErrorLine(line)) {
             // A failed listing yields no records, whatever came before.
-            errorText = line;
+            errorText.assign(line);
             records.RemoveAll();
             return 0;
         }

@@ -4,14 +4,11 @@
 #include <cstring>
 
 namespace qvr {
-namespace {
-constexpr std::size_t kBufferSize = 1 << 16;
-}
 
 bool TextLineReader::Open(const std::string& path) {
     Close();
     m_file = std::fopen(path.c_str(), "rb");
-    m_buffer.resize(kBufferSize);
+    m_buffer.resize(kReadBlock);
     m_pos = m_end = 0;
     m_eof = m_failed = false;
     return m_file != nullptr;
@@ -70,6 +67,30 @@ bool TextLineReader::ReadPiece(std::string& piece) {
         piece += c;  // a carriage return on its own is an ordinary character
     }
     return any && !m_failed;
+}
+
+bool TextLineReader::ReadPiece(std::string_view& piece) {
+    piece = {};
+    if (!m_file || m_failed) return false;
+    if (m_pos < m_end) {
+        // A line whose end is in the buffer, within the piece limit, and that
+        // holds no carriage return but one right before its line feed, is
+        // shown where it lies.
+        const char* start = m_buffer.data() + m_pos;
+        const std::size_t avail = std::min(kLinePieceLimit, m_end - m_pos);
+        if (const void* feed = std::memchr(start, '\n', avail)) {
+            std::size_t length = static_cast<std::size_t>(static_cast<const char*>(feed) - start);
+            const std::size_t content = length > 0 && start[length - 1] == '\r' ? length - 1 : length;
+            if (!std::memchr(start, '\r', content)) {
+                piece = std::string_view(start, content);
+                m_pos += length + 1;
+                return true;
+            }
+        }
+    }
+    if (!ReadPiece(m_piece)) return false;
+    piece = m_piece;
+    return true;
 }
 
 }  // namespace qvr

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace qvr {
@@ -16,6 +17,10 @@ inline constexpr std::size_t kLinePieceLimit = 2047;
 
 class TextLineReader {
 public:
+    // The log is read in blocks this large: a listing of a few hundred
+    // thousand lines takes a few dozen reads.
+    static constexpr std::size_t kReadBlock = std::size_t{1} << 20;
+
     TextLineReader() = default;
     ~TextLineReader() { Close(); }
     TextLineReader(const TextLineReader&) = delete;
@@ -28,6 +33,9 @@ public:
     // The next piece, cut at its line feed (the line feed is not kept).
     // False at the end of the file or when a read fails (see Failed()).
     bool ReadPiece(std::string& piece);
+    // The same piece as a view, valid until the next read or Close(). A piece
+    // lying whole in the read buffer is not copied, which is nearly every one.
+    bool ReadPiece(std::string_view& piece);
     bool Failed() const { return m_failed; }
 
 private:
@@ -41,6 +49,8 @@ private:
     std::size_t m_end = 0;
     bool m_eof = false;
     bool m_failed = false;
+    // Where a piece the view cannot show directly is put together.
+    std::string m_piece;
 };
 
 }  // namespace qvr

@@ -227,6 +227,42 @@ TEST(SortTableTest, RowsMoveWholeWithTheirColoursAndStateIsKept) {
     EXPECT_EQ(table.SortColumn(), 0);
 }
 
+// The table sort reads each distinct cell text once; the rows must still end
+// in exactly the order the pairwise quicksort gives over every row's key.
+TEST(SortTableTest, TableSortTakesThePairwiseDecisions) {
+    std::mt19937 random(11);
+    const std::vector<std::vector<std::string>> pools = {
+        {"\\src", "\\src\\lib", "\\doc", "", "Zip", "main"},
+        {"0A", "a", "10", "ff", "FFFFFFFFFF", "00ff"},
+        {"1.5", "2%", "-3", "1e3", "nan", "1.50"},
+        {"03/05/2024 14:07:09", "3/5/2024", "2024-03-05", "12/31/1999 1:00 PM"},
+        {"1.5", "ff", "main", "3/5/2024", "10", ""},
+    };
+    for (const auto& pool : pools) {
+        for (int round = 0; round < 10; ++round) {
+            std::vector<std::string> cells(2 + random() % 400);
+            for (auto& cell : cells) cell = pool[random() % pool.size()];
+            std::vector<CellSortKey> keys;
+            for (const auto& cell : cells) keys.push_back(MakeCellSortKey(cell));
+            for (bool ascending : {true, false}) {
+                ReportTable table;
+                ASSERT_TRUE(table.ApplyColumnSpec("Record;Cell"));
+                for (std::size_t k = 0; k < cells.size(); ++k) {
+                    const std::string number = std::to_string(k);
+                    const std::string_view texts[] = {number, cells[k]};
+                    table.InsertItem(static_cast<int>(k), texts);
+                }
+                ASSERT_TRUE(SortTableByColumn(table, 1, ascending));
+                const std::vector<std::size_t> expected = ComputeSortOrderPairwise(keys, ascending);
+                for (std::size_t k = 0; k < expected.size(); ++k) {
+                    ASSERT_EQ(table.GetItemText(static_cast<int>(k), 0), std::to_string(expected[k]))
+                        << pool.front() << " round " << round << " row " << k;
+                }
+            }
+        }
+    }
+}
+
 TEST(SortTableTest, FewerThanTwoRowsStillRecordTheState) {
     ReportTable table;
     ASSERT_TRUE(table.ApplyColumnSpec("Record,0"));

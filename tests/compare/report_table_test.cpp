@@ -410,5 +410,176 @@ TEST(ReportTable, RandomEditsKeepEveryCellAndColour) {
     }
 }
 
+// Checks every cell of the table against the texts expected, through each
+// way of reading a row.
+void ExpectTexts(const ReportTable& table, const std::vector<std::vector<std::string>>& expected) {
+    ASSERT_EQ(table.GetItemCount(), static_cast<int>(expected.size()));
+    std::vector<std::string_view> whole;
+    for (int r = 0; r < table.GetItemCount(); ++r) {
+        const auto& row = expected[static_cast<std::size_t>(r)];
+        table.GetRowTexts(r, whole);
+        const ReportTable::StoredRow stored = table.GetStoredRow(r);
+        ASSERT_EQ(stored.columns, row.size());
+        std::size_t start = 0;
+        for (std::size_t c = 0; c < row.size(); ++c) {
+            ASSERT_EQ(table.GetItemText(r, static_cast<int>(c)), row[c]) << "cell " << r << "," << c;
+            ASSERT_EQ(whole[c], row[c]);
+            ASSERT_EQ(stored.texts.substr(start, stored.End(c) - start), row[c]);
+            start = stored.End(c);
+        }
+        ASSERT_EQ(start, stored.texts.size());
+    }
+}
+
+// Long lists outgrow many arena chunks, and edits and removals leave
+// abandoned blocks behind until the rows are packed again; no cell may
+// change on the way.
+TEST(ReportTable, CellsSurviveGrowingEditsRemovalsAndRepacking) {
+    struct Step {
+        const char* name;
+        std::function<void(ReportTable&, std::vector<std::vector<std::string>>&)> apply;
+    };
+    auto text = [](int row, int column, std::size_t length) {
+        std::string t = std::to_string(row) + ":" + std::to_string(column) + ":";
+        t.resize(length, static_cast<char>('a' + (row + column) % 26));
+        return t;
+    };
+    const Step steps[] = {
+        {"every cell longer than before",
+         [&](ReportTable& table, auto& model) {
+             for (int r = 0; r < table.GetItemCount(); ++r) {
+                 const std::string longer = text(r, 1, 400);
+                 ASSERT_TRUE(table.SetItemText(r, 1, longer));
+                 model[static_cast<std::size_t>(r)][1] = longer;
+             }
+         }},
+        {"a longer cell taken from its own row",
+         [&](ReportTable& table, auto& model) {
+             for (int r = 0; r < table.GetItemCount(); r += 3) {
+                 const std::string_view own = table.GetItemText(r, 1);
+                 auto& row = model[static_cast<std::size_t>(r)];
+                 row[2] = row[1] + row[1];
+                 // Twice the cell, built from a view into the row itself.
+                 ASSERT_TRUE(table.SetItemText(r, 2, std::string(own) + std::string(own)));
+                 ASSERT_TRUE(table.SetItemText(r, 0, table.GetItemText(r, 2)));
+                 row[0] = row[2];
+             }
+         }},
+        {"shorter cells in place",
+         [&](ReportTable& table, auto& model) {
+             for (int r = 1; r < table.GetItemCount(); r += 2) {
+                 ASSERT_TRUE(table.SetItemText(r, 0, "s"));
+                 model[static_cast<std::size_t>(r)][0] = "s";
+             }
+         }},
+        {"rows past 64 KiB of text, some back below it",
+         [&](ReportTable& table, auto& model) {
+             for (int r = 0; r < table.GetItemCount(); r += 50) {
+                 std::string huge = text(r, 2, 70000 + static_cast<std::size_t>(r));
+                 ASSERT_TRUE(table.SetItemText(r, 2, huge));
+                 model[static_cast<std::size_t>(r)][2] = std::move(huge);
+             }
+             ExpectTexts(table, model);
+             for (int r = 0; r < table.GetItemCount(); r += 100) {
+                 ASSERT_TRUE(table.SetItemText(r, 0, "first"));
+                 ASSERT_TRUE(table.SetItemText(r, 2, "short again"));
+                 model[static_cast<std::size_t>(r)][0] = "first";
+                 model[static_cast<std::size_t>(r)][2] = "short again";
+             }
+             const std::string a = text(9, 0, 65536), b = text(9, 1, 10);
+             const std::string_view texts[] = {a, b, a};
+             table.InsertItem(1, texts);
+             model.insert(model.begin() + 1, {a, b, a});
+         }},
+        {"most rows removed",
+         [&](ReportTable& table, auto& model) {
+             for (int r = table.GetItemCount() - 1; r >= 0; r -= 1) {
+                 if (r % 5 == 0) continue;
+                 table.RemoveRow(r);
+                 model.erase(model.begin() + r);
+             }
+         }},
+        {"rows added after the removals",
+         [&](ReportTable& table, auto& model) {
+             for (int r = 0; r < 500; ++r) {
+                 const std::string a = text(r, 0, 30), b = text(r, 1, 3000);
+                 const std::string_view texts[] = {a, b, ""};
+                 ASSERT_EQ(table.InsertItem(0, texts), 0);
+                 model.insert(model.begin(), {a, b, ""});
+             }
+         }},
+    };
+    ReportTable table = ThreeColumns();
+    std::vector<std::vector<std::string>> model;
+    for (int r = 0; r < 4000; ++r) {
+        const std::string a = text(r, 0, 100), b = text(r, 1, 200), c = text(r, 2, 3);
+        const std::string_view texts[] = {a, b, c};
+        table.InsertItem(r, texts);
+        model.push_back({a, b, c});
+    }
+    table.SetCellBackColor(7, 1, 0x123456);
+    ExpectTexts(table, model);
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.name);
+        step.apply(table, model);
+        ExpectTexts(table, model);
+    }
+    // Row 7 went in the removals; the colour stayed with the row that had it.
+    int coloured = 0;
+    for (int r = 0; r < table.GetItemCount(); ++r) coloured += table.GetCellBackColor(r, 1) == 0x123456u;
+    EXPECT_EQ(coloured, 0);
+    EXPECT_EQ(table.RemoveAllRows(), static_cast<int>(model.size()));
+    EXPECT_EQ(table.GetStoredRow(0).texts.size(), 0u);
+}
+
+// Rows share colour combinations; recolouring some of them must not reach
+// rows that only shared the combination.
+TEST(ReportTable, RowsSharingColoursAreRecolouredApart) {
+    ReportTable table = ThreeColumns();
+    for (int r = 0; r < 6; ++r) table.InsertItem(r, std::to_string(r));
+    // Rows 0, 2, 4 red in column 2; rows 1 and 3 blue there; row 5 unchanged.
+    for (int r : {0, 2, 4}) table.SetCellTextColor(r, 2, 0x0000FF);
+    for (int r : {1, 3}) table.SetCellTextColor(r, 2, 0xFF0000);
+    struct Case {
+        const char* name;
+        std::function<void(ReportTable&)> change;
+        // Text colour of column 2 and background of column 0 per row afterwards.
+        std::vector<Colorref> text2, back0;
+    };
+    const Colorref sys = 0x111111, sysBack = 0xEEEEEE;
+    const Case cases[] = {
+        {"one row's background", [](ReportTable& t) { t.SetCellBackColor(2, 0, 0x00FF00); },
+         {0xFF, 0xFF0000, 0xFF, 0xFF0000, 0xFF, sys}, {sysBack, sysBack, 0x00FF00, sysBack, sysBack, sysBack}},
+        {"a whole column", [](ReportTable& t) { t.SetCellBackColor(-1, 0, 0x00FF00); },
+         {0xFF, 0xFF0000, 0xFF, 0xFF0000, 0xFF, sys}, std::vector<Colorref>(6, 0x00FF00)},
+        {"a whole row back to the system colours",
+         [](ReportTable& t) { t.SetCellTextColor(0, -1, kDefaultColor); },
+         {sys, 0xFF0000, 0xFF, 0xFF0000, 0xFF, sys}, std::vector<Colorref>(6, sysBack)},
+        {"rows moved", [](ReportTable& t) { t.ApplyPermutation({5, 4, 3, 2, 1, 0}); },
+         {sys, 0xFF, 0xFF0000, 0xFF, 0xFF0000, 0xFF}, std::vector<Colorref>(6, sysBack)},
+        {"everything", [](ReportTable& t) { t.SetCellTextColor(-1, -1, 0x777777); },
+         std::vector<Colorref>(6, 0x777777), std::vector<Colorref>(6, sysBack)},
+    };
+    for (const Case& c : cases) {
+        ReportTable copy = ThreeColumns();
+        for (int r = 0; r < 6; ++r) copy.InsertItem(r, std::to_string(r));
+        for (int r : {0, 2, 4}) copy.SetCellTextColor(r, 2, 0x0000FF);
+        for (int r : {1, 3}) copy.SetCellTextColor(r, 2, 0xFF0000);
+        c.change(copy);
+        for (int r = 0; r < 6; ++r) {
+            const auto k = static_cast<std::size_t>(r);
+            EXPECT_EQ(copy.GetCellTextColor(r, 2), c.text2[k]) << c.name << " row " << r;
+            EXPECT_EQ(copy.GetCellBackColor(r, 0), c.back0[k]) << c.name << " row " << r;
+            EXPECT_EQ(copy.GetCellTextColor(r, 1), c.text2 == std::vector<Colorref>(6, 0x777777) ? 0x777777u : sys)
+                << c.name << " row " << r;
+        }
+    }
+    // Emptied and filled again, the rows start from the system colours.
+    table.RemoveAllRows();
+    table.InsertItem(0, "new");
+    EXPECT_EQ(table.GetCellTextColor(0, 2), sys);
+    EXPECT_EQ(table.GetCellBackColor(0, 2), sysBack);
+}
+
 }  // namespace
 }  // namespace qvr

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -101,6 +103,60 @@ TEST(CMapStrToFObjTest, FieldTextsGoInColumnOrderAndReadBackAsViewsOrCopies) {
     ASSERT_TRUE(map.Lookup("2", out));
     EXPECT_EQ(out.File, "eleventh");
     EXPECT_EQ(out.Path, "x");
+}
+
+// Replacing and removing many records leaves their old texts behind until
+// the map packs the live ones again; every key and field must come through.
+TEST(CMapStrToFObjTest, RecordsSurviveReplacementsAndRemovals) {
+    CMapStrToFObj map;
+    std::map<int, RepoFileRecord> expected;
+    auto record = [](int key, int round) {
+        RepoFileRecord r = Record("file_" + std::to_string(key) + "_" + std::to_string(round) + ".cpp");
+        r.Status = std::string(static_cast<std::size_t>(50 + (key + round) % 200), 's');
+        // A few records too long for two-byte field ends.
+        if (key % 500 == 3) r.Tag = std::string(70000 + static_cast<std::size_t>(round), 't');
+        return r;
+    };
+    for (int key = 1; key <= 3000; ++key) {
+        map.SetAt(std::to_string(key), record(key, 0));
+        expected[key] = record(key, 0);
+    }
+    for (int round = 1; round <= 8; ++round) {
+        for (int key = round; key <= 3000; key += 2) {
+            map.SetAt(std::to_string(key), record(key, round));
+            expected[key] = record(key, round);
+        }
+        for (int key = 7 * round; key <= 3000; key += 97) {
+            EXPECT_EQ(map.RemoveKey(std::to_string(key)), expected.erase(key) == 1) << key;
+        }
+        // A record set from its own fields while others move about.
+        auto pos = map.GetStartPosition();
+        const RepoFileFields first = map.GetNextFields(pos);
+        const std::string_view own[] = {first.Field(10), first.Field(0)};
+        RepoFileRecord swapped;
+        swapped.File = std::string(own[0]);
+        swapped.Path = std::string(own[1]);
+        const int firstKey = expected.begin()->first;
+        map.SetAt(std::to_string(firstKey), own);
+        expected[firstKey] = swapped;
+    }
+    ASSERT_EQ(map.GetCount(), static_cast<int>(expected.size()));
+    auto pos = map.GetStartPosition();
+    for (const auto& [key, want] : expected) {
+        std::string gotKey;
+        RepoFileRecord got;
+        ASSERT_TRUE(pos);
+        map.GetNextAssoc(pos, gotKey, got);
+        ASSERT_EQ(gotKey, std::to_string(key));
+        ASSERT_EQ(got, want) << key;
+    }
+    EXPECT_FALSE(pos);
+    map.RemoveAll();
+    EXPECT_EQ(map.GetCount(), 0);
+    map.SetAt("1", Record("again.c"));
+    RepoFileRecord out;
+    ASSERT_TRUE(map.Lookup("1", out));
+    EXPECT_EQ(out, Record("again.c"));
 }
 
 }  // namespace

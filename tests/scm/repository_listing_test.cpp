@@ -131,6 +131,49 @@ TEST_F(RepositoryListingTest, LogGrammar) {
     EXPECT_TRUE(host.boxes.empty());
 }
 
+// Long lines put their tabs anywhere in the read blocks of sixteen bytes the
+// splitting looks at; the fields must be those of a plain walk over the line.
+TEST_F(RepositoryListingTest, TabsAnywhereInLongLinesSplitAsInShortOnes) {
+    std::mt19937 random(17);
+    auto expectedFields = [](const std::string& line) {
+        std::vector<std::string> tokens;
+        std::string token;
+        for (char c : line + "\t") {
+            if (c != '\t') {
+                token += c;
+            } else if (!token.empty()) {
+                if (tokens.size() < 10) tokens.push_back(token);
+                token.clear();
+            }
+        }
+        tokens.resize(11);
+        return tokens;
+    };
+    std::vector<std::string> lines;
+    for (int k = 0; k < 200; ++k) {
+        std::string line;
+        const int tokens = 1 + static_cast<int>(random() % 14);
+        for (int t = 0; t < tokens; ++t) {
+            if (t > 0 || random() % 4 == 0) line.append(1 + random() % (random() % 5 == 0 ? 3 : 1), '\t');
+            line.append(random() % 40, static_cast<char>('a' + t));
+        }
+        if (random() % 3 == 0) line += '\t';
+        if (line.find_first_not_of('\t') == std::string::npos) line += 'z';
+        lines.push_back(line);
+    }
+    std::string log = kHeader;
+    for (const std::string& line : lines) log += line + "\n";
+    std::string error;
+    ASSERT_EQ(Read(log, error), static_cast<int>(lines.size()));
+    for (std::size_t k = 0; k < lines.size(); ++k) {
+        const RepoFileRecord record = At(std::to_string(k + 1));
+        const std::vector<std::string> expected = expectedFields(lines[k]);
+        for (int field = 0; field < RepoFileRecord::kFieldCount; ++field) {
+            ASSERT_EQ(record.Field(field), expected[static_cast<std::size_t>(field)]) << "line " << k + 1 << " field " << field;
+        }
+    }
+}
+
 TEST_F(RepositoryListingTest, DataLinesFillFieldsByTabRuns) {
     std::string error;
     std::string log = std::string(kHeader) +

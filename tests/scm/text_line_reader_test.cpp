@@ -62,12 +62,61 @@ TEST(TextLineReaderTest, CarriageReturnAcrossTheReadBuffer) {
     EXPECT_EQ(pieces[pieces.size() - 2].find('\r'), std::string::npos);
 }
 
+// Both ways of reading give the same pieces: the view shows the buffer where
+// it can and falls back to the copy for the rest.
+std::vector<std::string> ViewPieces(const std::string& content) {
+    TempDir dir;
+    auto path = dir.Write("log.txt", content);
+    TextLineReader reader;
+    EXPECT_TRUE(reader.Open(path.string()));
+    std::vector<std::string> pieces;
+    std::string_view piece;
+    while (reader.ReadPiece(piece)) pieces.emplace_back(piece);
+    EXPECT_FALSE(reader.Failed());
+    return pieces;
+}
+
+TEST(TextLineReaderTest, ViewsGiveTheSamePiecesAsCopies) {
+    const std::size_t block = TextLineReader::kReadBlock;
+    // Content that puts a line end, a CR LF pair, a lone CR and a long line
+    // across the end of the first read block.
+    auto around = [block](std::size_t before, const std::string& tail) {
+        std::string content;
+        while (content.size() + 1000 < before) content += std::string(999, 'q') + "\n";
+        content.resize(before, 'w');
+        return content + tail;
+    };
+    struct Case {
+        const char* name;
+        std::string content;
+    };
+    const Case cases[] = {
+        {"LF", "one\ntwo\n"},
+        {"CR LF", "one\r\ntwo\r\n"},
+        {"lone CR", "a\rb\r\r\n\rc\n"},
+        {"long lines", std::string(5000, 'x') + "\n" + std::string(2046, 'a') + "\r\n" + std::string(2047, 'b') +
+                           "\n" + std::string(2045, 'c') + "\r\r\nend"},
+        {"CR LF split by the block end", around(block - 1, "\r\nafter\n")},
+        {"LF first in the next block", around(block, "\nafter\n")},
+        {"line across the block end", around(block - 10, std::string(40, 'z') + "\nafter\r\n")},
+        {"piece limit across the block end", around(block - 100, std::string(3000, 'y') + "\nafter")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::vector<std::string> copies = Pieces(c.content);
+        EXPECT_EQ(ViewPieces(c.content), copies);
+        EXPECT_FALSE(copies.empty());
+    }
+}
+
 TEST(TextLineReaderTest, MissingFileDoesNotOpen) {
     TempDir dir;
     TextLineReader reader;
     EXPECT_FALSE(reader.Open((dir / "missing").string()));
     std::string piece;
     EXPECT_FALSE(reader.ReadPiece(piece));
+    std::string_view view;
+    EXPECT_FALSE(reader.ReadPiece(view));
 }
 
 }  // namespace

@@ -1,0 +1,47 @@
+#include "app/text_arena.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <utility>
+#include <vector>
+
+namespace qvr {
+namespace {
+
+// Blocks of every size come back aligned for 32-bit counts, never overlap,
+// and keep their bytes while later blocks are cut, in the same chunk or in
+// chunks of their own.
+TEST(TextArena, BlocksAreAlignedApartAndStable) {
+    const std::size_t sizes[] = {1, 3, 4, 5, 0, 17, TextArena::kChunkSize / 4, TextArena::kChunkSize / 4 + 1,
+                                 TextArena::kChunkSize, 2, 3 * TextArena::kChunkSize / 4, 9, 4093};
+    TextArena arena;
+    std::vector<std::pair<unsigned char*, std::size_t>> blocks;
+    std::size_t expectedUsed = 0;
+    for (int round = 0; round < 3; ++round) {
+        for (std::size_t size : sizes) {
+            unsigned char* block = arena.Allocate(size);
+            ASSERT_NE(block, nullptr);
+            EXPECT_EQ(reinterpret_cast<std::uintptr_t>(block) % 4, 0u) << size;
+            std::memset(block, static_cast<int>(blocks.size() % 251), size);
+            blocks.emplace_back(block, size);
+            expectedUsed += size == 0 ? 4 : (size + 3) / 4 * 4;
+        }
+    }
+    EXPECT_EQ(arena.BytesUsed(), expectedUsed);
+    for (std::size_t k = 0; k < blocks.size(); ++k) {
+        const auto [block, size] = blocks[k];
+        const std::vector<unsigned char> expected(size, static_cast<unsigned char>(k % 251));
+        ASSERT_TRUE(size == 0 || std::memcmp(block, expected.data(), size) == 0) << "block " << k;
+    }
+    TextArena moved = std::move(arena);
+    EXPECT_EQ(moved.BytesUsed(), expectedUsed);
+    EXPECT_EQ(blocks.front().first[0], 0u) << "a moved arena keeps its blocks where they were";
+    moved.Clear();
+    EXPECT_EQ(moved.BytesUsed(), 0u);
+    EXPECT_NE(moved.Allocate(8), nullptr);
+}
+
+}  // namespace
+}  // namespace qvr
