@@ -69,32 +69,207 @@ int FindCounterpartLinear(const ReportTable& top, std::string_view localKey) {
     return FindFirstMatchingRowLinear(top, platform::UpperAscii(UpToNul(localKey)));
 }
 
-void RepositoryKeyIndex::Build(const ReportTable& top) {
-    m_table = &top;
-    m_textChangeCount = top.TextChangeCount();
-    m_rowCount = top.GetItemCount();
-    std::string text;
-    std::vector<std::int32_t> rowStart;
-    rowStart.reserve(static_cast<std::size_t>(m_rowCount) + 1);
-    for (int row = 0; row < m_rowCount; ++row) {
-        rowStart.push_back(static_cast<std::int32_t>(text.size()));
-        text += UpToNul(RepositoryPathOf(top, row));
-        text += '\0';
+namespace {
+
+// The key of one row, path "\\" file up to its first 0 byte, in up to three
+// pieces read where the cells keep them.
+struct RowKey {
+    std::string_view path;
+    bool withFile = false;
+    std::string_view file;
+
+    std::size_t Size() const { return path.size() + (withFile ? 1 + file.size() : 0); }
+    char At(std::size_t i) const {
+        if (i < path.size()) return path[i];
+        if (i == path.size()) return '\\';
+        return file[i - path.size() - 1];
     }
-    rowStart.push_back(static_cast<std::int32_t>(text.size()));
-    if (text.size() >= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
+};
+
+RowKey KeyOfRow(const ReportTable& top, int row) {
+    const std::string_view path = top.GetItemText(row, 2);
+    const std::string_view cut = UpToNul(path);
+    if (cut.size() < path.size()) return {cut, false, {}};
+    return {path, true, UpToNul(top.GetItemText(row, 1))};
+}
+
+char UpperAsciiChar(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// KeyNamesFile on a row's pieces; with upperCase the key's letters are
+// compared upper-cased, against a wanted name upper-cased by the caller.
+bool RowKeyNames(const RowKey& key, const NameToFind& wanted, bool upperCase) {
+    const std::size_t size = key.Size();
+    const std::size_t length = wanted.name.size();
+    if (length == 0 || length > size) return false;
+    const std::size_t at = size - length;
+    for (std::size_t i = length; i-- > 0;) {
+        const char c = upperCase ? UpperAsciiChar(key.At(at + i)) : key.At(at + i);
+        if (c != wanted.name[i]) return false;
+    }
+    if (at == 0) return !wanted.afterSlashOnly;
+    return key.At(at - 1) == '\\';
+}
+
+int FirstRowNaming(const ReportTable& top, const NameToFind& wanted, bool upperCase) {
+    if (wanted.name.empty()) return -1;
+    const int rows = top.GetItemCount();
+    for (int row = 0; row < rows; ++row) {
+        if (RowKeyNames(KeyOfRow(top, row), wanted, upperCase)) return row;
+    }
+    return -1;
+}
+
+}  // namespace
+
+int FindCounterpartByScan(const ReportTable& top, std::string_view localKey) {
+    if constexpr (!platform::kIsWindows) {
+        const int exact = FirstRowNaming(top, SplitLeadingSlash(localKey), false);
+        if (exact >= 0) return exact;
+    }
+    const std::string upperKey = platform::UpperAscii(UpToNul(localKey));
+    return FirstRowNaming(top, SplitLeadingSlash(upperKey), true);
+}
+
+struct RepositoryKeyIndex::Snapshot {
+    const ReportTable* table = nullptr;
+    std::uint64_t textChangeCount = 0;
+    int rowCount = 0;
+    std::string text;                    // every key followed by a 0 byte, in row order
+    std::vector<std::int32_t> rowStart;  // where each key starts, and the end
+};
+
+// A build on a worker thread into an index of its own; the thread sets
+// finished last, and the owner reads the result only after that.
+struct RepositoryKeyIndex::BackgroundBuild {
+    const ReportTable* table = nullptr;
+    std::uint64_t textChangeCount = 0;
+    int rowCount = 0;
+    RepositoryKeyIndex result;
+    std::atomic<bool> abandoned{false};
+    std::atomic<bool> finished{false};
+    std::thread thread;
+
+    void Join() {
+        if (thread.joinable()) thread.join();
+    }
+};
+
+RepositoryKeyIndex::RepositoryKeyIndex() = default;
+
+RepositoryKeyIndex::~RepositoryKeyIndex() {
+    AbandonBuild();
+    for (const auto& build : m_abandoned) build->Join();
+}
+
+RepositoryKeyIndex::Snapshot RepositoryKeyIndex::TakeSnapshot(const ReportTable& top) {
+    Snapshot snapshot;
+    snapshot.table = &top;
+    snapshot.textChangeCount = top.TextChangeCount();
+    snapshot.rowCount = top.GetItemCount();
+    std::size_t bytes = 0;
+    for (int row = 0; row < snapshot.rowCount; ++row) bytes += KeyOfRow(top, row).Size() + 1;
+    snapshot.text.reserve(bytes);
+    snapshot.rowStart.reserve(static_cast<std::size_t>(snapshot.rowCount) + 1);
+    for (int row = 0; row < snapshot.rowCount; ++row) {
+        // Positions past 32 bits are not stored: such a table is not indexed.
+        snapshot.rowStart.push_back(static_cast<std::int32_t>(std::min<std::size_t>(
+            snapshot.text.size(), std::numeric_limits<std::int32_t>::max())));
+        const RowKey key = KeyOfRow(top, row);
+        snapshot.text += key.path;
+        if (key.withFile) {
+            snapshot.text += '\\';
+            snapshot.text += key.file;
+        }
+        snapshot.text += '\0';
+    }
+    snapshot.rowStart.push_back(static_cast<std::int32_t>(
+        std::min<std::size_t>(snapshot.text.size(), std::numeric_limits<std::int32_t>::max())));
+    return snapshot;
+}
+
+void RepositoryKeyIndex::BuildFrom(Snapshot snapshot, const std::atomic<bool>* abandoned) {
+    m_table = snapshot.table;
+    m_textChangeCount = snapshot.textChangeCount;
+    m_rowCount = snapshot.rowCount;
+    if (snapshot.text.size() >= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
         // Beyond what 32-bit positions reach: nothing is indexed, nothing found.
         m_rowCount = 0;
         m_exact.Clear();
         m_blind.Clear();
         return;
     }
-    m_blind.Build(platform::UpperAscii(text), rowStart);
+    m_blind.Build(platform::UpperAscii(snapshot.text), snapshot.rowStart);
     if constexpr (platform::kIsWindows) {
         m_exact.Clear();
     } else {
-        m_exact.Build(std::move(text), rowStart);
+        // An abandoned build is thrown away: the second half is not needed.
+        if (abandoned != nullptr && abandoned->load(std::memory_order_relaxed)) return;
+        m_exact.Build(std::move(snapshot.text), snapshot.rowStart);
     }
+}
+
+bool RepositoryKeyIndex::IsBuildingFor(const ReportTable& top) const {
+    return m_building != nullptr && m_building->table == &top &&
+           m_building->textChangeCount == top.TextChangeCount() && m_building->rowCount == top.GetItemCount();
+}
+
+void RepositoryKeyIndex::TakeOverFinishedBuild() {
+    if (m_building != nullptr && m_building->finished.load(std::memory_order_acquire)) {
+        m_building->Join();
+        RepositoryKeyIndex& built = m_building->result;
+        m_table = built.m_table;
+        m_textChangeCount = built.m_textChangeCount;
+        m_rowCount = built.m_rowCount;
+        m_exact = std::move(built.m_exact);
+        m_blind = std::move(built.m_blind);
+        m_building.reset();
+    }
+    std::erase_if(m_abandoned, [](const std::unique_ptr<BackgroundBuild>& build) {
+        if (!build->finished.load(std::memory_order_acquire)) return false;
+        build->Join();
+        return true;
+    });
+}
+
+void RepositoryKeyIndex::AbandonBuild() {
+    if (m_building == nullptr) return;
+    m_building->abandoned.store(true, std::memory_order_relaxed);
+    m_abandoned.push_back(std::move(m_building));
+}
+
+void RepositoryKeyIndex::Build(const ReportTable& top) {
+    TakeOverFinishedBuild();
+    if (IsBuildingFor(top)) {
+        // The worker is indexing this very state: its result is the answer.
+        m_building->Join();
+        TakeOverFinishedBuild();
+        return;
+    }
+    AbandonBuild();
+    BuildFrom(TakeSnapshot(top));
+}
+
+void RepositoryKeyIndex::BuildInBackground(const ReportTable& top) {
+    TakeOverFinishedBuild();
+    if (IsCurrentFor(top) || IsBuildingFor(top)) return;
+    AbandonBuild();
+    auto build = std::make_unique<BackgroundBuild>();
+    build->table = &top;
+    build->textChangeCount = top.TextChangeCount();
+    build->rowCount = top.GetItemCount();
+    BackgroundBuild* worker = build.get();
+    build->thread = std::thread([worker, snapshot = TakeSnapshot(top)]() mutable {
+        worker->result.BuildFrom(std::move(snapshot), &worker->abandoned);
+        worker->finished.store(true, std::memory_order_release);
+    });
+    m_building = std::move(build);
+}
+
+int RepositoryKeyIndex::FindCounterpartNow(const ReportTable& top, std::string_view localKey) {
+    TakeOverFinishedBuild();
+    if (IsCurrentFor(top)) return FindCounterpart(localKey);
+    if (m_building == nullptr) BuildInBackground(top);
+    return FindCounterpartByScan(top, localKey);
 }
 
 bool RepositoryKeyIndex::IsCurrentFor(const ReportTable& top) const {

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "app/busy_flags.h"
+#include "app/platform.h"
 #include "res/resource.h"
 #include "support/callback_message_pump.h"
 #include "support/recording_message_box_host.h"
@@ -578,6 +579,49 @@ void WindowBehaviourTest::clickHighlightsTheClassifiersCounterpart() {
 #ifndef _WIN32
     QCOMPARE(w.dlg->HighlightedTopRow(), 4);
 #endif
+}
+
+void WindowBehaviourTest::clickRightAfterASortFindsTheFirstTiedRow() {
+    Window& w = W();
+    w.Show();
+    // Several rows name each local file; a Path header click reorders them,
+    // and the click that follows must find the first of them in the new order.
+    // Other files around them make the list long enough that its index is
+    // still being built when the click comes.
+    std::vector<std::pair<std::string, std::string>> rows = {
+        {"\\b", "a.c"}, {"\\0", "A.C"}, {"\\c", "a.c"}, {"\\a", "a.c"}, {"\\y\\x", "k.h"}, {"\\x", "k.h"},
+        {"\\x\\x", "k.h"}};
+    for (int k = 0; k < 20000; ++k) rows.push_back({"\\d\\" + std::to_string(k % 97), "f" + std::to_string(k) + ".c"});
+    w.FillTop(rows);
+    w.FillBottom({{"/w/", "a.c"}, {"/w/x/", "k.h"}});
+    CReportCtrl& top = w.dlg->TopList();
+    QHeaderView* header = top.horizontalHeader();
+    const QPoint path(header->sectionViewportPosition(2) + 5, header->height() / 2);
+    struct Expected {
+        int bottomRow;
+        std::string ascending;   // the path of the row found after each sort
+        std::string descending;
+    };
+    // "\0\A.C" comes first going up, but where letter case tells files
+    // apart the exact-case "a.c" rows win over it.
+    const Expected expected[] = {{0, platform::kIsWindows ? "\\0" : "\\a", "\\c"}, {1, "\\x", "\\y\\x"}};
+    for (bool ascending : {true, false}) {
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, path);
+        QCOMPARE(top.SortColumn(), 2);
+        QCOMPARE(top.SortAscending(), ascending);
+        for (const Expected& e : expected) {
+            const std::string& wanted = ascending ? e.ascending : e.descending;
+            // At once, while the sorted list may still be being indexed.
+            ClickRow(w.dlg->BottomList(), e.bottomRow);
+            QVERIFY(w.dlg->HighlightedTopRow() >= 0);
+            QCOMPARE(top.GetItemText(w.dlg->HighlightedTopRow(), 2), wanted);
+            const int first = w.dlg->HighlightedTopRow();
+            // And once the index of the sorted list is in place.
+            w.dlg->Workflows().GetClassifier().CounterpartOf("/w/x/k.h");
+            ClickRow(w.dlg->BottomList(), e.bottomRow);
+            QCOMPARE(w.dlg->HighlightedTopRow(), first);
+        }
+    }
 }
 
 void WindowBehaviourTest::editorRowRefreshedWhenTheEditorCloses() {
