@@ -110,24 +110,33 @@ bool RowKeyNames(const RowKey& key, const NameToFind& wanted, bool upperCase) {
     return key.At(at - 1) == '\\';
 }
 
-int FirstRowNaming(const ReportTable& top, const NameToFind& wanted, bool upperCase) {
-    if (wanted.name.empty()) return -1;
-    const int rows = top.GetItemCount();
+// The counterpart rule in one pass over the rows: every exact-case match is
+// also a case-blind one, so the first case-blind row is kept while the pass
+// goes on looking for the first exact-case row.
+template <class KeyOf>
+int ScanRows(int rows, const KeyOf& keyOf, std::string_view localKey) {
+    const std::string upperKey = platform::UpperAscii(UpToNul(localKey));
+    const NameToFind blind = SplitLeadingSlash(upperKey);
+    [[maybe_unused]] const NameToFind exact = SplitLeadingSlash(localKey);
+    if (blind.name.empty()) return -1;
+    int firstBlind = -1;
     for (int row = 0; row < rows; ++row) {
-        if (RowKeyNames(KeyOfRow(top, row), wanted, upperCase)) return row;
+        const RowKey key = keyOf(row);
+        if (!RowKeyNames(key, blind, true)) continue;
+        if constexpr (platform::kIsWindows) {
+            return row;
+        } else {
+            if (firstBlind < 0) firstBlind = row;
+            if (RowKeyNames(key, exact, false)) return row;
+        }
     }
-    return -1;
+    return firstBlind;
 }
 
 }  // namespace
 
 int FindCounterpartByScan(const ReportTable& top, std::string_view localKey) {
-    if constexpr (!platform::kIsWindows) {
-        const int exact = FirstRowNaming(top, SplitLeadingSlash(localKey), false);
-        if (exact >= 0) return exact;
-    }
-    const std::string upperKey = platform::UpperAscii(UpToNul(localKey));
-    return FirstRowNaming(top, SplitLeadingSlash(upperKey), true);
+    return ScanRows(top.GetItemCount(), [&top](int row) { return KeyOfRow(top, row); }, localKey);
 }
 
 struct RepositoryKeyIndex::Snapshot {
@@ -136,14 +145,27 @@ struct RepositoryKeyIndex::Snapshot {
     int rowCount = 0;
     std::string text;                    // every key followed by a 0 byte, in row order
     std::vector<std::int32_t> rowStart;  // where each key starts, and the end
+
+    // The scan over the copied keys, which lie together: much quicker than
+    // one over the rows themselves.
+    int FindCounterpart(std::string_view localKey) const {
+        if (text.size() >= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) return -1;
+        return ScanRows(
+            rowCount,
+            [this](int row) {
+                const auto begin = static_cast<std::size_t>(rowStart[static_cast<std::size_t>(row)]);
+                const auto end = static_cast<std::size_t>(rowStart[static_cast<std::size_t>(row) + 1]) - 1;
+                return RowKey{std::string_view(text).substr(begin, end - begin), false, {}};
+            },
+            localKey);
+    }
 };
 
 // A build on a worker thread into an index of its own; the thread sets
-// finished last, and the owner reads the result only after that.
+// finished last, and the owner reads the result only after that. Both may
+// read the keys, which nobody changes.
 struct RepositoryKeyIndex::BackgroundBuild {
-    const ReportTable* table = nullptr;
-    std::uint64_t textChangeCount = 0;
-    int rowCount = 0;
+    Snapshot keys;  // set before the thread starts
     RepositoryKeyIndex result;
     std::atomic<bool> abandoned{false};
     std::atomic<bool> finished{false};
@@ -166,14 +188,14 @@ RepositoryKeyIndex::Snapshot RepositoryKeyIndex::TakeSnapshot(const ReportTable&
     snapshot.table = &top;
     snapshot.textChangeCount = top.TextChangeCount();
     snapshot.rowCount = top.GetItemCount();
-    std::size_t bytes = 0;
-    for (int row = 0; row < snapshot.rowCount; ++row) bytes += KeyOfRow(top, row).Size() + 1;
-    snapshot.text.reserve(bytes);
     snapshot.rowStart.reserve(static_cast<std::size_t>(snapshot.rowCount) + 1);
-    for (int row = 0; row < snapshot.rowCount; ++row) {
+    auto place = [&snapshot] {
         // Positions past 32 bits are not stored: such a table is not indexed.
-        snapshot.rowStart.push_back(static_cast<std::int32_t>(std::min<std::size_t>(
-            snapshot.text.size(), std::numeric_limits<std::int32_t>::max())));
+        return static_cast<std::int32_t>(
+            std::min<std::size_t>(snapshot.text.size(), std::numeric_limits<std::int32_t>::max()));
+    };
+    for (int row = 0; row < snapshot.rowCount; ++row) {
+        snapshot.rowStart.push_back(place());
         const RowKey key = KeyOfRow(top, row);
         snapshot.text += key.path;
         if (key.withFile) {
@@ -182,12 +204,11 @@ RepositoryKeyIndex::Snapshot RepositoryKeyIndex::TakeSnapshot(const ReportTable&
         }
         snapshot.text += '\0';
     }
-    snapshot.rowStart.push_back(static_cast<std::int32_t>(
-        std::min<std::size_t>(snapshot.text.size(), std::numeric_limits<std::int32_t>::max())));
+    snapshot.rowStart.push_back(place());
     return snapshot;
 }
 
-void RepositoryKeyIndex::BuildFrom(Snapshot snapshot, const std::atomic<bool>* abandoned) {
+void RepositoryKeyIndex::BuildFrom(const Snapshot& snapshot, const std::atomic<bool>* abandoned) {
     m_table = snapshot.table;
     m_textChangeCount = snapshot.textChangeCount;
     m_rowCount = snapshot.rowCount;
@@ -204,13 +225,14 @@ void RepositoryKeyIndex::BuildFrom(Snapshot snapshot, const std::atomic<bool>* a
     } else {
         // An abandoned build is thrown away: the second half is not needed.
         if (abandoned != nullptr && abandoned->load(std::memory_order_relaxed)) return;
-        m_exact.Build(std::move(snapshot.text), snapshot.rowStart);
+        m_exact.Build(snapshot.text, snapshot.rowStart);
     }
 }
 
 bool RepositoryKeyIndex::IsBuildingFor(const ReportTable& top) const {
-    return m_building != nullptr && m_building->table == &top &&
-           m_building->textChangeCount == top.TextChangeCount() && m_building->rowCount == top.GetItemCount();
+    if (m_building == nullptr) return false;
+    const Snapshot& keys = m_building->keys;
+    return keys.table == &top && keys.textChangeCount == top.TextChangeCount() && keys.rowCount == top.GetItemCount();
 }
 
 void RepositoryKeyIndex::TakeOverFinishedBuild() {
@@ -254,12 +276,10 @@ void RepositoryKeyIndex::BuildInBackground(const ReportTable& top) {
     if (IsCurrentFor(top) || IsBuildingFor(top)) return;
     AbandonBuild();
     auto build = std::make_unique<BackgroundBuild>();
-    build->table = &top;
-    build->textChangeCount = top.TextChangeCount();
-    build->rowCount = top.GetItemCount();
+    build->keys = TakeSnapshot(top);
     BackgroundBuild* worker = build.get();
-    build->thread = std::thread([worker, snapshot = TakeSnapshot(top)]() mutable {
-        worker->result.BuildFrom(std::move(snapshot), &worker->abandoned);
+    build->thread = std::thread([worker] {
+        worker->result.BuildFrom(worker->keys, &worker->abandoned);
         worker->finished.store(true, std::memory_order_release);
     });
     m_building = std::move(build);
@@ -269,6 +289,8 @@ int RepositoryKeyIndex::FindCounterpartNow(const ReportTable& top, std::string_v
     TakeOverFinishedBuild();
     if (IsCurrentFor(top)) return FindCounterpart(localKey);
     if (m_building == nullptr) BuildInBackground(top);
+    // The keys being indexed are the table's keys as they are now.
+    if (IsBuildingFor(top)) return m_building->keys.FindCounterpart(localKey);
     return FindCounterpartByScan(top, localKey);
 }
 

@@ -20,8 +20,8 @@
 // Building the index of a long list takes a noticeable fraction of a second,
 // so it can be built on a worker thread from a copy of the keys taken at the
 // start: the window starts one when a populate or a sort has finished, and a
-// click that comes before it is ready is answered by a plain scan of the
-// rows, which finds the same row.
+// click that comes before it is ready is answered by a plain scan of those
+// copied keys, which finds the same row.
 
 #include <atomic>
 #include <cstdint>
@@ -115,7 +115,7 @@ private:
     static Snapshot TakeSnapshot(const ReportTable& top);
     // Builds the tables from the keys; touches nothing but this object, so
     // a worker thread can run it on an index of its own.
-    void BuildFrom(Snapshot snapshot, const std::atomic<bool>* abandoned = nullptr);
+    void BuildFrom(const Snapshot& snapshot, const std::atomic<bool>* abandoned = nullptr);
     bool IsBuildingFor(const ReportTable& top) const;
     // Takes over a finished background build, and joins abandoned ones that
     // have ended.
