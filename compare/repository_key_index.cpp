@@ -275,6 +275,12 @@ void RepositoryKeyIndex::BuildInBackground(const ReportTable& top) {
     TakeOverFinishedBuild();
     if (IsCurrentFor(top) || IsBuildingFor(top)) return;
     AbandonBuild();
+    // The index of an older state of the list is of no more use: its memory
+    // is given back before the new one is built.
+    m_table = nullptr;
+    m_rowCount = 0;
+    m_exact.Clear();
+    m_blind.Clear();
     auto build = std::make_unique<BackgroundBuild>();
     build->keys = TakeSnapshot(top);
     BackgroundBuild* worker = build.get();
@@ -314,8 +320,9 @@ int RepositoryKeyIndex::FindCounterpart(std::string_view localKey) const {
 }
 
 void RepositoryKeyIndex::SuffixTable::Clear() {
-    m_text.clear();
-    m_entries.clear();
+    // The memory goes too: a long list's index is tens of megabytes.
+    m_text = std::string();
+    m_entries = std::vector<Entry>();
 }
 
 namespace {
