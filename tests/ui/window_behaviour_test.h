@@ -40,6 +40,7 @@ private slots:
     void windowFitsSmallScreens();
     void sizeAndPlaceAreRemembered();
     void listsFollowADarkPalette();
+    void listsFollowAPaletteChangeWhileOpen();
 };
 
 }  // namespace qvr::testing
