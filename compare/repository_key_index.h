@@ -72,8 +72,9 @@ public:
     // state of the table is abandoned.
     void BuildInBackground(const ReportTable& top);
     // FindCounterpart against the table as it is now, never waiting for an
-    // index: the index answers when it is current, else a scan of the table
-    // does (and a background build is started when none is under way).
+    // index: the index answers when it is current; else a scan does, of the
+    // keys being indexed when a build of this state is under way (one is
+    // started when none is), otherwise of the table's rows.
     int FindCounterpartNow(const ReportTable& top, std::string_view localKey);
     // True when the index was built from this table and no text, row or
     // order has changed since.
