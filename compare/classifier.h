@@ -87,6 +87,11 @@ public:
     int FindCounterpart(const std::string& localKey);
     // The counterpart of the local file at path, or -1.
     int CounterpartOf(const std::string& path) { return FindCounterpart(LocalKeyInOwnCase(path)); }
+    // FindCounterpart for a click: never waits for the index to be built.
+    int FindCounterpartNow(const std::string& localKey) { return m_index.FindCounterpartNow(m_top, localKey); }
+    // Indexes the Top List as it is now on a worker thread, ready for the
+    // clicks and the report that follow.
+    void IndexTopListInBackground() { m_index.BuildInBackground(m_top); }
     // Where the checkout put the copy of a Top List row's file.
     std::string CopyPathFor(int topRow) const;
 

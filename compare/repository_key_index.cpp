@@ -69,32 +69,235 @@ int FindCounterpartLinear(const ReportTable& top, std::string_view localKey) {
     return FindFirstMatchingRowLinear(top, platform::UpperAscii(UpToNul(localKey)));
 }
 
-void RepositoryKeyIndex::Build(const ReportTable& top) {
-    m_table = &top;
-    m_textChangeCount = top.TextChangeCount();
-    m_rowCount = top.GetItemCount();
-    std::string text;
-    std::vector<std::int32_t> rowStart;
-    rowStart.reserve(static_cast<std::size_t>(m_rowCount) + 1);
-    for (int row = 0; row < m_rowCount; ++row) {
-        rowStart.push_back(static_cast<std::int32_t>(text.size()));
-        text += UpToNul(RepositoryPathOf(top, row));
-        text += '\0';
+namespace {
+
+// The key of one row, path "\\" file up to its first 0 byte, in up to three
+// pieces read where the cells keep them.
+struct RowKey {
+    std::string_view path;
+    bool withFile = false;
+    std::string_view file;
+
+    std::size_t Size() const { return path.size() + (withFile ? 1 + file.size() : 0); }
+    char At(std::size_t i) const {
+        if (i < path.size()) return path[i];
+        if (i == path.size()) return '\\';
+        return file[i - path.size() - 1];
     }
-    rowStart.push_back(static_cast<std::int32_t>(text.size()));
-    if (text.size() >= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
+};
+
+RowKey KeyOfRow(const ReportTable& top, int row) {
+    const std::string_view path = top.GetItemText(row, 2);
+    const std::string_view cut = UpToNul(path);
+    if (cut.size() < path.size()) return {cut, false, {}};
+    return {path, true, UpToNul(top.GetItemText(row, 1))};
+}
+
+char UpperAsciiChar(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// KeyNamesFile on a row's pieces; with upperCase the key's letters are
+// compared upper-cased, against a wanted name upper-cased by the caller.
+bool RowKeyNames(const RowKey& key, const NameToFind& wanted, bool upperCase) {
+    const std::size_t size = key.Size();
+    const std::size_t length = wanted.name.size();
+    if (length == 0 || length > size) return false;
+    const std::size_t at = size - length;
+    for (std::size_t i = length; i-- > 0;) {
+        const char c = upperCase ? UpperAsciiChar(key.At(at + i)) : key.At(at + i);
+        if (c != wanted.name[i]) return false;
+    }
+    if (at == 0) return !wanted.afterSlashOnly;
+    return key.At(at - 1) == '\\';
+}
+
+// The counterpart rule in one pass over the rows: every exact-case match is
+// also a case-blind one, so the first case-blind row is kept while the pass
+// goes on looking for the first exact-case row.
+template <class KeyOf>
+int ScanRows(int rows, const KeyOf& keyOf, std::string_view localKey) {
+    const std::string upperKey = platform::UpperAscii(UpToNul(localKey));
+    const NameToFind blind = SplitLeadingSlash(upperKey);
+    [[maybe_unused]] const NameToFind exact = SplitLeadingSlash(localKey);
+    if (blind.name.empty()) return -1;
+    int firstBlind = -1;
+    for (int row = 0; row < rows; ++row) {
+        const RowKey key = keyOf(row);
+        if (!RowKeyNames(key, blind, true)) continue;
+        if constexpr (platform::kIsWindows) {
+            return row;
+        } else {
+            if (firstBlind < 0) firstBlind = row;
+            if (RowKeyNames(key, exact, false)) return row;
+        }
+    }
+    return firstBlind;
+}
+
+}  // namespace
+
+int FindCounterpartByScan(const ReportTable& top, std::string_view localKey) {
+    return ScanRows(top.GetItemCount(), [&top](int row) { return KeyOfRow(top, row); }, localKey);
+}
+
+struct RepositoryKeyIndex::Snapshot {
+    const ReportTable* table = nullptr;
+    std::uint64_t textChangeCount = 0;
+    int rowCount = 0;
+    std::string text;                    // every key followed by a 0 byte, in row order
+    std::vector<std::int32_t> rowStart;  // where each key starts, and the end
+
+    // The scan over the copied keys, which lie together: much quicker than
+    // one over the rows themselves.
+    int FindCounterpart(std::string_view localKey) const {
+        if (text.size() >= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) return -1;
+        return ScanRows(
+            rowCount,
+            [this](int row) {
+                const auto begin = static_cast<std::size_t>(rowStart[static_cast<std::size_t>(row)]);
+                const auto end = static_cast<std::size_t>(rowStart[static_cast<std::size_t>(row) + 1]) - 1;
+                return RowKey{std::string_view(text).substr(begin, end - begin), false, {}};
+            },
+            localKey);
+    }
+};
+
+// A build on a worker thread into an index of its own; the thread sets
+// finished last, and the owner reads the result only after that. Both may
+// read the keys, which nobody changes.
+struct RepositoryKeyIndex::BackgroundBuild {
+    Snapshot keys;  // set before the thread starts
+    RepositoryKeyIndex result;
+    std::atomic<bool> abandoned{false};
+    std::atomic<bool> finished{false};
+    std::thread thread;
+
+    void Join() {
+        if (thread.joinable()) thread.join();
+    }
+};
+
+RepositoryKeyIndex::RepositoryKeyIndex() = default;
+
+RepositoryKeyIndex::~RepositoryKeyIndex() {
+    AbandonBuild();
+    for (const auto& build : m_abandoned) build->Join();
+}
+
+RepositoryKeyIndex::Snapshot RepositoryKeyIndex::TakeSnapshot(const ReportTable& top) {
+    Snapshot snapshot;
+    snapshot.table = &top;
+    snapshot.textChangeCount = top.TextChangeCount();
+    snapshot.rowCount = top.GetItemCount();
+    snapshot.rowStart.reserve(static_cast<std::size_t>(snapshot.rowCount) + 1);
+    auto place = [&snapshot] {
+        // Positions past 32 bits are not stored: such a table is not indexed.
+        return static_cast<std::int32_t>(
+            std::min<std::size_t>(snapshot.text.size(), std::numeric_limits<std::int32_t>::max()));
+    };
+    for (int row = 0; row < snapshot.rowCount; ++row) {
+        snapshot.rowStart.push_back(place());
+        const RowKey key = KeyOfRow(top, row);
+        snapshot.text += key.path;
+        if (key.withFile) {
+            snapshot.text += '\\';
+            snapshot.text += key.file;
+        }
+        snapshot.text += '\0';
+    }
+    snapshot.rowStart.push_back(place());
+    return snapshot;
+}
+
+void RepositoryKeyIndex::BuildFrom(const Snapshot& snapshot, const std::atomic<bool>* abandoned) {
+    m_table = snapshot.table;
+    m_textChangeCount = snapshot.textChangeCount;
+    m_rowCount = snapshot.rowCount;
+    if (snapshot.text.size() >= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
         // Beyond what 32-bit positions reach: nothing is indexed, nothing found.
         m_rowCount = 0;
         m_exact.Clear();
         m_blind.Clear();
         return;
     }
-    m_blind.Build(platform::UpperAscii(text), rowStart);
+    m_blind.Build(platform::UpperAscii(snapshot.text), snapshot.rowStart);
     if constexpr (platform::kIsWindows) {
         m_exact.Clear();
     } else {
-        m_exact.Build(std::move(text), rowStart);
+        // An abandoned build is thrown away: the second half is not needed.
+        if (abandoned != nullptr && abandoned->load(std::memory_order_relaxed)) return;
+        m_exact.Build(snapshot.text, snapshot.rowStart);
     }
+}
+
+bool RepositoryKeyIndex::IsBuildingFor(const ReportTable& top) const {
+    if (m_building == nullptr) return false;
+    const Snapshot& keys = m_building->keys;
+    return keys.table == &top && keys.textChangeCount == top.TextChangeCount() && keys.rowCount == top.GetItemCount();
+}
+
+void RepositoryKeyIndex::TakeOverFinishedBuild() {
+    if (m_building != nullptr && m_building->finished.load(std::memory_order_acquire)) {
+        m_building->Join();
+        RepositoryKeyIndex& built = m_building->result;
+        m_table = built.m_table;
+        m_textChangeCount = built.m_textChangeCount;
+        m_rowCount = built.m_rowCount;
+        m_exact = std::move(built.m_exact);
+        m_blind = std::move(built.m_blind);
+        m_building.reset();
+    }
+    std::erase_if(m_abandoned, [](const std::unique_ptr<BackgroundBuild>& build) {
+        if (!build->finished.load(std::memory_order_acquire)) return false;
+        build->Join();
+        return true;
+    });
+}
+
+void RepositoryKeyIndex::AbandonBuild() {
+    if (m_building == nullptr) return;
+    m_building->abandoned.store(true, std::memory_order_relaxed);
+    m_abandoned.push_back(std::move(m_building));
+}
+
+void RepositoryKeyIndex::Build(const ReportTable& top) {
+    TakeOverFinishedBuild();
+    if (IsBuildingFor(top)) {
+        // The worker is indexing this very state: its result is the answer.
+        m_building->Join();
+        TakeOverFinishedBuild();
+        return;
+    }
+    AbandonBuild();
+    BuildFrom(TakeSnapshot(top));
+}
+
+void RepositoryKeyIndex::BuildInBackground(const ReportTable& top) {
+    TakeOverFinishedBuild();
+    if (IsCurrentFor(top) || IsBuildingFor(top)) return;
+    AbandonBuild();
+    // The index of an older state of the list is of no more use: its memory
+    // is given back before the new one is built.
+    m_table = nullptr;
+    m_rowCount = 0;
+    m_exact.Clear();
+    m_blind.Clear();
+    auto build = std::make_unique<BackgroundBuild>();
+    build->keys = TakeSnapshot(top);
+    BackgroundBuild* worker = build.get();
+    build->thread = std::thread([worker] {
+        worker->result.BuildFrom(worker->keys, &worker->abandoned);
+        worker->finished.store(true, std::memory_order_release);
+    });
+    m_building = std::move(build);
+}
+
+int RepositoryKeyIndex::FindCounterpartNow(const ReportTable& top, std::string_view localKey) {
+    TakeOverFinishedBuild();
+    if (IsCurrentFor(top)) return FindCounterpart(localKey);
+    if (m_building == nullptr) BuildInBackground(top);
+    // The keys being indexed are the table's keys as they are now.
+    if (IsBuildingFor(top)) return m_building->keys.FindCounterpart(localKey);
+    return FindCounterpartByScan(top, localKey);
 }
 
 bool RepositoryKeyIndex::IsCurrentFor(const ReportTable& top) const {
@@ -117,8 +320,9 @@ int RepositoryKeyIndex::FindCounterpart(std::string_view localKey) const {
 }
 
 void RepositoryKeyIndex::SuffixTable::Clear() {
-    m_text.clear();
-    m_entries.clear();
+    // The memory goes too: a long list's index is tens of megabytes.
+    m_text = std::string();
+    m_entries = std::vector<Entry>();
 }
 
 namespace {

@@ -16,10 +16,19 @@
 // its text, so each lookup is a binary search instead of a pass over every
 // row; the text itself decides, so hashes that collide cost time, never a
 // wrong row.
+//
+// Building the index of a long list takes a noticeable fraction of a second,
+// so it can be built on a worker thread from a copy of the keys taken at the
+// start: the window starts one when a populate or a sort has finished, and a
+// click that comes before it is ready is answered by a plain scan of those
+// copied keys, which finds the same row.
 
+#include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "compare/report_table.h"
@@ -41,11 +50,32 @@ bool KeyNamesFile(std::string_view repositoryKey, std::string_view localKey);
 int FindFirstMatchingRowLinear(const ReportTable& top, std::string_view localKey);
 // The counterpart rule: localKey in the local file's own letter case.
 int FindCounterpartLinear(const ReportTable& top, std::string_view localKey);
+// The counterpart rule by a pass over the rows that reads the cells where
+// they are, without building a key per row: quick enough to answer one click
+// on a long list while its index is still being built.
+int FindCounterpartByScan(const ReportTable& top, std::string_view localKey);
 
 class RepositoryKeyIndex {
 public:
-    // Indexes every row of the table as it is now.
+    RepositoryKeyIndex();
+    ~RepositoryKeyIndex();
+    RepositoryKeyIndex(const RepositoryKeyIndex&) = delete;
+    RepositoryKeyIndex& operator=(const RepositoryKeyIndex&) = delete;
+
+    // Indexes every row of the table as it is now. When a background build
+    // of the table as it is now is under way, waits for that one instead of
+    // starting over.
     void Build(const ReportTable& top);
+    // Copies the keys of the table as it is now and indexes them on a worker
+    // thread; the index takes the result over at its next use. Nothing is
+    // started when such a build is already under way; a build of an older
+    // state of the table is abandoned.
+    void BuildInBackground(const ReportTable& top);
+    // FindCounterpart against the table as it is now, never waiting for an
+    // index: the index answers when it is current; else a scan does, of the
+    // keys being indexed when a build of this state is under way (one is
+    // started when none is), otherwise of the table's rows.
+    int FindCounterpartNow(const ReportTable& top, std::string_view localKey);
     // True when the index was built from this table and no text, row or
     // order has changed since.
     bool IsCurrentFor(const ReportTable& top) const;
@@ -59,6 +89,8 @@ public:
     int RowCount() const { return m_rowCount; }
 
 private:
+    struct Snapshot;
+    struct BackgroundBuild;
     // Every name-boundary suffix of the keys of one letter case, found by
     // its hash: the entries are sorted by hash and row, so the first entry
     // whose text really is the name wanted holds the first such row.
@@ -80,11 +112,24 @@ private:
         std::vector<Entry> m_entries;
     };
 
+    // The keys of a table at one moment, and which table and moment.
+    static Snapshot TakeSnapshot(const ReportTable& top);
+    // Builds the tables from the keys; touches nothing but this object, so
+    // a worker thread can run it on an index of its own.
+    void BuildFrom(const Snapshot& snapshot, const std::atomic<bool>* abandoned = nullptr);
+    bool IsBuildingFor(const ReportTable& top) const;
+    // Takes over a finished background build, and joins abandoned ones that
+    // have ended.
+    void TakeOverFinishedBuild();
+    void AbandonBuild();
+
     const ReportTable* m_table = nullptr;
     std::uint64_t m_textChangeCount = 0;
     int m_rowCount = 0;
     SuffixTable m_exact;  // the repository's own letter case (unused on Windows)
     SuffixTable m_blind;  // upper-cased
+    std::unique_ptr<BackgroundBuild> m_building;
+    std::vector<std::unique_ptr<BackgroundBuild>> m_abandoned;
 };
 
 }  // namespace qvr

@@ -291,6 +291,9 @@ void CQvrCompareDlg::ConnectCommands() {
         }
     }
     connect(m_topList, &CReportCtrl::RowClicked, this, &CQvrCompareDlg::OnListClick);
+    connect(m_topList, &CReportCtrl::Sorted, this, [this] {
+        if (m_workflows) m_workflows->GetClassifier().IndexTopListInBackground();
+    });
     connect(m_bottomList, &CReportCtrl::RowClicked, this, &CQvrCompareDlg::OnListClick);
     connect(m_topList, &CReportCtrl::RowDoubleClicked, this, &CQvrCompareDlg::OnListDblClick);
     connect(m_bottomList, &CReportCtrl::RowDoubleClicked, this, &CQvrCompareDlg::OnListDblClick);
@@ -433,7 +436,11 @@ void CQvrCompareDlg::SetEnvironment(std::string installDir, TraceLog& trace) {
     MakeWorkflows();
 }
 
-void CQvrCompareDlg::OnBtnGenTopScmList() { m_workflows->OnBtnGenTopScmList(); }
+void CQvrCompareDlg::OnBtnGenTopScmList() {
+    m_workflows->OnBtnGenTopScmList();
+    // The new list is indexed while the user looks at it, not at the first click.
+    m_workflows->GetClassifier().IndexTopListInBackground();
+}
 
 void CQvrCompareDlg::OnBtnGenBtmReport() { m_workflows->OnBtnGenBtmReport(); }
 
@@ -483,8 +490,9 @@ int CQvrCompareDlg::FindTopRowFor(const std::string& key, int& row) const {
     const int count = CountTopRows();
     if (count == 0) return -1;
     // The classifier's own index over the Top List: one copy, rebuilt only
-    // when the list changed, and the very rule the report matched with.
-    const int found = m_workflows->GetClassifier().FindCounterpart(key);
+    // when the list changed, and the very rule the report matched with. A
+    // click never waits for it: until it is ready a scan finds the same row.
+    const int found = m_workflows->GetClassifier().FindCounterpartNow(key);
     if (found < 0 || found >= count) return -1;
     row = found;
     return 1;

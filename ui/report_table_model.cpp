@@ -57,14 +57,23 @@ QVariant ReportTableModel::data(const QModelIndex& index, int role) const {
         text.remove(QLatin1Char('\n'));
         return text;
     }
-    case Qt::ForegroundRole:
-        return ToQColor(m_table.GetCellTextColor(row, column));
+    // The table keeps the system colours the palette had when it was made;
+    // a cell in one of them is drawn in the palette's colour of now, so the
+    // lists follow a desktop that changes its theme while the window is open.
+    case Qt::ForegroundRole: {
+        const Colorref text = m_table.GetCellTextColor(row, column);
+        if (text == m_table.SystemTextColor()) return QGuiApplication::palette().color(QPalette::Text);
+        return ToQColor(text);
+    }
     case Qt::BackgroundRole: {
-        const Colorref back = m_table.GetCellBackColor(row, column);
+        const QPalette palette = QGuiApplication::palette();
+        const Colorref systemBack = ToColorref(palette.color(QPalette::Base));
+        Colorref back = m_table.GetCellBackColor(row, column);
+        if (back == m_table.SystemBackColor()) back = systemBack;
         // On a dark palette the rows in the system colour alternate with the
         // palette's own second shade instead of the light fixed shading.
-        if (back != kWhite && back == m_table.SystemBackColor() && row % 2 == 1) {
-            return QGuiApplication::palette().color(QPalette::AlternateBase);
+        if (back != kWhite && back == systemBack && row % 2 == 1) {
+            return palette.color(QPalette::AlternateBase);
         }
         return ToQColor(DrawnBackColor(back, row));
     }

@@ -192,7 +192,7 @@ void ViewerCommands::RefreshStatus(int row, const std::string& localFile) {
 
 int ViewerCommands::CounterpartOf(const std::string& localFile) {
     Classifier classifier(m_state.top, m_state.bottom, m_state.context, m_state.display, m_state.pump);
-    return FindCounterpartLinear(m_state.top, classifier.LocalKeyInOwnCase(localFile));
+    return FindCounterpartByScan(m_state.top, classifier.LocalKeyInOwnCase(localFile));
 }
 
 std::string ViewerCommands::CopyPathFor(int topRow) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <random>
 #include <string>
@@ -146,7 +147,9 @@ TEST(RepositoryKeyIndex, AgreesWithTheLinearSearchOnRandomKeys) {
             } else {
                 key = RandomText(rng, rng() % 7, alphabet);
             }
-            ASSERT_EQ(index.FindCounterpart(key), FindCounterpartLinear(top, key)) << rows << " rows, key " << key;
+            const int expected = FindCounterpartLinear(top, key);
+            ASSERT_EQ(index.FindCounterpart(key), expected) << rows << " rows, key " << key;
+            ASSERT_EQ(FindCounterpartByScan(top, key), expected) << rows << " rows, key " << key;
             const std::string upper = platform::UpperAscii(key);
             ASSERT_EQ(index.FindFirst(upper), FindFirstMatchingRowLinear(top, upper)) << rows << " rows, key " << key;
         }
@@ -191,6 +194,111 @@ TEST(RepositoryKeyIndex, KnowsWhenTheTableChanged) {
     EXPECT_TRUE(index.IsCurrentFor(top));
     top.SetItemText(0, 1, "b.txt");
     EXPECT_FALSE(index.IsCurrentFor(top));
+}
+
+TEST(RepositoryKeyIndex, CellsEndAtTheirFirstZeroByte) {
+    using namespace std::string_literals;
+    // A path cut short by a 0 byte is the whole key: no file name follows it.
+    const ReportTable top = TopList({{"\\p\0x"s, "a.c"}, {"\\q"s, "b.c\0d"s}, {"\\r"s, "p"}});
+    RepositoryKeyIndex index;
+    index.Build(top);
+    const LookupCase cases[] = {{"\\P", 0}, {"P", 0}, {"\\P\\A.C", -1}, {"\\Q\\B.C", 1}, {"B.C", 1}, {"B.C\0D", 1},
+                                {"D", -1}, {"\\R\\P", 2}};
+    for (const LookupCase& c : cases) {
+        EXPECT_EQ(index.FindCounterpart(c.key), c.row) << c.key;
+        EXPECT_EQ(FindCounterpartByScan(top, c.key), c.row) << c.key;
+        EXPECT_EQ(FindCounterpartLinear(top, c.key), c.row) << c.key;
+    }
+}
+
+// ---- built on a worker thread ----------------------------------------------------
+
+// Three files named alike in different folders, and a twin that differs only
+// in letter case: which row wins depends on the row order alone.
+ReportTable TiedTopList() {
+    return TopList({{"\\b", "a.c"}, {"\\a", "A.C"}, {"\\c", "a.c"}, {"\\a", "a.c"}, {"\\x\\b", "k.h"},
+                    {"\\b", "k.h"}});
+}
+
+// Reverses the row order, as a sort the other way round does.
+void Reverse(ReportTable& top) {
+    std::vector<std::size_t> order(static_cast<std::size_t>(top.GetItemCount()));
+    for (std::size_t k = 0; k < order.size(); ++k) order[k] = order.size() - 1 - k;
+    ASSERT_TRUE(top.ApplyPermutation(order));
+}
+
+void ExpectTheRowsOfTheLinearSearch(RepositoryKeyIndex& index, const ReportTable& top) {
+    for (const char* key : {"\\a.c", "a.c", "\\A.C", "\\a\\a.c", "\\b\\k.h", "k.h", "\\x\\B\\K.H", "\\none"}) {
+        EXPECT_EQ(index.FindCounterpartNow(top, key), FindCounterpartLinear(top, key)) << key;
+    }
+}
+
+TEST(RepositoryKeyIndex, ClickAnswersFollowTheRowOrderWhileAnIndexIsBuilt) {
+    ReportTable top = TiedTopList();
+    RepositoryKeyIndex index;
+    index.BuildInBackground(top);
+    ExpectTheRowsOfTheLinearSearch(index, top);
+    // A sort right after: the build of the old order must never answer.
+    Reverse(top);
+    EXPECT_EQ(index.FindCounterpartNow(top, "a.c"), 2);
+    ExpectTheRowsOfTheLinearSearch(index, top);
+    index.BuildInBackground(top);
+    Reverse(top);
+    EXPECT_EQ(index.FindCounterpartNow(top, "a.c"), 0);
+    ExpectTheRowsOfTheLinearSearch(index, top);
+    // Once the build of this order is taken over, the index itself answers.
+    index.Build(top);
+    EXPECT_TRUE(index.IsCurrentFor(top));
+    EXPECT_EQ(index.FindCounterpart("\\A.C"), platform::kIsWindows ? 0 : 1);
+    ExpectTheRowsOfTheLinearSearch(index, top);
+}
+
+TEST(RepositoryKeyIndex, BuildTakesOverTheBackgroundBuildOfTheSameRows) {
+    ReportTable top = TiedTopList();
+    RepositoryKeyIndex index;
+    index.BuildInBackground(top);
+    index.Build(top);
+    EXPECT_TRUE(index.IsCurrentFor(top));
+    EXPECT_EQ(index.FindCounterpart("\\a\\a.c"), platform::kIsWindows ? 1 : 3);
+    // A background build of an older state is abandoned, not taken over.
+    index.BuildInBackground(top);  // already current: nothing to do
+    top.SetItemText(3, 2, "\\z");
+    index.BuildInBackground(top);
+    top.SetItemText(0, 2, "\\a");
+    index.Build(top);
+    EXPECT_TRUE(index.IsCurrentFor(top));
+    EXPECT_EQ(index.FindCounterpart("\\a\\a.c"), 0);
+    EXPECT_EQ(index.FindCounterpart("\\z\\a.c"), 3);
+}
+
+TEST(RepositoryKeyIndex, AgreesWithTheLinearSearchAcrossSortsAndEdits) {
+    std::mt19937 rng(5);
+    const std::string alphabet = "aAb\\.";
+    std::vector<std::pair<std::string, std::string>> entries;
+    for (int i = 0; i < 300; ++i) {
+        entries.emplace_back("\\" + RandomText(rng, rng() % 6, alphabet), RandomText(rng, 1 + rng() % 3, alphabet));
+    }
+    ReportTable top = TopList(entries);
+    RepositoryKeyIndex index;
+    for (int step = 0; step < 40; ++step) {
+        switch (rng() % 3) {
+        case 0: {
+            std::vector<std::size_t> order(static_cast<std::size_t>(top.GetItemCount()));
+            for (std::size_t k = 0; k < order.size(); ++k) order[k] = k;
+            std::shuffle(order.begin(), order.end(), rng);
+            ASSERT_TRUE(top.ApplyPermutation(order));
+            index.BuildInBackground(top);
+            break;
+        }
+        case 1: top.SetItemText(static_cast<int>(rng() % 300), 1, RandomText(rng, 1 + rng() % 3, alphabet)); break;
+        default: break;
+        }
+        for (int q = 0; q < 20; ++q) {
+            const std::string path = RepositoryPathOf(top, static_cast<int>(rng() % 300));
+            const std::string key = path.substr(rng() % (path.size() + 1));
+            ASSERT_EQ(index.FindCounterpartNow(top, key), FindCounterpartLinear(top, key)) << step << " " << key;
+        }
+    }
 }
 
 }  // namespace

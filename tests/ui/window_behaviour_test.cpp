@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "app/busy_flags.h"
+#include "app/platform.h"
 #include "res/resource.h"
 #include "support/callback_message_pump.h"
 #include "support/recording_message_box_host.h"
@@ -580,6 +581,49 @@ void WindowBehaviourTest::clickHighlightsTheClassifiersCounterpart() {
 #endif
 }
 
+void WindowBehaviourTest::clickRightAfterASortFindsTheFirstTiedRow() {
+    Window& w = W();
+    w.Show();
+    // Several rows name each local file; a Path header click reorders them,
+    // and the click that follows must find the first of them in the new order.
+    // Other files around them make the list long enough that its index is
+    // still being built when the click comes.
+    std::vector<std::pair<std::string, std::string>> rows = {
+        {"\\b", "a.c"}, {"\\0", "A.C"}, {"\\c", "a.c"}, {"\\a", "a.c"}, {"\\y\\x", "k.h"}, {"\\x", "k.h"},
+        {"\\x\\x", "k.h"}};
+    for (int k = 0; k < 20000; ++k) rows.push_back({"\\d\\" + std::to_string(k % 97), "f" + std::to_string(k) + ".c"});
+    w.FillTop(rows);
+    w.FillBottom({{"/w/", "a.c"}, {"/w/x/", "k.h"}});
+    CReportCtrl& top = w.dlg->TopList();
+    QHeaderView* header = top.horizontalHeader();
+    const QPoint path(header->sectionViewportPosition(2) + 5, header->height() / 2);
+    struct Expected {
+        int bottomRow;
+        std::string ascending;   // the path of the row found after each sort
+        std::string descending;
+    };
+    // "\0\A.C" comes first going up, but where letter case tells files
+    // apart the exact-case "a.c" rows win over it.
+    const Expected expected[] = {{0, platform::kIsWindows ? "\\0" : "\\a", "\\c"}, {1, "\\x", "\\y\\x"}};
+    for (bool ascending : {true, false}) {
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, path);
+        QCOMPARE(top.SortColumn(), 2);
+        QCOMPARE(top.SortAscending(), ascending);
+        for (const Expected& e : expected) {
+            const std::string& wanted = ascending ? e.ascending : e.descending;
+            // At once, while the sorted list may still be being indexed.
+            ClickRow(w.dlg->BottomList(), e.bottomRow);
+            QVERIFY(w.dlg->HighlightedTopRow() >= 0);
+            QCOMPARE(top.GetItemText(w.dlg->HighlightedTopRow(), 2), wanted);
+            const int first = w.dlg->HighlightedTopRow();
+            // And once the index of the sorted list is in place.
+            w.dlg->Workflows().GetClassifier().CounterpartOf("/w/x/k.h");
+            ClickRow(w.dlg->BottomList(), e.bottomRow);
+            QCOMPARE(w.dlg->HighlightedTopRow(), first);
+        }
+    }
+}
+
 void WindowBehaviourTest::editorRowRefreshedWhenTheEditorCloses() {
     Window& w = W();
     const std::filesystem::path root = w.dir.Path();
@@ -813,6 +857,87 @@ void WindowBehaviourTest::listsFollowADarkPalette() {
         QCOMPARE(cell(0, 1, Qt::BackgroundRole), QColor(30, 30, 30));
         QCOMPARE(cell(1, 1, Qt::BackgroundRole), QColor(45, 45, 45));  // the palette's second shade
         QCOMPARE(cell(1, 2, Qt::ForegroundRole), QColor(255, 50, 0));
+    }
+    QApplication::setPalette(saved);
+}
+
+namespace {
+
+// Counts the paints of a widget.
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++paints;
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+void FillColouredList(CReportCtrl& list) {
+    list.ApplyColumnSpec("Record,0;File,100;Status,60");
+    for (int k = 0; k < 4; ++k) list.InsertItem(k, "x");
+    list.SetCellTextColor(1, 2, 0x0032FF, true);  // a status colour keeps its meaning
+    list.SetCellTextColor(2, -1, 0xFFFFFF, true);  // the highlight of a counterpart
+    list.SetCellBackColor(2, -1, 0x808080, true);
+    list.Flush();
+}
+
+}  // namespace
+
+void WindowBehaviourTest::listsFollowAPaletteChangeWhileOpen() {
+    const QPalette saved = QApplication::palette();
+    QPalette light = saved;
+    light.setColor(QPalette::Base, QColor(255, 255, 255));
+    light.setColor(QPalette::AlternateBase, QColor(240, 240, 240));
+    light.setColor(QPalette::Text, QColor(0, 0, 0));
+    QPalette dark = saved;
+    dark.setColor(QPalette::Base, QColor(30, 30, 30));
+    dark.setColor(QPalette::AlternateBase, QColor(45, 45, 45));
+    dark.setColor(QPalette::Text, QColor(220, 220, 220));
+    QApplication::setPalette(light);
+    {
+        CReportCtrl open;
+        FillColouredList(open);
+        open.resize(300, 200);
+        open.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&open));
+        PaintCounter counter;
+        open.viewport()->installEventFilter(&counter);
+        // The desktop switches theme, and back, while the list is open.
+        for (const QPalette* now : {&dark, &light, &dark}) {
+            counter.paints = 0;
+            QApplication::setPalette(*now);
+            QTRY_VERIFY(counter.paints > 0);
+            // The open list looks like one made under the new palette.
+            CReportCtrl made;
+            FillColouredList(made);
+            for (int row = 0; row < 4; ++row) {
+                for (int column = 1; column < 3; ++column) {
+                    for (int role : {int(Qt::ForegroundRole), int(Qt::BackgroundRole)}) {
+                        QCOMPARE(open.model()->index(row, column).data(role).value<QColor>(),
+                                 made.model()->index(row, column).data(role).value<QColor>());
+                    }
+                }
+            }
+            // And so it is drawn, beside the text (row 0 holds the current
+            // cell, which the style tints).
+            const QImage shot = open.viewport()->grab().toImage();
+            for (int row : {1, 3}) {
+                const QRect cell = open.visualRect(open.model()->index(row, 1));
+                const QColor drawn = shot.pixelColor(cell.right() - 3, cell.center().y());
+                QVERIFY2(drawn == made.model()->index(row, 1).data(Qt::BackgroundRole).value<QColor>(),
+                         qPrintable(QStringLiteral("row %1 drawn %2 selected %3").arg(row).arg(drawn.name()).arg(open.SelectedRow())));
+            }
+            QCOMPARE(open.model()->index(2, 1).data(Qt::BackgroundRole).value<QColor>(), QColor(128, 128, 128));
+            QCOMPARE(open.model()->index(1, 2).data(Qt::ForegroundRole).value<QColor>(), QColor(255, 50, 0));
+        }
+        // A row added after the change is in the new colours too.
+        open.InsertItem(4, "late");
+        open.Flush();
+        QCOMPARE(open.model()->index(4, 1).data(Qt::ForegroundRole).value<QColor>(), QColor(220, 220, 220));
+        QCOMPARE(open.model()->index(4, 1).data(Qt::BackgroundRole).value<QColor>(), QColor(30, 30, 30));
     }
     QApplication::setPalette(saved);
 }

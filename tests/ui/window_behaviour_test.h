@@ -29,6 +29,7 @@ private slots:
     void countBoxesFollowALongRun_data();
     void countBoxesFollowALongRun();
     void clickHighlightsTheClassifiersCounterpart();
+    void clickRightAfterASortFindsTheFirstTiedRow();
     void editorRowRefreshedWhenTheEditorCloses();
     void tempDirectoryBoxIsUsedAndChooserCancelKeepsBoxes();
     void saveDialogStartFolder_data();
@@ -39,6 +40,7 @@ private slots:
     void windowFitsSmallScreens();
     void sizeAndPlaceAreRemembered();
     void listsFollowADarkPalette();
+    void listsFollowAPaletteChangeWhileOpen();
 };
 
 }  // namespace qvr::testing
