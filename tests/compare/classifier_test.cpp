@@ -358,5 +358,44 @@ TEST(Datasize, DateIsMonthDayYearTimeWithANewline) {
     SetTimeZone(previous);
 }
 
+#ifndef _WIN32
+// The zone is taken from TZ as it stands at each date, also when only the
+// variable changed between two dates (the zone itself is read once per
+// change, not once per date).
+TEST(Datasize, DateFollowsTheZoneVariableBetweenTwoDates) {
+    std::string saved;
+    const char* previous = CurrentTimeZone(saved);
+    SetTimeZone("UTC");
+    EXPECT_EQ(FormatLocalDate(1'625'321'109), "07-03-2021 14:05:09\n");
+    struct Case {
+        const char* zone;  // nullptr: TZ unset
+        std::int64_t time;
+        const char* date;
+    };
+    const Case cases[] = {
+        {"EST5", 1'625'321'109, "07-03-2021 09:05:09\n"},
+        {"EST5", 0, "12-31-1969 19:00:00\n"},
+        {"JST-9", 1'625'321'109, "07-03-2021 23:05:09\n"},
+        {"UTC0", 1'625'321'109, "07-03-2021 14:05:09\n"},
+        {"<+0530>-5:30", 1'625'321'109, "07-03-2021 19:35:09\n"},
+        {"EST5", 1'625'321'109, "07-03-2021 09:05:09\n"},
+    };
+    for (const Case& c : cases) {
+        ::setenv("TZ", c.zone, 1);
+        EXPECT_EQ(FormatLocalDate(c.time), c.date) << c.zone;
+    }
+    // Unset after set, then set again to the zone seen before.
+    ::setenv("TZ", "JST-9", 1);
+    EXPECT_EQ(FormatLocalDate(0), "01-01-1970 09:00:00\n");
+    ::unsetenv("TZ");
+    const std::string unsetDate = FormatLocalDate(0);
+    ::tzset();
+    EXPECT_EQ(unsetDate, FormatLocalDate(0)) << "the system's zone once TZ is unset";
+    ::setenv("TZ", "JST-9", 1);
+    EXPECT_EQ(FormatLocalDate(0), "01-01-1970 09:00:00\n");
+    SetTimeZone(previous);
+}
+#endif
+
 }  // namespace
 }  // namespace qvr
