@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 #include "app/platform.h"
 
@@ -137,6 +138,32 @@ std::uint64_t HashOf(std::string_view text) {
     return hash;
 }
 
+// Sorts the entries by hash, entries of one hash keeping the order they came
+// in (rows ascending), 16 bits of the hash per pass. A comparison sort of the
+// hundreds of thousands of names of a large listing took longer than reading it.
+template <typename Entry>
+void SortByHashKeepingOrder(std::vector<Entry>& entries) {
+    constexpr int kPasses = 4;
+    constexpr std::size_t kBuckets = std::size_t{1} << 16;
+    const auto digit = [](std::uint64_t hash, int pass) {
+        return static_cast<std::size_t>((hash >> (16 * pass)) & (kBuckets - 1));
+    };
+    std::vector<std::size_t> counts(kPasses * kBuckets, 0);
+    for (const Entry& entry : entries) {
+        for (int pass = 0; pass < kPasses; ++pass) ++counts[pass * kBuckets + digit(entry.hash, pass)];
+    }
+    std::vector<Entry> sorted(entries.size());
+    for (int pass = 0; pass < kPasses; ++pass) {
+        std::size_t* count = counts.data() + pass * kBuckets;
+        // A pass where every hash has the same digit would move nothing.
+        if (!entries.empty() && count[digit(entries.front().hash, pass)] == entries.size()) continue;
+        std::size_t next = 0;
+        for (std::size_t bucket = 0; bucket < kBuckets; ++bucket) next += std::exchange(count[bucket], next);
+        for (const Entry& entry : entries) sorted[count[digit(entry.hash, pass)]++] = entry;
+        entries.swap(sorted);
+    }
+}
+
 }  // namespace
 
 void RepositoryKeyIndex::SuffixTable::Build(std::string text, const std::vector<std::int32_t>& rowStart) {
@@ -165,9 +192,7 @@ void RepositoryKeyIndex::SuffixTable::Build(std::string text, const std::vector<
             }
         }
     }
-    std::sort(m_entries.begin(), m_entries.end(), [](const Entry& a, const Entry& b) {
-        return a.hash != b.hash ? a.hash < b.hash : a.row < b.row;
-    });
+    SortByHashKeepingOrder(m_entries);
 }
 
 bool RepositoryKeyIndex::SuffixTable::Names(const Entry& entry, std::string_view name) const {
