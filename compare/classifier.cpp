@@ -103,6 +103,26 @@ std::string LocalFileForCompare(const std::string& path) {
     return path;
 }
 
+// The scanned path's folder (with its separator) and name, as CPath parses
+// them. The name is taken from the path itself: a name ending in a dot is a
+// different file from the one without it here. Every scanned file comes this
+// way, so a plain path is split without the full parse.
+void SplitScannedPath(const std::string& path, std::string& directory, std::string& name) {
+    if constexpr (!platform::kIsWindows) {
+        const bool quoted = path.size() >= 2 && path.front() == '"' && path.back() == '"';
+        if (!quoted) {
+            const std::size_t slash = path.rfind('/');
+            const std::size_t nameAt = slash == std::string::npos ? 0 : slash + 1;
+            directory.assign(path, 0, nameAt);
+            name.assign(path, nameAt, std::string::npos);
+            return;
+        }
+    }
+    const CPath parsed(path);
+    directory = parsed.GetLocation();
+    name = path.starts_with(directory) ? path.substr(directory.size()) : parsed.GetFileName();
+}
+
 }  // namespace mapping
 
 // Appends value in at least width digits, with leading zeros. Called for
@@ -227,12 +247,9 @@ void Classifier::ClassifyLocalFile(const std::string& path) {
         g_scanStop = 1;
         return;
     }
-    const CPath parsed(path);
-    const std::string directory = parsed.GetLocation();
-    // The name is taken from the path itself: a name ending in a dot is a
-    // different file from the one without it here.
-    const std::string name =
-        path.starts_with(directory) ? path.substr(directory.size()) : parsed.GetFileName();
+    std::string directory;
+    std::string name;
+    mapping::SplitScannedPath(path, directory, name);
     const int recordNumber = CountFilledRows(m_bottom) + 1;
     if (name.find(kSignatureFile) != std::string::npos) return;
 

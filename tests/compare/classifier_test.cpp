@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/busy_flags.h"
+#include "app/path.h"
 #include "app/platform.h"
 #include "compare/file_exception.h"
 #include "compare/file_scan.h"
@@ -133,6 +134,28 @@ TEST_F(ClassifierTest, RowsCarryRecordNameFolderSizeDateAndColouredStatus) {
     EXPECT_EQ(bottom.GetItemText(1, BottomDatasize), "0 KB");
     EXPECT_EQ(bottom.GetItemText(1, BottomStatus), "New");
     EXPECT_EQ(bottom.GetCellTextColor(1, BottomStatus), kNewColor);
+}
+
+// The File and Path cells split the scanned path as the path parser does,
+// whatever the name holds: dots, quotes, blanks, backslashes.
+TEST_F(ClassifierTest, FileAndPathCellsSplitThePathAsTheParserDoes) {
+    QVR_SKIP_ON_WINDOWS("names with backslashes and quotes");
+    display = {1, 1, 1, 1};
+    const std::string names[] = {
+        "plain.txt", "trailing.", ".hidden", "two..dots", "\"quoted\"", "a\"b", "with blank",
+        "back\\slash", "x",
+    };
+    for (const std::string& name : names) {
+        SCOPED_TRACE(name);
+        bottom.RemoveAllRows();
+        const std::string path = Local("sub dir/" + name, "n");
+        classifier.ClassifyLocalFile(path);
+        ASSERT_EQ(bottom.GetItemCount(), 1);
+        const CPath parsed(path);
+        EXPECT_EQ(bottom.GetItemText(0, BottomPath), parsed.GetLocation());
+        EXPECT_EQ(bottom.GetItemText(0, BottomFile), name);
+        EXPECT_EQ(bottom.GetItemText(0, BottomDatasize), "1 KB");
+    }
 }
 
 TEST_F(ClassifierTest, DiffRowIsOrangeRed) {
