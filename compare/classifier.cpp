@@ -80,11 +80,14 @@ void AppendCopyRelativePath(std::string& out, const ReportTable& top, int row) {
         out += key;
     } else {
         const std::size_t start = out.size();
+        // Whole names at a time: a separator is written only after a name.
         const auto append = [&](std::string_view part) {
-            for (char c : part) {
-                const char next = c == '\\' ? '/' : c;
-                if (next == '/' && (out.size() == start || out.back() == '/')) continue;
-                out += next;
+            std::size_t nameAt = 0;
+            for (std::size_t i = 0; i <= part.size(); ++i) {
+                if (i < part.size() && part[i] != '\\' && part[i] != '/') continue;
+                out.append(part, nameAt, i - nameAt);
+                if (i < part.size() && out.size() != start && out.back() != '/') out += '/';
+                nameAt = i + 1;
             }
         };
         append(top.GetItemText(row, 2));

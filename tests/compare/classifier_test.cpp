@@ -288,6 +288,30 @@ TEST_F(ClassifierTest, CopyPathsKeepTheRepositoryCase) {
     }
 }
 
+// Repository separators of either kind become one folder separator each,
+// with no empty folder names, wherever they stand.
+TEST_F(ClassifierTest, CopyPathsHaveNoEmptyFolderNames) {
+    QVR_SKIP_ON_WINDOWS("copies below the temp folder with \"/\"");
+    const struct {
+        const char* path;
+        const char* file;
+        const char* copy;
+    } cases[] = {
+        {"\\\\Proj\\\\Lib\\", "File.Txt", "/Proj/Lib/File.Txt"},
+        {"", "Root.txt", "/Root.txt"},
+        {"\\", "\\Lead.txt", "/Lead.txt"},
+        {"a/b\\", "c", "/a/b/c"},
+        {"a", "sub\\c\\", "/a/sub/c/"},
+        {"\\x y\\.z", "..", "/x y/.z/.."},
+        {"/", "/", "/"},
+    };
+    for (const auto& c : cases) {
+        const int row = top.GetItemCount();
+        AddTopRow(c.path, c.file);
+        EXPECT_EQ(classifier.CopyPathFor(row), context.tempPath + c.copy) << c.path << " | " << c.file;
+    }
+}
+
 TEST_F(ClassifierTest, RepositoryRootFilesAreCompared) {
     QVR_SKIP_ON_WINDOWS("local paths with \"/\" and case-sensitive copies");
     display.showSameFiles = 1;
