@@ -155,16 +155,17 @@ void SortByHashKeepingOrder(std::vector<Entry>& entries) {
     const auto digit = [](std::uint64_t hash, int pass) {
         return static_cast<std::size_t>((hash >> (16 * pass)) & (kBuckets - 1));
     };
-    std::vector<std::size_t> counts(kPasses * kBuckets, 0);
+    // Positions fit 32 bits: the names are fewer than the bytes of the keys.
+    std::vector<std::uint32_t> counts(kPasses * kBuckets, 0);
     for (const Entry& entry : entries) {
         for (int pass = 0; pass < kPasses; ++pass) ++counts[pass * kBuckets + digit(entry.hash, pass)];
     }
     std::vector<Entry> sorted(entries.size());
     for (int pass = 0; pass < kPasses; ++pass) {
-        std::size_t* count = counts.data() + pass * kBuckets;
+        std::uint32_t* count = counts.data() + pass * kBuckets;
         // A pass where every hash has the same digit would move nothing.
         if (!entries.empty() && count[digit(entries.front().hash, pass)] == entries.size()) continue;
-        std::size_t next = 0;
+        std::uint32_t next = 0;
         for (std::size_t bucket = 0; bucket < kBuckets; ++bucket) next += std::exchange(count[bucket], next);
         for (const Entry& entry : entries) sorted[count[digit(entry.hash, pass)]++] = entry;
         entries.swap(sorted);
