@@ -95,8 +95,8 @@ bool IsAbsolutePath(std::string_view path);
 // mix. False on failure, with from left in place.
 bool ReplaceFileWith(const std::string& from, const std::string& to);
 
-// The calendar time in the local time zone, as the zone stands now; false
-// when the time cannot be converted.
+// The calendar time in the local time zone, the zone TZ names now (the
+// system's own zone is read once); false when the time cannot be converted.
 bool ToLocalTime(std::time_t when, std::tm& local);
 
 // Hands one trace line to a debugger: OutputDebugStringA on Windows, where a

@@ -11,6 +11,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
+#include <optional>
 
 #include "app/platform.h"
 
@@ -91,7 +93,21 @@ bool ReplaceFileWith(const std::string& from, const std::string& to) {
 }
 
 bool ToLocalTime(std::time_t when, std::tm& local) {
-    ::tzset();
+    // tzset looks at the system's zone file on every call, a file status per
+    // converted time, and a report dates every file it lists. The zone is
+    // read again only when TZ has changed since the last conversion;
+    // localtime_r keeps to the zone read last.
+    static std::mutex zoneMutex;
+    static bool zoneRead = false;
+    static std::optional<std::string> zoneSeen;  // TZ at the last reading; none when unset
+    const std::lock_guard lock(zoneMutex);
+    const char* zone = std::getenv("TZ");
+    const bool changed = zone ? !zoneSeen || *zoneSeen != zone : zoneSeen.has_value();
+    if (!zoneRead || changed) {
+        ::tzset();
+        zoneRead = true;
+        zoneSeen = zone ? std::optional<std::string>(zone) : std::nullopt;
+    }
     return ::localtime_r(&when, &local) != nullptr;
 }
 

@@ -80,11 +80,14 @@ void AppendCopyRelativePath(std::string& out, const ReportTable& top, int row) {
         out += key;
     } else {
         const std::size_t start = out.size();
+        // Whole names at a time: a separator is written only after a name.
         const auto append = [&](std::string_view part) {
-            for (char c : part) {
-                const char next = c == '\\' ? '/' : c;
-                if (next == '/' && (out.size() == start || out.back() == '/')) continue;
-                out += next;
+            std::size_t nameAt = 0;
+            for (std::size_t i = 0; i <= part.size(); ++i) {
+                if (i < part.size() && part[i] != '\\' && part[i] != '/') continue;
+                out.append(part, nameAt, i - nameAt);
+                if (i < part.size() && out.size() != start && out.back() != '/') out += '/';
+                nameAt = i + 1;
             }
         };
         append(top.GetItemText(row, 2));
@@ -101,6 +104,26 @@ std::string LocalFileForCompare(const std::string& path) {
         if (!path.empty() && path.front() == '\\') return path.substr(1);
     }
     return path;
+}
+
+// The scanned path's folder (with its separator) and name, as CPath parses
+// them. The name is taken from the path itself: a name ending in a dot is a
+// different file from the one without it here. Every scanned file comes this
+// way, so a plain path is split without the full parse.
+void SplitScannedPath(const std::string& path, std::string& directory, std::string& name) {
+    if constexpr (!platform::kIsWindows) {
+        const bool quoted = path.size() >= 2 && path.front() == '"' && path.back() == '"';
+        if (!quoted) {
+            const std::size_t slash = path.rfind('/');
+            const std::size_t nameAt = slash == std::string::npos ? 0 : slash + 1;
+            directory.assign(path, 0, nameAt);
+            name.assign(path, nameAt, std::string::npos);
+            return;
+        }
+    }
+    const CPath parsed(path);
+    directory = parsed.GetLocation();
+    name = path.starts_with(directory) ? path.substr(directory.size()) : parsed.GetFileName();
 }
 
 }  // namespace mapping
@@ -227,12 +250,9 @@ void Classifier::ClassifyLocalFile(const std::string& path) {
         g_scanStop = 1;
         return;
     }
-    const CPath parsed(path);
-    const std::string directory = parsed.GetLocation();
-    // The name is taken from the path itself: a name ending in a dot is a
-    // different file from the one without it here.
-    const std::string name =
-        path.starts_with(directory) ? path.substr(directory.size()) : parsed.GetFileName();
+    std::string directory;
+    std::string name;
+    mapping::SplitScannedPath(path, directory, name);
     const int recordNumber = CountFilledRows(m_bottom) + 1;
     if (name.find(kSignatureFile) != std::string::npos) return;
 

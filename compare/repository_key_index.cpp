@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <limits>
+#include <thread>
+#include <utility>
 
 #include "app/platform.h"
 
@@ -219,13 +221,18 @@ void RepositoryKeyIndex::BuildFrom(const Snapshot& snapshot, const std::atomic<b
         m_blind.Clear();
         return;
     }
-    m_blind.Build(platform::UpperAscii(snapshot.text), snapshot.rowStart);
+    // A build that was abandoned before it began is thrown away unbuilt.
+    if (abandoned != nullptr && abandoned->load(std::memory_order_relaxed)) return;
     if constexpr (platform::kIsWindows) {
+        m_blind.Build(platform::UpperAscii(snapshot.text), snapshot.rowStart);
         m_exact.Clear();
     } else {
-        // An abandoned build is thrown away: the second half is not needed.
-        if (abandoned != nullptr && abandoned->load(std::memory_order_relaxed)) return;
-        m_exact.Build(snapshot.text, snapshot.rowStart);
+        // The two tables share nothing but their input: the second core
+        // builds one while this thread builds the other, so whoever waits
+        // for the index waits for the longer of the two only.
+        std::thread exact([&] { m_exact.Build(snapshot.text, snapshot.rowStart); });
+        m_blind.Build(platform::UpperAscii(snapshot.text), snapshot.rowStart);
+        exact.join();
     }
 }
 
@@ -341,6 +348,34 @@ std::uint64_t HashOf(std::string_view text) {
     return hash;
 }
 
+// Sorts the entries by hash, entries of one hash keeping the order they came
+// in (rows ascending), 16 bits of the hash per pass. A large listing has
+// hundreds of thousands of names: four linear passes over them cost a small
+// part of what a comparison sort does, and the report waits for the index.
+template <typename Entry>
+void SortByHashKeepingOrder(std::vector<Entry>& entries) {
+    constexpr int kPasses = 4;
+    constexpr std::size_t kBuckets = std::size_t{1} << 16;
+    const auto digit = [](std::uint64_t hash, int pass) {
+        return static_cast<std::size_t>((hash >> (16 * pass)) & (kBuckets - 1));
+    };
+    // Positions fit 32 bits: the names are fewer than the bytes of the keys.
+    std::vector<std::uint32_t> counts(kPasses * kBuckets, 0);
+    for (const Entry& entry : entries) {
+        for (int pass = 0; pass < kPasses; ++pass) ++counts[pass * kBuckets + digit(entry.hash, pass)];
+    }
+    std::vector<Entry> sorted(entries.size());
+    for (int pass = 0; pass < kPasses; ++pass) {
+        std::uint32_t* count = counts.data() + pass * kBuckets;
+        // A pass where every hash has the same digit would move nothing.
+        if (!entries.empty() && count[digit(entries.front().hash, pass)] == entries.size()) continue;
+        std::uint32_t next = 0;
+        for (std::size_t bucket = 0; bucket < kBuckets; ++bucket) next += std::exchange(count[bucket], next);
+        for (const Entry& entry : entries) sorted[count[digit(entry.hash, pass)]++] = entry;
+        entries.swap(sorted);
+    }
+}
+
 }  // namespace
 
 void RepositoryKeyIndex::SuffixTable::Build(std::string text, const std::vector<std::int32_t>& rowStart) {
@@ -369,9 +404,7 @@ void RepositoryKeyIndex::SuffixTable::Build(std::string text, const std::vector<
             }
         }
     }
-    std::sort(m_entries.begin(), m_entries.end(), [](const Entry& a, const Entry& b) {
-        return a.hash != b.hash ? a.hash < b.hash : a.row < b.row;
-    });
+    SortByHashKeepingOrder(m_entries);
 }
 
 bool RepositoryKeyIndex::SuffixTable::Names(const Entry& entry, std::string_view name) const {

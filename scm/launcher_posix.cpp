@@ -4,9 +4,11 @@
 // change what is run.
 
 #include <fcntl.h>
+#include <poll.h>
 #include <pthread.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -130,6 +132,33 @@ void* ReapWhenEnded(void* argument) {
     return nullptr;
 }
 
+// A descriptor that becomes readable when the child ends (Linux 5.3 on);
+// not valid where the system has none.
+class ProcessDescriptor {
+public:
+    explicit ProcessDescriptor(pid_t pid) {
+#ifdef SYS_pidfd_open
+        m_fd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+#else
+        (void)pid;
+#endif
+    }
+    ~ProcessDescriptor() {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    ProcessDescriptor(const ProcessDescriptor&) = delete;
+    ProcessDescriptor& operator=(const ProcessDescriptor&) = delete;
+    bool Valid() const { return m_fd >= 0; }
+    // Returns when the child has ended, a signal came, or timeoutMs passed.
+    void WaitForEnd(int timeoutMs) const {
+        pollfd watched{m_fd, POLLIN, 0};
+        ::poll(&watched, 1, timeoutMs);
+    }
+
+private:
+    int m_fd = -1;
+};
+
 }  // namespace
 
 StartResult Start(const StartRequest& request) {
@@ -163,12 +192,21 @@ bool Wait(ChildHandle child, int timeoutMs) {
     if (timeoutMs < 0) return Reaped(pid, true);
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    // Woken the moment the child ends where the system gives a process
+    // descriptor: a tool that answers in a few milliseconds is not left
+    // waiting for the next look. Elsewhere it looks every few milliseconds.
+    const ProcessDescriptor ended(pid);
     auto pause = std::chrono::milliseconds(1);
     for (;;) {
         if (Reaped(pid, false)) return true;
         auto now = Clock::now();
         if (now >= deadline) return false;
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now);
+        if (ended.Valid()) {
+            // Rounded up, so a wait never ends just before its time.
+            ended.WaitForEnd(static_cast<int>(left.count()) + 1);
+            continue;
+        }
         std::this_thread::sleep_for(std::min(pause, left));
         // The tools a populate runs one after the other end within tens of
         // milliseconds: a short pause notices each end at once, and costs a

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/busy_flags.h"
+#include "app/path.h"
 #include "app/platform.h"
 #include "compare/file_exception.h"
 #include "compare/file_scan.h"
@@ -133,6 +134,28 @@ TEST_F(ClassifierTest, RowsCarryRecordNameFolderSizeDateAndColouredStatus) {
     EXPECT_EQ(bottom.GetItemText(1, BottomDatasize), "0 KB");
     EXPECT_EQ(bottom.GetItemText(1, BottomStatus), "New");
     EXPECT_EQ(bottom.GetCellTextColor(1, BottomStatus), kNewColor);
+}
+
+// The File and Path cells split the scanned path as the path parser does,
+// whatever the name holds: dots, quotes, blanks, backslashes.
+TEST_F(ClassifierTest, FileAndPathCellsSplitThePathAsTheParserDoes) {
+    QVR_SKIP_ON_WINDOWS("names with backslashes and quotes");
+    display = {1, 1, 1, 1};
+    const std::string names[] = {
+        "plain.txt", "trailing.", ".hidden", "two..dots", "\"quoted\"", "a\"b", "with blank",
+        "back\\slash", "x",
+    };
+    for (const std::string& name : names) {
+        SCOPED_TRACE(name);
+        bottom.RemoveAllRows();
+        const std::string path = Local("sub dir/" + name, "n");
+        classifier.ClassifyLocalFile(path);
+        ASSERT_EQ(bottom.GetItemCount(), 1);
+        const CPath parsed(path);
+        EXPECT_EQ(bottom.GetItemText(0, BottomPath), parsed.GetLocation());
+        EXPECT_EQ(bottom.GetItemText(0, BottomFile), name);
+        EXPECT_EQ(bottom.GetItemText(0, BottomDatasize), "1 KB");
+    }
 }
 
 TEST_F(ClassifierTest, DiffRowIsOrangeRed) {
@@ -265,6 +288,30 @@ TEST_F(ClassifierTest, CopyPathsKeepTheRepositoryCase) {
     }
 }
 
+// Repository separators of either kind become one folder separator each,
+// with no empty folder names, wherever they stand.
+TEST_F(ClassifierTest, CopyPathsHaveNoEmptyFolderNames) {
+    QVR_SKIP_ON_WINDOWS("copies below the temp folder with \"/\"");
+    const struct {
+        const char* path;
+        const char* file;
+        const char* copy;
+    } cases[] = {
+        {"\\\\Proj\\\\Lib\\", "File.Txt", "/Proj/Lib/File.Txt"},
+        {"", "Root.txt", "/Root.txt"},
+        {"\\", "\\Lead.txt", "/Lead.txt"},
+        {"a/b\\", "c", "/a/b/c"},
+        {"a", "sub\\c\\", "/a/sub/c/"},
+        {"\\x y\\.z", "..", "/x y/.z/.."},
+        {"/", "/", "/"},
+    };
+    for (const auto& c : cases) {
+        const int row = top.GetItemCount();
+        AddTopRow(c.path, c.file);
+        EXPECT_EQ(classifier.CopyPathFor(row), context.tempPath + c.copy) << c.path << " | " << c.file;
+    }
+}
+
 TEST_F(ClassifierTest, RepositoryRootFilesAreCompared) {
     QVR_SKIP_ON_WINDOWS("local paths with \"/\" and case-sensitive copies");
     display.showSameFiles = 1;
@@ -357,6 +404,45 @@ TEST(Datasize, DateIsMonthDayYearTimeWithANewline) {
     EXPECT_EQ(FormatLocalDate(0), "01-01-1970 00:00:00\n");
     SetTimeZone(previous);
 }
+
+#ifndef _WIN32
+// The zone is taken from TZ as it stands at each date, also when only the
+// variable changed between two dates (the zone itself is read once per
+// change, not once per date).
+TEST(Datasize, DateFollowsTheZoneVariableBetweenTwoDates) {
+    std::string saved;
+    const char* previous = CurrentTimeZone(saved);
+    SetTimeZone("UTC");
+    EXPECT_EQ(FormatLocalDate(1'625'321'109), "07-03-2021 14:05:09\n");
+    struct Case {
+        const char* zone;  // nullptr: TZ unset
+        std::int64_t time;
+        const char* date;
+    };
+    const Case cases[] = {
+        {"EST5", 1'625'321'109, "07-03-2021 09:05:09\n"},
+        {"EST5", 0, "12-31-1969 19:00:00\n"},
+        {"JST-9", 1'625'321'109, "07-03-2021 23:05:09\n"},
+        {"UTC0", 1'625'321'109, "07-03-2021 14:05:09\n"},
+        {"<+0530>-5:30", 1'625'321'109, "07-03-2021 19:35:09\n"},
+        {"EST5", 1'625'321'109, "07-03-2021 09:05:09\n"},
+    };
+    for (const Case& c : cases) {
+        ::setenv("TZ", c.zone, 1);
+        EXPECT_EQ(FormatLocalDate(c.time), c.date) << c.zone;
+    }
+    // Unset after set, then set again to the zone seen before.
+    ::setenv("TZ", "JST-9", 1);
+    EXPECT_EQ(FormatLocalDate(0), "01-01-1970 09:00:00\n");
+    ::unsetenv("TZ");
+    const std::string unsetDate = FormatLocalDate(0);
+    ::tzset();
+    EXPECT_EQ(unsetDate, FormatLocalDate(0)) << "the system's zone once TZ is unset";
+    ::setenv("TZ", "JST-9", 1);
+    EXPECT_EQ(FormatLocalDate(0), "01-01-1970 09:00:00\n");
+    SetTimeZone(previous);
+}
+#endif
 
 }  // namespace
 }  // namespace qvr

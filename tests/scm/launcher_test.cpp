@@ -354,5 +354,40 @@ TEST_F(LauncherTest, ExecuteWaitIsBoundedAndOnlyRepaints) {
     EXPECT_TRUE(host.boxes.empty());  // its callers report
 }
 
+// A wait ends when the child ends, not at its time limit, and a child that
+// outlives the limit is still running and can be waited for again.
+TEST(ProcessWaitTest, EndsWithTheChildOrAtTheLimit) {
+    struct Case {
+        const char* args;
+        int timeoutMs;
+        bool ended;
+    };
+    const Case cases[] = {
+        {"exit 0", 20000, true},
+        {"exit 3", 20000, true},
+        {"sleep 100", 20000, true},
+        {"sleep 20000", 150, false},
+        {"sleep 20000", 0, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args);
+        const std::string commandLine = Child(c.args);
+        process::StartResult started = process::Start({commandLine, "", kShowHidden, true});
+        ASSERT_EQ(started.result, 0);
+        const auto start = Clock::now();
+        EXPECT_EQ(process::Wait(started.child, c.timeoutMs), c.ended);
+        const long waited = MsSince(start);
+        if (c.ended) {
+            EXPECT_LT(waited, 10000) << "the wait ran to its limit";
+            EXPECT_FALSE(ProcessEntryExists(started.processId)) << "not reaped";
+        } else {
+            EXPECT_GE(waited, c.timeoutMs - 5);
+            EXPECT_TRUE(IsRunning(started.processId));
+            process::Kill(started.child);
+            EXPECT_TRUE(process::Wait(started.child, -1));
+        }
+    }
+}
+
 }  // namespace
 }  // namespace qvr::testing

@@ -7,6 +7,10 @@
 
 #include <map>
 
+#include <sqlite3.h>
+
+#include "tools/quorvan/sqlite_db.h"
+
 namespace qvr::testing {
 namespace {
 
@@ -99,6 +103,39 @@ TEST_F(QvrAdminTest, RoundTripGivesTheTreeBackAndVersionsOnlyForChanges) {
     }
     EXPECT_EQ(after.count("\\\\file3.dat"), 1u);
     EXPECT_EQ(after.count("\\\\quorvan.sig"), 0u);
+}
+
+// A listing reads a state's items through one index that also holds each
+// item's latest version; a broker made without it gets it at the next
+// command that writes, and the listing is the same either way.
+TEST_F(QvrAdminTest, ListingIndexIsMadeAndMadeAgainForOlderBrokers) {
+    WriteGeneratedTree();
+    ASSERT_EQ(m_repo.Admin({"import", "DEMO", "PROJ", "DEV", m_tree.Str()}).exitCode, 0);
+    const std::string dbFile = m_repo.Home() + "/DEMO.qvrdb";
+    const auto listingIndexes = [&] {
+        quorvan::Database db;
+        std::string error;
+        EXPECT_TRUE(db.Open(dbFile, quorvan::Database::Mode::ReadOnly, error)) << error;
+        quorvan::Statement count;
+        EXPECT_TRUE(count.Prepare(db, "SELECT count(*) FROM sqlite_master WHERE type='index' AND"
+                                      " name='QVRITEM_LISTING' AND sql LIKE '%latestverobjid%'", error)) << error;
+        return count.Step() == SQLITE_ROW ? count.Int(0) : -1;
+    };
+    EXPECT_EQ(listingIndexes(), 1);
+    ASSERT_EQ(m_repo.Vlx(m_repo.VlxArgs("PROJ", "DEV", VlxLog())).exitCode, 0);
+    const std::string withIndex = ReadFile(VlxLog());
+    {
+        quorvan::Database db;
+        std::string error;
+        ASSERT_TRUE(db.Open(dbFile, quorvan::Database::Mode::ReadWrite, error)) << error;
+        ASSERT_TRUE(db.Exec("DROP INDEX QVRITEM_LISTING", error)) << error;
+    }
+    ASSERT_EQ(listingIndexes(), 0);
+    ASSERT_EQ(m_repo.Vlx(m_repo.VlxArgs("PROJ", "DEV", VlxLog())).exitCode, 0);
+    EXPECT_EQ(ReadFile(VlxLog()), withIndex);
+    EXPECT_EQ(listingIndexes(), 0) << "a listing never writes";
+    ASSERT_EQ(m_repo.Admin({"add-user", "DEMO", "bob", "pw"}).exitCode, 0);
+    EXPECT_EQ(listingIndexes(), 1);
 }
 
 TEST_F(QvrAdminTest, TagMarksTheLatestVersions) {

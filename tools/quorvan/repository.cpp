@@ -50,10 +50,18 @@ CREATE TABLE QVRVERSION(
   MODIFIED INTEGER NOT NULL,
   UNIQUE(itemobjid, VERSIONNUMBER));
 CREATE INDEX QVRVERSION_PKG ON QVRVERSION(pkgobjid);
+CREATE INDEX QVRITEM_LISTING ON QVRITEM(stateobjid, PATHNAME, FILENAME, latestverobjid);
 CREATE TABLE QVRCONTENT(
   verobjid INTEGER PRIMARY KEY REFERENCES QVRVERSION(verobjid) ON DELETE CASCADE,
   DATA BLOB NOT NULL);
 )sql";
+
+// A listing walks a state's items in path order and goes straight from each
+// to its latest version: with the version's id in the index, the items
+// themselves are never read. Brokers made before it get it when next opened
+// for writing.
+constexpr const char* kListingIndex =
+    "CREATE INDEX IF NOT EXISTS QVRITEM_LISTING ON QVRITEM(stateobjid, PATHNAME, FILENAME, latestverobjid)";
 
 constexpr const char* kLatestColumns =
     "SELECT v.verobjid, i.FILENAME, i.PATHNAME, v.VERSIONNUMBER, v.TAG, v.DATASIZE, p.PACKAGENAME,"
@@ -129,7 +137,13 @@ bool Repository::Open(const std::string& broker, Database::Mode mode, std::strin
         return false;
     }
     if (!OpenFile(broker, mode, error)) return false;
-    if (Probe(broker, error)) return true;
+    if (Probe(broker, error)) {
+        if (mode != Database::Mode::ReadOnly) {
+            std::string ignored;
+            m_db.Exec(kListingIndex, ignored);
+        }
+        return true;
+    }
     if (mode != Database::Mode::ReadOnly || !RecoverInterruptedWrite(broker)) return false;
     return OpenFile(broker, mode, error) && Probe(broker, error);
 }
