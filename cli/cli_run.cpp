@@ -13,7 +13,7 @@
 #include "compare/classifier.h"
 #include "compare/csv_export.h"
 #include "res/resource.h"
-#include "ui/workflow/compare_workflows.h"
+#include "workflow/compare_workflows.h"
 
 namespace qvr::cli {
 namespace {

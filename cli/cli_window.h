@@ -11,7 +11,7 @@
 #include "app/message_box_host.h"
 #include "app/message_pump.h"
 #include "cli/cli_console.h"
-#include "ui/workflow/workflow_view.h"
+#include "workflow/workflow_view.h"
 
 namespace qvr::cli {
 

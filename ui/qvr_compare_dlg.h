@@ -22,9 +22,9 @@
 #include "compare/report_table.h"
 #include "compare/repository_key_index.h"
 #include "scm/repo_file_map.h"
-#include "ui/workflow/compare_workflows.h"
+#include "workflow/compare_workflows.h"
 #include "ui/viewer_menus.h"
-#include "ui/workflow/workflow_view.h"
+#include "workflow/workflow_view.h"
 
 class QAbstractButton;
 class QLabel;

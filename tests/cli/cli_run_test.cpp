@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "compare/classifier.h"
-#include "ui/workflow/compare_workflows.h"
+#include "workflow/compare_workflows.h"
 
 namespace qvr::cli {
 namespace {

@@ -10,7 +10,7 @@
 #include "app/busy_flags.h"
 #include "support/param_names.h"
 #include "support/test_platform.h"
-#include "ui/workflow/compare_workflows.h"
+#include "workflow/compare_workflows.h"
 #include "workflow_fixture.h"
 
 namespace qvr::testing {

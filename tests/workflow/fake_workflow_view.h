@@ -9,7 +9,7 @@
 
 #include "app/busy_flags.h"
 #include "res/resource.h"
-#include "ui/workflow/workflow_view.h"
+#include "workflow/workflow_view.h"
 
 namespace qvr::testing {
 

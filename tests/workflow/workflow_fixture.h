@@ -12,7 +12,7 @@
 #include "quorvan_sandbox.h"
 #include "support/callback_message_pump.h"
 #include "support/recording_message_box_host.h"
-#include "ui/workflow/compare_workflows.h"
+#include "workflow/compare_workflows.h"
 
 namespace qvr::testing {
 

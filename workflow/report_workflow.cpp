@@ -10,7 +10,7 @@
 #include "app/platform.h"
 #include "compare/report_sort.h"
 #include "res/resource.h"
-#include "ui/workflow/compare_workflows.h"
+#include "workflow/compare_workflows.h"
 
 namespace qvr {
 namespace {

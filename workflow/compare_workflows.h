@@ -21,7 +21,7 @@
 #include "compare/report_table.h"
 #include "scm/repo_file_map.h"
 #include "scm/scm_bridge.h"
-#include "ui/workflow/workflow_view.h"
+#include "workflow/workflow_view.h"
 
 namespace qvr {
 

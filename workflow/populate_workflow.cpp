@@ -8,7 +8,7 @@
 #include "app/busy_flags.h"
 #include "compare/report_sort.h"
 #include "res/resource.h"
-#include "ui/workflow/compare_workflows.h"
+#include "workflow/compare_workflows.h"
 
 namespace qvr {
 namespace {

@@ -1,4 +1,4 @@
-#include "ui/workflow/compare_workflows.h"
+#include "workflow/compare_workflows.h"
 
 #include <algorithm>
 #include <thread>
