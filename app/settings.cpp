@@ -66,6 +66,7 @@ void LoadDisplayOptions(const IProfileStore& store, DisplayOptions& display) {
     display.showSameFiles = LoadNumber(store, "ShowSameFiles", "0");
     display.showDiffFiles = LoadNumber(store, "ShowDiffFiles", "0");
     display.subFolders = LoadNumber(store, "SubFolders", "1");
+    display.showMissingFiles = LoadNumber(store, "ShowMissingFiles", "0");
 }
 
 // The listing and checkout defaults depend on the package just loaded.
@@ -80,6 +81,8 @@ void LoadToolTemplates(const IProfileStore& store, const std::string& package,
     LoadText(store, "VqryFmt", templates.vqryFmt);
     templates.sqlFmt = DefaultSqlFmt();
     LoadText(store, "SqlFmt", templates.sqlFmt);
+    LoadText(store, "RepoFolder", templates.repoFolder);
+    LoadText(store, "ExcludePatterns", templates.excludePatterns);
 }
 
 void WriteText(IProfileStore& store, const char* key, std::string_view value) {
@@ -139,7 +142,7 @@ std::string DefaultDiffPgm(std::string_view installDir, std::string_view searchP
 CommandTemplates DefaultTemplates(std::string_view package, std::string_view installDir) {
     bool withPackage = !package.empty();
     return {DefaultVlxFmt(withPackage), DefaultVgtFmt(withPackage), DefaultVqryFmt(),
-            DefaultSqlFmt(), DefaultDiffPgm(installDir)};
+            DefaultSqlFmt(), DefaultDiffPgm(installDir), {}, {}};
 }
 
 namespace {
@@ -237,11 +240,14 @@ void SaveSettings(IProfileStore& store, const AppSettings& settings, std::string
     WriteText(store, "VgtFmt", templates.vgtFmt);
     WriteText(store, "VqryFmt", templates.vqryFmt);
     WriteText(store, "SqlFmt", templates.sqlFmt);
+    WriteText(store, "RepoFolder", templates.repoFolder);
+    WriteText(store, "ExcludePatterns", templates.excludePatterns);
     const DisplayOptions& display = settings.display;
     WriteNumber(store, "ShowNewFiles", display.showNewFiles);
     WriteNumber(store, "ShowDiffFiles", display.showDiffFiles);
     WriteNumber(store, "ShowSameFiles", display.showSameFiles);
     WriteNumber(store, "SubFolders", display.subFolders);
+    WriteNumber(store, "ShowMissingFiles", display.showMissingFiles);
 }
 
 void SaveCommandTemplates(IProfileStore& store, const CommandTemplates& templates) {
@@ -250,6 +256,8 @@ void SaveCommandTemplates(IProfileStore& store, const CommandTemplates& template
     WriteText(store, "VqryFmt", templates.vqryFmt);
     WriteText(store, "SqlFmt", templates.sqlFmt);
     WriteText(store, "DiffPgm", templates.diffPgm);
+    WriteText(store, "RepoFolder", templates.repoFolder);
+    WriteText(store, "ExcludePatterns", templates.excludePatterns);
 }
 
 }  // namespace qvr

@@ -45,6 +45,12 @@ struct CommandTemplates {
     std::string vqryFmt;
     std::string sqlFmt;
     std::string diffPgm;
+    // What the compare report covers, edited in the same dialog; blank is
+    // the default for both. The repository folder the local path stands for
+    // ("RepoFolder"; blank: found by vote), and the names the report leaves
+    // out ("ExcludePatterns": patterns with "*" and "?" separated by ";").
+    std::string repoFolder;
+    std::string excludePatterns;
 
     bool operator==(const CommandTemplates&) const = default;
 };
@@ -54,6 +60,7 @@ struct DisplayOptions {
     int showSameFiles = 0;
     int showDiffFiles = 0;
     int subFolders = 1;
+    int showMissingFiles = 0;
 
     bool operator==(const DisplayOptions&) const = default;
 };
@@ -112,7 +119,8 @@ AppSettings LoadSettings(const IProfileStore& store, const SettingsPaths& paths)
 void SaveSettings(IProfileStore& store, const AppSettings& settings, std::string_view installDir);
 
 // Writes the five templates as the command settings dialog does on OK:
-// "VlxFmt", "VgtFmt", "VqryFmt", "SqlFmt", "DiffPgm".
+// "VlxFmt", "VgtFmt", "VqryFmt", "SqlFmt", "DiffPgm", then the report's
+// "RepoFolder" and "ExcludePatterns".
 void SaveCommandTemplates(IProfileStore& store, const CommandTemplates& templates);
 
 }  // namespace qvr

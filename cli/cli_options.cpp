@@ -20,7 +20,7 @@ constexpr ValueOption kValueOptions[] = {
     {"--password", &CliOptions::password, false}, {"--project", &CliOptions::project, false},
     {"--state", &CliOptions::state, false},       {"--package", &CliOptions::package, false},
     {"--install-dir", &CliOptions::installDir, false}, {"--local", &CliOptions::localPath, true},
-    {"--temp", &CliOptions::tempPath, true},
+    {"--temp", &CliOptions::tempPath, true},     {"--repo-folder", &CliOptions::repoFolder, true},
 };
 
 struct FlagOption {
@@ -32,6 +32,7 @@ constexpr FlagOption kFlagOptions[] = {
     {"--new", [](CliOptions& o) { o.showNew = true; }},
     {"--same", [](CliOptions& o) { o.showSame = true; }},
     {"--diff", [](CliOptions& o) { o.showDiff = true; }},
+    {"--missing", [](CliOptions& o) { o.showMissing = true; }},
     {"--subfolders", [](CliOptions& o) { o.subFolders = true; }},
     {"--no-subfolders", [](CliOptions& o) { o.subFolders = false; }},
     {"--one-at-a-time", [](CliOptions& o) { o.oneAtATime = true; }},
@@ -72,6 +73,20 @@ private:
         }
         if (name == "--csv") {
             if (auto value = TakeValue(name, inlineValue)) m_result.options.csvFile = *value;
+            return;
+        }
+        if (name == "--exclude") {
+            if (!CommandAllows(name, true)) return;
+            if (auto value = TakeValue(name, inlineValue)) {
+                // Stored, the patterns are one text of the edit box's size.
+                if (value->empty() || value->find(';') != std::string::npos ||
+                    CharacterCount(*value) > kEditTextLimit) {
+                    Fail("--exclude takes one non-empty name pattern of at most " +
+                         std::to_string(kEditTextLimit) + " characters, without ';'");
+                    return;
+                }
+                m_result.options.exclude.push_back(*value);
+            }
             return;
         }
         for (const ValueOption& option : kValueOptions) {
@@ -139,6 +154,7 @@ ParseResult ParseCliOptions(const std::vector<std::string>& args) { return Parse
 std::string UsageText() {
     return "usage: qvrcompare-cli list   [CONTEXT] [--csv FILE]\n"
            "       qvrcompare-cli report [CONTEXT] [--local DIR] [--temp DIR] [--new] [--same] [--diff]\n"
+           "                             [--missing] [--repo-folder PATH] [--exclude PATTERN]...\n"
            "                             [--subfolders | --no-subfolders] [--one-at-a-time] [--csv FILE]\n"
            "       qvrcompare-cli --help | --version\n"
            "CONTEXT: --broker B --user U --password P --project P --state S --package K --install-dir DIR\n"
@@ -147,14 +163,19 @@ std::string UsageText() {
            "  report   generates the local files compare report and writes the Bottom List\n"
            "\n"
            "Values not given come from the settings QvrCompare stored; the password may also\n"
-           "come from QVR_PASSWORD. --new/--same/--diff: when none is given the stored display\n"
-           "options apply, otherwise exactly those given. --csv FILE, or '-' (the default), for\n"
-           "standard output. --one-at-a-time compares each file before the scan goes on instead\n"
-           "of on threads beside it (the same list, slower). The tools vlx, vgt and vqry are\n"
-           "found on PATH.\n"
+           "come from QVR_PASSWORD. --new/--same/--diff/--missing: when none is given the stored\n"
+           "display options apply, otherwise exactly those given; with none given or stored the\n"
+           "report does not run. --missing lists repository files with no local file at their\n"
+           "place. --repo-folder PATH names the repository folder the local path stands for\n"
+           "(\\ or / for the root; default: the folder most local files are found in).\n"
+           "--exclude PATTERN (repeatable; * and ? wildcards) leaves out files and folders of\n"
+           "that name on both sides; given, the patterns replace the stored ones. --csv FILE,\n"
+           "or '-' (the default), for standard output. --one-at-a-time compares each file before\n"
+           "the scan goes on instead of on threads beside it (the same list, slower). The tools\n"
+           "vlx, vgt and vqry are found on PATH.\n"
            "\n"
-           "Exit status: 0 success (report: no New or Diff file listed), 1 report listed a New\n"
-           "or Diff file, 2 error or bad usage.\n";
+           "Exit status: 0 success (report: no New, Diff or Missing file listed), 1 report listed\n"
+           "a New, Diff or Missing file, 2 error, bad usage or nothing to show.\n";
 }
 
 std::string VersionText() { return std::string(kProgramName) + " " + kProgramVersion + "\n"; }

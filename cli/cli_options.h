@@ -26,14 +26,21 @@ struct CliOptions {
     bool showNew = false;
     bool showSame = false;
     bool showDiff = false;
+    bool showMissing = false;
     std::optional<bool> subFolders;
+    // The repository folder the local path stands for; not given: the stored
+    // one, blank there: found by vote.
+    std::optional<std::string> repoFolder;
+    // Names left out; when any is given they replace the stored patterns.
+    std::vector<std::string> exclude;
     // Compare each file before the scan goes on, with no compare threads.
     bool oneAtATime = false;
     // Where the list goes; empty or "-" is standard output.
     std::string csvFile;
 
-    // True when any of --new/--same/--diff was given: exactly those apply.
-    bool DisplayGiven() const { return showNew || showSame || showDiff; }
+    // True when any of --new/--same/--diff/--missing was given: exactly
+    // those apply.
+    bool DisplayGiven() const { return showNew || showSame || showDiff || showMissing; }
     bool CsvToStdout() const { return csvFile.empty() || csvFile == "-"; }
 };
 

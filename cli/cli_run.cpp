@@ -66,6 +66,13 @@ void ApplyOptions(const CliOptions& options, AppSettings& settings) {
         display.showNewFiles = options.showNew ? 1 : 0;
         display.showSameFiles = options.showSame ? 1 : 0;
         display.showDiffFiles = options.showDiff ? 1 : 0;
+        display.showMissingFiles = options.showMissing ? 1 : 0;
+    }
+    take(options.repoFolder, settings.templates.repoFolder);
+    if (!options.exclude.empty()) {
+        std::string patterns;
+        for (const std::string& pattern : options.exclude) patterns += (patterns.empty() ? "" : ";") + pattern;
+        settings.templates.excludePatterns = patterns;
     }
     if (options.subFolders) display.subFolders = *options.subFolders ? 1 : 0;
 }
@@ -139,6 +146,13 @@ private:
         if (!m_launchDir.empty()) {
             settings.context.localPath = AbsolutePathFrom(settings.context.localPath, m_launchDir);
         }
+        const DisplayOptions& display = settings.display;
+        if (m_options.command == CliCommand::Report && !display.showNewFiles && !display.showSameFiles &&
+            !display.showDiffFiles && !display.showMissingFiles) {
+            // An empty list would read as "no changes".
+            m_console.PrintLine(std::string(kCliName) + ": nothing to show: give --new, --diff, --same or --missing");
+            return kExitError;
+        }
         ReportTable top;
         ReportTable bottom;
         top.ApplyColumnSpec(kTopListColumnSpec);
@@ -196,7 +210,7 @@ int ReportExitStatus(const ReportTable& bottom) {
     const int rows = CountFilledRows(bottom);
     for (int row = 0; row < rows; ++row) {
         const std::string_view status = bottom.GetItemText(row, BottomStatus);
-        if (status == "New" || status == "Diff") return kExitDifferences;
+        if (status == "New" || status == "Diff" || status == "Missing") return kExitDifferences;
     }
     return kExitSuccess;
 }

@@ -2,17 +2,23 @@
 
 #include <chrono>
 #include <ctime>
+#include <limits>
 
 #include "app/busy_flags.h"
 #include "app/path.h"
 #include "app/platform.h"
+#include "app/trace.h"
 #include "compare/file_compare.h"
 #include "compare/file_scan.h"
+#include "compare/wildcard.h"
 
 namespace qvr {
 namespace {
 
 constexpr const char* kSignatureFile = "quorvan.sig";
+// Top List columns a Missing row takes its size and date from.
+constexpr int kTopDatasizeColumn = 5;
+constexpr int kTopModifiedDateColumn = 10;
 // Files scanned ahead of the oldest one not yet listed: enough to keep every
 // compare thread busy, few enough that memory stays flat on any tree.
 constexpr std::size_t kFilesAhead = 256;
@@ -262,6 +268,7 @@ void Classifier::ClassifyLocalFile(const std::string& path) {
     if (!showNew && !showSame && !showDiff) return;
 
     const int counterpart = CounterpartOf(path);
+    if (counterpart < 0 && showNew) NoteNameElsewhere(path);
     if (m_pipeline) {
         if (counterpart < 0 && !showNew) return;
         if (counterpart >= 0 && !showSame && !showDiff) return;
@@ -296,8 +303,77 @@ std::string Classifier::LocalKeyInOwnCase(const std::string& path) const {
 }
 
 int Classifier::FindCounterpart(const std::string& localKey) {
+    if (m_rule.IsPrepared()) {
+        // A sort of the Top List moves the rows, never the rule's folder.
+        m_rule.Refresh(m_top);
+        return m_rule.CounterpartOf(localKey);
+    }
     if (!m_index.IsCurrentFor(m_top)) m_index.Build(m_top);
     return m_index.FindCounterpart(localKey);
+}
+
+int Classifier::FindCounterpartNow(const std::string& localKey) {
+    if (m_rule.IsPrepared()) return FindCounterpart(localKey);
+    return m_index.FindCounterpartNow(m_top, localKey);
+}
+
+void Classifier::PrepareCounterparts(const CFileScan& scanner, const std::optional<std::string>& namedFolder) {
+    std::vector<std::string> keys;
+    keys.reserve(static_cast<std::size_t>(scanner.PathCount()));
+    for (int i = 0; i < scanner.PathCount(); ++i) keys.push_back(LocalKeyInOwnCase(scanner.PathTextAt(i)));
+    m_rule.Prepare(m_top, keys, namedFolder);
+}
+
+// A New file whose relative path names a file elsewhere in the repository is
+// the case a user most wants explained: the trace says where that file is.
+void Classifier::NoteNameElsewhere(const std::string& path) {
+    if (m_trace == nullptr || !m_rule.IsPrepared()) return;
+    const std::string key = LocalKeyInOwnCase(path);
+    if (!m_index.IsCurrentFor(m_top)) m_index.Build(m_top);
+    const int elsewhere = m_index.FindCounterpart(key);
+    if (elsewhere < 0) return;
+    m_trace->WriteTraceLine("Classifier: New: " + path + " - the same name is at " +
+                            RepositoryPathOf(m_top, elsewhere) + ", outside the repository folder");
+}
+
+int Classifier::AddMissingRows() {
+    const bool subFolders = m_display.subFolders != 0;
+    const std::string localRoot(mapping::WithoutTrailingSeparator(m_context.localPath));
+    int added = 0;
+    for (const int row : m_rule.UnpairedRowsBelowFolder(subFolders)) {
+        const std::string below = m_rule.KeyBelowFolder(row);
+        std::string directory = localRoot;
+        directory += platform::kSeparator;
+        bool excluded = false;
+        std::size_t nameAt = 0;
+        for (std::size_t at = below.find('\\'); at != std::string::npos; at = below.find('\\', nameAt)) {
+            const std::string_view folder = std::string_view(below).substr(nameAt, at - nameAt);
+            excluded = excluded || NameIsExcluded(m_exclusions, folder);
+            directory.append(folder);
+            directory += platform::kSeparator;
+            nameAt = at + 1;
+        }
+        const std::string name = below.substr(nameAt);
+        if (excluded || NameIsExcluded(m_exclusions, name) || name.find(kSignatureFile) != std::string::npos) {
+            continue;
+        }
+        const int addedRow = m_bottom.InsertItem(0, "");
+        if (addedRow < 0) break;
+        m_bottom.SetItemText(addedRow, BottomRecord, RecordNumber(CountFilledRows(m_bottom)));
+        m_bottom.SetItemText(addedRow, BottomFile, name);
+        m_bottom.SetItemText(addedRow, BottomPath, directory);
+        std::int64_t size = 0;
+        const std::string_view sizeText = m_top.GetItemText(row, kTopDatasizeColumn);
+        for (const char c : sizeText) {
+            if (c < '0' || c > '9' || size > (std::numeric_limits<std::int64_t>::max() - 9) / 10) break;
+            size = size * 10 + (c - '0');
+        }
+        SetSizeAndDate(addedRow, size, std::string(m_top.GetItemText(row, kTopModifiedDateColumn)));
+        m_bottom.SetItemText(addedRow, BottomStatus, "Missing");
+        m_bottom.SetCellTextColor(addedRow, BottomStatus, kMissingColor, true);
+        ++added;
+    }
+    return added;
 }
 
 std::string Classifier::CopyPathFor(int topRow) const {
@@ -351,7 +427,8 @@ void OnScanEvent(CFileScan& scanner, int event, void* userData) {
         return;
     }
     if (event == ScanDirectory) classifier->ForgetOpenDirectories();
-    if (event == ScanFileAccepted) {
+    if (classifier->ListingOnly() && !g_reportInProgress) g_scanStop = 1;
+    if (event == ScanFileAccepted && !classifier->ListingOnly()) {
         // The collected text is the file's own path; rebuilding it from its
         // parsed parts would lose a trailing dot of the name.
         const std::string& path = scanner.PathTextAt(scanner.PathCount() - 1);

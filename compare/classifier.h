@@ -6,7 +6,9 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "app/message_pump.h"
 #include "app/settings.h"
@@ -18,6 +20,7 @@
 namespace qvr {
 
 class CFileScan;
+class TraceLog;
 
 inline constexpr const char* kBottomListColumnSpec =
     "Record,0;File,175;Path,415;Datasize,60;Date,130;Status,95";
@@ -26,6 +29,7 @@ inline constexpr const char* kBottomListColumnSpec =
 inline constexpr Colorref kNewColor = 0x008000;   // green
 inline constexpr Colorref kSameColor = 0x800000;  // dark blue
 inline constexpr Colorref kDiffColor = 0x0032FF;  // orange-red
+inline constexpr Colorref kMissingColor = 0x800080;  // purple
 
 // Bottom List columns.
 enum BottomColumn : int {
@@ -87,8 +91,29 @@ public:
     int FindCounterpart(const std::string& localKey);
     // The counterpart of the local file at path, or -1.
     int CounterpartOf(const std::string& path) { return FindCounterpart(LocalKeyInOwnCase(path)); }
-    // FindCounterpart for a click: never waits for the index to be built.
-    int FindCounterpartNow(const std::string& localKey) { return m_index.FindCounterpartNow(m_top, localKey); }
+    // FindCounterpart for a click: never waits for an index to be built
+    // before the first report.
+    int FindCounterpartNow(const std::string& localKey);
+
+    // Chooses the repository folder the local path stands for (the named
+    // one, else by vote of the scanned files) and pairs every scanned file
+    // with its counterpart; from here on every lookup follows that rule.
+    // Before the first report the lookups find the first whole-name match.
+    void PrepareCounterparts(const CFileScan& scanner, const std::optional<std::string>& namedFolder);
+    const CounterpartRule& Counterparts() const { return m_rule; }
+    // While true, the scan callback only lists the accepted files.
+    void SetListingOnly(bool listingOnly) { m_listingOnly = listingOnly; }
+    bool ListingOnly() const { return m_listingOnly; }
+    // Where a New file whose name lives elsewhere in the repository is noted.
+    void SetTrace(TraceLog* trace) { m_trace = trace; }
+    // Names left out of the Missing rows as the scan leaves them out locally.
+    void SetExclusions(std::vector<std::string> patterns) { m_exclusions = std::move(patterns); }
+    // Adds a "Missing" row for every Top List file below the repository
+    // folder that no local file was paired with (directly in it only,
+    // without subfolders), none whose names are excluded: the file where it
+    // would be in the local tree, size and date from the listing. Returns
+    // how many were added.
+    int AddMissingRows();
     // Indexes the Top List as it is now on a worker thread, ready for the
     // clicks and the report that follow.
     void IndexTopListInBackground() { m_index.BuildInBackground(m_top); }
@@ -125,6 +150,7 @@ private:
     // waits (pumping) while more than keepAtMost files are queued.
     void ListFinishedFiles(std::size_t keepAtMost);
     void ListComparedFile(const PendingFile& file, const CompareOutcome& outcome);
+    void NoteNameElsewhere(const std::string& path);
     void AddRow(const NewRow& row);
     void SetSizeAndDate(int row, std::int64_t size, const std::string& date);
 
@@ -134,6 +160,10 @@ private:
     const DisplayOptions& m_display;
     IMessagePump& m_pump;
     RepositoryKeyIndex m_index;
+    CounterpartRule m_rule;
+    bool m_listingOnly = false;
+    TraceLog* m_trace = nullptr;
+    std::vector<std::string> m_exclusions;
     DirectoryHandles m_directories;
     std::uint64_t m_folderLevel = 0;
     std::unique_ptr<ComparePipeline> m_pipeline;  // set when compares run on threads

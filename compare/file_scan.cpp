@@ -116,7 +116,11 @@ int CFileScan::Scan(ScanCriteria& criteria) {
         ~Depth() { --m_depth; }
         int& m_depth;
     };
-    if (m_depth == 0) m_unreadableFolders = 0;
+    if (m_depth == 0) {
+        m_unreadableFolders = 0;
+        m_excludedFiles = 0;
+        m_excludedFolders = 0;
+    }
     const Depth depth(m_depth);
     g_scanStop = 0;
     criteria.directory = AppendSeparator(criteria.directory);
@@ -136,6 +140,10 @@ int CFileScan::ScanSubdirectories(const ScanCriteria& criteria) {
         const char* name = reader.Next();
         if (!name) break;
         if (IsDots(name) || reader.Kind() != EntryKind::Directory) continue;
+        if (NameIsExcluded(m_exclusions, name)) {
+            ++m_excludedFolders;
+            continue;
+        }
         ScanCriteria level = criteria;
         level.directory = criteria.directory + name;
         Scan(level);
@@ -167,6 +175,10 @@ int CFileScan::MatchPattern(const ScanCriteria& criteria, const std::string& pat
         const EntryKind kind = reader.Kind();
         if (kind == EntryKind::DanglingLink && AnnounceNote()) NoteDanglingLink(pathRoot + name);
         if (kind != EntryKind::File) continue;
+        if (NameIsExcluded(m_exclusions, name)) {
+            ++m_excludedFiles;
+            continue;
+        }
         bool accepted = true;
         if (filtered) {
             EntryFacts info;

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/path.h"
@@ -83,6 +84,12 @@ public:
     // Folders the last scan (with every level below it) could not list while
     // it was not stopped.
     int UnreadableFolderCount() const { return m_unreadableFolders; }
+    // Names the scan leaves out (see NameIsExcluded): a matching file is
+    // neither accepted nor rejected, a matching folder is not entered.
+    void SetExclusions(std::vector<std::string> patterns) { m_exclusions = std::move(patterns); }
+    // Files and folders the last scan left out by name.
+    int ExcludedFileCount() const { return m_excludedFiles; }
+    int ExcludedFolderCount() const { return m_excludedFolders; }
 
     int PathCount() const { return static_cast<int>(m_paths.size()); }
     // The collected path at index, or an empty path when out of range.
@@ -111,6 +118,9 @@ private:
     std::string m_currentDirectory;
     TraceLog* m_trace = nullptr;
     int m_unreadableFolders = 0;
+    std::vector<std::string> m_exclusions;
+    int m_excludedFiles = 0;
+    int m_excludedFolders = 0;
     int m_depth = 0;  // levels of the running scan now open
 };
 

@@ -523,4 +523,30 @@ bool SortTableByColumn(ReportTable& table, int column, bool ascending) {
     return true;
 }
 
+bool SortTableByColumnThenBy(ReportTable& table, int column, int tieColumn, bool ascending) {
+    if (column < 0 || column >= table.ColumnCount() || tieColumn < 0 || tieColumn >= table.ColumnCount()) {
+        return false;
+    }
+    table.SetSortState(column, ascending);
+    const int rows = table.GetItemCount();
+    if (rows < 2) return true;
+    std::vector<std::size_t> order = SortOrderOfColumn(table, column, ascending);
+    const auto text = [&table](std::size_t row, int col) { return table.GetItemText(static_cast<int>(row), col); };
+    for (std::size_t start = 0; start < order.size();) {
+        std::size_t end = start + 1;
+        while (end < order.size() && text(order[end], column) == text(order[start], column)) ++end;
+        if (end - start > 1) {
+            std::stable_sort(order.begin() + static_cast<std::ptrdiff_t>(start),
+                             order.begin() + static_cast<std::ptrdiff_t>(end), [&](std::size_t a, std::size_t b) {
+                                 return ascending ? text(a, tieColumn) < text(b, tieColumn)
+                                                  : text(b, tieColumn) < text(a, tieColumn);
+                             });
+        }
+        start = end;
+    }
+    table.ApplyPermutation(order);
+    table.SetSortState(column, ascending);
+    return true;
+}
+
 }  // namespace qvr

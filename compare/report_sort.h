@@ -53,5 +53,9 @@ std::vector<std::size_t> ComputeSortOrder(const std::vector<std::string_view>& t
 // colours, and records the sort state. False (nothing changed) when the column
 // does not exist; a table with fewer than two rows only records the state.
 bool SortTableByColumn(ReportTable& table, int column, bool ascending);
+// The same, rows with equal texts in column then ordered by the text of
+// tieColumn (byte order, in the same direction), so that the order does not
+// depend on the order the rows came in.
+bool SortTableByColumnThenBy(ReportTable& table, int column, int tieColumn, bool ascending);
 
 }  // namespace qvr

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <unordered_set>
 #include <thread>
 #include <utility>
 
@@ -139,6 +140,233 @@ int ScanRows(int rows, const KeyOf& keyOf, std::string_view localKey) {
 
 int FindCounterpartByScan(const ReportTable& top, std::string_view localKey) {
     return ScanRows(top.GetItemCount(), [&top](int row) { return KeyOfRow(top, row); }, localKey);
+}
+
+namespace {
+
+bool IsRepositorySeparator(char c) { return c == '\\' || c == '/'; }
+
+// Names joined by one backslash, none empty, slashes taken as backslashes.
+std::string NormalKey(std::string_view key) {
+    key = UpToNul(key);
+    std::string normal;
+    normal.reserve(key.size());
+    std::size_t at = 0;
+    while (at < key.size()) {
+        while (at < key.size() && IsRepositorySeparator(key[at])) ++at;
+        std::size_t end = at;
+        while (end < key.size() && !IsRepositorySeparator(key[end])) ++end;
+        if (end > at) {
+            if (!normal.empty()) normal += '\\';
+            normal.append(key, at, end - at);
+        }
+        at = end;
+    }
+    return normal;
+}
+
+int LevelsOf(std::string_view normalFolder) {
+    if (normalFolder.empty()) return 0;
+    return 1 + static_cast<int>(std::count(normalFolder.begin(), normalFolder.end(), '\\'));
+}
+
+// Where the local path's folder takes part in the vote.
+struct Tally {
+    int votes = 0;
+    int firstRow = 0;
+    std::size_t length = 0;  // of the folder's text in that row's key
+};
+
+}  // namespace
+
+std::string NormalRepositoryFolder(std::string_view folder) { return NormalKey(folder); }
+
+std::string ShownRepositoryFolder(std::string_view normalFolder) { return "\\" + std::string(normalFolder); }
+
+void CounterpartRule::Clear() {
+    m_table = nullptr;
+    m_textChangeCount = 0;
+    m_rowCount = 0;
+    m_localKeys.clear();
+    m_hasFolder = false;
+    m_named = false;
+    m_folder.clear();
+    m_votes = 0;
+    m_rowKeys.clear();
+    m_exactRows.clear();
+    m_blindRows.clear();
+    m_claimed.clear();
+    m_pairs.clear();
+}
+
+bool CounterpartRule::IsCurrentFor(const ReportTable& top) const {
+    return m_table == &top && m_textChangeCount == top.TextChangeCount() && m_rowCount == top.GetItemCount();
+}
+
+void CounterpartRule::Prepare(const ReportTable& top, const std::vector<std::string>& localKeys,
+                              const std::optional<std::string>& namedFolder) {
+    std::vector<std::string> keys;
+    keys.reserve(localKeys.size());
+    for (const std::string& key : localKeys) keys.push_back(NormalKey(key));
+    Clear();
+    m_table = &top;
+    m_textChangeCount = top.TextChangeCount();
+    m_rowCount = top.GetItemCount();
+    m_localKeys = std::move(keys);
+    m_rowKeys.reserve(static_cast<std::size_t>(m_rowCount));
+    std::vector<std::string> upperKeys;
+    upperKeys.reserve(static_cast<std::size_t>(m_rowCount));
+    for (int row = 0; row < m_rowCount; ++row) {
+        m_rowKeys.push_back(NormalKey(RepositoryPathOf(top, row)));
+        upperKeys.push_back(platform::UpperAscii(m_rowKeys.back()));
+        if (m_rowKeys.back().empty()) continue;  // a blank row names no file
+        m_exactRows.emplace(m_rowKeys.back(), row);
+        m_blindRows[upperKeys.back()].push_back(row);
+    }
+
+    std::unordered_set<std::string> localUpper;
+    localUpper.reserve(m_localKeys.size());
+    for (const std::string& key : m_localKeys) {
+        if (!key.empty()) localUpper.insert(platform::UpperAscii(key));
+    }
+    // Each local file votes once for each folder where its key names a Top
+    // List file: rows that differ in letter case only count as one file.
+    std::unordered_map<std::string_view, Tally> tallies;
+    for (int row = 0; row < m_rowCount; ++row) {
+        const std::string& upper = upperKeys[static_cast<std::size_t>(row)];
+        if (upper.empty() || m_blindRows[upper].front() != row) continue;
+        for (std::size_t at = 0; at < upper.size(); ++at) {
+            if (at != 0 && upper[at - 1] != '\\') continue;
+            if (localUpper.find(upper.substr(at)) == localUpper.end()) continue;
+            const std::size_t length = at == 0 ? 0 : at - 1;
+            const auto [found, added] = tallies.try_emplace(std::string_view(upper).substr(0, length));
+            if (added) found->second = Tally{0, row, length};
+            ++found->second.votes;
+        }
+    }
+    if (namedFolder) {
+        m_named = true;
+        m_hasFolder = true;
+        m_folder = NormalKey(*namedFolder);
+        const auto named = tallies.find(platform::UpperAscii(m_folder));
+        m_votes = named == tallies.end() ? 0 : named->second.votes;
+    } else {
+        const Tally* best = nullptr;
+        std::string_view bestFolder;
+        for (const auto& [folder, tally] : tallies) {
+            if (best != nullptr) {
+                if (tally.votes != best->votes) {
+                    if (tally.votes < best->votes) continue;
+                } else if (LevelsOf(folder) != LevelsOf(bestFolder)) {
+                    if (LevelsOf(folder) > LevelsOf(bestFolder)) continue;
+                } else if (tally.firstRow >= best->firstRow) {
+                    continue;
+                }
+            }
+            best = &tally;
+            bestFolder = folder;
+        }
+        if (best != nullptr) {
+            m_hasFolder = true;
+            m_votes = best->votes;
+            m_folder = m_rowKeys[static_cast<std::size_t>(best->firstRow)].substr(0, best->length);
+        }
+    }
+    Pair();
+}
+
+void CounterpartRule::Refresh(const ReportTable& top) {
+    if (IsCurrentFor(top) || !IsPrepared()) return;
+    std::vector<std::string> keys = std::move(m_localKeys);
+    std::optional<std::string> folder;
+    if (m_hasFolder) folder = m_folder;
+    const bool named = m_named;
+    Prepare(top, keys, folder);
+    m_named = named;
+}
+
+std::string CounterpartRule::FullKey(std::string_view normalKey) const {
+    if (m_folder.empty()) return std::string(normalKey);
+    std::string full = m_folder;
+    full += '\\';
+    full += normalKey;
+    return full;
+}
+
+int CounterpartRule::ExactRow(const std::string& fullKey) const {
+    const auto found = m_exactRows.find(fullKey);
+    return found == m_exactRows.end() ? -1 : found->second;
+}
+
+int CounterpartRule::FirstUnclaimedBlindRow(const std::string& fullKey) const {
+    const auto found = m_blindRows.find(platform::UpperAscii(fullKey));
+    if (found == m_blindRows.end()) return -1;
+    for (const int row : found->second) {
+        if (!m_claimed[static_cast<std::size_t>(row)]) return row;
+    }
+    return -1;
+}
+
+void CounterpartRule::Pair() {
+    m_claimed.assign(static_cast<std::size_t>(m_rowCount), false);
+    if (!m_hasFolder) return;
+    std::vector<std::size_t> waiting;
+    for (std::size_t i = 0; i < m_localKeys.size(); ++i) {
+        const std::string& key = m_localKeys[i];
+        if (key.empty()) continue;
+        int row = -1;
+        if constexpr (!platform::kIsWindows) row = ExactRow(FullKey(key));
+        if (row < 0) {
+            waiting.push_back(i);
+            continue;
+        }
+        m_pairs[key] = row;
+        m_claimed[static_cast<std::size_t>(row)] = true;
+    }
+    // Case twins that name the same repository file only without case: the
+    // one first in byte order gets it, whatever order the scan found them in.
+    std::sort(waiting.begin(), waiting.end(),
+              [this](std::size_t a, std::size_t b) { return m_localKeys[a] < m_localKeys[b]; });
+    for (const std::size_t i : waiting) {
+        const int row = FirstUnclaimedBlindRow(FullKey(m_localKeys[i]));
+        m_pairs[m_localKeys[i]] = row;
+        if (row >= 0) m_claimed[static_cast<std::size_t>(row)] = true;
+    }
+}
+
+int CounterpartRule::CounterpartOf(std::string_view localKey) const {
+    if (!m_hasFolder) return -1;
+    const std::string key = NormalKey(localKey);
+    if (key.empty()) return -1;
+    if (const auto paired = m_pairs.find(key); paired != m_pairs.end()) return paired->second;
+    const std::string full = FullKey(key);
+    if constexpr (!platform::kIsWindows) {
+        const int row = ExactRow(full);
+        if (row >= 0) return row;
+    }
+    return FirstUnclaimedBlindRow(full);
+}
+
+std::string CounterpartRule::KeyBelowFolder(int row) const {
+    if (!m_hasFolder || row < 0 || row >= static_cast<int>(m_rowKeys.size())) return {};
+    const std::string& key = m_rowKeys[static_cast<std::size_t>(row)];
+    if (m_folder.empty()) return key;
+    if (key.size() <= m_folder.size() || key[m_folder.size()] != '\\') return {};
+    // Folders that differ in letter case only are one folder to the rule.
+    if (platform::UpperAscii(key.substr(0, m_folder.size())) != platform::UpperAscii(m_folder)) return {};
+    return key.substr(m_folder.size() + 1);
+}
+
+std::vector<int> CounterpartRule::UnpairedRowsBelowFolder(bool subFolders) const {
+    std::vector<int> rows;
+    if (!m_hasFolder) return rows;
+    for (int row = 0; row < static_cast<int>(m_rowKeys.size()); ++row) {
+        if (m_claimed[static_cast<std::size_t>(row)]) continue;
+        const std::string below = KeyBelowFolder(row);
+        if (below.empty() || (!subFolders && below.find('\\') != std::string::npos)) continue;
+        rows.push_back(row);
+    }
+    return rows;
 }
 
 struct RepositoryKeyIndex::Snapshot {

@@ -1,32 +1,39 @@
 #pragma once
-// Finds the counterpart of a local file among the Top List rows: the first
-// row, in row order, whose repository key (path "\\" file) ends with the
-// local key as a whole name. The match must begin at a name boundary: the
-// key's start, just after a backslash, or on a backslash the local key itself
-// begins with. So "\LIB\A.TXT" finds "\SRC\LIB\A.TXT", while "MAKEFILE" never
-// finds "MAKEFILE.AM" and "B.TXT" never finds "\LIB\SUB.TXT". A local key
-// that names nothing (empty, or a lone backslash) has no counterpart.
+// The counterpart of a local file: the local path stands for one folder B of
+// the repository, and each local file is compared with the Top List file at
+// the same place below B (B + the file's key below the local path).
+// CounterpartRule is the lookup the report, the viewers, the Bottom List click
+// and the Top List highlight all use:
+//  - B is named by the user, or found by a vote: every local file votes for
+//    each folder F where F + its key is a Top List file; most votes wins,
+//    ties go to the folder with fewer levels, then to the first in Top List
+//    order. The repository root is a folder too. No vote: no B, every file New.
+//  - Where the file system tells letter cases apart, the exact-case name
+//    comes first; a case-blind match is taken only for a repository file no
+//    local file names exactly, and never for two local files. Windows
+//    compares without case only.
+// Building the rule sorts the keys once; each lookup is a hash-table probe.
 //
-// Where the file system tells letter cases apart, a row whose key matches
-// with the local file's own letter case wins over the first row that matches
-// only without case: "xt_CONNMARK.h" and "xt_connmark.h" are two files there.
-// Windows compares without case only.
+// The rest of this header exists for the tests and for the trace's "the same
+// name is elsewhere" note: RepositoryKeyIndex, FindFirstMatchingRowLinear,
+// FindCounterpartLinear and FindCounterpartByScan find the first row whose
+// key merely ends with the local key as a whole name (the key's start, just
+// after a backslash, or on a backslash the local key itself begins with), so
+// "MAKEFILE" never finds "MAKEFILE.AM". That row can lie anywhere in the
+// repository: it names where else a file of that name lives, never what a
+// local file is compared with.
 //
-// The index keeps every name-boundary suffix of every key, sorted by a hash of
-// its text, so each lookup is a binary search instead of a pass over every
-// row; the text itself decides, so hashes that collide cost time, never a
-// wrong row.
-//
-// Building the index of a long list takes a noticeable fraction of a second,
-// so it can be built on a worker thread from a copy of the keys taken at the
-// start: the window starts one when a populate or a sort has finished, and a
-// click that comes before it is ready is answered by a plain scan of those
-// copied keys, which finds the same row.
+// The suffix index keeps every name-boundary suffix of every key, sorted by
+// a hash of its text; the text itself decides, so hashes that collide cost
+// time, never a wrong row. It can be built on a worker thread from a copy of
+// the keys taken at the start.
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <unordered_map>
 #include <string_view>
 #include <thread>
 #include <vector>
@@ -54,6 +61,69 @@ int FindCounterpartLinear(const ReportTable& top, std::string_view localKey);
 // they are, without building a key per row: quick enough to answer one click
 // on a long list while its index is still being built.
 int FindCounterpartByScan(const ReportTable& top, std::string_view localKey);
+
+// A repository folder as the rule keeps it: its names joined by "\\",
+// without a leading or trailing one; the root is empty. Slashes count as
+// backslashes, so "\\", "/" and "" all name the root.
+std::string NormalRepositoryFolder(std::string_view folder);
+// The folder shown to the user: "\\" for the root, else "\\" + names.
+std::string ShownRepositoryFolder(std::string_view normalFolder);
+
+class CounterpartRule {
+public:
+    // Chooses B for the Top List as it is now and pairs every local key with
+    // its counterpart. Local keys are in their own letter case with the
+    // repository's backslashes, relative to the local path (a leading
+    // backslash is allowed). namedFolder, when given, is B.
+    void Prepare(const ReportTable& top, const std::vector<std::string>& localKeys,
+                 const std::optional<std::string>& namedFolder);
+    // Prepares again for the Top List as it is now (after a sort) with the
+    // same local keys and the same B; nothing when still current.
+    void Refresh(const ReportTable& top);
+    bool IsCurrentFor(const ReportTable& top) const;
+    bool IsPrepared() const { return m_table != nullptr; }
+    void Clear();
+
+    // True when a folder was named or won a vote.
+    bool HasFolder() const { return m_hasFolder; }
+    bool FolderWasNamed() const { return m_named; }
+    // B in its normal form (see NormalRepositoryFolder), in the repository's
+    // letter case where it was found by vote.
+    const std::string& Folder() const { return m_folder; }
+    // The local files whose key lies at B in the Top List.
+    int Votes() const { return m_votes; }
+
+    // The counterpart row of a local key, or -1. A key the rule was not
+    // prepared with (a file made since) gets the exact-case row, else the
+    // first case-blind row no prepared file was paired with.
+    int CounterpartOf(std::string_view localKey) const;
+    // Top List rows below B that no local file was paired with, in row
+    // order; with subFolders false only those directly in B.
+    std::vector<int> UnpairedRowsBelowFolder(bool subFolders) const;
+    // The key of a Top List row below B, relative to B (names joined by
+    // "\\"); empty when the row is not below B.
+    std::string KeyBelowFolder(int row) const;
+
+private:
+    std::string FullKey(std::string_view localKey) const;
+    int ExactRow(const std::string& fullKey) const;
+    int FirstUnclaimedBlindRow(const std::string& fullKey) const;
+    void Pair();
+
+    const ReportTable* m_table = nullptr;
+    std::uint64_t m_textChangeCount = 0;
+    int m_rowCount = 0;
+    std::vector<std::string> m_localKeys;  // as prepared, normal form
+    bool m_hasFolder = false;
+    bool m_named = false;
+    std::string m_folder;
+    int m_votes = 0;
+    std::vector<std::string> m_rowKeys;  // normal form, own case, per row
+    std::unordered_map<std::string, int> m_exactRows;             // first row of each key
+    std::unordered_map<std::string, std::vector<int>> m_blindRows;  // upper-cased key: rows in order
+    std::vector<bool> m_claimed;                                   // per row
+    std::unordered_map<std::string, int> m_pairs;                  // local key (normal form) -> row
+};
 
 class RepositoryKeyIndex {
 public:

@@ -49,6 +49,7 @@ inline constexpr int IDC_SUBFOLDERS = 2700;
 inline constexpr int IDC_STATUS = 2701;
 inline constexpr int IDC_SHOWDIFF = 2702;
 inline constexpr int IDC_SHOWSAME = 2703;
+inline constexpr int IDC_SHOWMISSING = 2704;
 
 // Commands without a control.
 inline constexpr int ID_FIND_NEXT_TOP = 1030;

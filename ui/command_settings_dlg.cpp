@@ -17,6 +17,8 @@ constexpr int kVgtBox = 2402;
 constexpr int kSqlBox = 2403;
 constexpr int kVqryBox = 2404;
 constexpr int kDiffBox = 2405;
+constexpr int kRepoFolderBox = 2406;
+constexpr int kExcludeBox = 2407;
 constexpr int kResetButton = 2010;
 
 QString IdName(int id) { return QString::number(id); }
@@ -51,8 +53,12 @@ void CSettingsDlg::BuildControls() {
     AddRow(kSqlBox, "SQL Fmt:", 3);
     AddRow(kVqryBox, "VQRY Fmt:", 4);
     AddRow(kDiffBox, "Diff Pgm:", 5);
+    AddRow(kRepoFolderBox, "Repository Folder:", 6);
+    AddRow(kExcludeBox, "Exclude Patterns:", 7);
     Edit(kPackageBox)->setReadOnly(true);
-    for (int id = kVlxBox; id <= kDiffBox; ++id) Edit(id)->setMinimumWidth(560);
+    for (int id = kVlxBox; id <= kExcludeBox; ++id) Edit(id)->setMinimumWidth(560);
+    Edit(kRepoFolderBox)->setPlaceholderText("blank: the folder most local files are found in");
+    Edit(kExcludeBox)->setPlaceholderText("names to leave out, separated by ';' (e.g. *.o;build)");
 
     auto* reset = new QPushButton("Reset to Defaults", this);
     reset->setObjectName(IdName(kResetButton));
@@ -73,7 +79,7 @@ void CSettingsDlg::BuildControls() {
     buttons->addStretch();
     buttons->addWidget(ok);
     buttons->addWidget(cancel);
-    grid->addLayout(buttons, 6, 0, 1, 2);
+    grid->addLayout(buttons, 8, 0, 1, 2);
 }
 
 QLineEdit* CSettingsDlg::Edit(int id) const { return findChild<QLineEdit*>(IdName(id)); }
@@ -85,6 +91,8 @@ void CSettingsDlg::OnInitDialog() {
     Edit(kSqlBox)->setText(QString::fromStdString(m_templates.sqlFmt));
     Edit(kVqryBox)->setText(QString::fromStdString(m_templates.vqryFmt));
     Edit(kDiffBox)->setText(QString::fromStdString(m_templates.diffPgm));
+    Edit(kRepoFolderBox)->setText(QString::fromStdString(m_templates.repoFolder));
+    Edit(kExcludeBox)->setText(QString::fromStdString(m_templates.excludePatterns));
     Edit(kVlxBox)->setFocus();
 }
 
@@ -97,6 +105,8 @@ void CSettingsDlg::OnBtnResetDefaults() {
     Edit(kVqryBox)->setText(QString::fromStdString(DefaultVqryFmt()));
     m_templates.diffPgm = DefaultDiffPgm(m_installDir, platform::ProgramSearchPath());
     Edit(kDiffBox)->setText(QString::fromStdString(m_templates.diffPgm));
+    Edit(kRepoFolderBox)->setText(QString::fromStdString(m_templates.repoFolder));
+    Edit(kExcludeBox)->setText(QString::fromStdString(m_templates.excludePatterns));
     Edit(kVlxBox)->setFocus();
 }
 
@@ -109,6 +119,8 @@ void CSettingsDlg::accept() {
     m_templates.sqlFmt = read(kSqlBox);
     m_templates.vqryFmt = read(kVqryBox);
     m_templates.diffPgm = read(kDiffBox);
+    m_templates.repoFolder = read(kRepoFolderBox);
+    m_templates.excludePatterns = read(kExcludeBox);
     QDialog::accept();
 }
 

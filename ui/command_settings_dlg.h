@@ -22,11 +22,12 @@ public:
     CSettingsDlg(std::string package, const CommandTemplates& templates, std::string installDir,
                  QWidget* owner = nullptr);
 
-    // After OK: the five templates as the user left them.
+    // After OK: the five templates, the repository folder and the exclude
+    // patterns as the user left them. Reset to Defaults leaves the last two.
     const CommandTemplates& Templates() const { return m_templates; }
     const std::string& Package() const { return m_package; }
 
-    // The edit box with the given id (2400 to 2405), for the window's tests.
+    // The edit box with the given id (2400 to 2407), for the window's tests.
     QLineEdit* Edit(int id) const;
 
     // Command 2010: the default templates for this dialog's package into the
@@ -49,7 +50,8 @@ private:
 
 // The main window's "Reg Setings..." step: runs the dialog with the package
 // and the templates in force; on OK the templates are replaced and written to
-// the settings at once ("VlxFmt", "VgtFmt", "VqryFmt", "SqlFmt", "DiffPgm").
+// the settings at once ("VlxFmt", "VgtFmt", "VqryFmt", "SqlFmt", "DiffPgm",
+// "RepoFolder", "ExcludePatterns").
 // True on OK; Cancel changes nothing.
 bool EditCommandTemplates(const std::string& package, CommandTemplates& templates, const std::string& installDir,
                           IProfileStore& store, QWidget* owner, const std::function<int(QDialog&)>& runner);

@@ -54,7 +54,7 @@ constexpr int kRunLockedControls[] = {IDC_BROKER,      IDC_USERID,      IDC_PASS
                                       IDC_SHOWNEW,     IDC_SHOWSAME,    IDC_SHOWDIFF,   IDC_SUBFOLDERS,
                                       IDC_BROWSE_TEMP, IDC_BROWSE_LOCAL, IDC_EXPORT_TOP, IDC_EXPORT_BTM,
                                       IDC_FIND_TOP,    IDC_FIND_BTM,    IDC_REGSETTINGS, IDC_CLEAR_TOP,
-                                      IDC_CLEAR_BTM};
+                                      IDC_CLEAR_BTM,   IDC_SHOWMISSING};
 
 constexpr Colorref kHighlightText = 0xFFFFFF;
 constexpr Colorref kHighlightBack = 0x808080;
@@ -203,8 +203,9 @@ void CQvrCompareDlg::BuildControls() {
     bottomHead->addWidget(add(IDC_SHOWNEW, new ManualRadioButton(Text("Show New Files"), this)));
     bottomHead->addWidget(add(IDC_SHOWDIFF, new ManualRadioButton(Text("Show Different Files"), this)));
     bottomHead->addWidget(add(IDC_SHOWSAME, new ManualRadioButton(Text("Show Same Files"), this)));
+    bottomHead->addWidget(add(IDC_SHOWMISSING, new ManualRadioButton(Text("Show Missing Files"), this)));
     bottomHead->addWidget(add(IDC_SUBFOLDERS, new ManualCheckBox(Text("Search sub-directories"), this)));
-    for (int id : {IDC_SHOWNEW, IDC_SHOWDIFF, IDC_SHOWSAME}) {
+    for (int id : {IDC_SHOWNEW, IDC_SHOWDIFF, IDC_SHOWSAME, IDC_SHOWMISSING}) {
         static_cast<QRadioButton*>(m_controls[id])->setAutoExclusive(false);
     }
     bottomHead->addStretch();
@@ -352,6 +353,7 @@ void CQvrCompareDlg::InitDialog() {
     SetCheck(IDC_SHOWNEW, display.showNewFiles != 0);
     SetCheck(IDC_SHOWSAME, display.showSameFiles != 0);
     SetCheck(IDC_SHOWDIFF, display.showDiffFiles != 0);
+    SetCheck(IDC_SHOWMISSING, display.showMissingFiles != 0);
     SetCheck(IDC_SUBFOLDERS, display.subFolders != 0);
 
     m_topList->ApplyColumnSpec(kTopListSpec);
@@ -520,6 +522,7 @@ void CQvrCompareDlg::OnCommand(int id) {
     case IDC_SHOWNEW:
     case IDC_SHOWDIFF:
     case IDC_SHOWSAME:
+    case IDC_SHOWMISSING:
     case IDC_SUBFOLDERS: OnToggle(id); return;
     case IDC_REGSETTINGS: OnBtnRegSettings(); return;
     case IDC_FIND_TOP: OnFindTopList(); return;
@@ -568,6 +571,7 @@ void CQvrCompareDlg::OnToggle(int id) {
     case IDC_SHOWNEW: display.showNewFiles = value; break;
     case IDC_SHOWDIFF: display.showDiffFiles = value; break;
     case IDC_SHOWSAME: display.showSameFiles = value; break;
+    case IDC_SHOWMISSING: display.showMissingFiles = value; break;
     case IDC_SUBFOLDERS: display.subFolders = value; break;
     default: return;
     }
@@ -661,6 +665,10 @@ void CQvrCompareDlg::OnListDblClick(int notifyId, int row) {
         m_activeList = 2;
         m_bottomPosition = row;
         HighlightTopRowFor(row, false);
+        // A Missing row has no local file: its repository file is shown.
+        if (row >= 0 && row < CountBottomRows() && m_bottomList->Table().GetItemText(row, BottomStatus) == "Missing") {
+            OnBottomListViewer(kBottomEditor);
+        }
     } else if (notifyId == IDC_TOPLIST) {
         m_activeList = 1;
         m_topPosition = row;

@@ -87,13 +87,17 @@ ViewerContext CQvrCompareDlg::ViewerState() {
 
 void CQvrCompareDlg::OnTopListViewer(int command) {
     ScmViewerServices services(m_workflows->Bridge(), m_openFile, this);
-    ViewerCommands(ViewerState(), services).OnTopListCommand(command, FocusedRow(*m_topList));
+    ViewerCommands commands(ViewerState(), services);
+    commands.UseCounterparts(m_workflows->GetClassifier());
+    commands.OnTopListCommand(command, FocusedRow(*m_topList));
 }
 
 void CQvrCompareDlg::OnBottomListViewer(int command) {
     ScmViewerServices services(m_workflows->Bridge(), m_openFile, this);
     services.SetEditorWatch([this](std::uint32_t processId, const std::string& file) { WatchEditor(processId, file); });
-    ViewerCommands(ViewerState(), services).OnBottomListCommand(command, FocusedRow(*m_bottomList));
+    ViewerCommands commands(ViewerState(), services);
+    commands.UseCounterparts(m_workflows->GetClassifier());
+    commands.OnBottomListCommand(command, FocusedRow(*m_bottomList));
     // The editor command may have refreshed the row.
     m_bottomList->Flush();
 }
@@ -126,6 +130,7 @@ void CQvrCompareDlg::CheckEditors() {
     // has moved since the editor started.
     ScmViewerServices services(m_workflows->Bridge(), m_openFile, this);
     ViewerCommands commands(ViewerState(), services);
+    commands.UseCounterparts(m_workflows->GetClassifier());
     const ReportTable& bottom = m_bottomList->Table();
     for (const std::string& file : closed) {
         for (int row = 0; row < CountBottomRows(); ++row) {

@@ -117,6 +117,11 @@ void ViewerCommands::OnTopListCommand(int command, int focusedRow) {
 
 void ViewerCommands::OnBottomListCommand(int command, int focusedRow) {
     if (focusedRow < 0 || focusedRow >= m_state.bottom.GetItemCount()) return;
+    if (m_state.bottom.GetItemText(focusedRow, BottomStatus) == "Missing") {
+        WaitCursorGuard wait(m_services);
+        ShowMissingRow(command, focusedRow);
+        return;
+    }
     switch (command) {
     case kBottomWinDiff: {
         WaitCursorGuard wait(m_services);
@@ -139,6 +144,25 @@ void ViewerCommands::OpenTopRow(int command, int row) {
     if (command == kTopEditor) m_services.LaunchTask(EditorCommandLine(copy), kForeground);
     if (command == kTopHexViewer) m_services.LaunchTask(HexViewerCommandLine(copy), kForeground);
     if (command == kTopDefaultApp) m_services.OpenWithDefaultApplication(copy);
+}
+
+void ViewerCommands::ShowMissingRow(int command, int row) {
+    const std::string localFile = LocalFileOf(m_state.bottom, row);
+    if (command == kBottomWinDiff) {
+        m_state.messages.MessageBox("There is no local file to compare: " + localFile + " is missing locally.",
+                                    MbButtons::Ok, MbIcon::Exclamation);
+        return;
+    }
+    const int counterpart = CounterpartOf(localFile);
+    if (counterpart < 0) {
+        m_state.messages.MessageBox("No repository file in the Top List for " + localFile + ".", MbButtons::Ok,
+                                    MbIcon::Exclamation);
+        return;
+    }
+    const int topCommand = command == kBottomHexViewer    ? kTopHexViewer
+                           : command == kBottomDefaultApp ? kTopDefaultApp
+                                                          : kTopEditor;
+    OpenTopRow(topCommand, counterpart);
 }
 
 void ViewerCommands::RunDiffViewer(int row) {
@@ -191,6 +215,7 @@ void ViewerCommands::RefreshStatus(int row, const std::string& localFile) {
 }
 
 int ViewerCommands::CounterpartOf(const std::string& localFile) {
+    if (m_counterparts != nullptr) return m_counterparts->CounterpartOf(localFile);
     Classifier classifier(m_state.top, m_state.bottom, m_state.context, m_state.display, m_state.pump);
     return FindCounterpartByScan(m_state.top, classifier.LocalKeyInOwnCase(localFile));
 }

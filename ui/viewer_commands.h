@@ -20,6 +20,7 @@ namespace qvr {
 
 class ScmBridge;
 class IWaitCursor;
+class Classifier;
 
 // Menu commands.
 inline constexpr int kTopMenuId = 2500;
@@ -111,10 +112,16 @@ public:
     // Shows a Bottom List row's file as it is now: size, date and, when
     // different files are shown, Same or Diff.
     void RefreshRow(int row);
+    // The counterparts the last report paired the local files with; without
+    // it a row's counterpart is the first Top List row of the same name.
+    void UseCounterparts(Classifier& classifier) { m_counterparts = &classifier; }
 
 private:
     void OpenTopRow(int command, int row);
     void RunDiffViewer(int row);
+    // A Missing row has no local file: the viewers show the repository
+    // file's checked-out copy instead (checked out when it is not there).
+    void ShowMissingRow(int command, int row);
     void EditAndRefresh(int row);
     void RefreshStatus(int row, const std::string& localFile);
     int CounterpartOf(const std::string& localFile);
@@ -122,6 +129,7 @@ private:
 
     ViewerContext m_state;
     IViewerServices& m_services;
+    Classifier* m_counterparts = nullptr;
 };
 
 // The window's services over the SCM bridge's launcher and checkout. open is

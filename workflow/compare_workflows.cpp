@@ -47,6 +47,7 @@ CompareWorkflows::CompareWorkflows(const WorkflowParts& parts)
     m_classifier.SetCompareThreads(
         static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 2u, 4u)));
     m_scanner.SetTrace(&parts.trace);
+    m_classifier.SetTrace(&parts.trace);
 }
 
 void CompareWorkflows::SetStatus(const std::string& text) { SetText(res::IDC_STATUS, text); }

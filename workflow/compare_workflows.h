@@ -100,7 +100,13 @@ private:
     bool CheckOutForBrowse();
     bool CheckoutCopyIsEmpty();
     void ScanAndClassify();
-    void ListScanResult();
+    // Compares the listed files in scan order against the repository folder
+    // the local path stands for.
+    void ClassifyListedFiles();
+    // The repository folder used, in the trace; the text the status line
+    // ends with.
+    std::string NoteRepositoryFolder();
+    void ListScanResult(const std::string& folderNote);
     void WarnAboutUnreadFolders();
     void ReportFileError(const CFileException& error);
     void FinishReport();

@@ -3,12 +3,16 @@
 // Bottom List, and the list sorted by path.
 
 #include <filesystem>
+#include <optional>
+#include <string_view>
 #include <system_error>
+#include <vector>
 
 #include "app/busy_flags.h"
 #include "app/path.h"
 #include "app/platform.h"
 #include "compare/report_sort.h"
+#include "compare/wildcard.h"
 #include "res/resource.h"
 #include "workflow/compare_workflows.h"
 
@@ -22,6 +26,7 @@ constexpr const char* kCheckoutFailedStatus = " Error: SCM Checkout for Browse F
 constexpr const char* kFireButton =
     "CQvrCompareDlg::OnBtnGenBtmReport: FIRE BUTTON: Populate List from Quorvan Repository";
 constexpr int kBottomPathColumn = 2;
+constexpr int kBottomFileColumn = 1;
 constexpr const char* kLocalPathNotFoundStatus = " Error: Local Path not found - check the Local Path.";
 
 // Where the checkout put the first Top List file: the temp path, the row's
@@ -106,7 +111,10 @@ void CompareWorkflows::StartReport() {
     view.StartBlinkTimer();
 
     bool copiesChecked = true;
-    if (m_parts.settings.display.showDiffFiles) {
+    // Same needs fresh copies as much as Diff does: whatever an earlier run
+    // left in the temp folder may be stale.
+    const DisplayOptions& display = m_parts.settings.display;
+    if (display.showDiffFiles || display.showSameFiles) {
         if (!CheckOutForBrowse()) return;
         copiesChecked = !CheckoutCopyIsEmpty();
     }
@@ -114,14 +122,24 @@ void CompareWorkflows::StartReport() {
         m_parts.trace.WriteTraceLine("CQvrCompareDlg::OnBtnGenBtmReport: RunVgt was successful");
         SetStatus(" Ready - RunVgt was successful.");
     }
+    std::string folderNote;
     try {
         ScanAndClassify();
+        if (g_reportInProgress) {
+            folderNote = NoteRepositoryFolder();
+            ClassifyListedFiles();
+        }
     } catch (const CFileException& error) {
         ReportFileError(error);
         return;
     }
     const bool cancelled = !g_reportInProgress;
-    ListScanResult();
+    if (!cancelled && display.showMissingFiles && m_classifier.Counterparts().HasFolder()) {
+        const int missing = m_classifier.AddMissingRows();
+        m_parts.trace.WriteTraceLine("CQvrCompareDlg::OnBtnGenBtmReport: " + std::to_string(missing) +
+                                     " repository file(s) missing locally");
+    }
+    ListScanResult(folderNote);
     if (!cancelled) WarnAboutUnreadFolders();
 }
 
@@ -228,14 +246,62 @@ void CompareWorkflows::ScanAndClassify() {
     criteria.recurse = m_parts.settings.display.subFolders;
     criteria.filterFlags = ScanCollectPaths;
 
+    const std::vector<std::string> exclusions = SplitExcludePatterns(m_parts.settings.templates.excludePatterns);
+    m_scanner.SetExclusions(exclusions);
+    m_classifier.SetExclusions(exclusions);
+
     m_parts.bottomList.RemoveAllRows();
     SetText(IDC_BTMCOUNT, "0");
     m_scanner.ClearPaths();
+    // The names come first, without reading a file: the repository folder
+    // is chosen from all of them before the first compare.
+    struct ListingOnly {
+        explicit ListingOnly(Classifier& c) : classifier(c) { classifier.SetListingOnly(true); }
+        ~ListingOnly() { classifier.SetListingOnly(false); }
+        Classifier& classifier;
+    } listing{m_classifier};
     m_scanner.Scan(criteria);
+    if (!exclusions.empty()) {
+        m_parts.trace.WriteTraceLine("CQvrCompareDlg::OnBtnGenBtmReport: Excluded by name: " +
+                                     std::to_string(m_scanner.ExcludedFileCount()) + " file(s), " +
+                                     std::to_string(m_scanner.ExcludedFolderCount()) + " folder(s)");
+    }
+}
+
+void CompareWorkflows::ClassifyListedFiles() {
+    std::string_view lastFolder;
+    for (int i = 0; i < m_scanner.PathCount() && !g_scanStop; ++i) {
+        const std::string& path = m_scanner.PathTextAt(i);
+        // The compares of one folder share its open handle, as in the scan.
+        const std::string_view folder = std::string_view(path).substr(0, path.rfind(platform::kSeparator) + 1);
+        if (i == 0 || folder != lastFolder) m_classifier.ForgetOpenDirectories();
+        lastFolder = folder;
+        if (!path.empty()) m_classifier.ClassifyLocalFile(path);
+    }
     m_classifier.FinishPendingFiles();
 }
 
-void CompareWorkflows::ListScanResult() {
+std::string CompareWorkflows::NoteRepositoryFolder() {
+    const std::string& named = m_parts.settings.templates.repoFolder;
+    std::optional<std::string> folder;
+    if (!named.empty()) folder = named;
+    m_classifier.PrepareCounterparts(m_scanner, folder);
+    const CounterpartRule& rule = m_classifier.Counterparts();
+    const std::string files = std::to_string(m_scanner.PathCount());
+    std::string note;
+    if (!rule.HasFolder()) {
+        note = "No repository folder: no local file is in the Top List, every file is New";
+        if (m_parts.settings.display.showMissingFiles) note += ", and no file is listed as Missing";
+    } else {
+        note = "Repository folder: " + ShownRepositoryFolder(rule.Folder()) + " (" +
+               (rule.FolderWasNamed() ? "named" : "found by vote") + ", " + std::to_string(rule.Votes()) +
+               " of " + files + " local file(s) there)";
+    }
+    m_parts.trace.WriteTraceLine("CQvrCompareDlg::OnBtnGenBtmReport: " + note);
+    return note;
+}
+
+void CompareWorkflows::ListScanResult(const std::string& folderNote) {
     IWorkflowView& view = m_parts.view;
     ReportTable& bottom = m_parts.bottomList;
     if (bottom.GetItemCount() == 0) {
@@ -249,11 +315,11 @@ void CompareWorkflows::ListScanResult() {
     }
     {
         WaitCursorScope cursor(view);
-        SortTableByColumn(bottom, kBottomPathColumn, true);
+        SortTableByColumnThenBy(bottom, kBottomPathColumn, kBottomFileColumn, true);
     }
     view.StopBlinkTimer();
     SetText(IDC_BTMCOUNT, std::to_string(bottom.GetItemCount()));
-    SetStatus(" Ready");
+    SetStatus(folderNote.empty() ? std::string(" Ready") : " Ready - " + folderNote + ".");
     FinishReport();
 }
 

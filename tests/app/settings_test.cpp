@@ -143,7 +143,7 @@ TEST(LoadSettings, EmptyStoreGivesEveryDefault) {
     expectedContext.tempPath = "/opt/qvr/Temp";
     EXPECT_EQ(s.context, expectedContext);
     EXPECT_EQ(s.templates, DefaultTemplates("", "/opt/qvr"));
-    EXPECT_EQ(s.display, (DisplayOptions{0, 0, 0, 1}));
+    EXPECT_EQ(s.display, (DisplayOptions{0, 0, 0, 1, 0}));
 }
 
 TEST(LoadSettings, ReadsKeysInTheProgramsOrder) {
@@ -152,8 +152,8 @@ TEST(LoadSettings, ReadsKeysInTheProgramsOrder) {
     std::vector<std::string> expected;
     for (const char* key :
          {"UserId", "Pswd", "Broker", "Project", "State", "Package", "DiffPgm", "LocalPath",
-          "ShowNewFiles", "ShowSameFiles", "ShowDiffFiles", "SubFolders", "VlxFmt", "VgtFmt",
-          "VqryFmt", "SqlFmt"}) {
+          "ShowNewFiles", "ShowSameFiles", "ShowDiffFiles", "SubFolders", "ShowMissingFiles", "VlxFmt",
+          "VgtFmt", "VqryFmt", "SqlFmt", "RepoFolder", "ExcludePatterns"}) {
         expected.push_back(std::string("Settings/") + key);
     }
     EXPECT_EQ(store.reads, expected);
@@ -168,7 +168,9 @@ TEST(LoadSettings, StoredTextReplacesADefaultOnlyWhenNotEmpty) {
                           {"VgtFmt", &CommandTemplates::vgtFmt},
                           {"VqryFmt", &CommandTemplates::vqryFmt},
                           {"SqlFmt", &CommandTemplates::sqlFmt},
-                          {"DiffPgm", &CommandTemplates::diffPgm}};
+                          {"DiffPgm", &CommandTemplates::diffPgm},
+                          {"RepoFolder", &CommandTemplates::repoFolder},
+                          {"ExcludePatterns", &CommandTemplates::excludePatterns}};
     CommandTemplates defaults = DefaultTemplates("", kPaths.installDir);
     for (const Case& c : cases) {
         RecordingStore typed;
@@ -192,11 +194,11 @@ TEST(LoadSettings, DisplayOptionsAreDecimalText) {
                           {"-99999999999", INT_MIN}};
     for (const Case& c : cases) {
         RecordingStore store;
-        for (const char* key : {"ShowNewFiles", "ShowSameFiles", "ShowDiffFiles", "SubFolders"}) {
+        for (const char* key : {"ShowNewFiles", "ShowSameFiles", "ShowDiffFiles", "SubFolders", "ShowMissingFiles"}) {
             store.Put(key, c.stored);
         }
         DisplayOptions d = LoadSettings(store, kPaths).display;
-        EXPECT_EQ(d, (DisplayOptions{c.expected, c.expected, c.expected, c.expected}))
+        EXPECT_EQ(d, (DisplayOptions{c.expected, c.expected, c.expected, c.expected, c.expected}))
             << '"' << c.stored << '"';
     }
 }
@@ -235,7 +237,9 @@ AppSettings SampleSettings() {
                  "/home/alice/src"};
     s.templates = DefaultTemplates("*", "/opt/qvr");
     s.templates.sqlFmt = "select 1 -- '%s'";
-    s.display = {1, 0, 1, 0};
+    s.templates.repoFolder = "\\server";
+    s.templates.excludePatterns = "*.o;build";
+    s.display = {1, 0, 1, 0, 1};
     return s;
 }
 
@@ -260,10 +264,13 @@ TEST(SaveSettings, WritesKeysInTheProgramsOrder) {
         {"Settings/VgtFmt", s.templates.vgtFmt},
         {"Settings/VqryFmt", s.templates.vqryFmt},
         {"Settings/SqlFmt", "select 1 -- '%s'"},
+        {"Settings/RepoFolder", "\\server"},
+        {"Settings/ExcludePatterns", "*.o;build"},
         {"Settings/ShowNewFiles", "1"},
         {"Settings/ShowDiffFiles", "1"},
         {"Settings/ShowSameFiles", "0"},
         {"Settings/SubFolders", "0"},
+        {"Settings/ShowMissingFiles", "1"},
     };
     EXPECT_EQ(store.writes, expected);
     EXPECT_NE(scrambled, s.context.password);
@@ -287,11 +294,12 @@ TEST(SaveSettings, EmptyPasswordIsStoredEmptyAndLoadsEmpty) {
 
 TEST(SaveCommandTemplates, WritesTheFiveTemplatesInDialogOrder) {
     RecordingStore store;
-    CommandTemplates t{"a", "b", "c", "d", "e"};
+    CommandTemplates t{"a", "b", "c", "d", "e", "\\lib", "*.o;build"};
     SaveCommandTemplates(store, t);
     const std::vector<std::pair<std::string, std::string>> expected = {
         {"Settings/VlxFmt", "a"}, {"Settings/VgtFmt", "b"}, {"Settings/VqryFmt", "c"},
-        {"Settings/SqlFmt", "d"}, {"Settings/DiffPgm", "e"}};
+        {"Settings/SqlFmt", "d"}, {"Settings/DiffPgm", "e"},
+        {"Settings/RepoFolder", "\\lib"}, {"Settings/ExcludePatterns", "*.o;build"}};
     EXPECT_EQ(store.writes, expected);
 }
 

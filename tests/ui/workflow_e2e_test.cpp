@@ -37,7 +37,7 @@ struct WorkflowE2eTest::World {
         settings.templates = DefaultTemplates("", sandbox.InstallDir());
         settings.context = {QuorvanSandbox::kBroker, QuorvanSandbox::kUser, QuorvanSandbox::kPassword,
                             "PROJ", "DEV", "", "", sandbox.LocalDir()};
-        settings.display = DisplayOptions{1, 1, 1, 1};
+        settings.display = DisplayOptions{1, 1, 1, 1, 0};
         dialog = std::make_unique<CQvrCompareDlg>(settings, sandbox.TempPath(), host, pump);
         dialog->SetEnvironment(sandbox.InstallDir(), trace);
         dialog->show();

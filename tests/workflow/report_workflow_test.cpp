@@ -136,7 +136,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, ReportFreshnessTest,
 TEST_F(ReportTest, NoListedFileGivesBlankRowsAndTheNoFilesTexts) {
     ImportSource({{"a.txt", "a"}});
     WriteLocal("a.txt", "a");
-    m_settings.display = DisplayOptions{1, 0, 0, 1};  // only New, and nothing is new
+    m_settings.display = DisplayOptions{1, 0, 0, 1, 0};  // only New, and nothing is new
     m_workflows.OnBtnGenBtmReport();
     ExpectIdle();
     EXPECT_EQ(m_view.Status(), " Ready - No files found to populate the Bottom list based on selection.");
@@ -183,7 +183,7 @@ TEST_P(ReportBrokenCopyTest, UnreadableCopyEndsTheRunAndKeepsEarlierRows) {
     m_workflows.OnBtnGenTopScmList();
     ASSERT_EQ(CountFilledRows(m_top), 2);
     // The Same test uses whatever copies the temp path holds.
-    m_settings.display = DisplayOptions{1, 1, 0, 1};
+    m_settings.display = DisplayOptions{1, 1, 0, 1, 0};
     m_sandbox.Root().Write("temp/sub/good.txt", "good");
     const fs::path bad = fs::path(m_sandbox.TempPath()) / "bad.txt";
     if (GetParam().asDirectory) {
@@ -215,7 +215,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, ReportBrokenCopyTest,
 TEST_F(ReportTest, CancelDuringTheScanKeepsTheRowsSoFarSorted) {
     ImportSource({{"x.txt", "x"}});
     m_workflows.OnBtnGenTopScmList();
-    m_settings.display = DisplayOptions{1, 0, 0, 1};
+    m_settings.display = DisplayOptions{1, 0, 0, 1, 0};
     for (int i = 10; i < 30; ++i) WriteLocal("d" + std::to_string(i) + "/n.txt", "n");
     m_pump.onPump = [&] {
         if (g_reportInProgress && CountFilledRows(m_bottom) == 3) m_workflows.OnBtnGenBtmReport();
@@ -395,7 +395,7 @@ TEST_P(ReportFoldersClosedTest, NoFolderOfTheRunStaysOpenAfterIt) {
     ASSERT_EQ(CountFilledRows(m_top), 4);
     if (outcome == "FileError") {
         // The Same test reads the copies the temp folder holds; one is gone.
-        m_settings.display = DisplayOptions{1, 1, 0, 1};
+        m_settings.display = DisplayOptions{1, 1, 0, 1, 0};
         m_sandbox.Root().Write("temp/sub/a.txt", "a");
         m_sandbox.Root().Write("temp/sub/b.txt", "b");
         m_sandbox.Root().Write("temp/more/c.txt", "c");
@@ -427,7 +427,7 @@ TEST_F(ReportTest, UnlistableFolderIsTracedAndOneWarningFollowsTheList) {
     ImportSource({{"a.txt", "a"}});
     m_workflows.OnBtnGenTopScmList();
     ASSERT_EQ(CountFilledRows(m_top), 1);
-    m_settings.display = DisplayOptions{1, 0, 0, 1};  // New only: no checkout
+    m_settings.display = DisplayOptions{1, 0, 0, 1, 0};  // New only: no checkout
     WriteLocal("a.txt", "a");
     WriteLocal("new.txt", "n");
     WriteLocal("locked/hidden.txt", "h");

@@ -23,7 +23,7 @@ WorkflowTest::WorkflowTest()
     AddBlankRows(m_bottom, kBlankBottomRows);
     m_settings.templates = DefaultTemplates("", m_installDir);
     m_settings.context.tempPath = m_sandbox.TempPath();
-    m_settings.display = DisplayOptions{1, 1, 1, 1};
+    m_settings.display = DisplayOptions{1, 1, 1, 1, 0};
     TypeContext();
 }
 
