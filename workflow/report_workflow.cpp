@@ -139,7 +139,7 @@ void CompareWorkflows::StartReport() {
         m_parts.trace.WriteTraceLine("CQvrCompareDlg::OnBtnGenBtmReport: " + std::to_string(missing) +
                                      " repository file(s) missing locally");
     }
-    ListScanResult(folderNote);
+    ListScanResult(cancelled ? std::string() : folderNote);
     if (!cancelled) WarnAboutUnreadFolders();
 }
 
@@ -287,18 +287,20 @@ std::string CompareWorkflows::NoteRepositoryFolder() {
     if (!named.empty()) folder = named;
     m_classifier.PrepareCounterparts(m_scanner, folder);
     const CounterpartRule& rule = m_classifier.Counterparts();
-    const std::string files = std::to_string(m_scanner.PathCount());
-    std::string note;
+    constexpr const char* kTracePrefix = "CQvrCompareDlg::OnBtnGenBtmReport: ";
     if (!rule.HasFolder()) {
-        note = "No repository folder: no local file is in the Top List, every file is New";
-        if (m_parts.settings.display.showMissingFiles) note += ", and no file is listed as Missing";
-    } else {
-        note = "Repository folder: " + ShownRepositoryFolder(rule.Folder()) + " (" +
-               (rule.FolderWasNamed() ? "named" : "found by vote") + ", " + std::to_string(rule.Votes()) +
-               " of " + files + " local file(s) there)";
+        std::string line = std::string(kTracePrefix) +
+                           "No repository folder: no local file is in the Top List, every file is New";
+        if (m_parts.settings.display.showMissingFiles) line += "; no file is listed as Missing";
+        m_parts.trace.WriteTraceLine(line);
+        return "No repository folder: every file is New.";
     }
-    m_parts.trace.WriteTraceLine("CQvrCompareDlg::OnBtnGenBtmReport: " + note);
-    return note;
+    const std::string shown = ShownRepositoryFolder(rule.Folder());
+    m_parts.trace.WriteTraceLine(std::string(kTracePrefix) + "Repository folder: " + shown + " (" +
+                                 (rule.FolderWasNamed() ? "named" : "found by vote") + "; " +
+                                 std::to_string(rule.Votes()) + " of " + std::to_string(m_scanner.PathCount()) +
+                                 " local file(s) are there)");
+    return "Repository folder: " + shown;
 }
 
 void CompareWorkflows::ListScanResult(const std::string& folderNote) {
@@ -319,7 +321,7 @@ void CompareWorkflows::ListScanResult(const std::string& folderNote) {
     }
     view.StopBlinkTimer();
     SetText(IDC_BTMCOUNT, std::to_string(bottom.GetItemCount()));
-    SetStatus(folderNote.empty() ? std::string(" Ready") : " Ready - " + folderNote + ".");
+    SetStatus(folderNote.empty() ? std::string(" Ready") : " Ready - " + folderNote);
     FinishReport();
 }
 

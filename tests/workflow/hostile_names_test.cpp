@@ -42,7 +42,7 @@ TEST_F(HostileNamesTest, EveryNameIsListedCheckedOutAndComparedWhole) {
     m_workflows.OnBtnGenBtmReport();
 
     EXPECT_TRUE(m_host.boxes.empty()) << m_host.boxes[0].text;
-    EXPECT_EQ(m_view.Status(), " Ready");
+    EXPECT_EQ(m_view.Status(), kReadyAtRoot);
     EXPECT_EQ(g_reportInProgress, 0);
     std::map<std::string, std::string> expected;
     for (const std::string& name : names) {

@@ -16,6 +16,10 @@
 
 namespace qvr::testing {
 
+// The status a report ends with when the local path stands for the
+// repository's root.
+inline constexpr const char* kReadyAtRoot = " Ready - Repository folder: \\";
+
 class WorkflowTest : public ::testing::Test {
 protected:
     WorkflowTest();
