@@ -281,8 +281,21 @@ void CounterpartRule::Refresh(const ReportTable& top) {
     std::optional<std::string> folder;
     if (m_hasFolder) folder = m_folder;
     const bool named = m_named;
+    // Each file keeps the repository file it was paired with, wherever the
+    // sort moved it: a case-blind pair must not move to another twin.
+    std::vector<std::pair<std::string, std::string>> paired;
+    for (const auto& [key, row] : m_pairs) {
+        if (row >= 0) paired.emplace_back(key, m_rowKeys[static_cast<std::size_t>(row)]);
+    }
     Prepare(top, keys, folder);
     m_named = named;
+    std::fill(m_claimed.begin(), m_claimed.end(), false);
+    for (auto& [key, row] : m_pairs) row = -1;
+    for (const auto& [key, repositoryKey] : paired) {
+        const int row = ExactRow(repositoryKey);
+        m_pairs[key] = row;
+        if (row >= 0) m_claimed[static_cast<std::size_t>(row)] = true;
+    }
 }
 
 std::string CounterpartRule::FullKey(std::string_view normalKey) const {
