@@ -209,7 +209,7 @@ TEST_F(CliEndToEndTest, ReportWritesTheBottomListAndExitsOneForNewOrDiff) {
     EXPECT_EQ(result.out, kBottomHeader + "same.txt," + Local() + ",1 KB,03-05-2024 14:07:09,Same,\r\n" +
                               "new.h," + Local() + "inc/,1 KB,03-05-2024 14:07:09,New,\r\n" +
                               "changed.c," + Local() + "src/,1 KB,03-05-2024 14:07:09,Diff,\r\n");
-    EXPECT_NE(result.err.find("QvrCompare status: Ready\n"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("QvrCompare status: Ready - Repository folder: \\\n"), std::string::npos) << result.err;
 }
 
 TEST_F(CliEndToEndTest, OneAtATimeListsWhatTheThreadedRunLists) {
@@ -233,10 +233,13 @@ TEST_F(CliEndToEndTest, ReportExitStatusFollowsWhatIsShown) {
         int status;
         int rows;
     };
-    // Same without Diff compares with the copies an earlier run checked out.
     const Case cases[] = {
         {{"--diff"}, 1, 1},
         {{"--same"}, 0, 1},
+        {{"--missing"}, 1, 1},                  // src/other.c
+        {{"--missing", "--no-subfolders"}, 0, 0},
+        {{"--new", "--exclude", "inc"}, 0, 0},
+        {{"--new", "--repo-folder", "\\src"}, 1, 3},
         {{"--new"}, 1, 1},
         {{"--same", "--no-subfolders"}, 0, 1},
         {{"--new", "--no-subfolders"}, 0, 0},  // the new file is in a subfolder
@@ -286,14 +289,15 @@ TEST_F(CliEndToEndTest, FailuresExitTwoWithTheirMessageAndNoList) {
          "QvrCompare: State name is required.\n"},
         {"missing broker", {"list", "--project", "PROJ", "--state", "DEV", "--install-dir", m_sandbox.InstallDir()},
          "QvrCompare status: Error: Part of context is not set (not including Package)\n"},
-        {"blank local path", ReportArgs({"--local", ""}), "QvrCompare: Local Path is blank.\n"},
-        {"missing local path", ReportArgs({"--local", m_sandbox.Root().Str() + "/no/such"}),
+        {"blank local path", ReportArgs({"--new", "--local", ""}), "QvrCompare: Local Path is blank.\n"},
+        {"missing local path", ReportArgs({"--new", "--local", m_sandbox.Root().Str() + "/no/such"}),
          "QvrCompare status: Error: Local Path not found - check the Local Path.\n"
          "QvrCompare: Local Path not found: " + m_sandbox.Root().Str() + "/no/such\n"},
-        {"local path is a file", ReportArgs({"--local", m_sandbox.LocalDir() + "/a.txt"}),
+        {"local path is a file", ReportArgs({"--new", "--local", m_sandbox.LocalDir() + "/a.txt"}),
          "QvrCompare: Local Path not found: " + m_sandbox.LocalDir() + "/a.txt\n"},
         {"unknown option", {"list", "--bogus"}, "qvrcompare-cli: unknown option '--bogus'\nusage: "},
         {"report option on list", {"list", "--same"}, "qvrcompare-cli: --same applies to 'report' only\n"},
+        {"nothing to show", ReportArgs({}), "qvrcompare-cli: nothing to show: give --new, --diff, --same or --missing\n"},
         {"install folder missing", {"list", "--install-dir", m_sandbox.Root().Str() + "/no/such"},
          "QvrCompare: Unable to create directory: " + m_sandbox.Root().Str() + "/no/such/Temp\n"},
     };

@@ -14,7 +14,8 @@ TEST(CliOptionsTest, ContextValuesAreTakenAsGivenInEitherSpelling) {
     const ParseResult parsed = ParseCliOptions({"report", "--broker", "B", "--user=u", "--password", "p w;$",
                                                 "--project", "O'Brien", "--state", "DEV", "--package=",
                                                 "--install-dir", "/opt/q", "--local", "/src", "--temp", "/tmp/t",
-                                                "--csv", "out.csv"});
+                                                "--csv", "out.csv", "--repo-folder", "\\srv", "--exclude", "*.o",
+                                                "--exclude=build"});
     ASSERT_EQ(parsed.error, "");
     const CliOptions& o = parsed.options;
     EXPECT_EQ(o.command, CliCommand::Report);
@@ -29,6 +30,8 @@ TEST(CliOptionsTest, ContextValuesAreTakenAsGivenInEitherSpelling) {
     EXPECT_EQ(o.tempPath, "/tmp/t");
     EXPECT_EQ(o.csvFile, "out.csv");
     EXPECT_FALSE(o.CsvToStdout());
+    EXPECT_EQ(o.repoFolder, "\\srv");
+    EXPECT_EQ(o.exclude, (std::vector<std::string>{"*.o", "build"}));
 }
 
 TEST(CliOptionsTest, ValuesNotGivenStayUnset) {
@@ -48,6 +51,7 @@ TEST(CliOptionsTest, DisplayAndSubfolderFlags) {
         bool showNew, showSame, showDiff;
         std::optional<bool> subFolders;
         bool oneAtATime = false;
+        bool showMissing = false;
     };
     const Case cases[] = {
         {{"report", "--new"}, true, false, false, std::nullopt},
@@ -55,6 +59,7 @@ TEST(CliOptionsTest, DisplayAndSubfolderFlags) {
         {{"report", "--no-subfolders"}, false, false, false, false},
         {{"report", "--no-subfolders", "--subfolders"}, false, false, false, true},  // the last one counts
         {{"report", "--one-at-a-time"}, false, false, false, std::nullopt, true},
+        {{"report", "--missing"}, false, false, false, std::nullopt, false, true},
     };
     for (const Case& c : cases) {
         const ParseResult parsed = ParseCliOptions(c.args);
@@ -64,6 +69,8 @@ TEST(CliOptionsTest, DisplayAndSubfolderFlags) {
         EXPECT_EQ(parsed.options.showDiff, c.showDiff) << c.args[1];
         EXPECT_EQ(parsed.options.subFolders, c.subFolders) << c.args[1];
         EXPECT_EQ(parsed.options.oneAtATime, c.oneAtATime) << c.args[1];
+        EXPECT_EQ(parsed.options.showMissing, c.showMissing) << c.args[1];
+        EXPECT_EQ(parsed.options.DisplayGiven(), c.showNew || c.showSame || c.showDiff || c.showMissing);
     }
 }
 
@@ -85,6 +92,10 @@ TEST(CliOptionsTest, MisuseIsRefusedWithItsReason) {
         {{"list", "--local", "/src"}, "--local applies to 'report' only"},
         {{"list", "--new"}, "--new applies to 'report' only"},
         {{"report", "--new=1"}, "--new takes no value"},
+        {{"list", "--repo-folder", "\\"}, "--repo-folder applies to 'report' only"},
+        {{"report", "--exclude", "*.o;build"},
+         "--exclude takes one non-empty name pattern of at most 254 characters, without ';'"},
+        {{"report", "--exclude="}, "--exclude takes one non-empty name pattern of at most 254 characters, without ';'"},
         {{"--version", "list"}, "--version takes no other arguments"},
         {{"list", "--project", std::string(255, 'p')}, "--project value is longer than 254 characters"},
     };
