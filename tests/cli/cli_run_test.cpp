@@ -41,6 +41,7 @@ TEST(CliRunTest, ReportExitStatusFollowsTheListedStatuses) {
         {{"Same", "Same"}, kExitSuccess},
         {{"Same", "New"}, kExitDifferences},
         {{"Diff"}, kExitDifferences},
+        {{"Same", "Missing"}, kExitDifferences},
     };
     for (const Case& c : cases) {
         ReportTable bottom;

@@ -10,7 +10,9 @@
 namespace qvr::testing {
 namespace {
 
-CommandTemplates Stored() { return {"vlx %s", "vgt %s", "vqry %s", "select '%s'", "mydiff \"%s\" \"%s\""}; }
+CommandTemplates Stored() {
+    return {"vlx %s", "vgt %s", "vqry %s", "select '%s'", "mydiff \"%s\" \"%s\"", "\\server", "*.o;build"};
+}
 
 QString Text(const CSettingsDlg& dialog, int id) { return dialog.Edit(id)->text(); }
 
@@ -25,12 +27,15 @@ void CommandSettingsDlgTest::showsTheTemplates() {
     QCOMPARE(Text(dialog, 2403), QString("select '%s'"));
     QCOMPARE(Text(dialog, 2404), QString("vqry %s"));
     QCOMPARE(Text(dialog, 2405), QString("mydiff \"%s\" \"%s\""));
+    QCOMPARE(Text(dialog, 2406), QString("\\server"));
+    QCOMPARE(Text(dialog, 2407), QString("*.o;build"));
     QVERIFY(dialog.Edit(2400)->isReadOnly());
-    for (int id = 2401; id <= 2405; ++id) QVERIFY(!dialog.Edit(id)->isReadOnly());
+    for (int id = 2401; id <= 2407; ++id) QVERIFY(!dialog.Edit(id)->isReadOnly());
     QCOMPARE(dialog.findChild<QPushButton*>("2010")->text(), QString("Reset to Defaults"));
     QCOMPARE(dialog.findChild<QPushButton*>("1")->text(), QString("OK"));
     QCOMPARE(dialog.findChild<QPushButton*>("2")->text(), QString("Cancel"));
-    const QStringList labels{"Package:", "VLX Fmt:", "VGT Fmt:", "SQL Fmt:", "VQRY Fmt:", "Diff Pgm:"};
+    const QStringList labels{"Package:",  "VLX Fmt:", "VGT Fmt:",          "SQL Fmt:",
+                             "VQRY Fmt:", "Diff Pgm:", "Repository Folder:", "Exclude Patterns:"};
     for (int k = 0; k < labels.size(); ++k) {
         bool found = false;
         for (auto* label : dialog.findChildren<QLabel*>()) {
@@ -59,6 +64,9 @@ void CommandSettingsDlgTest::resetChoosesByPackage() {
     QCOMPARE(Text(dialog, 2404).toStdString(), DefaultVqryFmt());
     QCOMPARE(Text(dialog, 2405).toStdString(), DefaultDiffPgm("/opt/qvr", platform::ProgramSearchPath()));
     QCOMPARE(Text(dialog, 2400), package);
+    // Not templates: what the report covers stays as it was.
+    QCOMPARE(Text(dialog, 2406), QString("\\server"));
+    QCOMPARE(Text(dialog, 2407), QString("*.o;build"));
 }
 
 void CommandSettingsDlgTest::resetThenCancelChangesNothing() {
@@ -80,13 +88,19 @@ void CommandSettingsDlgTest::okSavesAllFiveAtOnce() {
     const bool accepted = EditCommandTemplates("", templates, "/opt/qvr", store, nullptr, [](QDialog& dialog) {
         auto& settings = static_cast<CSettingsDlg&>(dialog);
         settings.Edit(2405)->setText("other \"%s\" \"%s\"");
+        settings.Edit(2406)->setText("");
+        settings.Edit(2407)->setText("node_modules");
         settings.findChild<QPushButton*>("1")->click();
         return dialog.result();
     });
     QVERIFY(accepted);
     CommandTemplates expected = Stored();
     expected.diffPgm = "other \"%s\" \"%s\"";
+    expected.repoFolder = "";
+    expected.excludePatterns = "node_modules";
     QCOMPARE(templates, expected);
+    QCOMPARE(store.GetProfileString("Settings", "RepoFolder", "unset"), std::string());
+    QCOMPARE(store.GetProfileString("Settings", "ExcludePatterns", ""), expected.excludePatterns);
     QCOMPARE(store.GetProfileString("Settings", "DiffPgm", ""), expected.diffPgm);
     QCOMPARE(store.GetProfileString("Settings", "VlxFmt", ""), expected.vlxFmt);
     QCOMPARE(store.GetProfileString("Settings", "VgtFmt", ""), expected.vgtFmt);

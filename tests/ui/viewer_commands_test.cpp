@@ -134,6 +134,7 @@ void ViewerCommandsTest::newFilesAreRefused_data() {
     QTest::newRow("empty status") << "" << "*" << repository;
     QTest::newRow("same, any case") << "same" << "PKG" << "";
     QTest::newRow("diff") << "Diff" << "PKG" << "";
+    QTest::newRow("missing") << "Missing" << "PKG" << "There is no local file to compare: %1 is missing locally.";
 }
 
 void ViewerCommandsTest::newFilesAreRefused() {
@@ -149,7 +150,8 @@ void ViewerCommandsTest::newFilesAreRefused() {
         QCOMPARE(f.services.launches.size(), std::size_t(1));
     } else {
         QCOMPARE(f.host.boxes.size(), std::size_t(1));
-        QCOMPARE(QString::fromStdString(f.host.boxes[0].text), message);
+        QCOMPARE(QString::fromStdString(f.host.boxes[0].text),
+                 message.contains("%1") ? message.arg(QString::fromStdString(f.LocalMain())) : message);
         QCOMPARE(f.host.boxes[0].icon, MbIcon::Exclamation);
         QVERIFY(f.services.launches.empty());
     }
@@ -202,6 +204,9 @@ void ViewerCommandsTest::topRowsAreCheckedOutOnDemand_data() {
     QTest::newRow("copy empty") << kTopDefaultApp << "empty" << true << true << "default";
     QTest::newRow("checkout failed") << kTopEditor << "missing" << false << true << "";
     QTest::newRow("default app on a copy there") << kTopDefaultApp << "filled" << false << false << "default";
+    // A Missing row of the Bottom List has no local file: its repository file is shown.
+    QTest::newRow("missing row, copy there") << kBottomEditor << "filled" << true << false << "edit";
+    QTest::newRow("missing row, copy missing") << kBottomHexViewer << "missing" << true << true << "hex";
 }
 
 void ViewerCommandsTest::topRowsAreCheckedOutOnDemand() {
@@ -218,7 +223,11 @@ void ViewerCommandsTest::topRowsAreCheckedOutOnDemand() {
     f.services.checkoutSucceeds = checkoutSucceeds;
     f.services.onCheckout = [&] { f.dir.Write("temp/Proj/Src/Main.cpp", "checked out"); };
 
-    f.Commands().OnTopListCommand(command, 1);
+    if (command >= kBottomMenuId) {
+        f.Commands().OnBottomListCommand(command, f.AddBottomRow("Main.cpp", "Src/", "Missing"));
+    } else {
+        f.Commands().OnTopListCommand(command, 1);
+    }
 
     QCOMPARE(f.services.checkouts.size(), std::size_t(checkedOut ? 1 : 0));
     if (checkedOut) {

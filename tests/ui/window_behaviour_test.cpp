@@ -809,7 +809,7 @@ void WindowBehaviourTest::windowFitsSmallScreens() {
     QVERIFY(window.width() <= 1180 && window.height() <= 860);
     // Every control is on the window, with a size.
     for (int id : {IDC_BROKER, IDC_REGSETTINGS, IDC_FIND_TOP, IDC_TOPLIST, IDC_GEN_TOP, IDC_EXPORT_TOP, IDC_LOCALPATH,
-                   IDC_BROWSE_LOCAL, IDC_SUBFOLDERS, IDC_FIND_BTM, IDC_BTMLIST, IDC_GEN_BTM, IDC_EXPORT_BTM,
+                   IDC_BROWSE_LOCAL, IDC_SUBFOLDERS, IDC_SHOWMISSING, IDC_FIND_BTM, IDC_BTMLIST, IDC_GEN_BTM, IDC_EXPORT_BTM,
                    int(IDCANCEL_BUTTON), CQvrCompareDlg::kStatusId}) {
         QWidget* control = w.dlg->GetDlgItem(id);
         const QRect at(control->mapTo(w.dlg.get(), QPoint(0, 0)), control->size());

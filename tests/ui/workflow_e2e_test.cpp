@@ -267,34 +267,40 @@ void WorkflowE2eTest::reportListsNewSameAndDiff() {
     w.sandbox.Root().Write("local/same.txt", "same text");
     w.sandbox.Root().Write("local/src/changed.c", "int b;");
     w.sandbox.Root().Write("local/src/new.h", "new");
+    w.Click(IDC_SHOWMISSING);
+    QCOMPARE(w.dialog->Settings().display.showMissingFiles, 1);
     w.Click(IDC_GEN_BTM);
 
     w.ExpectIdle();
     QVERIFY(w.host.boxes.empty());
-    QCOMPARE(w.Text(IDC_STATUS), std::string(" Ready"));
-    QCOMPARE(w.Text(IDC_BTMCOUNT), std::string("3"));
+    QCOMPARE(w.Text(IDC_STATUS), std::string(" Ready - Repository folder: \\"));
+    QVERIFY(w.Traced("CQvrCompareDlg::OnBtnGenBtmReport: Repository folder: \\ (found by vote; 2 of 3 local file(s) are there)"));
+    QCOMPARE(w.Text(IDC_BTMCOUNT), std::string("4"));
     QCOMPARE(w.dialog->CountTopRows(), 3);
     QCOMPARE(w.dialog->LastScannedFolder(), w.sandbox.LocalDir());
     ReportTable& bottom = w.Bottom();
-    QCOMPARE(bottom.GetItemCount(), 3);
+    QCOMPARE(bottom.GetItemCount(), 4);
     const std::string local = w.sandbox.LocalDir() + "/";
     QCOMPARE(bottom.GetItemText(0, BottomPath), local);
     QCOMPARE(bottom.GetItemText(0, BottomFile), std::string("same.txt"));
     QCOMPARE(bottom.GetItemText(0, BottomStatus), std::string("Same"));
     std::map<std::string, std::string> statusOf;
-    for (int row = 0; row < 3; ++row) {
+    for (int row = 0; row < 4; ++row) {
         statusOf[std::string(bottom.GetItemText(row, BottomFile))] = bottom.GetItemText(row, BottomStatus);
         QCOMPARE(bottom.GetItemText(row, BottomRecord).size(), std::size_t{4});
     }
     QCOMPARE(statusOf["changed.c"], std::string("Diff"));
     QCOMPARE(statusOf["new.h"], std::string("New"));
+    QCOMPARE(statusOf["other.c"], std::string("Missing"));
+    QCOMPARE(bottom.GetItemText(3, BottomFile), std::string("other.c"));  // last of its folder by name
     // The colours reach the view: COLORREF red is the low byte.
-    QTRY_COMPARE(w.dialog->BottomList().model()->rowCount(), 3);
-    for (int row = 0; row < 3; ++row) {
+    QTRY_COMPARE(w.dialog->BottomList().model()->rowCount(), 4);
+    for (int row = 0; row < 4; ++row) {
         const std::string status(bottom.GetItemText(row, BottomStatus));
         const QColor shown = w.dialog->BottomList().model()->index(row, BottomStatus).data(Qt::ForegroundRole).value<QColor>();
         const QColor expected = status == "New" ? QColor(0x00, 0x80, 0x00)
                                 : status == "Same" ? QColor(0x00, 0x00, 0x80)
+                                : status == "Missing" ? QColor(0x80, 0x00, 0x80)
                                                    : QColor(0xFF, 0x32, 0x00);
         QCOMPARE(shown, expected);
     }
@@ -302,13 +308,14 @@ void WorkflowE2eTest::reportListsNewSameAndDiff() {
     QCOMPARE(w.TraceLines().back(), std::string("CQvrCompareDlg::OnBtnGenBtmReport: END"));
 }
 
-void WorkflowE2eTest::reportWithoutShowDiffRunsNoCheckout() {
+void WorkflowE2eTest::reportOfNewFilesOnlyRunsNoCheckout() {
     World& w = *m_world;
     w.Import({{"a.txt", "a"}});
     w.sandbox.Root().Write("local/b.txt", "b");
     const std::string argvFile = w.sandbox.Root().Str() + "/argv.txt";
     ::setenv("QUORVAN_RECORD_ARGV", argvFile.c_str(), 1);
     w.Click(IDC_SHOWDIFF);
+    w.Click(IDC_SHOWSAME);
     QCOMPARE(w.dialog->Settings().display.showDiffFiles, 0);
     w.Click(IDC_GEN_BTM);
     ::unsetenv("QUORVAN_RECORD_ARGV");

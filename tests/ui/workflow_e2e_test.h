@@ -21,7 +21,7 @@ private slots:
     void populateFailures();
     void brokerCheckRepaintsWhileItWaits();
     void reportListsNewSameAndDiff();
-    void reportWithoutShowDiffRunsNoCheckout();
+    void reportOfNewFilesOnlyRunsNoCheckout();
     void typedLocalPathBecomesAbsolute_data();
     void typedLocalPathBecomesAbsolute();
     void cancelWhileTheListingToolRuns();
