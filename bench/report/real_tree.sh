@@ -24,7 +24,8 @@ export PATH="$build/bin:$PATH"
 unset QVRCOMPARE_DEBUG
 
 # Plain files only: links are followed, dangling ones dropped.
-(cd "$tree" && find -L . -type f -print0 2>/dev/null | cpio -0 -pdmL --quiet "$work/source" 2>/dev/null) || true
+cp -rL "$tree/." "$work/source" 2>/dev/null || true
+find "$work/source" ! -type f ! -type d -delete
 cp -a "$work/source" "$work/local"
 files=$(find "$work/source" -type f | wc -l)
 echo "real tree: $files files from $tree"
@@ -33,8 +34,8 @@ echo "real tree: $files files from $tree"
 find "$work/local" -type f | LC_ALL=C sort | awk 'NR % 97 == 13' | while IFS= read -r f; do
   printf '/* local edit */\n' >> "$f"
 done
-find "$work/local" -type f | LC_ALL=C sort | awk 'NR % 1901 == 7' | head -5 | while IFS= read -r f; do rm -f "$f"; done
-deep=$(cd "$work/local" && find . -mindepth 2 -type f -name '*.h' | LC_ALL=C sort | head -1)
+find "$work/local" -type f | LC_ALL=C sort | awk 'NR % 1901 == 7 && ++n <= 5' | while IFS= read -r f; do rm -f "$f"; done
+deep=$(cd "$work/local" && find . -mindepth 2 -type f -name '*.h' | LC_ALL=C sort | awk 'NR == 1')
 base=$(basename "$deep")
 [ -e "$work/local/$base" ] || cp "$work/local/$deep" "$work/local/$base"
 printf 'new\n' > "$work/local/added_by_hand.h"
@@ -51,7 +52,7 @@ qvrcompare-cli report --broker REAL --user alice --password secret --project P -
   --install-dir "$work/install" --local "$work/local" --new --same --diff --missing \
   --csv "$work/bottom.csv" 2> "$work/err" || status=$?
 elapsed=$(( ($(date +%s%N) - start) / 1000000 ))
-grep -o 'Repository folder: .*' "$work/err" | head -1 | sed 's/^/real tree: /'
+grep -o 'Repository folder: .*' "$work/err" | sed -n '1s/^/real tree: /p'
 [ "$status" -le 1 ] || { cat "$work/err"; exit 1; }
 
 # What diff -rq says, as "Status<TAB>path below the local path"; a folder only

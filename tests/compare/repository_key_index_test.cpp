@@ -308,116 +308,77 @@ TEST(RepositoryKeyIndex, AgreesWithTheLinearSearchAcrossSortsAndEdits) {
 
 // ---- the counterpart at the repository folder + the key ----
 
-// The rule done the plain way: every folder of every row is tried against
-// every local key, and pairs are handed out in byte order of the keys.
-struct ReferenceRule {
-    bool hasFolder = false;
-    std::string folder;
-    std::map<std::string, int> pairs;
-};
-
-std::vector<std::string> NamesOf(const std::string& key) {
-    std::vector<std::string> names;
-    std::string name;
-    for (const char c : key + "\\") {
-        if (c != '\\' && c != '/') {
-            name += c;
-        } else if (!name.empty()) {
-            names.push_back(name);
-            name.clear();
-        }
-    }
-    return names;
-}
-
-std::string Joined(const std::vector<std::string>& names, std::size_t from, std::size_t to) {
+// Names joined by one backslash, as the rule keeps keys and folders.
+std::string Normal(const std::string& key) {
     std::string out;
-    for (std::size_t i = from; i < to; ++i) out += (out.empty() ? "" : "\\") + names[i];
+    for (std::size_t at = 0; at < key.size(); ++at) {
+        const bool separator = key[at] == '\\' || key[at] == '/';
+        if (!separator) out += key[at];
+        if (separator && !out.empty() && out.back() != '\\') out += '\\';
+    }
+    if (!out.empty() && out.back() == '\\') out.pop_back();
     return out;
 }
 
-ReferenceRule ReferenceCounterparts(const ReportTable& top, std::vector<std::string> local,
-                                    const std::optional<std::string>& named) {
+// The rule done the plain way: every folder of every row is tried against
+// every local key; pairs are handed out exact case first, then in byte order.
+std::map<std::string, int> ReferencePairs(const ReportTable& top, std::vector<std::string> local,
+                                          std::optional<std::string> folder) {
     std::vector<std::string> rows;
-    for (int row = 0; row < top.GetItemCount(); ++row) {
-        const auto names = NamesOf(RepositoryPathOf(top, row));
-        rows.push_back(Joined(names, 0, names.size()));
+    for (int row = 0; row < top.GetItemCount(); ++row) rows.push_back(Normal(RepositoryPathOf(top, row)));
+    for (std::string& key : local) key = Normal(key);
+    const auto up = [](const std::string& text) { return platform::UpperAscii(text); };
+    const auto at = [](const std::string& f, const std::string& key) { return f.empty() ? key : f + "\\" + key; };
+    if (folder) folder = Normal(*folder);
+    std::size_t best[3] = {0, 0, 0};  // votes, levels, first row
+    std::optional<std::string> won;
+    for (std::size_t row = 0; row < rows.size() && !folder.has_value(); ++row) {
+        for (std::size_t cut = 0; cut <= rows[row].size(); ++cut) {
+            if (cut != 0 && rows[row][cut] != '\\') continue;
+            const std::string f = rows[row].substr(0, cut);
+            std::set<std::string> voters;
+            std::size_t first = rows.size();
+            for (const std::string& key : local) {
+                for (std::size_t r = 0; r < rows.size(); ++r) {
+                    if (up(rows[r]) != up(at(f, key))) continue;
+                    voters.insert(up(key));
+                    first = std::min(first, r);
+                }
+            }
+            const std::size_t levels = f.empty() ? 0 : 1 + std::count(f.begin(), f.end(), '\\');
+            if (voters.empty() || voters.size() < best[0]) continue;
+            if (voters.size() == best[0] && (levels > best[1] || (levels == best[1] && first >= best[2]))) continue;
+            best[0] = voters.size(), best[1] = levels, best[2] = first;
+            won = rows[first].substr(0, cut);
+        }
     }
-    for (std::string& key : local) key = Joined(NamesOf(key), 0, NamesOf(key).size());
-    const auto blind = [](const std::string& a, const std::string& b) {
-        return platform::UpperAscii(a) == platform::UpperAscii(b);
-    };
-    ReferenceRule rule;
-    if (named) {
-        rule.hasFolder = true;
-        rule.folder = Joined(NamesOf(*named), 0, NamesOf(*named).size());
-    } else {
-        int bestVotes = 0, bestLevels = 0, bestRow = 0;
-        for (int row = 0; row < static_cast<int>(rows.size()); ++row) {
-            const auto names = NamesOf(rows[static_cast<std::size_t>(row)]);
-            for (std::size_t levels = 0; levels < names.size(); ++levels) {
-                const std::string folder = Joined(names, 0, levels);
-                int votes = 0, firstRow = -1;
-                std::set<std::string> voted;
-                for (const std::string& key : local) {
-                    const std::string full = folder.empty() ? key : folder + "\\" + key;
-                    for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
-                        if (!blind(rows[static_cast<std::size_t>(r)], full)) continue;
-                        if (voted.insert(platform::UpperAscii(key)).second) ++votes;
-                        if (firstRow < 0 || r < firstRow) firstRow = r;
-                    }
-                }
-                const int level = static_cast<int>(levels);
-                if (votes == 0) continue;
-                if (!rule.hasFolder || votes > bestVotes ||
-                    (votes == bestVotes && (level < bestLevels || (level == bestLevels && firstRow < bestRow)))) {
-                    rule.hasFolder = true;
-                    bestVotes = votes;
-                    bestLevels = level;
-                    bestRow = firstRow;
-                    rule.folder = rows[static_cast<std::size_t>(firstRow)].substr(0, folder.size());
-                }
+    if (!folder) folder = won;
+    std::map<std::string, int> pairs;
+    if (!folder) return pairs;
+    std::vector<bool> claimed(rows.size());
+    std::sort(local.begin(), local.end());
+    for (int pass = platform::kIsWindows ? 1 : 0; pass < 2; ++pass) {
+        for (const std::string& key : local) {
+            if (pairs.count(key) && pairs[key] >= 0) continue;
+            pairs[key] = -1;
+            for (std::size_t r = 0; r < rows.size() && pairs[key] < 0; ++r) {
+                if (claimed[r] || (pass == 0 ? rows[r] != at(*folder, key) : up(rows[r]) != up(at(*folder, key)))) continue;
+                claimed[r] = true;
+                pairs[key] = static_cast<int>(r);
             }
         }
     }
-    if (!rule.hasFolder) return rule;
-    std::vector<bool> claimed(rows.size(), false);
-    std::vector<std::string> waiting;
-    const auto full = [&](const std::string& key) { return rule.folder.empty() ? key : rule.folder + "\\" + key; };
-    for (const std::string& key : local) {
-        const auto exact = std::find(rows.begin(), rows.end(), full(key));
-        if (!platform::kIsWindows && exact != rows.end()) {
-            rule.pairs[key] = static_cast<int>(exact - rows.begin());
-            claimed[static_cast<std::size_t>(exact - rows.begin())] = true;
-        } else {
-            waiting.push_back(key);
-        }
-    }
-    std::sort(waiting.begin(), waiting.end());
-    for (const std::string& key : waiting) {
-        rule.pairs[key] = -1;
-        for (std::size_t r = 0; r < rows.size(); ++r) {
-            if (claimed[r] || !blind(rows[r], full(key))) continue;
-            claimed[r] = true;
-            rule.pairs[key] = static_cast<int>(r);
-            break;
-        }
-    }
-    return rule;
+    return pairs;
 }
 
-void ExpectSameRule(const ReportTable& top, const std::vector<std::string>& local,
-                    const std::optional<std::string>& named = std::nullopt) {
+void ExpectLikeTheReference(const ReportTable& top, const std::vector<std::string>& local,
+                            const std::optional<std::string>& named = std::nullopt) {
     CounterpartRule rule;
     rule.Prepare(top, local, named);
-    const ReferenceRule reference = ReferenceCounterparts(top, local, named);
-    ASSERT_EQ(rule.HasFolder(), reference.hasFolder);
-    EXPECT_EQ(rule.Folder(), reference.folder);
+    const std::map<std::string, int> reference = ReferencePairs(top, local, named);
     for (const std::string& key : local) {
-        EXPECT_EQ(rule.CounterpartOf(key), reference.pairs.count(Joined(NamesOf(key), 0, NamesOf(key).size()))
-                                               ? reference.pairs.at(Joined(NamesOf(key), 0, NamesOf(key).size()))
-                                               : -1)
-            << key << " below " << rule.Folder();
+        const int expected = reference.count(Normal(key)) ? reference.at(Normal(key)) : -1;
+        EXPECT_EQ(rule.CounterpartOf(key), expected) << key << " below " << rule.Folder();
     }
 }
 
@@ -427,31 +388,27 @@ TEST(CounterpartRule, TheFolderWithMostVotesHoldsTheCounterparts) {
         std::vector<std::pair<std::string, std::string>> top;
         std::vector<std::string> local;
         std::optional<std::string> named;
-        const char* folder;  // shown; "" for none
+        const char* folder;     // shown; "" for none
         std::vector<int> rows;  // of each local key
         bool posixOnly = false;
     };
     const std::vector<Case> cases = {
-        {"second part", {{"\\client", "README"}, {"\\client\\src", "main.c"}, {"\\server", "README"},
-                         {"\\server\\src", "main.c"}, {"\\server\\src", "util.c"}},
-         {"\\README", "\\src\\main.c", "\\src\\util.c"}, std::nullopt, "\\server", {2, 3, 4}},
+        {"most votes", {{"\\c", "README"}, {"\\c\\src", "main.c"}, {"\\s", "README"}, {"\\s\\src", "main.c"},
+                        {"\\s\\src", "util.c"}},
+         {"\\README", "\\src\\main.c", "\\src\\util.c"}, std::nullopt, "\\s", {2, 3, 4}},
         {"fewer levels win a tie", {{"\\x", "a.h"}, {"\\", "a.h"}}, {"\\a.h"}, std::nullopt, "\\", {1}},
         {"then the first row", {{"\\c", "a.h"}, {"\\b", "a.h"}}, {"a.h"}, std::nullopt, "\\c", {0}},
         {"not at its place: New", {{"\\docs", "copyright"}, {"\\src", "a.c"}, {"\\src", "b.c"}},
          {"\\a.c", "\\b.c", "\\copyright"}, std::nullopt, "\\src", {1, 2, -1}},
-        {"named folder", {{"\\client", "README"}, {"\\server", "README"}, {"\\server", "LICENSE"}},
-         {"\\README", "\\LICENSE"}, std::string("/client/"), "\\client", {0, -1}},
-        {"named root", {{"\\a", "x"}, {"\\", "x"}}, {"x"}, std::string("\\"), "\\", {1}},
+        {"named with slashes", {{"\\c", "R"}, {"\\s", "R"}, {"\\s", "L"}}, {"R", "L"}, std::string("/c/"), "\\c",
+         {0, -1}},
         {"no vote", {{"\\a", "x"}}, {"y"}, std::nullopt, "", {-1}},
-        {"empty list", {}, {"y"}, std::nullopt, "", {-1}},
         {"folders differ in case only", {{"\\Docs", "a"}, {"\\DOCS", "b"}}, {"a", "b"}, std::nullopt, "\\Docs",
          {0, 1}},
-        {"case twin beside the exact name is New", {{"\\d", "x.h"}}, {"\\x.h", "\\X.h"}, std::nullopt, "\\d",
-         {0, -1}, true},
-        {"twins without the exact name: first in byte order", {{"\\d", "x.h"}}, {"\\x.H", "\\X.h"}, std::nullopt,
-         "\\d", {-1, 0}, true},
-        {"exact case before the first case-blind row", {{"\\d", "X.h"}, {"\\d", "x.h"}}, {"\\x.h"}, std::nullopt,
-         "\\d", {1}, true},
+        {"twin beside the exact name is New", {{"\\d", "x.h"}}, {"\\x.h", "\\X.h"}, std::nullopt, "\\d", {0, -1},
+         true},
+        {"twins: first in byte order", {{"\\d", "x.h"}}, {"\\x.H", "\\X.h"}, std::nullopt, "\\d", {-1, 0}, true},
+        {"exact case first", {{"\\d", "X.h"}, {"\\d", "x.h"}}, {"\\x.h"}, std::nullopt, "\\d", {1}, true},
     };
     for (const Case& c : cases) {
         if (c.posixOnly && platform::kIsWindows) continue;
@@ -462,56 +419,38 @@ TEST(CounterpartRule, TheFolderWithMostVotesHoldsTheCounterparts) {
         for (std::size_t i = 0; i < c.local.size(); ++i) {
             EXPECT_EQ(rule.CounterpartOf(c.local[i]), c.rows[i]) << c.name << ": " << c.local[i];
         }
-        ExpectSameRule(top, c.local, c.named);
+        ExpectLikeTheReference(top, c.local, c.named);
     }
 }
 
-TEST(CounterpartRule, UnpairedRowsBelowTheFolderAreTheMissingOnes) {
-    const ReportTable top = TopList({{"\\s", "a"}, {"\\s\\sub", "b"}, {"\\s", "c"}, {"\\t", "a"}, {"\\", "s"}});
-    CounterpartRule rule;
-    rule.Prepare(top, {"a"}, std::nullopt);
-    ASSERT_EQ(rule.Folder(), "s");
-    EXPECT_EQ(rule.UnpairedRowsBelowFolder(true), (std::vector<int>{1, 2}));
-    EXPECT_EQ(rule.UnpairedRowsBelowFolder(false), (std::vector<int>{2}));
-    EXPECT_EQ(rule.KeyBelowFolder(1), "sub\\b");
-    EXPECT_EQ(rule.KeyBelowFolder(3), "");
-}
-
-TEST(CounterpartRule, AgreesWithTheReferenceOnRandomTrees) {
+TEST(CounterpartRule, AgreesWithTheReferenceOnRandomTreesAndAcrossSorts) {
     std::mt19937 rng(23);
     const std::string alphabet = "abAB";
     for (int round = 0; round < 60; ++round) {
         std::vector<std::pair<std::string, std::string>> entries;
-        const int rows = 1 + static_cast<int>(rng() % 40);
-        for (int i = 0; i < rows; ++i) {
+        for (std::size_t rows = 1 + rng() % 40; rows > 0; --rows) {
             std::string path;
             for (std::size_t level = rng() % 3; level > 0; --level) path += "\\" + RandomText(rng, 1, alphabet);
             entries.emplace_back(path.empty() ? "\\" : path, RandomText(rng, 1 + rng() % 2, alphabet));
         }
-        const ReportTable top = TopList(entries);
         std::set<std::string> keys;
         for (std::size_t i = rng() % 12; i > 0; --i) {
-            std::string key;
-            for (std::size_t level = rng() % 2; level > 0; --level) key += RandomText(rng, 1, alphabet) + "\\";
-            keys.insert(key + RandomText(rng, 1 + rng() % 2, alphabet));
+            keys.insert((rng() % 2 ? RandomText(rng, 1, alphabet) + "\\" : "") + RandomText(rng, 1 + rng() % 2, alphabet));
         }
         const std::vector<std::string> local(keys.begin(), keys.end());
-        ExpectSameRule(top, local);
-        ExpectSameRule(top, local, RandomText(rng, 1, alphabet));
-        // After a sort the rows move; the folder and the files paired stay.
-        ReportTable sorted = TopList(entries);
+        ReportTable top = TopList(entries);
+        ExpectLikeTheReference(top, local);
+        ExpectLikeTheReference(top, local, RandomText(rng, 1, alphabet));
+        // A sort moves the rows; every file keeps the repository file it had.
         CounterpartRule rule;
-        rule.Prepare(sorted, local, std::nullopt);
+        rule.Prepare(top, local, std::nullopt);
         std::vector<std::string> before;
-        for (const std::string& key : local) {
-            const int row = rule.CounterpartOf(key);
-            before.push_back(row < 0 ? "" : RepositoryPathOf(sorted, row));
-        }
-        SortTableByColumn(sorted, 1, false);
-        rule.Refresh(sorted);
+        for (const std::string& key : local) before.push_back(rule.CounterpartOf(key) < 0 ? "" : RepositoryPathOf(top, rule.CounterpartOf(key)));
+        SortTableByColumn(top, 1, false);
+        rule.Refresh(top);
         for (std::size_t i = 0; i < local.size(); ++i) {
             const int row = rule.CounterpartOf(local[i]);
-            EXPECT_EQ(row < 0 ? "" : RepositoryPathOf(sorted, row), before[i]) << local[i];
+            EXPECT_EQ(row < 0 ? "" : RepositoryPathOf(top, row), before[i]) << local[i];
         }
     }
 }
