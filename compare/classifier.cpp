@@ -357,9 +357,10 @@ int Classifier::AddMissingRows() {
         if (excluded || NameIsExcluded(m_exclusions, name) || name.find(kSignatureFile) != std::string::npos) {
             continue;
         }
+        const int recordNumber = CountFilledRows(m_bottom) + 1;
         const int addedRow = m_bottom.InsertItem(0, "");
         if (addedRow < 0) break;
-        m_bottom.SetItemText(addedRow, BottomRecord, RecordNumber(CountFilledRows(m_bottom)));
+        m_bottom.SetItemText(addedRow, BottomRecord, RecordNumber(recordNumber));
         m_bottom.SetItemText(addedRow, BottomFile, name);
         m_bottom.SetItemText(addedRow, BottomPath, directory);
         std::int64_t size = 0;

@@ -12,16 +12,19 @@
 //    comes first; a case-blind match is taken only for a repository file no
 //    local file names exactly, and never for two local files. Windows
 //    compares without case only.
-// Building the rule sorts the keys once; each lookup is a hash-table probe.
+// Preparing the rule hashes every key and every name-boundary suffix once
+// (only case twins waiting for a case-blind match are sorted); each lookup
+// is then a hash-table probe.
 //
-// The rest of this header exists for the tests and for the trace's "the same
-// name is elsewhere" note: RepositoryKeyIndex, FindFirstMatchingRowLinear,
+// The rest of this header exists for the tests, for the trace's "the same
+// name is elsewhere" note and for lookups before the first report has
+// chosen B: RepositoryKeyIndex, FindFirstMatchingRowLinear,
 // FindCounterpartLinear and FindCounterpartByScan find the first row whose
 // key merely ends with the local key as a whole name (the key's start, just
 // after a backslash, or on a backslash the local key itself begins with), so
 // "MAKEFILE" never finds "MAKEFILE.AM". That row can lie anywhere in the
-// repository: it names where else a file of that name lives, never what a
-// local file is compared with.
+// repository: once a report has chosen B it names where else a file of that
+// name lives, never what a local file is compared with.
 //
 // The suffix index keeps every name-boundary suffix of every key, sorted by
 // a hash of its text; the text itself decides, so hashes that collide cost

@@ -197,6 +197,9 @@ void CQvrCompareDlg::BuildControls() {
     QPushButton* browseLocal = button(IDC_BROWSE_LOCAL, ". . .");
     browseLocal->setMaximumWidth(40);
     localRow->addWidget(browseLocal);
+    // Beside the folder it applies to: the display options below keep the
+    // window as narrow as it was before the fourth one came.
+    localRow->addWidget(add(IDC_SUBFOLDERS, new ManualCheckBox(Text("Search sub-directories"), this)));
     auto* bottomHead = new QHBoxLayout;
     bottomHead->addWidget(new QLabel(Text("Local Files:"), this));
     bottomHead->addSpacing(12);
@@ -204,7 +207,6 @@ void CQvrCompareDlg::BuildControls() {
     bottomHead->addWidget(add(IDC_SHOWDIFF, new ManualRadioButton(Text("Show Different Files"), this)));
     bottomHead->addWidget(add(IDC_SHOWSAME, new ManualRadioButton(Text("Show Same Files"), this)));
     bottomHead->addWidget(add(IDC_SHOWMISSING, new ManualRadioButton(Text("Show Missing Files"), this)));
-    bottomHead->addWidget(add(IDC_SUBFOLDERS, new ManualCheckBox(Text("Search sub-directories"), this)));
     for (int id : {IDC_SHOWNEW, IDC_SHOWDIFF, IDC_SHOWSAME, IDC_SHOWMISSING}) {
         static_cast<QRadioButton*>(m_controls[id])->setAutoExclusive(false);
     }

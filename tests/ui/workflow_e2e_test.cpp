@@ -292,6 +292,7 @@ void WorkflowE2eTest::reportListsNewSameAndDiff() {
     QCOMPARE(statusOf["changed.c"], std::string("Diff"));
     QCOMPARE(statusOf["new.h"], std::string("New"));
     QCOMPARE(statusOf["other.c"], std::string("Missing"));
+    QCOMPARE(bottom.GetItemText(3, BottomRecord), std::string("0004"));
     QCOMPARE(bottom.GetItemText(3, BottomFile), std::string("other.c"));  // last of its folder by name
     // The colours reach the view: COLORREF red is the low byte.
     QTRY_COMPARE(w.dialog->BottomList().model()->rowCount(), 4);
