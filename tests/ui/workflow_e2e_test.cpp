@@ -274,7 +274,8 @@ void WorkflowE2eTest::reportListsNewSameAndDiff() {
     w.ExpectIdle();
     QVERIFY(w.host.boxes.empty());
     QCOMPARE(w.Text(IDC_STATUS), std::string(" Ready - Repository folder: \\"));
-    QVERIFY(w.Traced("CQvrCompareDlg::OnBtnGenBtmReport: Repository folder: \\ (found by vote; 2 of 3 local file(s) are there)"));
+    QVERIFY(w.Traced("CQvrCompareDlg::OnBtnGenBtmReport: Repository folder: \\ (found by vote; 2 of 3 local "
+                     "file(s) are there)"));
     QCOMPARE(w.Text(IDC_BTMCOUNT), std::string("4"));
     QCOMPARE(w.dialog->CountTopRows(), 3);
     QCOMPARE(w.dialog->LastScannedFolder(), w.sandbox.LocalDir());

@@ -82,7 +82,7 @@ TEST_P(WorkingCopyTest, EachFileIsComparedWithTheFileAtItsPlace) {
     }
     EXPECT_EQ(rows, c.rows);
     const auto lines = TraceLines();
-    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.ends_with(c.tracedEnd); }));
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&](const auto& l) { return l.ends_with(c.tracedEnd); }));
     // Ties of the path sort go by File: the order never depends on the scan's.
     for (int row = 1; row < CountFilledRows(m_bottom); ++row) {
         if (m_bottom.GetItemText(row, BottomPath) != m_bottom.GetItemText(row - 1, BottomPath)) continue;
@@ -93,15 +93,18 @@ TEST_P(WorkingCopyTest, EachFileIsComparedWithTheFileAtItsPlace) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, WorkingCopyTest,
     ::testing::Values(
-        WorkingCopyCase{"ServerPart", CopyOf("server"), AllWith(CopyOf("server"), "Same"), "Repository folder: \\server"},
-        WorkingCopyCase{"ClientPart", CopyOf("client"), AllWith(CopyOf("client"), "Same"), "Repository folder: \\client"},
+        WorkingCopyCase{"ServerPart", CopyOf("server"), AllWith(CopyOf("server"), "Same"),
+                        "Repository folder: \\server"},
+        WorkingCopyCase{"ClientPart", CopyOf("client"), AllWith(CopyOf("client"), "Same"),
+                        "Repository folder: \\client"},
         WorkingCopyCase{"Subfolder", CopyOf("server/src"), AllWith(CopyOf("server/src"), "Same"),
                         "Repository folder: \\server\\src"},
         WorkingCopyCase{"WholeRepositoryWithVendoredCopy", CopyOf(""), AllWith(CopyOf(""), "Same"),
                         "Repository folder: \\"},
         WorkingCopyCase{"CopiedInFileIsNew", CopyOf("server", {}, {{"copyright", "the copyright"}}),
                         AllWith(CopyOf("server"), "Same", {{"copyright", "New"}}), "Repository folder: \\server",
-                        "", "", 0, 1, false, "copyright - the same name is at \\docs\\copyright, outside the repository folder"},
+                        "", "", 0, 1, false,
+                        "copyright - the same name is at \\docs\\copyright, outside the repository folder"},
         WorkingCopyCase{"CaseTwinIsNew", CopyOf("server", {}, {{"readme", "server readme"}}),
                         AllWith(CopyOf("server"), "Same", {{"readme", "New"}}), "Repository folder: \\server",
                         "", "", 0, 1, true},
