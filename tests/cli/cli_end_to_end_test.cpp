@@ -599,6 +599,51 @@ TEST_F(CliEndToEndTest, HelpAndVersion) {
     EXPECT_EQ(none.err, "qvrcompare-cli: no command given\nTry 'qvrcompare-cli --help'.\n");
 }
 
+// Standard error on a terminal (a pseudo-terminal here), with the given TERM.
+std::string RunOnTerminal(const std::vector<std::string>& args, const std::string& term) {
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) return "no pseudo-terminal";
+    const std::string slave = ::ptsname(master);
+    std::vector<std::string> texts{QVR_CLI_PATH};
+    texts.insert(texts.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& text : texts) argv.push_back(text.data());
+    argv.push_back(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::setsid();
+        const int err = ::open(slave.c_str(), O_RDWR);
+        const int null = ::open("/dev/null", O_RDWR);
+        if (err < 0 || null < 0 || ::dup2(null, 0) < 0 || ::dup2(null, 1) < 0 || ::dup2(err, 2) < 0) ::_exit(120);
+        ::setenv("TERM", term.c_str(), 1);
+        ::execve(QVR_CLI_PATH, argv.data(), environ);
+        ::_exit(123);
+    }
+    std::string written;
+    char buffer[4096];
+    for (ssize_t got; (got = ::read(master, buffer, sizeof buffer)) > 0;) written.append(buffer, static_cast<std::size_t>(got));
+    ::waitpid(pid, nullptr, 0);
+    ::close(master);
+    return written;
+}
+
+TEST_F(CliEndToEndTest, OnATerminalTheRunIsFollowedAsTheTerminalAllows) {
+    QVR_SKIP_ON_WINDOWS("pseudo-terminals");
+    Import({{"a.txt", "a"}});
+    ScopedEnv delay("QUORVAN_DELAY_MS", std::string("300"));
+    for (const std::string term : {"xterm", "dumb"}) {
+        const std::string err = RunOnTerminal(ListArgs(), term);
+        EXPECT_NE(err.find("qvrcompare-cli: listing the repository\r\n"), std::string::npos) << term << err;
+        EXPECT_NE(err.find("rows listed 0"), std::string::npos) << term << err;
+        EXPECT_NE(err.find("qvrcompare-cli: 1 file listed from the repository\r\n"), std::string::npos) << term;
+        EXPECT_EQ(err.find('\x1b') != std::string::npos, term == "xterm") << term << err;
+    }
+    // -q: the errors alone, on a terminal too.
+    std::vector<std::string> quiet = ListArgs();
+    quiet.push_back("-q");
+    EXPECT_EQ(RunOnTerminal(quiet, "xterm"), "");
+}
+
 TEST_F(CliEndToEndTest, CommandLineConventions) {
     Import({{"a.txt", "a"}});
     const auto list = [&](std::vector<std::string> extra) {

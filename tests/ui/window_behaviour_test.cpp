@@ -43,6 +43,7 @@
 namespace qvr::testing {
 namespace {
 
+namespace fs = std::filesystem;
 using namespace qvr::res;
 
 // The window with the commands other parts carry out recorded instead.
@@ -750,6 +751,23 @@ void WindowBehaviourTest::tempDirectoryBoxIsUsedAndChooserCancelKeepsBoxes() {
     QTest::keyClick(local, Qt::Key_V, Qt::ControlModifier);
     QCOMPARE(plain.StatusText(),
              std::string(" Local Path is longer than 254 characters: only the first 254 are used - check the text."));
+
+    // The Top List's menu opens the copy in the temp folder the box names now.
+    const std::string typed = w.dir.Path().string() + "/typed";
+    fs::create_directories(typed + "/proj");
+    std::ofstream(typed + "/proj/f0.c") << "x";
+    std::vector<std::string> opened;
+    w.dlg->SetOpenFileAction([&](const std::string& file) { opened.push_back(file); });
+    w.Show();
+    auto* tempBox = qobject_cast<QLineEdit*>(w.dlg->GetDlgItem(IDC_TEMPPATH));
+    tempBox->setFocus();
+    tempBox->selectAll();
+    QTest::keyClicks(tempBox, QString::fromStdString(typed));
+    w.FillMatching(1);
+    ClickRow(w.dlg->TopList(), 0);
+    w.menuChoice = kTopDefaultApp;
+    QTest::keyClick(&w.dlg->TopList(), Qt::Key_F10, Qt::ShiftModifier);
+    QCOMPARE(opened, std::vector<std::string>{typed + "/proj/f0.c"});
 }
 
 void WindowBehaviourTest::saveDialogStartFolder_data() {
