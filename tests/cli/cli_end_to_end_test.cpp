@@ -24,6 +24,7 @@
 #include "app/settings.h"
 #include "quorvan_sandbox.h"
 #include "settings_qt/qsettings_profile_store.h"
+#include "support/argument_vector.h"
 #include "support/test_platform.h"
 
 extern char** environ;
@@ -40,13 +41,6 @@ struct CliResult {
     std::string out;
     std::string err;
 };
-
-std::string ReadAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // Restores an environment variable when the test ends.
 class ScopedEnv {
@@ -89,11 +83,7 @@ protected:
     CliResult RunFrom(const std::vector<std::string>& args, const std::string& cwd, bool unprivileged) {
         const fs::path outFile = m_sandbox.Root() / "cli.out";
         const fs::path errFile = m_sandbox.Root() / "cli.err";
-        std::vector<std::string> texts{QVR_CLI_PATH};
-        texts.insert(texts.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (auto& text : texts) argv.push_back(text.data());
-        argv.push_back(nullptr);
+        ArgumentVector argv(QVR_CLI_PATH, args);
         CliResult result;
         const pid_t pid = ::fork();
         if (pid < 0) return result;
@@ -106,13 +96,13 @@ protected:
             }
             if (!cwd.empty() && ::chdir(cwd.c_str()) != 0) ::_exit(121);
             if (unprivileged && !DropPrivileges()) ::_exit(122);
-            ::execve(QVR_CLI_PATH, argv.data(), environ);
+            ::execve(QVR_CLI_PATH, argv.Data(), environ);
             ::_exit(123);
         }
         int status = 0;
         if (waitpid(pid, &status, 0) == pid && WIFEXITED(status)) result.status = WEXITSTATUS(status);
-        result.out = ReadAll(outFile);
-        result.err = ReadAll(errFile);
+        result.out = ReadFile(outFile);
+        result.err = ReadFile(errFile);
         return result;
     }
 
@@ -160,7 +150,7 @@ protected:
     // run left in the install folder.
     std::map<std::string, std::string> VlxDates() const {
         std::map<std::string, std::string> dates;
-        std::istringstream log(ReadAll(m_sandbox.InstallDir() + "/vlx.log"));
+        std::istringstream log(ReadFile(m_sandbox.InstallDir() + "/vlx.log"));
         std::string line;
         while (std::getline(log, line)) {
             std::vector<std::string> fields;
@@ -257,7 +247,7 @@ TEST_F(CliEndToEndTest, CsvFileReceivesWhatStandardOutputWould) {
     const CliResult toFile = Run(ReportArgs({"--new", "--csv", file}));
     EXPECT_EQ(toFile.status, 1);
     EXPECT_EQ(toFile.out, "");
-    EXPECT_EQ(ReadAll(file), toStdout.out);
+    EXPECT_EQ(ReadFile(file), toStdout.out);
 
     // Found before any tool runs: no new trace is even started.
     fs::remove(m_sandbox.InstallDir() + "/QvrCompare.trc");
@@ -327,11 +317,11 @@ std::vector<pid_t> ToolsOf(const std::string& quorvanHome) {
     for (const auto& entry : fs::directory_iterator("/proc")) {
         const std::string name = entry.path().filename().string();
         if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-        std::string environment = ReadAll(entry.path() / "environ");
+        std::string environment = ReadFile(entry.path() / "environ");
         for (std::size_t at = 0; at < environment.size();) {
             const std::size_t end = std::min(environment.find('\0', at), environment.size());
             if (environment.compare(at, end - at, mark) == 0 && name != std::to_string(::getpid())) {
-                const std::string command = ReadAll(entry.path() / "cmdline");
+                const std::string command = ReadFile(entry.path() / "cmdline");
                 if (command.find("vqry") != std::string::npos || command.find("vlx") != std::string::npos) {
                     found.push_back(std::stoi(name));
                 }
@@ -353,19 +343,14 @@ TEST_F(CliEndToEndTest, InterruptEndsTheToolItWaitsFor) {
     ScopedEnv delay("QUORVAN_DELAY_MS", std::string("30000"));
     const fs::path errFile = m_sandbox.Root() / "cli.err";
     for (int sig : {SIGINT, SIGTERM}) {
-        std::vector<std::string> texts{QVR_CLI_PATH};
-        const auto args = ListArgs();
-        texts.insert(texts.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (auto& text : texts) argv.push_back(text.data());
-        argv.push_back(nullptr);
+        ArgumentVector argv(QVR_CLI_PATH, ListArgs());
         const pid_t cli = ::fork();
         ASSERT_GE(cli, 0);
         if (cli == 0) {
             const int null = ::open("/dev/null", O_RDWR);
             const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             if (null < 0 || err < 0 || ::dup2(null, 0) < 0 || ::dup2(null, 1) < 0 || ::dup2(err, 2) < 0) ::_exit(120);
-            ::execve(QVR_CLI_PATH, argv.data(), environ);
+            ::execve(QVR_CLI_PATH, argv.Data(), environ);
             ::_exit(123);
         }
         const auto waitFor = [](const std::function<bool()>& done) {
@@ -378,7 +363,7 @@ TEST_F(CliEndToEndTest, InterruptEndsTheToolItWaitsFor) {
         ASSERT_EQ(::waitpid(cli, &status, 0), cli);
         // The list is incomplete: an error, said on standard error.
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << status;
-        EXPECT_EQ(ReadAll(errFile), "qvrcompare-cli: interrupted; the list is incomplete and was not written\n");
+        EXPECT_EQ(ReadFile(errFile), "qvrcompare-cli: interrupted; the list is incomplete and was not written\n");
         EXPECT_TRUE(waitFor([&] { return ToolsOf(home).empty(); })) << "a tool outlived the run: signal " << sig;
     }
 }
@@ -447,7 +432,7 @@ TEST_F(CliEndToEndTest, UnlistableFolderMakesTheReportIncomplete) {
     EXPECT_NE(result.err.find("qvrcompare-cli: 1 folder(s) could not be read; the report is incomplete - see the trace.\n"),
               std::string::npos)
         << result.err;
-    const std::string trace = ReadAll(m_sandbox.InstallDir() + "/QvrCompare.trc");
+    const std::string trace = ReadFile(m_sandbox.InstallDir() + "/QvrCompare.trc");
     EXPECT_NE(trace.find(" CFileScan::Scan: Folder could not be read: " + Local() + "locked/ (Permission denied)\n"),
               std::string::npos)
         << trace;
@@ -475,11 +460,11 @@ TEST_F(CliEndToEndTest, ValuesReachTheToolsAsSingleArgumentsAndStayOutOfTheTrace
     ScopedEnv recording("QUORVAN_RECORD_ARGV", record);
     const CliResult result = Run(ListArgs("O'Brien"));
     ASSERT_EQ(result.status, 0) << result.err;
-    const std::string argv = ReadAll(record);
+    const std::string argv = ReadFile(record);
     EXPECT_NE(argv.find("vqry\n-b\nDEMO\n-usr\nalice\n-pw\npa ss;$x\n"), std::string::npos) << argv;
     EXPECT_NE(argv.find("vlx\n-b\nDEMO\n-en\nO'Brien\n-st\nDEV\n"), std::string::npos) << argv;
     EXPECT_NE(argv.find("\n-pw\npa ss;$x\n-iv\n"), std::string::npos) << argv;
-    const std::string trace = ReadAll(m_sandbox.InstallDir() + "/QvrCompare.trc");
+    const std::string trace = ReadFile(m_sandbox.InstallDir() + "/QvrCompare.trc");
     EXPECT_EQ(trace.find("pa ss"), std::string::npos) << trace;
 }
 
@@ -533,7 +518,7 @@ TEST_F(CliEndToEndTest, ThePasswordReachesNoFileAndNoStream) {
             EXPECT_NE(result.err.find(" -pw ****** "), std::string::npos) << result.err;
         } else {
             ASSERT_EQ(result.status, 1) << result.err;
-            EXPECT_NE(ReadAll(csv).find("changed.c"), std::string::npos);
+            EXPECT_NE(ReadFile(csv).find("changed.c"), std::string::npos);
         }
 
         // What the run wrote: everything below the sandbox but the broker's
@@ -546,10 +531,10 @@ TEST_F(CliEndToEndTest, ThePasswordReachesNoFileAndNoStream) {
         }
         const fs::path trace = fs::path(m_sandbox.InstallDir()) / "QvrCompare.trc";
         ASSERT_NE(std::find(written.begin(), written.end(), trace), written.end());
-        EXPECT_NE(ReadAll(trace).find("-pw ******"), std::string::npos);
+        EXPECT_NE(ReadFile(trace).find("-pw ******"), std::string::npos);
         for (const fs::path& file : written) {
             SCOPED_TRACE(file.string());
-            std::string text = ReadAll(file);
+            std::string text = ReadFile(file);
             const bool strict = file == trace || file.filename() == "cli.err" || file.filename() == "cli.out";
             if (!strict) {
                 // Values the file carries by right; the password's text inside them is theirs.
@@ -570,7 +555,7 @@ TEST_F(CliEndToEndTest, EveryRunStartsANewTraceAndWritesNoReturnCode) {
     Import({{"a.txt", "a"}});
     m_sandbox.Root().Write("install/QvrCompare.trc", "1 01/01/2020 00:00:00 an old run\n");
     ASSERT_EQ(Run(ListArgs()).status, 0);
-    const std::string trace = ReadAll(m_sandbox.InstallDir() + "/QvrCompare.trc");
+    const std::string trace = ReadFile(m_sandbox.InstallDir() + "/QvrCompare.trc");
     EXPECT_EQ(trace.substr(0, 2), "1 ");
     EXPECT_NE(trace.find(" QvrCompare 1.05\n2 "), std::string::npos) << trace;
     EXPECT_EQ(trace.find("an old run"), std::string::npos);
@@ -604,11 +589,7 @@ std::string RunOnTerminal(const std::vector<std::string>& args, const std::strin
     const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
     if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) return "no pseudo-terminal";
     const std::string slave = ::ptsname(master);
-    std::vector<std::string> texts{QVR_CLI_PATH};
-    texts.insert(texts.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& text : texts) argv.push_back(text.data());
-    argv.push_back(nullptr);
+    ArgumentVector argv(QVR_CLI_PATH, args);
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::setsid();
@@ -616,7 +597,7 @@ std::string RunOnTerminal(const std::vector<std::string>& args, const std::strin
         const int null = ::open("/dev/null", O_RDWR);
         if (err < 0 || null < 0 || ::dup2(null, 0) < 0 || ::dup2(null, 1) < 0 || ::dup2(err, 2) < 0) ::_exit(120);
         ::setenv("TERM", term.c_str(), 1);
-        ::execve(QVR_CLI_PATH, argv.data(), environ);
+        ::execve(QVR_CLI_PATH, argv.Data(), environ);
         ::_exit(123);
     }
     std::string written;
