@@ -402,9 +402,11 @@ TEST_P(ReportFoldersClosedTest, NoFolderOfTheRunStaysOpenAfterIt) {
     }
     const std::string root = fs::canonical(m_sandbox.Root().Path()).string();
     int mostOpen = 0;
+    bool cancelled = false;
     m_pump.onPump = [&] {
         mostOpen = std::max(mostOpen, OpenFoldersBelow(root));
         if (outcome == "Cancel" && g_reportInProgress && CountFilledRows(m_bottom) >= 2) {
+            cancelled = true;
             m_workflows.OnBtnGenBtmReport();
         }
     };
@@ -412,7 +414,10 @@ TEST_P(ReportFoldersClosedTest, NoFolderOfTheRunStaysOpenAfterIt) {
     m_workflows.OnBtnGenBtmReport();
 
     ExpectIdle();
-    EXPECT_EQ(m_view.Status().substr(0, std::string(GetParam().finalStatus).size()), GetParam().finalStatus);
+    // On a busy machine the compares may list every row only after the scan's
+    // last pump: then nothing was cancelled.
+    const std::string finalStatus = outcome == "Cancel" && !cancelled ? " Ready" : GetParam().finalStatus;
+    EXPECT_EQ(m_view.Status().substr(0, finalStatus.size()), finalStatus);
     EXPECT_GT(mostOpen, 0) << "the compares kept no folder open: nothing was tested";
     EXPECT_EQ(OpenFoldersBelow(root), 0);
 }
