@@ -54,7 +54,7 @@ protected:
           trace((dir / "QvrCompare.trc").string()),
           bridge(ScmBridgeContext{context, templates, installDir, records, trace, host, pump}) {
         context = {"brk", "usr", "secret", "proj", "st1", "", "/tmp/qvrtemp", "/tmp/local"};
-        templates = {kVlxWithoutPackage, kVgtWithoutPackage, kVqryDefault, kSqlDefault, ""};
+        templates = {kVlxWithoutPackage, kVgtWithoutPackage, kVqryDefault, kSqlDefault, "", "", ""};
     }
 
     // The trace's messages, without line numbers and time stamps.
