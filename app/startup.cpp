@@ -92,7 +92,12 @@ StartupResult RunApplication(const StartupInputs& inputs, IMessageBoxHost& messa
     }
     env.returnCodeFile = ReturnCodeFilePath(inputs.configDir);
     env.workingDir = platform::CurrentDirectory();
-    env.commandLineLocalPath = AbsolutePathFrom(ParseCommandLine(inputs.commandLine, inputs.args), env.launchDir);
+    env.commandLineLocalPath = ParseCommandLine(inputs.commandLine, inputs.args);
+    // Windows keeps its own rule: the text as given, taken from the current
+    // folder when the report starts.
+    if constexpr (!platform::kIsWindows) {
+        env.commandLineLocalPath = AbsolutePathFrom(env.commandLineLocalPath, env.launchDir);
+    }
 
     result.dialogResult = runMainDialog(env);
     result.dialogRan = true;
