@@ -5,6 +5,7 @@
 #include "app/command_line.h"
 #include "app/ini_file.h"
 #include "app/platform.h"
+#include "app/run_safety.h"
 
 namespace qvr {
 namespace {
@@ -12,7 +13,9 @@ namespace {
 void StartTrace(AppEnvironment& env) {
     env.traceFile = platform::JoinPath(env.installDir, kTraceFileName);
     env.trace.SetPath(env.traceFile);
-    env.trace.Restart();
+    // A run of another process working in this install directory keeps its
+    // trace: this start adds to it instead of wiping the lines of that run.
+    if (!RunLock::HeldByAnother(env.installDir)) env.trace.Restart();
     env.trace.Trace("%s %s", kProgramName, kProgramVersion);
 }
 
@@ -77,6 +80,9 @@ StartupResult RunApplication(const StartupInputs& inputs, IMessageBoxHost& messa
                              const std::string& installDirOverride) {
     StartupResult result;
     AppEnvironment& env = result.environment;
+    // The settings hold the scrambled password and the trace and the logs
+    // name the user's files: no other user may read what we write.
+    RestrictNewFileModes();
     env.installDir = installDirOverride.empty() ? ReadInstallDirectory(inputs.configDir, inputs.homeDir)
                                                 : installDirOverride;
     env.tempDir = platform::JoinPath(env.installDir, "Temp");

@@ -47,6 +47,16 @@ void CompareWorkflows::OnBtnGenTopScmList() {
 
 void CompareWorkflows::StartPopulate() {
     IWorkflowView& view = m_parts.view;
+    m_populateFailed = true;
+    // The lock is the report's when the report runs this populate.
+    const bool ownLock = !m_installLock.Held();
+    struct ReleaseAtEnd {
+        ~ReleaseAtEnd() {
+            if (own) lock.Release();
+        }
+        RunLock& lock;
+        bool own;
+    } releaseAtEnd{m_installLock, ownLock};
     SetText(IDC_GEN_TOP, kCancelCaption);
     m_parts.trace.WriteTraceLine(
         "OnSearchBtn: START The \"Populate List from Quorvan Repository\" button was clicked");
@@ -56,6 +66,12 @@ void CompareWorkflows::StartPopulate() {
     SetStatus(kPopulateWaitStatus);
     view.StartBlinkTimer();
     if (!ContextIsComplete()) return;
+    if (!LockFolder(m_installLock, m_parts.installDir)) {
+        view.StopBlinkTimer();
+        ShowGuardFailure();
+        EndPopulateRun(" Error: " + m_guardFailure);
+        return;
+    }
 
     if (m_bridge.CheckForBroker() == 0) {
         FailPopulate("Unable to Connect to the Broker", true, m_bridge.BrokerErrorLine());
@@ -133,6 +149,8 @@ void CompareWorkflows::ReadAndPostListing() {
     std::string errorText;
     const int count = m_bridge.ReadVlxLog(errorText);
     if (count == 0) {
+        // An empty listing is an answer; an unreadable or failed one is not.
+        m_populateFailed = !g_populateInProgress || !errorText.empty() || m_bridge.VlxLogUnreadable();
         view.StopBlinkTimer();
         AddBlankRows(m_parts.topList, kBlankTopRows);
         std::string status = " Ready";
@@ -147,6 +165,7 @@ void CompareWorkflows::ReadAndPostListing() {
         return;
     }
     PostTopList();
+    m_populateFailed = !g_populateInProgress;
     view.StopBlinkTimer();
     EndPopulateRun(
         " Ready - Set Show New or Show Different Files or both, then click the \"Generate Local Files "
