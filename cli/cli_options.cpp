@@ -17,7 +17,8 @@ struct ValueOption {
 
 constexpr ValueOption kValueOptions[] = {
     {"--broker", &CliOptions::broker, false},     {"--user", &CliOptions::user, false},
-    {"--password", &CliOptions::password, false}, {"--project", &CliOptions::project, false},
+    {"--password", &CliOptions::password, false}, {"--password-file", &CliOptions::passwordFile, false},
+    {"--project", &CliOptions::project, false},
     {"--state", &CliOptions::state, false},       {"--package", &CliOptions::package, false},
     {"--install-dir", &CliOptions::installDir, false}, {"--local", &CliOptions::localPath, true},
     {"--temp", &CliOptions::tempPath, true},
@@ -59,6 +60,9 @@ public:
             return Fail("unknown command '" + command + "'");
         }
         for (m_at = 1; m_at < m_args.size() && m_result.error.empty(); ++m_at) ParseOption();
+        if (m_result.options.password && m_result.options.passwordFile) {
+            return Fail("--password and --password-file exclude each other");
+        }
         return m_result;
     }
 
@@ -141,13 +145,16 @@ std::string UsageText() {
            "       qvrcompare-cli report [CONTEXT] [--local DIR] [--temp DIR] [--new] [--same] [--diff]\n"
            "                             [--subfolders | --no-subfolders] [--one-at-a-time] [--csv FILE]\n"
            "       qvrcompare-cli --help | --version\n"
-           "CONTEXT: --broker B --user U --password P --project P --state S --package K --install-dir DIR\n"
+           "CONTEXT: --broker B --user U (--password P | --password-file FILE | --password -) --project P\n"
+           "         --state S --package K --install-dir DIR\n"
            "\n"
            "  list     populates the Top List from the repository and writes it as CSV\n"
            "  report   generates the local files compare report and writes the Bottom List\n"
            "\n"
            "Values not given come from the settings QvrCompare stored; the password may also\n"
-           "come from QVR_PASSWORD. --new/--same/--diff: when none is given the stored display\n"
+           "come from QVR_PASSWORD. --password shows in the process list to every user: prefer\n"
+           "--password-file FILE (its first line), --password - (one line from standard input)\n"
+           "or QVR_PASSWORD. --new/--same/--diff: when none is given the stored display\n"
            "options apply, otherwise exactly those given. --csv FILE, or '-' (the default), for\n"
            "standard output. --one-at-a-time compares each file before the scan goes on instead\n"
            "of on threads beside it (the same list, slower). The tools vlx, vgt and vqry are\n"

@@ -5,6 +5,7 @@
 // workflow run, and its list written in the export format.
 
 #include <functional>
+#include <istream>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -25,6 +26,8 @@ struct CliStreams {
     std::ostream& out;
     std::ostream& err;
     bool errIsTerminal = false;
+    // Where "--password -" reads its line; nullptr: the process's standard input.
+    std::istream* in = nullptr;
 };
 
 // What the run knows about itself when the workflow has returned.

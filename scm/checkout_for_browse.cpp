@@ -231,10 +231,14 @@ int ScmBridge::ReadVgtLog(std::string& outLine) {
             m_state.pump.PumpMessages();
             if (g_reportInProgress == 0) break;  // Cancel: finish as at the end of the log
         }
+        std::string upper = platform::UpperAscii(line);
         // A copy the log says it wrote must be there: one that is not means
-        // the compare would read whatever an earlier run left.
+        // the compare would read whatever an earlier run left. (A name the
+        // tool had to alter, "Total : ", cannot be looked for.)
         if (const std::string_view item = CheckedOutItem(line); !item.empty()) {
-            const std::string copy = CopyOfItem(m_checkoutDestination, item);
+            if (Contains(upper, "TOTAL : ")) continue;
+            const std::string copy =
+                CopyOfItem(m_checkoutDestination.empty() ? m_state.context.tempPath : m_checkoutDestination, item);
             platform::FileFacts facts;
             int error = 0;
             if (!platform::StatPath(copy, facts, error) || !facts.isRegularFile) {
@@ -242,7 +246,6 @@ int ScmBridge::ReadVgtLog(std::string& outLine) {
             }
             continue;
         }
-        std::string upper = platform::UpperAscii(line);
         if (!Contains(upper, "TOTAL: ")) continue;
         m_checkoutTotal = std::max<std::int64_t>(0, ToLong32(CountAfter(upper, "TOTAL: ")));
 

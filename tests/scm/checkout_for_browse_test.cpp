@@ -8,6 +8,7 @@
 
 #include "bridge_fixture.h"
 #include "scm/command_line.h"
+#include "support/test_platform.h"
 
 namespace qvr::testing {
 namespace {
@@ -148,6 +149,38 @@ TEST_F(CheckoutTest, LogVerdicts) {
         EXPECT_EQ(line, c.line);
         EXPECT_EQ(host.boxes.size(), c.boxes);
         for (const auto& box : host.boxes) EXPECT_EQ(box.icon, MbIcon::Exclamation);
+    }
+}
+
+// What the report checks the log's claims against: the summary's total and
+// the copies of the items it says it checked out.
+TEST_F(CheckoutTest, ClaimsAreCheckedAgainstTheCopies) {
+    QVR_SKIP_ON_WINDOWS("copy paths with \"/\"");
+    context.tempPath = (dir / "t").string();
+    dir.Write("t/src/a.c", "a");
+    struct Case {
+        const char* name;
+        std::string log;
+        std::int64_t total;
+        std::int64_t missing;
+        std::string firstMissing;
+    };
+    const std::string wroteA = "Checked out \\src\\a.c version 1\n";
+    const Case cases[] = {
+        {"copy there", wroteA + "Total: 1; Success: 1; Failed: 0\n", 1, 0, ""},
+        {"copies missing", wroteA + "Checked out \\src\\b version x.c version 2\nChecked out \\c.c version 1\n" +
+                               "Total: 3; Success: 3; Failed: 0\n",
+         3, 2, context.tempPath + "/src/b version x.c"},
+        {"success for nothing", "Total: 0; Success: 0; Failed: 0\n", 0, 0, ""},
+        {"no summary", wroteA, -1, 0, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string line;
+        Read(c.log, line);
+        EXPECT_EQ(bridge.CheckoutTotal(), c.total);
+        EXPECT_EQ(bridge.MissingCopies(), c.missing);
+        EXPECT_EQ(bridge.FirstMissingCopy(), c.firstMissing);
     }
 }
 

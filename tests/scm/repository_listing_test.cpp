@@ -103,23 +103,29 @@ TEST_F(RepositoryListingTest, LogGrammar) {
         std::string error;
     };
     const std::string header = kHeader;
+    const std::string incomplete = "the listing is incomplete: " + installDir + kSep + "vlx.log";
     const Case cases[] = {
         {"three lines", header + DataLine(1) + DataLine(2) + DataLine(3) + kSuccess, 3, ""},
         {"CR LF", "h\r\n--------\r\n" + DataLine(1).substr(0, DataLine(1).size() - 1) +
                       "\r\n" + kSuccess, 1, ""},
-        {"no separator", "x\n" + DataLine(1) + kSuccess, 0, ""},
+        {"no separator", "x\n" + DataLine(1) + kSuccess, 0, incomplete},
         {"no data", header + kSuccess, 0, ""},
         {"data before the separator ignored", DataLine(7) + header + DataLine(1) + kSuccess, 1, ""},
-        {"second separator skipped", header + DataLine(1) + "--------\n" + DataLine(2), 2, ""},
+        {"second separator is a row", header + DataLine(1) + "--------\n" + DataLine(2) + kSuccess, 3, ""},
         {"lines after success ignored", header + DataLine(1) + kSuccess + DataLine(2), 1, ""},
-        {"no success line: read to the end", header + DataLine(1) + DataLine(2), 2, ""},
+        {"no success line: incomplete", header + DataLine(1) + DataLine(2), 0, incomplete},
         {"empty lines skipped", header + "\n\n" + DataLine(1) + "\r\n" + kSuccess, 1, ""},
         {"error before separator", "Error: Invalid password\n" + header + DataLine(1), 0,
          "Error: Invalid password"},
         {"error after data", header + DataLine(1) + "vlx: Error: lost\n", 0, "vlx: Error: lost"},
-        {"bang in a name", header + DataLine(1) + "wow!.c\t\\src\\\t1\n", 0, "wow!.c\t\\src\\\t1"},
+        {"bang in a name is a row", header + DataLine(1) + "wow!.c\t\\src\\\t1\n!old\t\\a!\\\t1\n" + kSuccess, 3, ""},
+        {"bang in free text", header + DataLine(1) + "wow!\n" + kSuccess, 0, "wow!"},
+        {"Error: inside a row", header + "my Error: x.c\t\\Error: \\\t1\n" + kSuccess, 1, ""},
+        {"row named like the closing line", header + "vlx has been executed successfully.\t\\p\\\t1\n" +
+                                                DataLine(2) + kSuccess, 2, ""},
+        {"row named like the separator", header + "--------.txt\t\\p\\\t1\n" + kSuccess, 1, ""},
         {"Error without blank is data", header + "Error:x\t\\p\\\n", 1, ""},
-        {"empty file", "", 0, ""},
+        {"empty file", "", 0, incomplete},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
