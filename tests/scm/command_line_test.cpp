@@ -162,7 +162,9 @@ TEST(ToolCommandLineTest, ShownLineNeverHoldsThePassword) {
         Values expected = launched;
         expected[12] = "******";
         EXPECT_EQ(SplitCommandLine(shown), expected) << shown;
-        if (!c.passwordElsewhere) EXPECT_EQ(shown.find(c.password), std::string::npos) << shown;
+        if (!c.passwordElsewhere) {
+            EXPECT_EQ(shown.find(c.password), std::string::npos) << shown;
+        }
     }
 }
 

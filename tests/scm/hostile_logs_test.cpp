@@ -66,11 +66,9 @@ TEST_F(HostileListingTest, HundredMegabyteLogArrivesWhole) {
 // A deep path makes a long line: it is one row however long, up to the
 // limit; beyond it the read fails clearly instead of cutting junk rows.
 TEST_F(HostileListingTest, LongLinesAreReadWholeUpToTheLimit) {
-    for (const std::size_t length : {std::size_t{3000}, kLongestLine}) {
-        const std::string path = "\\" + std::string(length - 4, 'd') + "\\";
-        ASSERT_EQ(Read(std::string(kHeader) + "f\t" + path + "\n" + kSuccess), 1) << length;
-        EXPECT_EQ(At(1).Path, path);
-    }
+    const std::string path = "\\" + std::string(kLongestLine - 4, 'd') + "\\";
+    ASSERT_EQ(Read(std::string(kHeader) + "f\t" + path + "\n" + kSuccess), 1);
+    EXPECT_EQ(At(1).Path, path);
     EXPECT_EQ(Read(std::string(kHeader) + std::string(kLongestLine + 1, 'x') + "\n" + kSuccess), 0);
     EXPECT_EQ(error, "a line of " + installDir + kSep + "vlx.log is longer than 65536 characters");
     EXPECT_EQ(records.GetCount(), 0);
@@ -100,7 +98,7 @@ TEST_F(HostileListingTest, NulBytesAndInvalidUtf8AreKeptByteForByte) {
 // A tool killed while writing, a full disk: without the closing line the
 // files the log does not name would come out New.
 TEST_F(HostileListingTest, LogWithoutItsClosingLineIsIncomplete) {
-    for (const std::string log : {std::string(kHeader) + "a.c\t\\s\\\t1\r\nb.c\t\\s", std::string(kHeader),
+    for (const std::string& log : {std::string(kHeader) + "a.c\t\\s\\\t1\r\nb.c\t\\s", std::string(kHeader),
                                   std::string(), std::string("\n\n\n"), std::string("--------\n")}) {
         records.SetAt("1", RepoFileRecord{});
         EXPECT_EQ(Read(log), 0) << log;

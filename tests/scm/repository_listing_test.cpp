@@ -124,7 +124,7 @@ TEST_F(RepositoryListingTest, LogGrammar) {
         {"row named like the closing line", header + "vlx has been executed successfully.\t\\p\\\t1\n" +
                                                 DataLine(2) + kSuccess, 2, ""},
         {"row named like the separator", header + "--------.txt\t\\p\\\t1\n" + kSuccess, 1, ""},
-        {"Error without blank is data", header + "Error:x\t\\p\\\n", 1, ""},
+        {"Error without blank is data", header + "Error:x\t\\p\\\n" + kSuccess, 1, ""},
         {"empty file", "", 0, incomplete},
     };
     for (const Case& c : cases) {
@@ -169,6 +169,7 @@ TEST_F(RepositoryListingTest, TabsAnywhereInLongLinesSplitAsInShortOnes) {
     }
     std::string log = kHeader;
     for (const std::string& line : lines) log += line + "\n";
+    log += kSuccess;
     std::string error;
     ASSERT_EQ(Read(log, error), static_cast<int>(lines.size()));
     for (std::size_t k = 0; k < lines.size(); ++k) {
@@ -187,7 +188,8 @@ TEST_F(RepositoryListingTest, DataLinesFillFieldsByTabRuns) {
                       "b.c\t\\src\\\t\tT\t10\tpk\tann\tcd\tbob\tmd\n"   // empty version
                       "\tc.c\t\\p\\\t2\n"                               // leading tab, short
                       "d.c\t2\t3\t4\t5\t6\t7\t8\t9\t10\t11\t12\t\n"     // twelve tokens
-                      "e.c  with  blanks \t \t\\x\\\n";                 // blanks are kept
+                      "e.c  with  blanks \t \t\\x\\\n" +                // blanks are kept
+                      kSuccess;
     ASSERT_EQ(Read(log, error), 5);
 
     RepoFileRecord a = At("1");
@@ -225,16 +227,16 @@ TEST_F(RepositoryListingTest, DataLinesFillFieldsByTabRuns) {
 
 TEST_F(RepositoryListingTest, ReadStartsWithAnEmptyMap) {
     std::string error;
-    ASSERT_EQ(Read(std::string(kHeader) + DataLine(1) + DataLine(2), error), 2);
-    EXPECT_EQ(Read(std::string(kHeader) + DataLine(1), error), 1);
+    ASSERT_EQ(Read(std::string(kHeader) + DataLine(1) + DataLine(2) + kSuccess, error), 2);
+    EXPECT_EQ(Read(std::string(kHeader) + DataLine(1) + kSuccess, error), 1);
     EXPECT_EQ(records.GetCount(), 1);
 }
 
 TEST_F(RepositoryListingTest, CancelledBeforeTheReadLeavesTheMapAlone) {
     std::string error;
-    ASSERT_EQ(Read(std::string(kHeader) + DataLine(1), error), 1);
+    ASSERT_EQ(Read(std::string(kHeader) + DataLine(1) + kSuccess, error), 1);
     g_populateInProgress = 0;
-    EXPECT_EQ(Read(std::string(kHeader) + DataLine(1) + DataLine(2), error), 0);
+    EXPECT_EQ(Read(std::string(kHeader) + DataLine(1) + DataLine(2) + kSuccess, error), 0);
     EXPECT_EQ(records.GetCount(), 1);
 }
 
@@ -247,14 +249,13 @@ TEST_F(RepositoryListingTest, MissingLogIsReported) {
     EXPECT_EQ(host.boxes[0].buttons, MbButtons::Ok);
 }
 
-TEST_F(RepositoryListingTest, LongLinesArriveInPieces) {
-    // A data line longer than one read: its later pieces are data lines of
-    // their own.
+TEST_F(RepositoryListingTest, LongLinesArriveWhole) {
+    // Longer than the old line buffer: still one row, never a cut row and a
+    // junk row.
     std::string error;
     std::string longName(3000, 'n');
-    EXPECT_EQ(Read(std::string(kHeader) + longName + "\t\\p\\\n", error), 2);
-    EXPECT_EQ(At("1").File, std::string(2047, 'n'));
-    EXPECT_EQ(At("2").File, std::string(953, 'n'));
+    EXPECT_EQ(Read(std::string(kHeader) + longName + "\t\\p\\\n" + kSuccess, error), 1);
+    EXPECT_EQ(At("1").File, longName);
 }
 
 TEST_F(RepositoryListingTest, TwoHundredThousandLinesAllArrive) {

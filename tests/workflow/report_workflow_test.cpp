@@ -266,6 +266,22 @@ TEST_F(ReportTest, UnreadableCheckoutLogEndsTheRunCleanly) {
     EXPECT_FALSE(Traced("CQvrCompareDlg::OnBtnGenBtmReport: END"));
 }
 
+// The checkout must never write into the working copy: the run ends before
+// any tool starts, with a stop box.
+TEST_F(ReportTest, TempFolderInsideTheLocalPathEndsTheRunBeforeAnyTool) {
+    MakeMixedTrees();
+    m_view.texts[IDC_TEMPPATH] = Local() + "tmp";
+    m_workflows.OnBtnGenBtmReport();
+    ExpectIdle();
+    ASSERT_EQ(m_host.boxes.size(), 1u);
+    EXPECT_EQ(m_host.boxes[0].text, "The Temp Directory must not be inside the Local Path, nor the Local Path "
+                                    "inside it: " + Local() + "tmp and " + m_sandbox.LocalDir());
+    EXPECT_EQ(m_host.boxes[0].icon, MbIcon::Stop);
+    EXPECT_EQ(m_view.Status(), " Error: " + m_host.boxes[0].text);
+    EXPECT_EQ(CountFilledRows(m_top), 0);
+    EXPECT_FALSE(fs::exists(Local() + "tmp"));
+}
+
 struct NoFolderCase {
     const char* name;
     const char* typed;     // as typed into the Local Path box
