@@ -10,7 +10,8 @@
 
 namespace qvr {
 
-// The lock file a run holds in each folder it works in.
+// The lock file a run holds in each folder it works in where a folder
+// itself cannot be locked (Windows).
 inline constexpr const char* kRunLockFileName = "QvrCompare.lock";
 
 // The folder as the system finds it: absolute, links followed, "." and ".."
@@ -48,9 +49,9 @@ public:
     RunLock(const RunLock&) = delete;
     RunLock& operator=(const RunLock&) = delete;
 
-    // Takes the lock of folder. NotPossible when the lock file cannot be made
-    // (a read-only folder): such a folder cannot be shared by two runs' files
-    // either, so the caller goes on.
+    // Takes the lock of folder. NotPossible when the folder cannot be opened
+    // or its lock file cannot be made: no run can write there either, so
+    // the caller goes on and the tools report the folder.
     Outcome Take(const std::string& folder);
     void Release();
     bool Held() const { return m_handle != kNoHandle; }

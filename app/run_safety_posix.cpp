@@ -1,5 +1,5 @@
 // The POSIX side of the run's safety checks: ownership and modes from
-// lstat(2), the run lock as flock(2) on a file of the folder.
+// lstat(2), the run lock as flock(2) on the folder itself.
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -26,11 +26,12 @@ std::string ParentOf(const std::string& folder) {
     return folder.substr(0, slash);
 }
 
-int OpenLockFile(const std::string& folder) {
-    const std::string path = platform::JoinPath(folder, kRunLockFileName);
+// The folder itself carries the lock: nothing is added to the temp folder
+// that the compare or the user would then find in it.
+int OpenFolder(const std::string& folder) {
     int fd = -1;
     do {
-        fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+        fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     } while (fd < 0 && errno == EINTR);
     return fd;
 }
@@ -60,7 +61,7 @@ void RestrictNewFileModes() { ::umask(077); }
 
 RunLock::Outcome RunLock::Take(const std::string& folder) {
     Release();
-    const int fd = OpenLockFile(folder);
+    const int fd = OpenFolder(folder);
     if (fd < 0) return Outcome::NotPossible;
     int result = 0;
     do {
@@ -77,8 +78,7 @@ RunLock::Outcome RunLock::Take(const std::string& folder) {
 
 void RunLock::Release() {
     if (m_handle == kNoHandle) return;
-    // Closing drops the lock; the file stays, so no second run can lock a
-    // fresh file while a first still holds the old one.
+    // Closing drops the lock.
     ::close(static_cast<int>(m_handle));
     m_handle = kNoHandle;
 }

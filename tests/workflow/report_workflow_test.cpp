@@ -174,6 +174,7 @@ TEST_F(ReportTest, EmptyFirstCopyIsReportedAndTheScanRunsLocked) {
 struct BrokenCopyCase {
     const char* name;
     bool asDirectory;  // else a dangling symbolic link
+    const char* words;  // the cause the run names
 };
 
 class ReportBrokenCopyTest : public ReportTest, public ::testing::WithParamInterface<BrokenCopyCase> {};
@@ -198,9 +199,10 @@ TEST_P(ReportBrokenCopyTest, UnreadableCopyEndsTheRunAndKeepsEarlierRows) {
     m_workflows.OnBtnGenBtmReport();
 
     ExpectIdle();
-    const std::string status = " File Error. File Name: " + bad.string();
+    const std::string words = GetParam().words;
+    const std::string status = " " + words + ". File Name: " + bad.string();
     EXPECT_EQ(m_view.Status(), status);
-    EXPECT_TRUE(Traced("CQvrCompareDlg::OnBtnGenBtmReport: END Error: File Error - File Name: " + bad.string()));
+    EXPECT_TRUE(Traced("CQvrCompareDlg::OnBtnGenBtmReport: END Error: " + words + " - File Name: " + bad.string()));
     EXPECT_TRUE(Traced(status));
     EXPECT_EQ(TraceLines().back(), "CQvrCompareDlg::OnBtnGenBtmReport: END");
     EXPECT_EQ(m_view.texts[IDC_BTMCOUNT], "0");
@@ -209,7 +211,9 @@ TEST_P(ReportBrokenCopyTest, UnreadableCopyEndsTheRunAndKeepsEarlierRows) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ReportBrokenCopyTest,
-                         ::testing::Values(BrokenCopyCase{"Directory", true}, BrokenCopyCase{"DanglingLink", false}),
+                         ::testing::Values(BrokenCopyCase{"Directory", true, "File Error"},
+                                           // A copy is never read through a link.
+                                           BrokenCopyCase{"DanglingLink", false, "File Operation Error"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ReportTest, CancelDuringTheScanKeepsTheRowsSoFarSorted) {
@@ -435,7 +439,7 @@ TEST_P(ReportFoldersClosedTest, NoFolderOfTheRunStaysOpenAfterIt) {
 
 INSTANTIATE_TEST_SUITE_P(Outcomes, ReportFoldersClosedTest,
                          ::testing::Values(OutcomeCase{"Success", " Ready"}, OutcomeCase{"Cancel", " Ready"},
-                                           OutcomeCase{"FileError", " File Error. File Name: "}),
+                                           OutcomeCase{"FileError", " File Not Found. File Name: "}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ReportTest, UnlistableFolderIsTracedAndOneWarningFollowsTheList) {
