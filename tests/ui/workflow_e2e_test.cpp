@@ -395,7 +395,8 @@ void WorkflowE2eTest::unreadableCopyEndsTheReport() {
     w.Click(IDC_GEN_BTM);
 
     w.ExpectIdle();
-    QCOMPARE(w.Text(IDC_STATUS), " File Error. File Name: " + bad.string());
+    // A copy is never read through a link.
+    QCOMPARE(w.Text(IDC_STATUS), " File Operation Error. File Name: " + bad.string());
     QCOMPARE(w.Text(IDC_BTMCOUNT), std::string("0"));
     QCOMPARE(w.Bottom().GetItemCount(), 1);
     QCOMPARE(w.Bottom().GetItemText(0, BottomFile), std::string("good.txt"));
