@@ -400,7 +400,7 @@ void WorkflowE2eTest::unreadableCopyEndsTheReport() {
     QCOMPARE(w.Text(IDC_BTMCOUNT), std::string("0"));
     QCOMPARE(w.Bottom().GetItemCount(), 1);
     QCOMPARE(w.Bottom().GetItemText(0, BottomFile), std::string("good.txt"));
-    QVERIFY(w.Traced("CQvrCompareDlg::OnBtnGenBtmReport: END Error: File Error - File Name: " + bad.string()));
+    QVERIFY(w.Traced("CQvrCompareDlg::OnBtnGenBtmReport: END Error: File Operation Error - File Name: " + bad.string()));
 }
 
 void WorkflowE2eTest::missingToolIsReported() {
