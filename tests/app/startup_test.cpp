@@ -4,7 +4,6 @@
 
 #include <filesystem>
 #include <regex>
-#include <sstream>
 
 #include "app/ini_file.h"
 #include "app/platform.h"
@@ -19,17 +18,7 @@ namespace fs = std::filesystem;
 using testing::ReadFile;
 using testing::RecordingMessageBoxHost;
 using testing::TempDir;
-
-// The trace's lines; on Windows each must end in CR LF, the text-mode line end.
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        if (testing::kOnWindows && !line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line);
-    }
-    return lines;
-}
+using testing::TextLines;
 
 // Each test starts in its own start directory and gets the process's current
 // directory back afterwards, since start-up changes it.
@@ -105,7 +94,7 @@ TEST_F(Startup, TraceStartsAfreshWithTheProgramsNameAndVersion) {
     fs::path trace = fs::path(Install()) / "QvrCompare.trc";
     std::ofstream(trace) << "old line 1\nold line 2\nold line 3\n";
     Run(IDOK);
-    auto lines = Lines(ReadFile(trace));
+    auto lines = TextLines(ReadFile(trace));
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_TRUE(std::regex_match(lines[0], std::regex(R"(1 [0-9/]+ [0-9:]+ QvrCompare 1\.05)")))
         << lines[0];
@@ -169,7 +158,7 @@ TEST_F(Startup, UnmakeableTempDirStopsBeforeTheMainWindow) {
     EXPECT_EQ(boxes.boxes[0].icon, MbIcon::Stop);
     EXPECT_EQ(boxes.boxes[0].buttons, MbButtons::Ok);
     // The trace was started before the check.
-    auto lines = Lines(ReadFile(fs::path(Install()) / "QvrCompare.trc"));
+    auto lines = TextLines(ReadFile(fs::path(Install()) / "QvrCompare.trc"));
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_NE(lines[0].find("QvrCompare 1.05"), std::string::npos);
 }

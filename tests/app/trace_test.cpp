@@ -8,7 +8,6 @@
 
 #include <cstdlib>
 #include <regex>
-#include <sstream>
 #include <vector>
 
 #include "support/temp_dir.h"
@@ -19,23 +18,13 @@ namespace {
 
 using testing::ReadFile;
 using testing::TempDir;
-
-// The trace's lines; on Windows each must end in CR LF, the text-mode line end.
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        if (testing::kOnWindows && !line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line);
-    }
-    return lines;
-}
+using testing::TextLines;
 
 TEST(TraceLog, LineFormatIsNumberDateTimeMessage) {
     TempDir dir;
     TraceLog trace((dir / "QvrCompare.trc").string());
     EXPECT_EQ(trace.WriteTraceLine("QvrCompare 1.05"), 1);
-    auto lines = Lines(ReadFile(dir / "QvrCompare.trc"));
+    auto lines = TextLines(ReadFile(dir / "QvrCompare.trc"));
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_TRUE(std::regex_match(
         lines[0], std::regex(R"(1 \d\d/\d\d/\d{4} \d\d:\d\d:\d\d QvrCompare 1\.05)")))
@@ -48,7 +37,7 @@ TEST(TraceLog, NumbersAreThePhysicalLineNumbers) {
     trace.WriteTraceLine("one");
     trace.WriteTraceLine("two\nthree");  // occupies two lines
     trace.WriteTraceLine("four");
-    auto lines = Lines(ReadFile(dir / "t.trc"));
+    auto lines = TextLines(ReadFile(dir / "t.trc"));
     ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(lines[0].substr(0, 2), "1 ");
     EXPECT_EQ(lines[1].substr(0, 2), "2 ");
@@ -67,7 +56,7 @@ TEST(TraceLog, RecountsWhenAnotherWriterChangedTheFile) {
         std::fclose(f);
     }
     trace.WriteTraceLine("mine again");
-    auto lines = Lines(ReadFile(path));
+    auto lines = TextLines(ReadFile(path));
     ASSERT_EQ(lines.size(), 5u);
     EXPECT_EQ(lines[4].substr(0, 2), "5 ");
 
@@ -78,7 +67,7 @@ TEST(TraceLog, RecountsWhenAnotherWriterChangedTheFile) {
         std::fclose(f);
     }
     trace.WriteTraceLine("after truncation");
-    lines = Lines(ReadFile(path));
+    lines = TextLines(ReadFile(path));
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[1].substr(0, 2), "2 ");
 }
@@ -165,7 +154,7 @@ TEST(TraceLog, DebuggerOutputIsStandardErrorOnRequest) {
         const std::string err = ::testing::internal::GetCapturedStderr();
         if (requested) {
             EXPECT_NE(err.find(" asked for\n"), std::string::npos) << err;
-            EXPECT_EQ(err, Lines(ReadFile(dir / "t.trc")).back() + "\n");
+            EXPECT_EQ(err, TextLines(ReadFile(dir / "t.trc")).back() + "\n");
         } else {
             EXPECT_EQ(err, "");
         }
@@ -183,7 +172,7 @@ TEST(TraceLog, PercentSignsAreWrittenUnchanged) {
     TraceLog trace((dir / "t.trc").string());
     trace.WriteTraceLine("100%s done %d %n");
     trace.Trace("%s", "50% of %x");
-    auto lines = Lines(ReadFile(dir / "t.trc"));
+    auto lines = TextLines(ReadFile(dir / "t.trc"));
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_NE(lines[0].find(" 100%s done %d %n"), std::string::npos);
     EXPECT_NE(lines[1].find(" 50% of %x"), std::string::npos);
@@ -196,7 +185,7 @@ TEST(TraceLog, RestartDeletesThePreviousRun) {
     trace.WriteTraceLine("old run");
     trace.Restart();
     trace.WriteTraceLine("QvrCompare 1.05");
-    auto lines = Lines(ReadFile(dir / "t.trc"));
+    auto lines = TextLines(ReadFile(dir / "t.trc"));
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0].substr(0, 2), "1 ");
 }

@@ -24,6 +24,7 @@
 #include "app/settings.h"
 #include "quorvan_sandbox.h"
 #include "settings_qt/qsettings_profile_store.h"
+#include "support/argument_vector.h"
 #include "support/test_platform.h"
 
 extern char** environ;
@@ -40,13 +41,6 @@ struct CliResult {
     std::string out;
     std::string err;
 };
-
-std::string ReadAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // Restores an environment variable when the test ends.
 class ScopedEnv {
@@ -102,11 +96,7 @@ protected:
         const std::string tag = std::to_string(++runs);
         const fs::path outFile = outPath.empty() ? m_sandbox.Root() / ("cli" + tag + ".out") : fs::path(outPath);
         const fs::path errFile = m_sandbox.Root() / ("cli" + tag + ".err");
-        std::vector<std::string> texts{QVR_CLI_PATH};
-        texts.insert(texts.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (auto& text : texts) argv.push_back(text.data());
-        argv.push_back(nullptr);
+        ArgumentVector argv(QVR_CLI_PATH, args);
         const pid_t pid = ::fork();
         if (pid < 0) return {};
         if (pid == 0) {
@@ -118,7 +108,7 @@ protected:
             }
             if (!cwd.empty() && ::chdir(cwd.c_str()) != 0) ::_exit(121);
             if (unprivileged && !DropPrivileges()) ::_exit(122);
-            ::execve(QVR_CLI_PATH, argv.data(), environ);
+            ::execve(QVR_CLI_PATH, argv.Data(), environ);
             ::_exit(123);
         }
         return {pid, outFile, errFile};
@@ -128,8 +118,8 @@ protected:
         int status = 0;
         if (started.pid < 0) return result;
         if (waitpid(started.pid, &status, 0) == started.pid && WIFEXITED(status)) result.status = WEXITSTATUS(status);
-        if (fs::is_regular_file(started.outFile)) result.out = ReadAll(started.outFile);
-        result.err = ReadAll(started.errFile);
+        if (fs::is_regular_file(started.outFile)) result.out = ReadFile(started.outFile);
+        result.err = ReadFile(started.errFile);
         return result;
     }
 
@@ -177,7 +167,7 @@ protected:
     // run left in the install folder.
     std::map<std::string, std::string> VlxDates() const {
         std::map<std::string, std::string> dates;
-        std::istringstream log(ReadAll(m_sandbox.InstallDir() + "/vlx.log"));
+        std::istringstream log(ReadFile(m_sandbox.InstallDir() + "/vlx.log"));
         std::string line;
         while (std::getline(log, line)) {
             std::vector<std::string> fields;
@@ -273,7 +263,7 @@ TEST_F(CliEndToEndTest, CsvFileReceivesWhatStandardOutputWould) {
     const CliResult toFile = Run(ReportArgs({"--new", "--csv", file}));
     EXPECT_EQ(toFile.status, 1);
     EXPECT_EQ(toFile.out, "");
-    EXPECT_EQ(ReadAll(file), toStdout.out);
+    EXPECT_EQ(ReadFile(file), toStdout.out);
 
     const CliResult unwritable = Run(ReportArgs({"--new", "--csv", m_sandbox.Root().Str() + "/missing/r.csv"}));
     EXPECT_EQ(unwritable.status, 2);
@@ -353,7 +343,7 @@ TEST_F(CliEndToEndTest, ASecondRunOnTheSameFoldersEndsAtOnce) {
     m_sandbox.SlowDown("vlx", 3000);
     const Started first = Start(ListArgs());
     const std::string trace = m_sandbox.InstallDir() + "/QvrCompare.trc";
-    for (int waited = 0; waited < 200 && ReadAll(trace).find("RunVLX: START") == std::string::npos; ++waited) {
+    for (int waited = 0; waited < 200 && ReadFile(trace).find("RunVLX: START") == std::string::npos; ++waited) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     for (const auto& args : {ListArgs(), ReportArgs({"--diff"})}) {
@@ -367,7 +357,7 @@ TEST_F(CliEndToEndTest, ASecondRunOnTheSameFoldersEndsAtOnce) {
     const CliResult done = Wait(first);
     EXPECT_EQ(done.status, 0) << done.err;
     EXPECT_NE(done.out.find("a.txt,"), std::string::npos);
-    EXPECT_NE(ReadAll(trace).find("CQvrCompareDlg::RunVLX: START"), std::string::npos) << "first run's trace kept";
+    EXPECT_NE(ReadFile(trace).find("CQvrCompareDlg::RunVLX: START"), std::string::npos) << "first run's trace kept";
     EXPECT_EQ(Run(ReportArgs({"--diff"})).status, 0);
 }
 
@@ -420,11 +410,11 @@ std::vector<pid_t> ToolsOf(const std::string& quorvanHome) {
     for (const auto& entry : fs::directory_iterator("/proc")) {
         const std::string name = entry.path().filename().string();
         if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-        std::string environment = ReadAll(entry.path() / "environ");
+        std::string environment = ReadFile(entry.path() / "environ");
         for (std::size_t at = 0; at < environment.size();) {
             const std::size_t end = std::min(environment.find('\0', at), environment.size());
             if (environment.compare(at, end - at, mark) == 0 && name != std::to_string(::getpid())) {
-                const std::string command = ReadAll(entry.path() / "cmdline");
+                const std::string command = ReadFile(entry.path() / "cmdline");
                 if (command.find("vqry") != std::string::npos || command.find("vlx") != std::string::npos) {
                     found.push_back(std::stoi(name));
                 }
@@ -445,18 +435,13 @@ TEST_F(CliEndToEndTest, InterruptEndsTheToolItWaitsFor) {
     ASSERT_FALSE(home.empty());
     ScopedEnv delay("QUORVAN_DELAY_MS", std::string("30000"));
     for (int sig : {SIGINT, SIGTERM}) {
-        std::vector<std::string> texts{QVR_CLI_PATH};
-        const auto args = ListArgs();
-        texts.insert(texts.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (auto& text : texts) argv.push_back(text.data());
-        argv.push_back(nullptr);
+        ArgumentVector argv(QVR_CLI_PATH, ListArgs());
         const pid_t cli = ::fork();
         ASSERT_GE(cli, 0);
         if (cli == 0) {
             const int null = ::open("/dev/null", O_RDWR);
             if (null < 0 || ::dup2(null, 0) < 0 || ::dup2(null, 1) < 0 || ::dup2(null, 2) < 0) ::_exit(120);
-            ::execve(QVR_CLI_PATH, argv.data(), environ);
+            ::execve(QVR_CLI_PATH, argv.Data(), environ);
             ::_exit(123);
         }
         const auto waitFor = [](const std::function<bool()>& done) {
@@ -527,7 +512,7 @@ TEST_F(CliEndToEndTest, UnlistableFolderMakesTheReportIncomplete) {
     EXPECT_NE(result.err.find("QvrCompare: 1 folder(s) could not be read; the report is incomplete - see the trace.\n"),
               std::string::npos)
         << result.err;
-    const std::string trace = ReadAll(m_sandbox.InstallDir() + "/QvrCompare.trc");
+    const std::string trace = ReadFile(m_sandbox.InstallDir() + "/QvrCompare.trc");
     EXPECT_NE(trace.find(" CFileScan::Scan: Folder could not be read: " + Local() + "locked/ (Permission denied)\n"),
               std::string::npos)
         << trace;
@@ -555,11 +540,11 @@ TEST_F(CliEndToEndTest, ValuesReachTheToolsAsSingleArgumentsAndStayOutOfTheTrace
     ScopedEnv recording("QUORVAN_RECORD_ARGV", record);
     const CliResult result = Run(ListArgs("O'Brien"));
     ASSERT_EQ(result.status, 0) << result.err;
-    const std::string argv = ReadAll(record);
+    const std::string argv = ReadFile(record);
     EXPECT_NE(argv.find("vqry\n-b\nDEMO\n-usr\nalice\n-pw\npa ss;$x\n"), std::string::npos) << argv;
     EXPECT_NE(argv.find("vlx\n-b\nDEMO\n-en\nO'Brien\n-st\nDEV\n"), std::string::npos) << argv;
     EXPECT_NE(argv.find("\n-pw\npa ss;$x\n-iv\n"), std::string::npos) << argv;
-    const std::string trace = ReadAll(m_sandbox.InstallDir() + "/QvrCompare.trc");
+    const std::string trace = ReadFile(m_sandbox.InstallDir() + "/QvrCompare.trc");
     EXPECT_EQ(trace.find("pa ss"), std::string::npos) << trace;
 }
 
@@ -613,7 +598,7 @@ TEST_F(CliEndToEndTest, ThePasswordReachesNoFileAndNoStream) {
             EXPECT_NE(result.err.find(" -pw ****** "), std::string::npos) << result.err;
         } else {
             ASSERT_EQ(result.status, 1) << result.err;
-            EXPECT_NE(ReadAll(csv).find("changed.c"), std::string::npos);
+            EXPECT_NE(ReadFile(csv).find("changed.c"), std::string::npos);
         }
 
         // What the run wrote: everything below the sandbox but the broker's
@@ -626,10 +611,10 @@ TEST_F(CliEndToEndTest, ThePasswordReachesNoFileAndNoStream) {
         }
         const fs::path trace = fs::path(m_sandbox.InstallDir()) / "QvrCompare.trc";
         ASSERT_NE(std::find(written.begin(), written.end(), trace), written.end());
-        EXPECT_NE(ReadAll(trace).find("-pw ******"), std::string::npos);
+        EXPECT_NE(ReadFile(trace).find("-pw ******"), std::string::npos);
         for (const fs::path& file : written) {
             SCOPED_TRACE(file.string());
-            std::string text = ReadAll(file);
+            std::string text = ReadFile(file);
             // Values the file carries by right; the password's text inside them is
             // theirs (masking it there would only tell where it lies).
             for (const std::string& value : {c.broker, c.user, c.project}) {
@@ -648,7 +633,7 @@ TEST_F(CliEndToEndTest, EveryRunStartsANewTraceAndWritesNoReturnCode) {
     Import({{"a.txt", "a"}});
     m_sandbox.Root().Write("install/QvrCompare.trc", "1 01/01/2020 00:00:00 an old run\n");
     ASSERT_EQ(Run(ListArgs()).status, 0);
-    const std::string trace = ReadAll(m_sandbox.InstallDir() + "/QvrCompare.trc");
+    const std::string trace = ReadFile(m_sandbox.InstallDir() + "/QvrCompare.trc");
     EXPECT_EQ(trace.substr(0, 2), "1 ");
     EXPECT_NE(trace.find(" QvrCompare 1.05\n2 "), std::string::npos) << trace;
     EXPECT_EQ(trace.find("an old run"), std::string::npos);

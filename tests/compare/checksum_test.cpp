@@ -6,20 +6,16 @@
 
 #include "compare/file.h"
 #include "compare/file_exception.h"
+#include "platform_file_causes.h"
 #include "support/temp_dir.h"
 #include "support/test_platform.h"
 
 namespace qvr {
 namespace {
 
+using testing::kFolderCause;
+using testing::kMissingFolderCause;
 using testing::TempDir;
-
-// A folder opened as a file: Windows refuses access; POSIX opens it and finds
-// no file. A file below a missing folder: Windows calls the path bad; POSIX
-// the file missing.
-const int kFolderCause = testing::kOnWindows ? CFileException::accessDenied : CFileException::invalidFile;
-const int kMissingFolderCause =
-    testing::kOnWindows ? CFileException::badPath : CFileException::fileNotFound;
 
 TEST(Checksum, KnownValuesOfAbc) {
     const std::string abc = "abc";

@@ -80,6 +80,28 @@ protected:
         return messages;
     }
 
+    // Leaves a tool's output file in the install directory and has the
+    // bridge read it: the listing, the checkout's log, the query's result.
+    int ReadListing(const std::string& log, std::string& error) {
+        dir.Write("vlx.log", log);
+        return bridge.ReadVlxLog(error);
+    }
+    int ReadCheckoutLog(const std::string& log, std::string& line) {
+        dir.Write("vgt.log", log);
+        return bridge.ReadVgtLog(line);
+    }
+    int ReadQueryOutput(const std::string& output, std::string& result) {
+        dir.Write("vqrystmt.dat", output);
+        return bridge.ReadVqryOutput(result);
+    }
+
+    // The listing's record under key, which must be there.
+    RepoFileRecord Record(const std::string& key) {
+        RepoFileRecord record;
+        EXPECT_TRUE(records.Lookup(key, record)) << key;
+        return record;
+    }
+
     std::vector<std::string> ReadLines(const std::filesystem::path& p) const {
         std::vector<std::string> lines;
         std::string text = ReadFile(p);

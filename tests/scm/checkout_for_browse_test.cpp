@@ -19,10 +19,9 @@ const char* const kEnd0 = "CqvrCompareDlg::ReadVgtLog: END Checkout for Browse r
 class CheckoutTest : public BridgeTest {
 protected:
     int Read(const std::string& log, std::string& line) {
-        dir.Write("vgt.log", log);
         std::filesystem::remove(trace.Path());
         host.boxes.clear();
-        return bridge.ReadVgtLog(line);
+        return ReadCheckoutLog(log, line);
     }
 };
 

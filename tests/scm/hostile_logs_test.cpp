@@ -23,15 +23,8 @@ class HostileListingTest : public BridgeTest {
 protected:
     HostileListingTest() { g_populateInProgress = 1; }
 
-    int Read(const std::string& log) {
-        dir.Write("vlx.log", log);
-        return bridge.ReadVlxLog(error);
-    }
-    RepoFileRecord At(int key) {
-        RepoFileRecord record;
-        EXPECT_TRUE(records.Lookup(std::to_string(key), record)) << key;
-        return record;
-    }
+    int Read(const std::string& log) { return ReadListing(log, error); }
+    RepoFileRecord At(int key) { return Record(std::to_string(key)); }
 
     std::string error;
 };
@@ -135,10 +128,7 @@ TEST_F(HostileListingTest, LogThatIsAFolderIsReportedAsUnreadable) {
 
 class HostileCheckoutLogTest : public BridgeTest {
 protected:
-    int Read(const std::string& log) {
-        dir.Write("vgt.log", log);
-        return bridge.ReadVgtLog(line);
-    }
+    int Read(const std::string& log) { return ReadCheckoutLog(log, line); }
     std::string line;
 };
 
@@ -176,10 +166,7 @@ TEST_F(HostileCheckoutLogTest, EmptyOrCutOffLogCountsAsNoFailure) {
 
 class HostileQueryOutputTest : public BridgeTest {
 protected:
-    int Read(const std::string& output) {
-        dir.Write("vqrystmt.dat", output);
-        return bridge.ReadVqryOutput(result);
-    }
+    int Read(const std::string& output) { return ReadQueryOutput(output, result); }
     std::string result;
 };
 

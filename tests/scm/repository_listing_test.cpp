@@ -23,16 +23,9 @@ class RepositoryListingTest : public BridgeTest {
 protected:
     RepositoryListingTest() { g_populateInProgress = 1; }
 
-    int Read(const std::string& log, std::string& error) {
-        dir.Write("vlx.log", log);
-        return bridge.ReadVlxLog(error);
-    }
+    int Read(const std::string& log, std::string& error) { return ReadListing(log, error); }
 
-    RepoFileRecord At(const std::string& key) {
-        RepoFileRecord record;
-        EXPECT_TRUE(records.Lookup(key, record)) << key;
-        return record;
-    }
+    RepoFileRecord At(const std::string& key) { return Record(key); }
 };
 
 TEST_F(RepositoryListingTest, CommandLineFollowsPackageAndInstallDirectory) {

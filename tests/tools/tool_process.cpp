@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/argument_vector.h"
+
 extern char** environ;
 
 namespace qvr::testing {
@@ -29,22 +31,15 @@ std::vector<std::string> BuildEnvironment(const EnvOverrides& env) {
 
 pid_t Spawn(const std::string& program, const std::vector<std::string>& args, const EnvOverrides& env,
             const std::string& outFile, const std::string& errFile) {
-    std::vector<std::string> argvText = args;
-    argvText.insert(argvText.begin(), std::filesystem::path(program).filename().string());
-    std::vector<char*> argv;
-    for (auto& arg : argvText) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    std::vector<std::string> envText = BuildEnvironment(env);
-    std::vector<char*> envp;
-    for (auto& entry : envText) envp.push_back(entry.data());
-    envp.push_back(nullptr);
+    ArgumentVector argv(std::filesystem::path(program).filename().string(), args);
+    ArgumentVector envp(BuildEnvironment(env));
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     pid_t pid = -1;
-    int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+    int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.Data(), envp.Data());
     posix_spawn_file_actions_destroy(&actions);
     return rc == 0 ? pid : -1;
 }

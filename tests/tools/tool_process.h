@@ -5,9 +5,11 @@
 
 #include "support/temp_dir.h"
 
+#include <gtest/gtest.h>
 #include <sys/types.h>
 
 #include <filesystem>
+#include <initializer_list>
 #include <map>
 #include <string>
 #include <vector>
@@ -66,6 +68,28 @@ public:
 
 private:
     TempDir m_dir;
+};
+
+// A test against a repository whose project "PROJ" holds, as state "DEV",
+// a small tree the test writes and imports in its SetUp.
+class ImportedTreeTest : public ::testing::Test {
+protected:
+    // Writes the files (path, content) into the tree and imports it; options
+    // go to qvradmin before the tree's folder.
+    void ImportTree(std::initializer_list<std::pair<const char*, const char*>> files,
+                    const std::vector<std::string>& options = {}) {
+        for (const auto& [path, content] : files) m_tree.Write(path, content);
+        std::vector<std::string> args = {"import", "DEMO", "PROJ", "DEV"};
+        args.insert(args.end(), options.begin(), options.end());
+        args.push_back(m_tree.Str());
+        ASSERT_EQ(m_repo.Admin(args).exitCode, 0);
+    }
+
+    // Where a tool's output file goes: the repository's own folder.
+    std::string OutputPath(const char* name) const { return (m_repo.Dir() / name).string(); }
+
+    QuorvanRepo m_repo;
+    TempDir m_tree;
 };
 
 }  // namespace qvr::testing

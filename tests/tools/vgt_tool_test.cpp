@@ -13,15 +13,13 @@
 namespace qvr::testing {
 namespace {
 
-class VgtTest : public ::testing::Test {
+class VgtTest : public ImportedTreeTest {
 protected:
     void SetUp() override {
-        m_tree.Write("a.txt", "alpha\n");
-        m_tree.Write("src/lib/Util.c", "util\n");
-        ASSERT_EQ(m_repo.Admin({"import", "DEMO", "PROJ", "DEV", m_tree.Str()}).exitCode, 0);
+        ASSERT_NO_FATAL_FAILURE(ImportTree({{"a.txt", "alpha\n"}, {"src/lib/Util.c", "util\n"}}));
     }
 
-    std::string Log() const { return (m_repo.Dir() / "vgt.log").string(); }
+    std::string Log() const { return OutputPath("vgt.log"); }
     std::filesystem::path Client() const { return m_repo.Dir() / "client"; }
 
     // The single-item command line the viewers build: pattern removed, the
@@ -33,9 +31,6 @@ protected:
         args.push_back(item);
         return args;
     }
-
-    QuorvanRepo m_repo;
-    TempDir m_tree;
 };
 
 TEST_F(VgtTest, OneItemIsWrittenAtItsRepositoryPathWithASignature) {

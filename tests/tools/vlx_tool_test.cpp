@@ -14,20 +14,17 @@
 namespace qvr::testing {
 namespace {
 
-class VlxTest : public ::testing::Test {
+class VlxTest : public ImportedTreeTest {
 protected:
     void SetUp() override {
-        m_tree.Write("root.txt", "root\n");
-        m_tree.Write("src/main.c", "int main() { return 0; }\n");
-        m_tree.Write("src/lib/util.c", "void util() {}\n");
-        m_tree.Write("docs/read me.txt", "");
-        ASSERT_EQ(m_repo.Admin({"import", "DEMO", "PROJ", "DEV", "--user", "bob", m_tree.Str()}).exitCode, 0);
+        ASSERT_NO_FATAL_FAILURE(ImportTree({{"root.txt", "root\n"},
+                                            {"src/main.c", "int main() { return 0; }\n"},
+                                            {"src/lib/util.c", "void util() {}\n"},
+                                            {"docs/read me.txt", ""}},
+                                           {"--user", "bob"}));
     }
 
-    std::string Log() const { return (m_repo.Dir() / "vlx.log").string(); }
-
-    QuorvanRepo m_repo;
-    TempDir m_tree;
+    std::string Log() const { return OutputPath("vlx.log"); }
 };
 
 TEST_F(VlxTest, ListingFollowsTheReadersGrammar) {

@@ -11,12 +11,9 @@
 namespace qvr::testing {
 namespace {
 
-class VqryTest : public ::testing::Test {
+class VqryTest : public ImportedTreeTest {
 protected:
-    void SetUp() override {
-        m_tree.Write("a.txt", "a");
-        ASSERT_EQ(m_repo.Admin({"import", "DEMO", "PROJ", "DEV", m_tree.Str()}).exitCode, 0);
-    }
+    void SetUp() override { ASSERT_NO_FATAL_FAILURE(ImportTree({{"a.txt", "a"}})); }
 
     // The program's broker-check command line for a statement.
     ToolResult Query(const std::string& statement, const std::string& password = QuorvanRepo::kPassword) {
@@ -24,10 +21,7 @@ protected:
         return m_repo.Vqry({"-b", "DEMO", "-usr", "alice", "-pw", password, "-t", "-f",
                             (m_tree / "vqrystmt.sql").string(), "-o", Output()});
     }
-    std::string Output() const { return (m_repo.Dir() / "vqrystmt.dat").string(); }
-
-    QuorvanRepo m_repo;
-    TempDir m_tree;
+    std::string Output() const { return OutputPath("vqrystmt.dat"); }
 };
 
 TEST_F(VqryTest, BrokerCheckStatementAnswers) {

@@ -12,6 +12,7 @@
 #include "ui/find_top_dlg.h"
 #include "ui/qvr_compare_dlg.h"
 #include "ui/report_ctrl.h"
+#include "window_fixture.h"
 
 namespace qvr::testing {
 namespace {
@@ -46,26 +47,8 @@ struct WindowFixture {
             return pick;
         });
     }
-    void FillTop() {
-        CReportCtrl& top = dlg->TopList();
-        top.RemoveAllRows();
-        const std::pair<const char*, const char*> rows[] = {{"\\proj", "a.c"}, {"\\proj", "b.c"}, {"\\lib", "ab.h"}};
-        for (int k = 0; k < 3; ++k) {
-            top.InsertItem(k, std::to_string(k + 1));
-            top.SetItemText(k, 1, rows[k].second);
-            top.SetItemText(k, 2, rows[k].first);
-        }
-        top.Flush();
-    }
-    void FillBottom() {
-        CReportCtrl& bottom = dlg->BottomList();
-        bottom.RemoveAllRows();
-        bottom.InsertItem(0, "1");
-        bottom.SetItemText(0, 1, "b.c");
-        bottom.SetItemText(0, 2, "/home/u/src/");
-        bottom.SetItemText(0, 5, "Diff");
-        bottom.Flush();
-    }
+    void FillTop() { FillTopRows(dlg->TopList(), {{"\\proj", "a.c"}, {"\\proj", "b.c"}, {"\\lib", "ab.h"}}); }
+    void FillBottom() { FillBottomRows(dlg->BottomList(), {{"/home/u/src/", "b.c"}}); }
     void RightClick(QWidget* target) {
         QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), target->mapToGlobal(QPoint(5, 5)));
         QApplication::sendEvent(target, &event);
@@ -76,11 +59,7 @@ std::unique_ptr<WindowFixture> g_window;
 
 }  // namespace
 
-void WindowListToolsTest::init() {
-    g_populateInProgress = 0;
-    g_reportInProgress = 0;
-    g_window = std::make_unique<WindowFixture>();
-}
+void WindowListToolsTest::init() { StartWithNew(g_window); }
 
 void WindowListToolsTest::cleanup() { g_window.reset(); }
 

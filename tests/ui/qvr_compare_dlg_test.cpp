@@ -13,6 +13,7 @@
 #include "ui/qvr_compare_dlg.h"
 #include "ui/report_ctrl.h"
 #include "ui_tests.h"
+#include "window_fixture.h"
 
 namespace qvr::testing {
 namespace {
@@ -35,10 +36,7 @@ struct Fixture {
     int shutdowns = 0;
 
     Fixture() {
-        AppSettings settings;
-        settings.context = {"broker1", "user1", "secret", "proj", "st", "*", "/stored/temp", "/home/u/src"};
-        settings.display = {1, 0, 1, 0};
-        dlg = std::make_unique<RecordingDlg>(settings, "/inst/Temp", host, pump);
+        dlg = std::make_unique<RecordingDlg>(WindowSettings("/home/u/src"), "/inst/Temp", host, pump);
         dlg->SetModalRunner([this](QDialog& box) {
             modalBoxes.push_back(box.windowTitle());
             return 1;
@@ -52,17 +50,7 @@ std::unique_ptr<Fixture> g_fixture;
 RecordingDlg& Dlg() { return *g_fixture->dlg; }
 
 // Puts repository rows below the blank rows' place: path, file.
-void FillTop(const std::vector<std::pair<std::string, std::string>>& rows) {
-    CReportCtrl& top = Dlg().TopList();
-    top.RemoveAllRows();
-    for (std::size_t k = 0; k < rows.size(); ++k) {
-        const int row = static_cast<int>(k);
-        top.InsertItem(row, std::to_string(k + 1));
-        top.SetItemText(row, 1, rows[k].second);
-        top.SetItemText(row, 2, rows[k].first);
-    }
-    top.Flush();
-}
+void FillTop(const ListRows& rows) { FillTopRows(Dlg().TopList(), rows); }
 
 void AddBottom(const std::string& directory, const std::string& name) {
     CReportCtrl& bottom = Dlg().BottomList();
@@ -75,17 +63,9 @@ void AddBottom(const std::string& directory, const std::string& name) {
 
 }  // namespace
 
-void QvrCompareDlgTest::init() {
-    g_populateInProgress = 0;
-    g_reportInProgress = 0;
-    g_fixture = std::make_unique<Fixture>();
-}
+void QvrCompareDlgTest::init() { StartWithNew(g_fixture); }
 
-void QvrCompareDlgTest::cleanup() {
-    g_fixture.reset();
-    g_populateInProgress = 0;
-    g_reportInProgress = 0;
-}
+void QvrCompareDlgTest::cleanup() { EndWithout(g_fixture); }
 
 void QvrCompareDlgTest::startupState() {
     RecordingDlg& dlg = Dlg();

@@ -35,6 +35,7 @@
 #include "ui/report_table_model.h"
 #include "ui/viewer_commands.h"
 #include "window_behaviour_test.h"
+#include "window_fixture.h"
 
 namespace qvr::testing {
 namespace {
@@ -79,10 +80,7 @@ struct Window {
     int shutdowns = 0;
 
     Window() {
-        AppSettings settings;
-        settings.context = {"broker1", "user1", "secret", "proj", "st", "*", "/stored/temp", "/w"};
-        settings.display = {1, 0, 1, 0};
-        dlg = std::make_unique<CommandRecordingDlg>(settings, "/inst/Temp", host, pump);
+        dlg = std::make_unique<CommandRecordingDlg>(WindowSettings("/w"), "/inst/Temp", host, pump);
         dlg->SetProfileStore(store);
         dlg->SetModalRunner([this](QDialog& box) {
             modalBoxes.push_back(box.windowTitle());
@@ -107,33 +105,12 @@ struct Window {
     QPushButton* Button(int id) const { return qobject_cast<QPushButton*>(dlg->GetDlgItem(id)); }
 
     // Repository rows: path, file.
-    void FillTop(const std::vector<std::pair<std::string, std::string>>& rows) {
-        CReportCtrl& top = dlg->TopList();
-        top.RemoveAllRows();
-        for (std::size_t k = 0; k < rows.size(); ++k) {
-            const int row = static_cast<int>(k);
-            top.InsertItem(row, std::to_string(k + 1));
-            top.SetItemText(row, 1, rows[k].second);
-            top.SetItemText(row, 2, rows[k].first);
-        }
-        top.Flush();
-    }
+    void FillTop(const ListRows& rows) { FillTopRows(dlg->TopList(), rows); }
     // Local rows in order: directory, file.
-    void FillBottom(const std::vector<std::pair<std::string, std::string>>& rows) {
-        CReportCtrl& bottom = dlg->BottomList();
-        bottom.RemoveAllRows();
-        for (std::size_t k = 0; k < rows.size(); ++k) {
-            const int row = static_cast<int>(k);
-            bottom.InsertItem(row, std::to_string(k + 1));
-            bottom.SetItemText(row, 1, rows[k].second);
-            bottom.SetItemText(row, 2, rows[k].first);
-            bottom.SetItemText(row, 5, "Diff");
-        }
-        bottom.Flush();
-    }
+    void FillBottom(const ListRows& rows) { FillBottomRows(dlg->BottomList(), rows); }
     // n files f0.c ... in both lists, each with its counterpart.
     void FillMatching(int n) {
-        std::vector<std::pair<std::string, std::string>> top, bottom;
+        ListRows top, bottom;
         for (int k = 0; k < n; ++k) {
             const std::string name = "f" + std::to_string(k) + ".c";
             top.push_back({"\\proj", name});
@@ -167,17 +144,9 @@ bool RowIsSeen(CReportCtrl& list, int row) {
 
 }  // namespace
 
-void WindowBehaviourTest::init() {
-    g_populateInProgress = 0;
-    g_reportInProgress = 0;
-    g_window = std::make_unique<Window>();
-}
+void WindowBehaviourTest::init() { StartWithNew(g_window); }
 
-void WindowBehaviourTest::cleanup() {
-    g_window.reset();
-    g_populateInProgress = 0;
-    g_reportInProgress = 0;
-}
+void WindowBehaviourTest::cleanup() { EndWithout(g_window); }
 
 // ---- never locked out ------------------------------------------------------------
 
@@ -638,12 +607,7 @@ void WindowBehaviourTest::editorRowRefreshedWhenTheEditorCloses() {
         return nullptr;
     });
     dlg.show();
-    CReportCtrl& top = dlg.TopList();
-    top.RemoveAllRows();
-    top.InsertItem(0, "1");
-    top.SetItemText(0, 1, "f.c");
-    top.SetItemText(0, 2, "\\p");
-    top.Flush();
+    FillTopRows(dlg.TopList(), {{"\\p", "f.c"}});
     const std::string copy = dlg.Workflows().GetClassifier().CopyPathFor(0);
     std::filesystem::create_directories(std::filesystem::path(copy).parent_path());
     std::ofstream(copy) << "as in the repository\n";

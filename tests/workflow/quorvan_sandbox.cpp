@@ -7,22 +7,20 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "support/argument_vector.h"
+
 extern char** environ;
 
 namespace qvr::testing {
 
 int RunProgram(const std::string& program, const std::vector<std::string>& args) {
-    std::vector<std::string> texts{program};
-    texts.insert(texts.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& text : texts) argv.push_back(text.data());
-    argv.push_back(nullptr);
+    ArgumentVector argv(program, args);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     pid_t pid = 0;
-    const int rc = posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    const int rc = posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv.Data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0) return -1;
     int status = 0;
