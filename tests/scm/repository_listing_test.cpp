@@ -111,6 +111,9 @@ TEST_F(RepositoryListingTest, LogGrammar) {
         {"error before separator", "Error: Invalid password\n" + header + DataLine(1), 0,
          "Error: Invalid password"},
         {"error after data", header + DataLine(1) + "vlx: Error: lost\n", 0, "vlx: Error: lost"},
+        // A tool that echoes an argument it did not expect never shows the password.
+        {"error echoing the password", header + "Error: Unexpected argument secret\n", 0,
+         "Error: Unexpected argument ******"},
         {"bang in a name is a row", header + DataLine(1) + "wow!.c\t\\src\\\t1\n!old\t\\a!\\\t1\n" + kSuccess, 3, ""},
         {"bang in free text", header + DataLine(1) + "wow!\n" + kSuccess, 0, "wow!"},
         {"Error: inside a row", header + "my Error: x.c\t\\Error: \\\t1\n" + kSuccess, 1, ""},
