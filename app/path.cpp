@@ -1,5 +1,7 @@
 #include "app/path.h"
 
+#include <filesystem>
+
 #include "app/platform.h"
 #include "app/trace.h"
 
@@ -95,18 +97,39 @@ std::string AbsolutePathFrom(std::string_view path, std::string_view base) {
     if (path.empty() || platform::IsAbsolutePath(path)) return std::string(path);
     if (platform::kIsWindows && path.size() >= 2 && path[1] == ':') return std::string(path);
     const auto isSeparator = [](char c) { return c == '/' || (platform::kIsWindows && c == '\\'); };
-    for (;;) {
-        if (path == ".") {
-            path = {};
-        } else if (path.size() >= 2 && path[0] == '.' && isSeparator(path[1])) {
-            path.remove_prefix(2);
-            while (!path.empty() && isSeparator(path.front())) path.remove_prefix(1);
-        } else {
-            break;
+    std::string result(base);
+    const bool trailingSeparator = isSeparator(path.back());
+    bool stepsAdded = false;
+    for (std::size_t at = 0; at <= path.size();) {
+        std::size_t end = at;
+        while (end < path.size() && !isSeparator(path[end])) ++end;
+        const std::string_view step = path.substr(at, end - at);
+        at = end + 1;
+        if (step.empty() || step == ".") continue;
+        if (step == "..") {
+            // The folder the step leaves is looked up first: through a linked
+            // folder ".." leads to where the link points, not back up the text.
+            while (result.size() > 1 && isSeparator(result.back()) &&
+                   !(platform::kIsWindows && result.size() == 3 && result[1] == ':')) {
+                result.pop_back();
+            }
+            std::error_code ec;
+            const std::filesystem::path real = std::filesystem::canonical(result, ec);
+            if (!ec) result = real.string();
+            const std::size_t last = result.find_last_of(platform::kIsWindows ? "/\\" : "/");
+            if (last != std::string::npos && last + 1 < result.size()) {
+                // The root ("/", "C:\\") keeps its separator.
+                const bool root = last == 0 || (platform::kIsWindows && last == 2 && result[1] == ':');
+                result.resize(root ? last + 1 : last);
+            }
+            stepsAdded = true;
+            continue;
         }
+        result = AppendSeparator(result) + std::string(step);
+        stepsAdded = true;
     }
-    if (path.empty()) return std::string(base);
-    return AppendSeparator(base) + std::string(path);
+    if (stepsAdded && trailingSeparator) result = AppendSeparator(result);
+    return result;
 }
 
 std::uint64_t FileSizeOf(const std::string& fileName, int& error, TraceLog* trace) {

@@ -53,10 +53,11 @@ private:
 std::string AppendSeparator(std::string_view text, bool useForwardSlash = false);
 
 // path as seen from the folder base: unchanged when it starts at a root (on
-// Windows also a drive-relative "C:name"), else base joined with path.
-// Leading "." steps name base itself and are dropped ("." is base); ".."
-// steps are kept, since only the file system knows where they lead through a
-// linked folder. An empty path stays empty.
+// Windows also a drive-relative "C:name"), else base joined with path's
+// steps. "." steps and doubled separators are dropped ("." is base); a ".."
+// step leaves the folder reached so far, as the file system resolves it
+// (through a linked folder it leads to where the link points), or by the
+// text when that folder does not exist. An empty path stays empty.
 std::string AbsolutePathFrom(std::string_view path, std::string_view base);
 
 // The file's size (all 64 bits: a file of exactly 4 GiB is not empty), or 0

@@ -4,6 +4,7 @@
 
 #include "app/command_line.h"
 #include "app/ini_file.h"
+#include "app/path.h"
 #include "app/platform.h"
 #include "app/run_safety.h"
 
@@ -83,6 +84,9 @@ StartupResult RunApplication(const StartupInputs& inputs, IMessageBoxHost& messa
     // The settings hold the scrambled password and the trace and the logs
     // name the user's files: no other user may read what we write.
     RestrictNewFileModes();
+    // Relative paths the user gives are the user's: from here, not from the
+    // temporary directory entered below.
+    env.launchDir = platform::CurrentDirectory();
     env.installDir = installDirOverride.empty() ? ReadInstallDirectory(inputs.configDir, inputs.homeDir)
                                                 : installDirOverride;
     env.tempDir = platform::JoinPath(env.installDir, "Temp");
@@ -94,7 +98,7 @@ StartupResult RunApplication(const StartupInputs& inputs, IMessageBoxHost& messa
     }
     env.returnCodeFile = ReturnCodeFilePath(inputs.configDir);
     env.workingDir = platform::CurrentDirectory();
-    env.commandLineLocalPath = ParseCommandLine(inputs.commandLine, inputs.args);
+    env.commandLineLocalPath = AbsolutePathFrom(ParseCommandLine(inputs.commandLine, inputs.args), env.launchDir);
 
     result.dialogResult = runMainDialog(env);
     result.dialogRan = true;

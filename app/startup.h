@@ -27,9 +27,10 @@ struct AppEnvironment {
     std::string installDir;
     std::string tempDir;
     std::string traceFile;
+    std::string launchDir;       // current directory when the program was started
     std::string workingDir;      // current directory after the temporary one was entered
     std::string returnCodeFile;
-    std::string commandLineLocalPath;
+    std::string commandLineLocalPath;  // absolute, taken from launchDir
     TraceLog trace;
 
     // What loading the settings needs of these.

@@ -9,7 +9,18 @@ constexpr const char* kClearLine = "\r\x1b[K";
 
 }  // namespace
 
-CliConsole::CliConsole(std::ostream& err, bool isTerminal) : m_err(err), m_isTerminal(isTerminal) {}
+CliConsole::CliConsole(std::ostream& err, bool isTerminal, bool canErase)
+    : m_err(err), m_isTerminal(isTerminal), m_canErase(canErase) {}
+
+void CliConsole::EraseShown() {
+    if (m_canErase) {
+        m_err << kClearLine;
+    } else if (m_progressShown) {
+        m_err << '\r' << std::string(m_shownText.size(), ' ') << '\r';
+    } else {
+        m_err << '\r';
+    }
+}
 
 void CliConsole::PrintLine(const std::string& text) {
     ClearProgress();
@@ -34,7 +45,8 @@ void CliConsole::Redraw(Clock::time_point now) {
     const std::string text = m_source();
     if (text.empty()) return;
     if (m_progressShown && text == m_shownText) return;
-    m_err << kClearLine << text;
+    EraseShown();
+    m_err << text;
     m_err.flush();
     m_progressShown = true;
     m_shownText = text;
@@ -47,7 +59,7 @@ void CliConsole::Finish() {
 
 void CliConsole::ClearProgress() {
     if (!m_progressShown) return;
-    m_err << kClearLine;
+    EraseShown();
     m_progressShown = false;
     m_shownText.clear();
 }

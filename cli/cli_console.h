@@ -14,8 +14,10 @@ class CliConsole {
 public:
     using Clock = std::chrono::steady_clock;
     // isTerminal: whether err is a terminal; only then is a progress line
-    // drawn.
-    CliConsole(std::ostream& err, bool isTerminal);
+    // drawn. canErase: whether that terminal takes the erase-line sequence
+    // (not so with TERM=dumb); without it a shorter line is blanked out with
+    // spaces.
+    CliConsole(std::ostream& err, bool isTerminal, bool canErase = true);
 
     // A whole line; a progress line on screen is cleared first and drawn
     // again on the next tick.
@@ -36,9 +38,12 @@ public:
 
 private:
     void ClearProgress();
+    // Back to the line's start with the progress shown there erased.
+    void EraseShown();
 
     std::ostream& m_err;
     bool m_isTerminal;
+    bool m_canErase;
     std::function<std::string()> m_source;
     Clock::time_point m_lastDrawn{};
     bool m_progressShown = false;

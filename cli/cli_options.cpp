@@ -38,12 +38,19 @@ constexpr FlagOption kFlagOptions[] = {
     {"--one-at-a-time", [](CliOptions& o) { o.oneAtATime = true; }},
 };
 
+// Flags every command takes.
+constexpr FlagOption kCommonFlags[] = {
+    {"--quiet", [](CliOptions& o) { o.quiet = true; }},
+    {"-q", [](CliOptions& o) { o.quiet = true; }},
+};
+
 class Parser {
 public:
     explicit Parser(const std::vector<std::string>& args) : m_args(args) {}
 
     ParseResult Run() {
         for (const std::string& arg : m_args) {
+            if (arg == "--") break;  // what follows is no option, not even --help
             if (arg == "--help" || arg == "-h") return Finish(CliCommand::Help);
         }
         if (m_args.empty()) return Fail("no command given");
@@ -56,12 +63,24 @@ public:
             m_result.options.command = CliCommand::List;
         } else if (command == "report") {
             m_result.options.command = CliCommand::Report;
+        } else if (command == "config") {
+            m_result.options.command = CliCommand::Config;
         } else {
             return Fail("unknown command '" + command + "'");
         }
-        for (m_at = 1; m_at < m_args.size() && m_result.error.empty(); ++m_at) ParseOption();
-        if (m_result.options.password && m_result.options.passwordFile) {
-            return Fail("--password and --password-file exclude each other");
+        for (m_at = 1; m_at < m_args.size() && m_result.error.empty(); ++m_at) {
+            if (m_args[m_at] == "--") {
+                m_optionsEnded = true;
+                continue;
+            }
+            ParseOption();
+        }
+        if (m_result.error.empty() && m_result.options.command == CliCommand::Config &&
+            m_result.options.settingsToStore.empty()) {
+            Fail("config needs --set KEY=VALUE");
+        }
+        if (m_result.error.empty() && m_result.options.password && m_result.options.passwordFile) {
+            Fail("--password and --password-file exclude each other");
         }
         return m_result;
     }
@@ -69,13 +88,40 @@ public:
 private:
     void ParseOption() {
         std::string name = m_args[m_at];
+        // No command takes operands: after "--" a word is still unexpected,
+        // but it is named as an argument, never read as an option.
+        if (m_optionsEnded) {
+            Fail("unexpected argument '" + name + "'");
+            return;
+        }
         std::optional<std::string> inlineValue;
         if (const auto equals = name.find('='); name.rfind("--", 0) == 0 && equals != std::string::npos) {
             inlineValue = name.substr(equals + 1);
             name.resize(equals);
         }
+        for (const FlagOption& option : kCommonFlags) {
+            if (name != option.name) continue;
+            if (inlineValue) {
+                Fail(name + " takes no value");
+            } else {
+                option.apply(m_result.options);
+            }
+            return;
+        }
+        if (m_result.options.command == CliCommand::Config) {
+            ParseConfigOption(name, inlineValue);
+            return;
+        }
         if (name == "--csv") {
-            if (auto value = TakeValue(name, inlineValue)) m_result.options.csvFile = *value;
+            if (auto value = TakeValue(name, inlineValue)) {
+                // An empty name would leave the list nowhere; "-" is how
+                // standard output is asked for.
+                if (value->empty()) {
+                    Fail("--csv needs a file name, or '-' for standard output");
+                    return;
+                }
+                m_result.options.csvFile = *value;
+            }
             return;
         }
         for (const ValueOption& option : kValueOptions) {
@@ -102,6 +148,21 @@ private:
             return;
         }
         Fail(name.rfind("-", 0) == 0 ? "unknown option '" + name + "'" : "unexpected argument '" + name + "'");
+    }
+
+    void ParseConfigOption(const std::string& name, const std::optional<std::string>& inlineValue) {
+        if (name != "--set") {
+            Fail(name.rfind("-", 0) == 0 ? "unknown option '" + name + "' for 'config'"
+                                         : "unexpected argument '" + name + "'");
+            return;
+        }
+        const auto value = TakeValue(name, inlineValue);
+        if (!value) return;
+        if (value->find('=') == std::string::npos || value->front() == '=') {
+            Fail("--set needs KEY=VALUE, not '" + *value + "'");
+            return;
+        }
+        m_result.options.settingsToStore.push_back(*value);
     }
 
     bool CommandAllows(const std::string& name, bool reportOnly) {
@@ -133,6 +194,7 @@ private:
 
     const std::vector<std::string>& m_args;
     std::size_t m_at = 0;
+    bool m_optionsEnded = false;
     ParseResult m_result;
 };
 
@@ -141,29 +203,34 @@ private:
 ParseResult ParseCliOptions(const std::vector<std::string>& args) { return Parser(args).Run(); }
 
 std::string UsageText() {
-    return "usage: qvrcompare-cli list   [CONTEXT] [--csv FILE]\n"
+    return "usage: qvrcompare-cli list   [CONTEXT] [-q] [--csv FILE]\n"
            "       qvrcompare-cli report [CONTEXT] [--local DIR] [--temp DIR] [--new] [--same] [--diff]\n"
-           "                             [--subfolders | --no-subfolders] [--one-at-a-time] [--csv FILE]\n"
+           "                             [--subfolders | --no-subfolders] [--one-at-a-time] [-q] [--csv FILE]\n"
+           "       qvrcompare-cli config --set KEY=VALUE...\n"
            "       qvrcompare-cli --help | --version\n"
            "CONTEXT: --broker B --user U (--password P | --password-file FILE | --password -) --project P\n"
            "         --state S --package K --install-dir DIR\n"
            "\n"
-           "  list     populates the Top List from the repository and writes it as CSV\n"
-           "  report   generates the local files compare report and writes the Bottom List\n"
+           "  list     lists the repository's files and writes them as CSV\n"
+           "  report   compares the local files with the repository and writes the result as CSV\n"
+           "  config   stores settings (Broker, UserId, Project, State, Package, LocalPath,\n"
+           "           ShowNewFiles, ShowSameFiles, ShowDiffFiles, SubFolders) for later runs\n"
            "\n"
-           "Values not given come from the settings QvrCompare stored; the password may also\n"
+           "Values not given come from the stored settings; the password may also\n"
            "come from QVR_PASSWORD. --password shows in the process list to every user: prefer\n"
            "--password-file FILE (its first line), --password - (one line from standard input)\n"
            "or QVR_PASSWORD. --new/--same/--diff: when none is given the stored display\n"
            "options apply, otherwise exactly those given. --csv FILE, or '-' (the default), for\n"
            "standard output. --one-at-a-time compares each file before the scan goes on instead\n"
-           "of on threads beside it (the same list, slower). The tools vlx, vgt and vqry are\n"
-           "found on PATH.\n"
+           "of on threads beside it (the same list, slower). -q, --quiet: only errors on\n"
+           "standard error. The tools vlx, vgt and vqry are found on PATH. '--' ends the options.\n"
            "\n"
            "Exit status: 0 success (report: no New or Diff file listed), 1 report listed a New\n"
-           "or Diff file, 2 error or bad usage.\n";
+           "or Diff file, 2 error, bad usage or interrupted. See qvrcompare-cli(1).\n";
 }
 
-std::string VersionText() { return std::string(kProgramName) + " " + kProgramVersion + "\n"; }
+std::string VersionText() { return std::string("qvrcompare-cli (") + kProgramName + ") " + kProgramVersion + "\n"; }
+
+std::string TryHelpText() { return "Try 'qvrcompare-cli --help'.\n"; }
 
 }  // namespace qvr::cli

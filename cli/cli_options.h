@@ -8,7 +8,7 @@
 
 namespace qvr::cli {
 
-enum class CliCommand { List, Report, Help, Version };
+enum class CliCommand { List, Report, Config, Help, Version };
 
 struct CliOptions {
     CliCommand command = CliCommand::Help;
@@ -32,6 +32,10 @@ struct CliOptions {
     bool oneAtATime = false;
     // Where the list goes; empty or "-" is standard output.
     std::string csvFile;
+    // Errors only on standard error: no progress, no notes, no summary.
+    bool quiet = false;
+    // Config only: "KEY=VALUE" texts to store, in the order given.
+    std::vector<std::string> settingsToStore;
 
     // True when any of --new/--same/--diff was given: exactly those apply.
     bool DisplayGiven() const { return showNew || showSame || showDiff; }
@@ -48,5 +52,7 @@ ParseResult ParseCliOptions(const std::vector<std::string>& args);
 
 std::string UsageText();
 std::string VersionText();
+// The line after a usage error that points to the full usage.
+std::string TryHelpText();
 
 }  // namespace qvr::cli

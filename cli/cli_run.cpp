@@ -1,11 +1,14 @@
 #include "cli/cli_run.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <map>
+#include <utility>
 
 #include "app/busy_flags.h"
 #include "app/path.h"
@@ -25,6 +28,17 @@ namespace {
 using namespace res;
 
 constexpr const char* kCliName = "qvrcompare-cli";
+
+// The settings 'config --set' stores, and what their values must be.
+enum class ValueKind { Text, Path, Flag };
+constexpr std::pair<const char*, ValueKind> kStorableSettings[] = {
+    {"Broker", ValueKind::Text},      {"UserId", ValueKind::Text},        {"Project", ValueKind::Text},
+    {"State", ValueKind::Text},       {"Package", ValueKind::Text},       {"LocalPath", ValueKind::Path},
+    {"ShowNewFiles", ValueKind::Flag}, {"ShowSameFiles", ValueKind::Flag}, {"ShowDiffFiles", ValueKind::Flag},
+    {"SubFolders", ValueKind::Flag},
+};
+// The statuses a report's summary counts, in the order it names them.
+constexpr const char* kSummaryStatuses[] = {"New", "Diff", "Same", "Missing"};
 
 // Paths on the command line are the caller's, relative to the directory it
 // ran us from; start-up and the scan change the current directory.
@@ -108,13 +122,13 @@ bool WriteList(const CliOptions& options, ReportTable& table, const CliStreams& 
         if (streams.out) return true;
         // A full device or a closed pipe: the caller must not take the run
         // for one that listed nothing.
-        console.PrintLine(std::string(kProgramName) + ": cannot write the list: " +
+        console.PrintLine(std::string(kCliLinePrefix) + "cannot write the list: " +
                           std::strerror(errno != 0 ? errno : EIO));
         return false;
     }
     int error = 0;
     if (WriteCsvFile(options.csvFile, table, widths, error)) return true;
-    console.PrintLine(std::string(kProgramName) + ": " + CsvWriteErrorMessage(options.csvFile, error));
+    console.PrintLine(std::string(kCliLinePrefix) + "cannot write " + options.csvFile + ": " + std::strerror(error));
     return false;
 }
 
@@ -123,7 +137,8 @@ public:
     CliRun(const CliOptions& options, IProfileStore& store, const CliStreams& streams, const FinishAction& finish,
            std::string launchDir)
         : m_options(options), m_store(store), m_streams(streams), m_finish(finish), m_launchDir(std::move(launchDir)),
-          m_console(streams.err, streams.errIsTerminal), m_view(m_console), m_host(m_console), m_pump(m_console) {}
+          m_console(streams.err, streams.errIsTerminal && !options.quiet, streams.errCanErase),
+          m_view(m_console, streams.errIsTerminal && !options.quiet), m_host(m_console), m_pump(m_console) {}
 
     int Start(const std::string& program, const std::string& configDir, const std::string& homeDir) {
         StartupInputs inputs;
@@ -181,7 +196,9 @@ private:
         const RunOutcome outcome{m_view.Status(), m_view.ErrorStatusSeen(), m_host.BoxCount()};
         if (!RunSucceeded(outcome)) return kExitError;
         ReportTable& list = report ? bottom : top;
+        const std::string summary = SummaryLine(report, list);
         if (!WriteList(m_options, list, m_streams, m_console)) return kExitError;
+        if (!m_options.quiet) m_console.PrintLine(kCliLinePrefix + summary);
         return report ? ReportExitStatus(bottom) : kExitSuccess;
     }
 
@@ -238,25 +255,100 @@ int ReportExitStatus(const ReportTable& bottom) {
     return kExitSuccess;
 }
 
+std::string SummaryLine(bool report, const ReportTable& list) {
+    const int rows = CountFilledRows(list);
+    std::string line = std::to_string(rows) + (rows == 1 ? " file listed" : " files listed");
+    if (!report) return line + " from the repository";
+    std::map<std::string, int, std::less<>> counts;
+    for (int row = 0; row < rows; ++row) ++counts[std::string(list.GetItemText(row, BottomStatus))];
+    std::string parts;
+    for (const char* status : kSummaryStatuses) {
+        const auto found = counts.find(status);
+        if (found == counts.end()) continue;
+        parts += (parts.empty() ? ": " : ", ") + std::to_string(found->second) + " " + status;
+    }
+    return line + parts;
+}
+
+std::string CsvTargetProblem(const std::string& path) {
+    std::error_code ec;
+    const bool existed = std::filesystem::exists(path, ec);
+    errno = 0;
+    // Opened for appending, an existing list is left as it is until the
+    // run writes the new one.
+    std::ofstream probe(path, std::ios::binary | std::ios::app);
+    const int error = errno != 0 ? errno : EIO;
+    if (!probe) return "cannot write " + path + ": " + std::strerror(error);
+    probe.close();
+    if (!existed) std::filesystem::remove(path, ec);
+    return {};
+}
+
+namespace {
+
+// 'config --set KEY=VALUE...': each value checked first, then all stored.
+int StoreSettings(const CliOptions& options, IProfileStore& store, const CliStreams& streams) {
+    std::vector<std::pair<std::string, std::string>> values;
+    for (const std::string& setting : options.settingsToStore) {
+        const std::size_t equals = setting.find('=');
+        const std::string key = setting.substr(0, equals);
+        std::string value = setting.substr(equals + 1);
+        const auto known = std::find_if(std::begin(kStorableSettings), std::end(kStorableSettings),
+                                        [&](const auto& entry) { return key == entry.first; });
+        std::string problem;
+        if (key == "Password" || key == "Pswd") {
+            problem = "the password is not stored by 'config'; give it to each run (e.g. in QVR_PASSWORD)";
+        } else if (known == std::end(kStorableSettings)) {
+            problem = "unknown setting '" + key + "'";
+        } else if (known->second == ValueKind::Flag && value != "0" && value != "1") {
+            problem = key + " takes 0 or 1, not '" + value + "'";
+        } else if (CharacterCount(value) > kEditTextLimit) {
+            problem = key + " value is longer than " + std::to_string(kEditTextLimit) + " characters";
+        } else if (known->second == ValueKind::Path) {
+            // Stored as the folder it names now, not relative to wherever the
+            // next run starts.
+            value = AbsolutePathFrom(value, platform::CurrentDirectory());
+        }
+        if (!problem.empty()) {
+            streams.err << kCliLinePrefix << problem << "\n";
+            return kExitError;
+        }
+        values.emplace_back(key, value);
+    }
+    for (const auto& [key, value] : values) store.WriteProfileString(kSettingsSection, key, value);
+    store.Flush();
+    return kExitSuccess;
+}
+
+}  // namespace
+
 int RunCli(const std::vector<std::string>& args, IProfileStore& store, const CliStreams& streams,
            const std::string& configDir, const std::string& homeDir, const FinishAction& finish) {
     const std::vector<std::string> rest(args.size() > 1 ? args.begin() + 1 : args.end(), args.end());
     ParseResult parsed = ParseCliOptions(rest);
     if (!parsed.error.empty()) {
-        streams.err << kCliName << ": " << parsed.error << "\n" << UsageText();
+        streams.err << kCliLinePrefix << parsed.error << "\n" << TryHelpText();
         return kExitError;
     }
     CliOptions& options = parsed.options;
     switch (options.command) {
     case CliCommand::Help: streams.out << UsageText(); return kExitSuccess;
     case CliCommand::Version: streams.out << VersionText(); return kExitSuccess;
+    case CliCommand::Config: return StoreSettings(options, store, streams);
     case CliCommand::List:
     case CliCommand::Report: break;
     }
     MakePathsAbsolute(options);
     if (std::string error; !ReadPassword(options, streams, error)) {
-        streams.err << kCliName << ": " << error << "\n";
+        streams.err << kCliLinePrefix << error << "\n";
         return kExitError;
+    }
+    // A list that cannot be written is found before the tools run for it.
+    if (!options.CsvToStdout()) {
+        if (const std::string problem = CsvTargetProblem(options.csvFile); !problem.empty()) {
+            streams.err << kCliLinePrefix << problem << "\n";
+            return kExitError;
+        }
     }
     CliRun run(options, store, streams, finish, platform::CurrentDirectory());
     return run.Start(args.empty() ? kCliName : args[0], configDir, homeDir);

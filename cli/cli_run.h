@@ -26,6 +26,8 @@ struct CliStreams {
     std::ostream& out;
     std::ostream& err;
     bool errIsTerminal = false;
+    // Whether that terminal takes the erase-line sequence (TERM=dumb does not).
+    bool errCanErase = true;
     // Where "--password -" reads its line; nullptr: the process's standard input.
     std::istream* in = nullptr;
 };
@@ -44,6 +46,14 @@ bool RunSucceeded(const RunOutcome& outcome);
 
 // 1 when a Bottom List row's status is New or Diff, else 0.
 int ReportExitStatus(const ReportTable& bottom);
+
+// The one line a successful run ends with: how many files the list holds
+// and, for a report, how many of each status.
+std::string SummaryLine(bool report, const ReportTable& list);
+
+// Why the list cannot be written to path, found before any tool runs; empty
+// when it can. A file made for the test is removed again.
+std::string CsvTargetProblem(const std::string& path);
 
 // Called with the exit status once the list is written, while the run's
 // lists are still alive. A program that ends right there spares itself

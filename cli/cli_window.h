@@ -1,7 +1,8 @@
 #pragma once
 // The window the workflows run in, without a window: control texts kept in
-// memory, status texts and message boxes written to standard error, the
-// message pump drawing the progress line. It also notes everything that
+// memory, failures and message boxes written to standard error as the
+// program's own lines (the window's progress texts only on request, in the
+// command line's words), the message pump drawing the progress line. It also notes everything that
 // tells a failed run from a good one, for the exit status.
 
 #include <map>
@@ -17,7 +18,9 @@ namespace qvr::cli {
 
 class CliWorkflowView final : public IWorkflowView {
 public:
-    explicit CliWorkflowView(CliConsole& console) : m_console(console) {}
+    // notes: whether the run's progress ("listing the repository", ...) is
+    // told, as on a terminal without --quiet.
+    explicit CliWorkflowView(CliConsole& console, bool notes = false) : m_console(console), m_notes(notes) {}
 
     std::string GetControlText(int id) override;
     void SetControlText(int id, const std::string& text) override;
@@ -37,12 +40,26 @@ public:
 
 private:
     CliConsole& m_console;
+    bool m_notes;
     std::map<int, std::string> m_texts;
     bool m_scanning = false;
     bool m_errorStatusSeen = false;
 };
 
-// Message boxes as "QvrCompare: text" lines, answered with their default
+// The prefix of every line the program writes on standard error.
+inline constexpr const char* kCliLinePrefix = "qvrcompare-cli: ";
+
+// What a status text of the window says on the command line: a " Ready" or
+// " WAIT" text is progress (given in the command line's words, or nothing
+// when the window's text guides a user through its buttons); anything else
+// is a failure, told as it stands.
+struct StatusLine {
+    bool progress = false;
+    std::string text;  // empty: nothing to tell
+};
+StatusLine StatusLineFor(const std::string& status);
+
+// Message boxes as "qvrcompare-cli: text" lines, answered with their default
 // button; the choosers are cancelled, since nobody is there to choose.
 class CliMessageBoxHost final : public IMessageBoxHost {
 public:

@@ -35,7 +35,9 @@ echo "check: desktop-file-validate"
 desktop-file-validate "$root/usr/share/applications/qvrcompare.desktop"
 
 echo "check: lintian"
-lintian --fail-on error "$main" "$standins"
+lintian --display-info --fail-on error "$main" "$standins" | tee "$tmp/lintian.txt"
+# The programs are built with the distribution's hardening flags.
+if grep -q 'hardening-' "$tmp/lintian.txt"; then echo "check: lintian reports missing hardening" >&2; exit 1; fi
 
 echo "check: package contents"
 contents() { dpkg-deb -c "$1" | awk '{print $NF}' | sed 's|^\./|/|'; }
@@ -44,7 +46,8 @@ expect_in() {
 }
 for f in /usr/bin/QvrCompare /usr/bin/qvrcompare-cli /usr/bin/Windiff /usr/bin/CrystalEdit /usr/bin/HexViewer \
          /usr/share/applications/qvrcompare.desktop /usr/share/icons/hicolor/scalable/apps/qvrcompare.svg \
-         /usr/share/icons/hicolor/48x48/apps/qvrcompare.png /usr/share/man/man1/qvrcompare-cli.1.gz; do
+         /usr/share/icons/hicolor/48x48/apps/qvrcompare.png /usr/share/man/man1/qvrcompare-cli.1.gz \
+         /usr/share/doc/qvrcompare/README; do
   expect_in "$main" "$f"
 done
 for f in /usr/bin/vlx /usr/bin/vgt /usr/bin/vqry /usr/bin/qvradmin /usr/share/doc/qvrcompare-standins/README.md; do
@@ -59,8 +62,12 @@ done
 shared="$(comm -12 <(contents "$main" | grep -v '/$' | sort) <(contents "$standins" | grep -v '/$' | sort) |
           grep -v '^/usr/share/doc/' || true)"
 if [ -n "$shared" ]; then echo "check: files in both packages: $shared" >&2; exit 1; fi
-man -l "$root/usr/share/man/man1/qvrcompare-cli.1.gz" 2>/dev/null | grep -q "qvrcompare-cli report" ||
-  { echo "check: the man page does not show the report command" >&2; exit 1; }
+for section in DESCRIPTION OPTIONS "EXIT STATUS" ENVIRONMENT FILES EXAMPLES "SEE ALSO"; do
+  man -l "$root/usr/share/man/man1/qvrcompare-cli.1.gz" 2>/dev/null | grep -qx "$section" ||
+    { echo "check: the man page of qvrcompare-cli has no $section" >&2; exit 1; }
+done
+grep -qx 'Exec=QvrCompare %f' "$root/usr/share/applications/qvrcompare.desktop" ||
+  { echo "check: the desktop entry does not hand the program a folder" >&2; exit 1; }
 
 echo "check: the demo's headless report with the unpacked programs"
 # Only the unpacked programs and the system's: the demo puts the programs'

@@ -167,22 +167,44 @@ void Launcher::EndTools(bool onlyAbandoned) {
 
 int Launcher::ExecuteWait(const std::string& commandLine, const std::string& title,
                           int showMode, int timeLimitMs, std::uint32_t& processId) {
+    // A busy workflow's Cancel, and the window's Exit, are answered while the
+    // tool is waited for: the tool is ended at once, not when its time is up.
+    const int* busyFlag = g_populateInProgress ? &g_populateInProgress
+                          : g_reportInProgress ? &g_reportInProgress
+                                               : nullptr;
     process::StartResult started = process::Start({commandLine, title, showMode, true});
     if (started.result != 0) return started.result;
     processId = started.processId;
-    // The wait keeps user input out, but the window is repainted between short
-    // slices so that it never looks hung while the tool answers.
+    const std::size_t slot = m_waited.size();
+    if (busyFlag) m_waited.push_back({started.child, busyFlag, false});
+    // Without a busy workflow the wait keeps user input out, but the window is
+    // repainted between short slices so that it never looks hung.
+    bool finished = false;
     int waitedMs = 0;
     for (;;) {
         const int slice = std::min(kPumpIntervalMs, timeLimitMs - waitedMs);
-        if (process::Wait(started.child, std::max(slice, 0))) return kLaunchWaited;
+        if (process::Wait(started.child, std::max(slice, 0))) {
+            finished = true;
+            break;
+        }
         waitedMs += slice;
         if (waitedMs >= timeLimitMs) break;
-        m_pump.PumpPaintMessages();
+        if (!busyFlag) {
+            m_pump.PumpPaintMessages();
+            continue;
+        }
+        m_pump.PumpMessages();
+        if (m_waited[slot].ended) {  // Cancel or Exit has ended the tool
+            finished = true;
+            break;
+        }
+        if (*busyFlag == 0) break;  // cancelled: ended below
     }
-    // A tool that has not answered in time is given up; ended, it cannot
-    // write its answer later into the file the next check reads.
-    EndChild(started.child);
+    if (busyFlag) m_waited.resize(slot);
+    // A tool that has not answered in time, or whose run was cancelled, is
+    // given up; ended, it cannot write its answer later into the file the
+    // next check reads.
+    if (!finished) EndChild(started.child);
     return kLaunchWaited;
 }
 

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QPalette>
 #include <QPixmap>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -17,6 +18,32 @@
 #include "settings_qt/qsettings_profile_store.h"
 
 namespace {
+
+constexpr const char* kUsage =
+    "usage: QvrCompare [LOCALPATH]\n"
+    "       QvrCompare --help | --version\n"
+    "       QvrCompare --screenshot FILE [--dark]\n"
+    "\n"
+    "Opens the window that compares the files below LOCALPATH (default: the local path\n"
+    "of the last run; a relative path is taken from the current directory) with a\n"
+    "Quorvan repository state. --screenshot draws the window as it opens into the PNG\n"
+    "FILE and ends (a test aid; --dark draws it with a dark palette, as a dark desktop\n"
+    "theme shows it). The headless program is qvrcompare-cli. See QvrCompare(1).\n";
+
+// --help and --version print and end, before any window or setting is
+// touched: they are no local path. -1 when the arguments ask for neither.
+int PrintInformation(int argc, char** argv) {
+    if (argc != 2) return -1;
+    if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (std::strcmp(argv[1], "--version") == 0) {
+        std::printf("%s %s\n", qvr::kProgramName, qvr::kProgramVersion);
+        return 0;
+    }
+    return -1;
+}
 
 // A dark desktop theme, for seeing the window as such a desktop shows it.
 QPalette DarkPalette() {
@@ -53,6 +80,7 @@ int SaveScreenshot(const char* file) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (const int printed = PrintInformation(argc, argv); printed >= 0) return printed;
     QApplication app(argc, argv);
     if ((argc == 3 || argc == 4) && std::strcmp(argv[1], "--screenshot") == 0) {
         if (argc == 4 && std::strcmp(argv[3], "--dark") == 0) {
@@ -72,6 +100,7 @@ int main(int argc, char** argv) {
         qvr::CQvrCompareDlg dialog(qvr::LoadSettings(store, environment.ForSettings()), environment.tempDir,
                                    host, pump);
         dialog.SetEnvironment(environment.installDir, environment.trace);
+        dialog.SetLaunchDirectory(environment.launchDir);
         dialog.SetProfileStore(store);
         host.SetOwner(&dialog);
         dialog.SetShutdownAction(

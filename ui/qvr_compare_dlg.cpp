@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <algorithm>
 #include <filesystem>
+#include <utility>
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -14,6 +15,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QShortcut>
+#include <QStringList>
 #include <QTimerEvent>
 #include <QVBoxLayout>
 
@@ -68,9 +70,17 @@ constexpr int kFrameAllowance = 40;
 constexpr int kEditorCheckMs = 300;
 // The count boxes follow a long run at most this often.
 constexpr int kCountUpdateMs = 100;
-// Where the window's own size and place are kept, apart from the settings.
+// Where the window's own size and place are kept, apart from the settings:
+// the inside of the window ("x,y,width,height"), which the window manager's
+// frame never changes, so the window comes back exactly where it was left.
 constexpr const char* kWindowSection = "Window";
-constexpr const char* kGeometryKey = "Geometry";
+constexpr const char* kPlacementKey = "Placement";
+// The boxes whose text a paste can cut, with the name the status line uses.
+constexpr std::pair<int, const char*> kLimitedEdits[] = {
+    {IDC_BROKER, "Broker"},   {IDC_USERID, "UserId"},   {IDC_PASSWORD, "Password"},
+    {IDC_PROJECT, "Project"}, {IDC_STATE, "State"},     {IDC_PACKAGE, "Package"},
+    {IDC_TEMPPATH, "Temp Directory"}, {IDC_LOCALPATH, "Local Path"},
+};
 
 QString Text(const char* text) { return QString::fromUtf8(text); }
 
@@ -261,26 +271,46 @@ void CQvrCompareDlg::FitInto(const QRect& available) {
     const QSize wanted =
         testAttribute(Qt::WA_Resized) ? size() : QSize(kPreferredWidth, kPreferredHeight);
     resize(wanted.boundedTo(room));
-    QPoint place = pos();
+    // The inside's place, not the frame's: moving by the frame's corner
+    // before the window manager has added the frame put the window lower by
+    // the title bar on every start.
+    QPoint place = geometry().topLeft();
     if (!testAttribute(Qt::WA_Moved)) {
         place = available.topLeft() + QPoint((available.width() - width()) / 2,
                                              (available.height() - kFrameAllowance - height()) / 2);
     }
     const int right = std::max(available.left(), available.left() + available.width() - width());
     const int bottom = std::max(available.top(), available.top() + room.height() - height());
-    move(std::clamp(place.x(), available.left(), right), std::clamp(place.y(), available.top(), bottom));
+    setGeometry(QRect(QPoint(std::clamp(place.x(), available.left(), right),
+                             std::clamp(place.y(), available.top(), bottom)),
+                      size()));
 }
 
 void CQvrCompareDlg::RestoreWindowGeometry() {
-    const std::string stored = m_store->GetProfileString(kWindowSection, kGeometryKey, "");
-    if (stored.empty()) return;
-    if (!restoreGeometry(QByteArray::fromBase64(QByteArray::fromStdString(stored)))) return;
+    const QStringList parts =
+        QString::fromStdString(m_store->GetProfileString(kWindowSection, kPlacementKey, "")).split(',');
+    if (parts.size() != 4) return;
+    int values[4];
+    for (int i = 0; i < 4; ++i) {
+        bool ok = false;
+        values[i] = parts[i].toInt(&ok);
+        if (!ok) return;
+    }
+    if (values[2] <= 0 || values[3] <= 0) return;
+    setGeometry(values[0], values[1], values[2], values[3]);
     // A size kept from a larger screen is fitted into this one.
     if (QScreen* shown = screen()) FitInto(shown->availableGeometry());
 }
 
 void CQvrCompareDlg::SaveWindowGeometry() {
-    m_store->WriteProfileString(kWindowSection, kGeometryKey, saveGeometry().toBase64().toStdString());
+    const QRect inside = geometry();
+    m_store->WriteProfileString(kWindowSection, kPlacementKey,
+                                QStringLiteral("%1,%2,%3,%4")
+                                    .arg(inside.x())
+                                    .arg(inside.y())
+                                    .arg(inside.width())
+                                    .arg(inside.height())
+                                    .toStdString());
 }
 
 void CQvrCompareDlg::ConnectCommands() {
@@ -300,6 +330,17 @@ void CQvrCompareDlg::ConnectCommands() {
     connect(m_topList, &CReportCtrl::FindNextRequested, this, &CQvrCompareDlg::OnListFindNext);
     connect(m_bottomList, &CReportCtrl::FindNextRequested, this, &CQvrCompareDlg::OnListFindNext);
 
+    // A run reads at most 254 characters of a box: a longer text (a paste)
+    // is named on the status line, never cut without a word.
+    for (const auto& [id, name] : kLimitedEdits) {
+        const int edit = id;
+        connect(static_cast<QLineEdit*>(GetDlgItem(id)), &QLineEdit::textEdited, this,
+                [this, edit] { OnEditTextCut(edit); });
+    }
+    // Shift+F10 asks for the context menu as the Menu key does.
+    auto* menuKey = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), this);
+    connect(menuKey, &QShortcut::activated, this, &CQvrCompareDlg::OpenContextMenuFromKeyboard);
+
     // The window has no system-menu box; Alt+Space opens the same menu.
     auto* shortcut = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Space), this);
     connect(shortcut, &QShortcut::activated, this,
@@ -313,6 +354,31 @@ void CQvrCompareDlg::ConnectCommands() {
     connect(&m_editorTimer, &QTimer::timeout, this, &CQvrCompareDlg::CheckEditors);
     m_countTimer.setInterval(kCountUpdateMs);
     connect(&m_countTimer, &QTimer::timeout, this, &CQvrCompareDlg::ShowRunningCounts);
+}
+
+void CQvrCompareDlg::OnEditTextCut(int id) {
+    for (const auto& [box, name] : kLimitedEdits) {
+        if (box != id) continue;
+        const QString text = static_cast<QLineEdit*>(GetDlgItem(id))->text();
+        if (CharacterCount(text.toStdString()) <= kEditTextLimit) return;
+        const std::string limit = std::to_string(kEditTextLimit);
+        SetStatusText(std::string(" ") + name + " is longer than " + limit + " characters: only the first " + limit +
+                      " are used - check the text.");
+    }
+}
+
+void CQvrCompareDlg::OpenContextMenuFromKeyboard() {
+    CReportCtrl* list = m_topList->hasFocus() ? m_topList : m_bottomList->hasFocus() ? m_bottomList : nullptr;
+    if (!list) return;
+    // At the selected row's cell, or the list's top corner without one.
+    QPoint at(0, 0);
+    const int row = list->SelectedRow();
+    const int column = list->FirstVisibleColumn();
+    if (row >= 0 && column >= 0) {
+        const QRect cell = list->visualRect(list->model()->index(row, column));
+        if (cell.isValid()) at = cell.center();
+    }
+    OnContextMenu(list == m_topList, list->viewport()->mapToGlobal(at));
 }
 
 void CQvrCompareDlg::ShowRunningCounts() {
@@ -428,6 +494,7 @@ void CQvrCompareDlg::MakeWorkflows() {
     m_workflows = std::make_unique<CompareWorkflows>(
         WorkflowParts{*this, m_topList->Table(), m_bottomList->Table(), m_settings, m_topRecords, m_installDir,
                       *m_trace, m_host, m_pump});
+    if (!m_launchDir.empty()) m_workflows->SetLaunchDirectory(m_launchDir);
 }
 
 void CQvrCompareDlg::SetEnvironment(std::string installDir, TraceLog& trace) {
@@ -436,13 +503,34 @@ void CQvrCompareDlg::SetEnvironment(std::string installDir, TraceLog& trace) {
     MakeWorkflows();
 }
 
+void CQvrCompareDlg::SetLaunchDirectory(std::string folder) {
+    m_launchDir = std::move(folder);
+    m_workflows->SetLaunchDirectory(m_launchDir);
+}
+
 void CQvrCompareDlg::OnBtnGenTopScmList() {
     m_workflows->OnBtnGenTopScmList();
     // The new list is indexed while the user looks at it, not at the first click.
     m_workflows->GetClassifier().IndexTopListInBackground();
+    AfterRun(IDC_GEN_TOP);
 }
 
-void CQvrCompareDlg::OnBtnGenBtmReport() { m_workflows->OnBtnGenBtmReport(); }
+void CQvrCompareDlg::OnBtnGenBtmReport() {
+    m_workflows->OnBtnGenBtmReport();
+    AfterRun(IDC_GEN_BTM);
+}
+
+void CQvrCompareDlg::AfterRun(int buttonId) {
+    // A Cancel click returns here from inside the run it cancelled; the run
+    // itself comes back here when it has ended.
+    if (g_populateInProgress || g_reportInProgress) return;
+    for (CReportCtrl* list : {m_topList, m_bottomList}) {
+        list->Flush();
+        list->ShowTableSort();
+        list->scrollToTop();
+    }
+    GetDlgItem(buttonId)->setFocus(Qt::OtherFocusReason);
+}
 
 void CQvrCompareDlg::BeginWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
 
@@ -498,9 +586,8 @@ int CQvrCompareDlg::FindTopRowFor(const std::string& key, int& row) const {
     return 1;
 }
 
-std::optional<std::string> CQvrCompareDlg::BrowseForFolder() {
-    // No start folder: the chooser opens at its default place.
-    auto chosen = m_host.BrowseForFolder("Select a directory...", "");
+std::optional<std::string> CQvrCompareDlg::BrowseForFolder(const std::string& startFolder) {
+    auto chosen = m_host.BrowseForFolder("Select a directory...", startFolder);
     if (!chosen || chosen->empty()) return std::nullopt;
     return chosen;
 }
@@ -580,16 +667,20 @@ void CQvrCompareDlg::OnClearTopList() {
     m_highlightedTopRow = -1;
     m_topList->RemoveAllRows();
     AddBlankTopRows();
+    SetDlgItemText(IDC_TOPCOUNT, "");
 }
 
 void CQvrCompareDlg::OnClearBottomList() {
     m_bottomList->RemoveAllRows();
     AddBlankBottomRows();
+    SetDlgItemText(IDC_BTMCOUNT, "");
 }
 
 void CQvrCompareDlg::OnBrowse(int editId) {
-    // A cancelled chooser leaves the box as it was.
-    const auto folder = BrowseForFolder();
+    // The chooser opens at the folder the box names (the temp folder in
+    // force for the Temp box), so that Choose alone keeps it. A cancelled
+    // chooser leaves the box as it was.
+    const auto folder = BrowseForFolder(GetDlgItemText(editId));
     if (!folder) return;
     // A temp folder the checkout must not write into is refused where it is
     // chosen, with the text the report would end with.

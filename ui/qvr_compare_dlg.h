@@ -56,6 +56,9 @@ public:
     // called the tools' files go to the temporary directory's parent and the
     // trace is not written.
     void SetEnvironment(std::string installDir, TraceLog& trace);
+    // The folder the program was started in: a relative Local Path is taken
+    // from there (until it is set, from the current directory).
+    void SetLaunchDirectory(std::string folder);
     // Runs a modal box; tests replace it so that nothing blocks.
     void SetModalRunner(std::function<int(QDialog&)> runner) { m_modalRunner = std::move(runner); }
     // Where Find, export and the command settings dialog keep their settings;
@@ -102,8 +105,9 @@ public:
     void StopBlinkTimer() override;
     int BlinkTimerId() const { return m_timerId; }
     int FindTopRowFor(const std::string& key, int& row) const;
-    // The folder chosen, or nothing when the chooser was cancelled.
-    std::optional<std::string> BrowseForFolder();
+    // The folder chosen, or nothing when the chooser was cancelled; the
+    // chooser opens at startFolder when it is given.
+    std::optional<std::string> BrowseForFolder(const std::string& startFolder = "");
     // Sizes and places the window inside a screen's available area; the
     // lists give up the height the screen lacks.
     void FitInto(const QRect& available);
@@ -173,6 +177,13 @@ private:
     void CheckEditors();
     void RestoreWindowGeometry();
     void SaveWindowGeometry();
+    // After a workflow has ended: the focus back on the button that started
+    // it, and both lists showing how they are sorted, from their first row.
+    void AfterRun(int buttonId);
+    // Shift+F10: the context menu of the list that has the focus, at its row.
+    void OpenContextMenuFromKeyboard();
+    // A box's text is longer than a run reads of it: say so.
+    void OnEditTextCut(int id);
     void HighlightTopRowFor(int bottomRow, bool recolour);
     std::string LocalKeyOfBottomRow(int row) const;
     void PostCommand(int id);
@@ -213,6 +224,7 @@ private:
     std::string m_lastScannedFolder;
 
     std::string m_installDir;
+    std::string m_launchDir;
     TraceLog m_ownTrace;
     TraceLog* m_trace = &m_ownTrace;
     std::unique_ptr<CompareWorkflows> m_workflows;

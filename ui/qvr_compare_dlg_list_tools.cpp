@@ -7,6 +7,7 @@
 
 #include "app/busy_flags.h"
 #include "app/platform.h"
+#include "res/resource.h"
 
 #include "ui/command_settings_dlg.h"
 #include "ui/find_top_dlg.h"
@@ -86,6 +87,13 @@ ViewerContext CQvrCompareDlg::ViewerState() {
 }
 
 void CQvrCompareDlg::OnTopListViewer(int command) {
+    // A Top List file is checked out into the temp folder the box names now,
+    // as the next run would use it.
+    if (!g_populateInProgress && !g_reportInProgress) {
+        if (std::string typed = GetDlgItemText(res::IDC_TEMPPATH); !typed.empty()) {
+            m_settings.context.tempPath = std::move(typed);
+        }
+    }
     ScmViewerServices services(m_workflows->Bridge(), m_openFile, this);
     ViewerCommands(ViewerState(), services).OnTopListCommand(command, FocusedRow(*m_topList));
 }

@@ -119,6 +119,13 @@ void CReportCtrl::SortByColumn(int column, bool ascending) {
     emit Sorted(column, ascending);
 }
 
+void CReportCtrl::ShowTableSort() {
+    const int column = m_table.SortColumn();
+    if (column < 0 || column >= m_table.ColumnCount()) return;
+    horizontalHeader()->setSortIndicatorShown(!isColumnHidden(column));
+    horizontalHeader()->setSortIndicator(column, m_table.SortAscending() ? Qt::AscendingOrder : Qt::DescendingOrder);
+}
+
 void CReportCtrl::OnColumnClick(int column) {
     const bool ascending = column != m_table.SortColumn() || !m_table.SortAscending();
     SortByColumn(column, ascending);
@@ -219,6 +226,14 @@ void CReportCtrl::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_F3) {
         event->accept();
         emit FindNextRequested();
+        return;
+    }
+    // Enter on a row opens it as a double-click does; it never reaches the
+    // window's default button.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        event->accept();
+        PostForSelectedRows(true);
         return;
     }
     QTableView::keyPressEvent(event);

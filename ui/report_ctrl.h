@@ -45,6 +45,9 @@ public:
     std::string GetColumnHeading(int column) const;
     int SortColumn() const;
     bool SortAscending() const;
+    // The header's arrow on the column the table was last sorted by (a
+    // workflow sorts the table itself).
+    void ShowTableSort();
 
     // Selection (single) and focus: the list's selected row, or -1.
     void SelectRow(int row);

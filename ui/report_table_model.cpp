@@ -4,6 +4,10 @@
 #include <QGuiApplication>
 #include <QPalette>
 #include <algorithm>
+#include <cmath>
+#include <iterator>
+
+#include "compare/classifier.h"
 
 namespace qvr {
 
@@ -15,6 +19,52 @@ QColor ToQColor(Colorref color) {
 Colorref ToColorref(const QColor& color) {
     return static_cast<Colorref>(color.red()) | (static_cast<Colorref>(color.green()) << 8) |
            (static_cast<Colorref>(color.blue()) << 16);
+}
+
+namespace {
+
+// The colours that carry a meaning, and the lighter shade of the same hue
+// each takes on a dark list.
+struct DarkShade {
+    Colorref meaning;
+    QRgb shade;
+};
+constexpr DarkShade kDarkShades[] = {
+    {kNewColor, qRgb(96, 216, 96)},    // New: green
+    {kSameColor, qRgb(138, 160, 255)}, // Same: blue
+    {kDiffColor, qRgb(255, 122, 82)},  // Diff: orange-red
+};
+constexpr double kReadableContrast = 4.5;
+
+double RelativeLuminance(const QColor& color) {
+    const auto channel = [](int value) {
+        const double c = value / 255.0;
+        return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(color.red()) + 0.7152 * channel(color.green()) + 0.0722 * channel(color.blue());
+}
+
+}  // namespace
+
+double ContrastRatio(const QColor& a, const QColor& b) {
+    const double la = RelativeLuminance(a);
+    const double lb = RelativeLuminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QColor TextColorOn(Colorref text, const QColor& back) {
+    const QColor given = ToQColor(text);
+    if (back.lightness() >= 128) return given;
+    const auto dark = std::find_if(std::begin(kDarkShades), std::end(kDarkShades),
+                                   [&](const DarkShade& entry) { return entry.meaning == text; });
+    if (dark == std::end(kDarkShades)) return given;
+    QColor shade = QColor::fromRgb(dark->shade);
+    // A lighter list base than the usual dark one: the shade goes further
+    // towards white until it is readable there too.
+    for (int step = 0; step < 10 && ContrastRatio(shade, back) < kReadableContrast; ++step) {
+        shade = QColor((shade.red() + 255 + 1) / 2, (shade.green() + 255 + 1) / 2, (shade.blue() + 255 + 1) / 2);
+    }
+    return shade;
 }
 
 Colorref DrawnBackColor(Colorref back, int row) {
@@ -63,7 +113,7 @@ QVariant ReportTableModel::data(const QModelIndex& index, int role) const {
     case Qt::ForegroundRole: {
         const Colorref text = m_table.GetCellTextColor(row, column);
         if (text == m_table.SystemTextColor()) return QGuiApplication::palette().color(QPalette::Text);
-        return ToQColor(text);
+        return TextColorOn(text, data(index, Qt::BackgroundRole).value<QColor>());
     }
     case Qt::BackgroundRole: {
         const QPalette palette = QGuiApplication::palette();

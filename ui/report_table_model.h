@@ -26,6 +26,15 @@ inline constexpr Colorref kWhite = 0xFFFFFF;
 // The background a cell is drawn with: white becomes the row's shade.
 Colorref DrawnBackColor(Colorref back, int row);
 
+// WCAG contrast ratio of two colours (1 to 21).
+double ContrastRatio(const QColor& a, const QColor& b);
+
+// How a cell's text colour is drawn on the background back: on a dark
+// background a colour that carries a meaning (a status) takes a lighter shade
+// of its hue, lightened further until it is readable (contrast at least 4.5:1);
+// every other colour, and every colour on a light background, as it is.
+QColor TextColorOn(Colorref text, const QColor& back);
+
 class ReportTableModel : public QAbstractTableModel, private IReportTableListener {
     Q_OBJECT
 public:

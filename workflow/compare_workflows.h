@@ -10,6 +10,7 @@
 // button's caption.
 
 #include <string>
+#include <utility>
 
 #include "app/message_box_host.h"
 #include "app/message_pump.h"
@@ -85,6 +86,10 @@ public:
     // Moves the Top List record map into the Top List, sorted by path.
     void PostTopList();
 
+    // The folder a relative Local Path is taken from: the one the program was
+    // started in (until it is set, the current directory).
+    void SetLaunchDirectory(std::string folder) { m_launchDir = std::move(folder); }
+
     ScmBridge& Bridge() { return m_bridge; }
     CFileScan& Scanner() { return m_scanner; }
     Classifier& GetClassifier() { return m_classifier; }
@@ -122,6 +127,12 @@ private:
     void ReportFileError(const CFileException& error);
     void FinishReport();
     void EndReportRun(const std::string& status);
+    // A failed report leaves no rows of an earlier run behind: the list is
+    // emptied to its blank rows, as a new run starts it.
+    void ClearBottomListAfterFailure();
+    // The context the checkout needs is in the boxes now; false (the run
+    // ended with the reason) when part of it is blank.
+    bool TakeCheckoutContext();
 
     std::string Text(int id) { return m_parts.view.GetControlText(id); }
     void SetText(int id, const std::string& text) { m_parts.view.SetControlText(id, text); }
@@ -136,6 +147,7 @@ private:
     CFileScan m_scanner;
     // The count text PostTopList last showed, for its END trace.
     std::string m_postedCountText;
+    std::string m_launchDir;
     // Held for a run: no second run may share the tools' files or copies.
     RunLock m_installLock;
     RunLock m_tempLock;

@@ -17,6 +17,7 @@ using namespace res;
 
 constexpr const char* kPopulateWaitStatus = " WAIT - Processing SCM Repository for the Top List";
 constexpr const char* kPopulateEnd = "CQvrCompareDlg::OnBtnGenTopScmList: END";
+constexpr const char* kIncompleteStatus = " Cancelled - the list is incomplete.";
 constexpr int kTopPathColumn = 2;
 // The count box follows the posting only every so many rows.
 constexpr int kCountInterval = 1000;
@@ -167,6 +168,13 @@ void CompareWorkflows::ReadAndPostListing() {
     PostTopList();
     m_populateFailed = !g_populateInProgress;
     view.StopBlinkTimer();
+    // A Cancel while the rows were posted leaves a part of the listing, not
+    // sorted: the status says so instead of inviting a report on it.
+    if (!g_populateInProgress && CountFilledRows(m_parts.topList) > 0) {
+        EndPopulateRun(kIncompleteStatus);
+        m_parts.trace.WriteTraceLine(kPopulateEnd);
+        return;
+    }
     EndPopulateRun(
         " Ready - Set Show New or Show Different Files or both, then click the \"Generate Local Files "
         "Compare Report\" button.");

@@ -23,6 +23,8 @@ constexpr const char* kFireButton =
     "CQvrCompareDlg::OnBtnGenBtmReport: FIRE BUTTON: Populate List from Quorvan Repository";
 constexpr int kBottomPathColumn = 2;
 constexpr const char* kLocalPathNotFoundStatus = " Error: Local Path not found - check the Local Path.";
+constexpr const char* kIncompleteStatus = " Cancelled - the list is incomplete.";
+constexpr const char* kContextNotSetStatus = " Error: Part of context is not set (not including Package)";
 
 // Where the checkout put the first Top List file: the temp path, the row's
 // path without its leading backslash, and its file name. The repository's
@@ -63,6 +65,14 @@ void CompareWorkflows::OnBtnGenBtmReport() {
         m_parts.messages.MessageBox("Local Path is blank.", MbButtons::Ok, MbIcon::Exclamation);
         return;
     }
+    // A blank box would reuse the temp folder of an earlier run, which may
+    // hold another repository's copies.
+    if (Text(IDC_GEN_BTM) == kReportCaption && Text(IDC_TEMPPATH).empty()) {
+        m_parts.trace.WriteTraceLine("CQvrCompareDlg::OnBtnGenBtmReport: Temp Directory cannot be blank");
+        SetStatus(" Temp Directory cannot be blank.");
+        m_parts.messages.MessageBox("Temp Directory is blank.", MbButtons::Ok, MbIcon::Exclamation);
+        return;
+    }
     // "Cancel", or the blank caption of the blink: this click cancels.
     if (Text(IDC_GEN_BTM) != kReportCaption) {
         CancelReport();
@@ -81,6 +91,25 @@ void CompareWorkflows::CancelReport() {
     m_bridge.GetLauncher().EndAbandonedTools();
     SetStatus(" Ready");
     FinishReport();
+}
+
+void CompareWorkflows::ClearBottomListAfterFailure() {
+    m_parts.bottomList.RemoveAllRows();
+    AddBlankRows(m_parts.bottomList, kBlankBottomRows);
+    SetText(IDC_BTMCOUNT, "");
+}
+
+bool CompareWorkflows::TakeCheckoutContext() {
+    // The criteria are unchanged (or the list was just refreshed from these
+    // boxes); the password is read now, not kept from an earlier click.
+    ScmContext& context = m_parts.settings.context;
+    context.password = Text(IDC_PASSWORD);
+    if (!context.broker.empty() && !context.userId.empty() && !context.password.empty()) return true;
+    m_parts.view.StopBlinkTimer();
+    m_parts.trace.WriteTraceLine("CQvrCompareDlg::OnBtnGenBtmReport: END Error: Part of context is not set");
+    ClearBottomListAfterFailure();
+    EndReportRun(kContextNotSetStatus);
+    return false;
 }
 
 void CompareWorkflows::StartReport() {
@@ -124,6 +153,7 @@ void CompareWorkflows::StartReport() {
 
     bool copiesChecked = true;
     if (m_parts.settings.display.showDiffFiles) {
+        if (g_reportInProgress && !TakeCheckoutContext()) return;
         if (!CheckOutForBrowse()) return;
         copiesChecked = !CheckoutCopyIsEmpty();
     }
@@ -139,7 +169,12 @@ void CompareWorkflows::StartReport() {
     }
     const bool cancelled = !g_reportInProgress;
     ListScanResult();
-    if (!cancelled) WarnAboutUnreadFolders();
+    if (cancelled) {
+        // What the scan had listed stays, sorted; the status says it is a part.
+        if (CountFilledRows(m_parts.bottomList) > 0) SetStatus(kIncompleteStatus);
+    } else {
+        WarnAboutUnreadFolders();
+    }
 }
 
 // The local path is made absolute once, here, and that one text is what the
@@ -150,13 +185,15 @@ void CompareWorkflows::StartReport() {
 // would read as "nothing changed".
 bool CompareWorkflows::TakeLocalPath() {
     ScmContext& context = m_parts.settings.context;
-    context.localPath = AbsolutePathFrom(context.localPath, platform::CurrentDirectory());
+    context.localPath =
+        AbsolutePathFrom(context.localPath, m_launchDir.empty() ? platform::CurrentDirectory() : m_launchDir);
     SetText(IDC_LOCALPATH, context.localPath);
     platform::FileFacts facts;
     int error = 0;
     if (platform::StatPath(context.localPath, facts, error) && facts.isDirectory) return true;
     m_parts.trace.WriteTraceLine("CQvrCompareDlg::OnBtnGenBtmReport: END Error: Local Path not found: " +
                                  context.localPath);
+    ClearBottomListAfterFailure();
     EndReportRun(kLocalPathNotFoundStatus);
     m_parts.messages.MessageBox("Local Path not found: " + context.localPath, MbButtons::Ok, MbIcon::Stop);
     return false;
@@ -192,6 +229,7 @@ bool CompareWorkflows::CheckOutForBrowse() {
         view.StopBlinkTimer();
         if (g_reportInProgress) {
             m_parts.trace.WriteTraceLine("CQvrCompareDlg::OnBtnGenBtmReport: END Error: RunVgt Failed");
+            ClearBottomListAfterFailure();
             EndReportRun(kCheckoutFailedStatus);
         } else {
             m_parts.trace.WriteTraceLine("CQvrCompareDlg::OnBtnGenBtmReport: \"Cancel\" button was clicked");
@@ -206,6 +244,7 @@ bool CompareWorkflows::CheckOutForBrowse() {
     if (m_bridge.VgtLogUnreadable() && g_reportInProgress) {
         view.StopBlinkTimer();
         m_parts.trace.WriteTraceLine("CQvrCompareDlg::OnBtnGenBtmReport: END Error: Read vgt.log Failed");
+        ClearBottomListAfterFailure();
         EndReportRun(kCheckoutFailedStatus);
         return false;
     }
@@ -313,6 +352,12 @@ void CompareWorkflows::ReportFileError(const CFileException& error) {
     m_parts.trace.WriteTraceLine(texts.trace);
     SetStatus(texts.status);
     m_parts.trace.Trace("%s", texts.status.c_str());
+    // The rows listed before the error stay, counted, under the error
+    // status; a list left without any shows its blank rows, as any empty
+    // list does.
+    const int listed = CountFilledRows(m_parts.bottomList);
+    if (listed == 0) ClearBottomListAfterFailure();
+    else SetText(IDC_BTMCOUNT, std::to_string(listed));
     FinishReport();
 }
 

@@ -150,7 +150,10 @@ TEST(AbsolutePathFrom, RelativePathsJoinTheBaseOnce) {
         {".//./src", "/home/u", "/home/u/src"},
         {".", "/home/u", "/home/u"},
         {"./", "/home/u", "/home/u"},
-        {"../src", "/home/u", "/home/u/../src"},  // kept: a linked folder decides
+        {"../src", "/no/such/u", "/no/such/src"},  // a folder that is not there: by the text
+        {"work/../work/", "/no/such", "/no/such/work/"},
+        {"a/./b//c/..", "/no/such", "/no/such/a/b"},
+        {"../..", "/no", "/"},
         {".hidden", "/home/u", "/home/u/.hidden"},
         {"src", "/", "/src"},
         {"/data/src", "/home/u", "/data/src"},

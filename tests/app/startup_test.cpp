@@ -84,9 +84,12 @@ TEST_F(Startup, TempDirIsCreatedOnFirstRunAndEnteredOnTheNext) {
     EXPECT_EQ(first.environment.workingDir, (m_root / "start").string());
 
     fs::current_path(m_root / "start");
-    StartupResult second = Run(IDOK);
+    StartupResult second = Run(IDOK, {"QvrCompare", "work/../src"});
     EXPECT_EQ(dialogCwd, fs::path(Install()) / "Temp");
     EXPECT_EQ(second.environment.workingDir, Install() + "/Temp");
+    // A relative local path is the user's: from where the program started.
+    EXPECT_EQ(second.environment.launchDir, (m_root / "start").string());
+    EXPECT_EQ(second.environment.commandLineLocalPath, (m_root / "start" / "src").string());
     EXPECT_TRUE(boxes.boxes.empty());
 }
 

@@ -62,5 +62,14 @@ TEST_F(CliConsoleTest, ALineClearsTheProgressWhichComesBackOnTheNextTick) {
     EXPECT_EQ(m_err.str(), "\r\x1b[Kfiles 0\r\x1b[KQvrCompare: Error\n\r\x1b[Kfiles 0\r\x1b[K");
 }
 
+TEST_F(CliConsoleTest, ATerminalThatCannotEraseGetsSpacesInsteadOfEscapes) {
+    CliConsole console(m_err, true, false);
+    console.SetProgressSource([&] { return m_files++ == 0 ? std::string("files 100") : std::string("files 9"); });
+    console.Tick(At(0ms));
+    console.Tick(At(100ms));
+    console.PrintLine("done");
+    EXPECT_EQ(m_err.str(), "\rfiles 100\r         \rfiles 9\r       \rdone\n");
+}
+
 }  // namespace
 }  // namespace qvr::cli

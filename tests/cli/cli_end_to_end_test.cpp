@@ -206,7 +206,8 @@ TEST_F(CliEndToEndTest, ListWritesTheTopListSortedByPathInTheExportFormat) {
     // Cells holding a comma or a quote are quoted, inner quotes doubled.
     EXPECT_EQ(result.out, kTopHeader + row("\"a,b \"\"q\"\".txt\",\\,1, ,0,BASE,", "a,b \"q\".txt") +
                               row("z.txt,\\,1, ,2,BASE,", "z.txt") + row("b.c,\\src,1, ,6,BASE,", "b.c"));
-    EXPECT_EQ(result.err.find("QvrCompare: "), std::string::npos) << result.err;
+    // Without a terminal: the one-line summary and nothing else.
+    EXPECT_EQ(result.err, "qvrcompare-cli: 3 files listed from the repository\n");
 }
 
 TEST_F(CliEndToEndTest, ReportWritesTheBottomListAndExitsOneForNewOrDiff) {
@@ -216,7 +217,7 @@ TEST_F(CliEndToEndTest, ReportWritesTheBottomListAndExitsOneForNewOrDiff) {
     EXPECT_EQ(result.out, kBottomHeader + "same.txt," + Local() + ",1 KB,03-05-2024 14:07:09,Same,\r\n" +
                               "new.h," + Local() + "inc/,1 KB,03-05-2024 14:07:09,New,\r\n" +
                               "changed.c," + Local() + "src/,1 KB,03-05-2024 14:07:09,Diff,\r\n");
-    EXPECT_NE(result.err.find("QvrCompare status: Ready\n"), std::string::npos) << result.err;
+    EXPECT_EQ(result.err, "qvrcompare-cli: 3 files listed: 1 New, 1 Diff, 1 Same\n");
 }
 
 TEST_F(CliEndToEndTest, OneAtATimeListsWhatTheThreadedRunLists) {
@@ -265,9 +266,13 @@ TEST_F(CliEndToEndTest, CsvFileReceivesWhatStandardOutputWould) {
     EXPECT_EQ(toFile.out, "");
     EXPECT_EQ(ReadFile(file), toStdout.out);
 
+    // Found before any tool runs: no new trace is even started.
+    fs::remove(m_sandbox.InstallDir() + "/QvrCompare.trc");
     const CliResult unwritable = Run(ReportArgs({"--new", "--csv", m_sandbox.Root().Str() + "/missing/r.csv"}));
     EXPECT_EQ(unwritable.status, 2);
-    EXPECT_NE(unwritable.err.find("QvrCompare: "), std::string::npos);
+    EXPECT_EQ(unwritable.err,
+              "qvrcompare-cli: cannot write " + m_sandbox.Root().Str() + "/missing/r.csv: No such file or directory\n");
+    EXPECT_FALSE(fs::exists(m_sandbox.InstallDir() + "/QvrCompare.trc"));
 }
 
 TEST_F(CliEndToEndTest, FailuresExitTwoWithTheirMessageAndNoList) {
@@ -281,7 +286,7 @@ TEST_F(CliEndToEndTest, FailuresExitTwoWithTheirMessageAndNoList) {
     auto wrongPassword = ListArgs();
     wrongPassword[6] = "wrong";
     const std::string kInsideEachOther =
-        "QvrCompare: The Temp Directory must not be inside the Local Path, nor the Local Path inside it: ";
+        "qvrcompare-cli: The Temp Directory must not be inside the Local Path, nor the Local Path inside it: ";
     fs::create_directory_symlink(m_sandbox.LocalDir(), m_sandbox.Root() / "link");
     fs::create_directory(m_sandbox.Root() / "open");
     fs::permissions(m_sandbox.Root() / "open", fs::perms::all);
@@ -290,40 +295,40 @@ TEST_F(CliEndToEndTest, FailuresExitTwoWithTheirMessageAndNoList) {
     auto diffReportWrongPassword = ReportArgs({"--diff"});
     diffReportWrongPassword[6] = "wrong";
     const Case cases[] = {
-        {"wrong password", wrongPassword, "QvrCompare: Error: Unable to Connect to the Broker.\n"},
+        {"wrong password", wrongPassword, "qvrcompare-cli: Error: Unable to Connect to the Broker.\n"},
         {"populate failing inside a report", reportWrongPassword,
-         "QvrCompare: Error: Unable to Connect to the Broker.\n"},
+         "qvrcompare-cli: Error: Unable to Connect to the Broker.\n"},
         {"populate failing inside a diff report", diffReportWrongPassword,
-         "QvrCompare: Error: Unable to Connect to the Broker.\n"},
+         "qvrcompare-cli: Error: Unable to Connect to the Broker.\n"},
         {"unknown state", {"list", "--broker", "DEMO", "--user", "alice", "--password", kPassword, "--project",
                            "PROJ", "--state", "NOPE", "--install-dir", m_sandbox.InstallDir()},
-         "QvrCompare: Error: "},
+         "qvrcompare-cli: Error: "},
         {"missing state", {"list", "--project", "PROJ", "--install-dir", m_sandbox.InstallDir()},
-         "QvrCompare: State name is required.\n"},
+         "qvrcompare-cli: State name is required.\n"},
         {"missing broker", {"list", "--project", "PROJ", "--state", "DEV", "--install-dir", m_sandbox.InstallDir()},
-         "QvrCompare status: Error: Part of context is not set (not including Package)\n"},
-        {"blank local path", ReportArgs({"--local", ""}), "QvrCompare: Local Path is blank.\n"},
+         "qvrcompare-cli: Error: Part of context is not set (not including Package)\n"},
+        {"blank local path", ReportArgs({"--local", ""}), "qvrcompare-cli: Local Path is blank.\n"},
         {"missing local path", ReportArgs({"--local", m_sandbox.Root().Str() + "/no/such"}),
-         "QvrCompare status: Error: Local Path not found - check the Local Path.\n"
-         "QvrCompare: Local Path not found: " + m_sandbox.Root().Str() + "/no/such\n"},
+         "qvrcompare-cli: Error: Local Path not found - check the Local Path.\n"
+         "qvrcompare-cli: Local Path not found: " + m_sandbox.Root().Str() + "/no/such\n"},
         {"local path is a file", ReportArgs({"--local", m_sandbox.LocalDir() + "/a.txt"}),
-         "QvrCompare: Local Path not found: " + m_sandbox.LocalDir() + "/a.txt\n"},
+         "qvrcompare-cli: Local Path not found: " + m_sandbox.LocalDir() + "/a.txt\n"},
         {"temp is the local path", ReportArgs({"--temp", m_sandbox.LocalDir()}), kInsideEachOther},
         {"temp inside the local path", ReportArgs({"--temp", m_sandbox.LocalDir() + "/t"}), kInsideEachOther},
         {"local path inside the temp", ReportArgs({"--temp", m_sandbox.Root().Str()}), kInsideEachOther},
         {"temp a link into the local path", ReportArgs({"--temp", m_sandbox.Root().Str() + "/link"}),
          kInsideEachOther},
         {"temp others may write to", ReportArgs({"--temp", m_sandbox.Root().Str() + "/open"}),
-         "QvrCompare: The Temp Directory is not safe: another user owns or can write to " +
+         "qvrcompare-cli: The Temp Directory is not safe: another user owns or can write to " +
              m_sandbox.Root().Str() + "/open - choose a folder of your own.\n"},
         {"password file missing", {"list", "--password-file", m_sandbox.Root().Str() + "/no/pw"},
          "qvrcompare-cli: cannot read the password file " + m_sandbox.Root().Str() + "/no/pw: No such file"},
         {"two password options", {"list", "--password", "x", "--password-file", "f"},
          "qvrcompare-cli: --password and --password-file exclude each other\n"},
-        {"unknown option", {"list", "--bogus"}, "qvrcompare-cli: unknown option '--bogus'\nusage: "},
+        {"unknown option", {"list", "--bogus"}, "qvrcompare-cli: unknown option '--bogus'\nTry 'qvrcompare-cli --help'.\n"},
         {"report option on list", {"list", "--same"}, "qvrcompare-cli: --same applies to 'report' only\n"},
         {"install folder missing", {"list", "--install-dir", m_sandbox.Root().Str() + "/no/such"},
-         "QvrCompare: Unable to create directory: " + m_sandbox.Root().Str() + "/no/such/Temp\n"},
+         "qvrcompare-cli: Unable to create directory: " + m_sandbox.Root().Str() + "/no/such/Temp\n"},
     };
     for (const Case& c : cases) {
         const CliResult result = Run(c.args);
@@ -349,7 +354,7 @@ TEST_F(CliEndToEndTest, ASecondRunOnTheSameFoldersEndsAtOnce) {
     for (const auto& args : {ListArgs(), ReportArgs({"--diff"})}) {
         const CliResult second = Run(args);
         EXPECT_EQ(second.status, 2);
-        EXPECT_NE(second.err.find("QvrCompare: Another QvrCompare run is using " + m_sandbox.InstallDir() +
+        EXPECT_NE(second.err.find("qvrcompare-cli: Another QvrCompare run is using " + m_sandbox.InstallDir() +
                                   " - wait for it to end or choose another Temp Directory / install directory.\n"),
                   std::string::npos)
             << second.err;
@@ -385,7 +390,7 @@ TEST_F(CliEndToEndTest, FilesAreTheOwnersAloneAndAFailedListIsReported) {
     fs::remove_all(m_sandbox.InstallDir() + "/Temp");
     const CliResult result = Wait(Start(ReportArgs({"--diff"}), "", false, "/dev/null", "/dev/full"));
     EXPECT_EQ(result.status, 2);
-    EXPECT_NE(result.err.find("QvrCompare: cannot write the list: No space left on device\n"), std::string::npos)
+    EXPECT_NE(result.err.find("qvrcompare-cli: cannot write the list: No space left on device\n"), std::string::npos)
         << result.err;
     for (const char* name : {"QvrCompare.trc", "vlx.log", "vgt.log", "vqrystmt.sql", "vqrystmt.dat", "Temp"}) {
         const fs::perms perms = fs::status(m_sandbox.InstallDir() + "/" + name).permissions();
@@ -399,7 +404,7 @@ TEST_F(CliEndToEndTest, AToolMissingFromPathIsAnError) {
     const CliResult result = Run(ListArgs());
     EXPECT_EQ(result.status, 2);
     EXPECT_EQ(result.out, "");
-    EXPECT_NE(result.err.find("QvrCompare: "), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("qvrcompare-cli: "), std::string::npos) << result.err;
 }
 
 // The ids of the stand-in tools running for this sandbox (their environment
@@ -425,22 +430,24 @@ std::vector<pid_t> ToolsOf(const std::string& quorvanHome) {
     return found;
 }
 
-// Ctrl+C (or a request to end) during a run ends the tool it waits for: the
-// tools run in process groups of their own, where the terminal's signal does
-// not reach them.
+// Ctrl+C (or a request to end) during a run ends the tool it waits for and
+// the run with status 2: the tools run in process groups of their own, where
+// the terminal's signal does not reach them.
 TEST_F(CliEndToEndTest, InterruptEndsTheToolItWaitsFor) {
     QVR_SKIP_ON_WINDOWS("POSIX signals");
     Import({{"a.txt", "a"}});
     const std::string home = std::getenv("QUORVAN_HOME") ? std::getenv("QUORVAN_HOME") : "";
     ASSERT_FALSE(home.empty());
     ScopedEnv delay("QUORVAN_DELAY_MS", std::string("30000"));
+    const fs::path errFile = m_sandbox.Root() / "cli.err";
     for (int sig : {SIGINT, SIGTERM}) {
         ArgumentVector argv(QVR_CLI_PATH, ListArgs());
         const pid_t cli = ::fork();
         ASSERT_GE(cli, 0);
         if (cli == 0) {
             const int null = ::open("/dev/null", O_RDWR);
-            if (null < 0 || ::dup2(null, 0) < 0 || ::dup2(null, 1) < 0 || ::dup2(null, 2) < 0) ::_exit(120);
+            const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (null < 0 || err < 0 || ::dup2(null, 0) < 0 || ::dup2(null, 1) < 0 || ::dup2(err, 2) < 0) ::_exit(120);
             ::execve(QVR_CLI_PATH, argv.Data(), environ);
             ::_exit(123);
         }
@@ -452,18 +459,29 @@ TEST_F(CliEndToEndTest, InterruptEndsTheToolItWaitsFor) {
         ::kill(cli, sig);
         int status = 0;
         ASSERT_EQ(::waitpid(cli, &status, 0), cli);
-        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << status;
+        // The list is incomplete: an error, said on standard error.
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << status;
+        EXPECT_EQ(ReadFile(errFile), "qvrcompare-cli: interrupted; the list is incomplete and was not written\n");
         EXPECT_TRUE(waitFor([&] { return ToolsOf(home).empty(); })) << "a tool outlived the run: signal " << sig;
     }
 }
 
 TEST_F(CliEndToEndTest, StoredSettingsFillWhatTheCommandLineLeavesOut) {
     MakeMixedTrees();
+    // The profile is stored without the window; the password never is.
+    const CliResult config = RunFrom({"config", "--set", "Broker=DEMO", "--set", "UserId=alice", "--set=Project=PROJ",
+                                      "--set", "State=DEV", "--set", "LocalPath=local", "--set", "ShowNewFiles=1",
+                                      "--set", "ShowSameFiles=0", "--set", "ShowDiffFiles=1"},
+                                     m_sandbox.Root().Str(), false);
+    ASSERT_EQ(config.status, 0) << config.err;
+    for (const char* refused : {"Pswd=x", "ShowNewFiles=yes", "Colour=red"}) {
+        const CliResult bad = Run({"config", "--set", "State=NOPE", "--set", refused});
+        EXPECT_EQ(bad.status, 2) << refused;
+        EXPECT_EQ(bad.err.rfind("qvrcompare-cli: ", 0), 0u) << bad.err;
+    }
     std::string scrambled = kPassword;
     ScramblePassword(scrambled);
-    StoreSettings({{"Broker", "DEMO"}, {"UserId", "alice"}, {"Pswd", scrambled}, {"Project", "PROJ"},
-                   {"State", "DEV"}, {"LocalPath", m_sandbox.LocalDir()}, {"ShowNewFiles", "1"},
-                   {"ShowSameFiles", "0"}, {"ShowDiffFiles", "1"}});
+    StoreSettings({{"Pswd", scrambled}});
     const std::string installDir = "--install-dir=" + m_sandbox.InstallDir();
     const CliResult stored = Run({"report", installDir});
     EXPECT_EQ(stored.status, 1) << stored.err;
@@ -509,7 +527,7 @@ TEST_F(CliEndToEndTest, UnlistableFolderMakesTheReportIncomplete) {
     const CliResult result = RunFrom(ReportArgs({"--new", "--diff"}), m_sandbox.Root().Str(), true);
     EXPECT_EQ(result.status, 2) << result.err;
     EXPECT_EQ(result.out, "");
-    EXPECT_NE(result.err.find("QvrCompare: 1 folder(s) could not be read; the report is incomplete - see the trace.\n"),
+    EXPECT_NE(result.err.find("qvrcompare-cli: 1 folder(s) could not be read; the report is incomplete - see the trace.\n"),
               std::string::npos)
         << result.err;
     const std::string trace = ReadFile(m_sandbox.InstallDir() + "/QvrCompare.trc");
@@ -652,14 +670,83 @@ TEST_F(CliEndToEndTest, AnEmptyListingGivesTheHeaderAlone) {
 TEST_F(CliEndToEndTest, HelpAndVersion) {
     const CliResult version = Run({"--version"});
     EXPECT_EQ(version.status, 0);
-    EXPECT_EQ(version.out, "QvrCompare 1.05\n");
+    EXPECT_EQ(version.out, "qvrcompare-cli (QvrCompare) 1.05\n");
     const CliResult help = Run({"--help"});
     EXPECT_EQ(help.status, 0);
-    EXPECT_EQ(help.out.rfind("usage: qvrcompare-cli list   [CONTEXT] [--csv FILE]\n", 0), 0u) << help.out;
+    EXPECT_EQ(help.out.rfind("usage: qvrcompare-cli list   [CONTEXT] [-q] [--csv FILE]\n", 0), 0u) << help.out;
     EXPECT_EQ(help.err, "");
     const CliResult none = Run({});
     EXPECT_EQ(none.status, 2);
-    EXPECT_EQ(none.err.rfind("qvrcompare-cli: no command given\nusage: ", 0), 0u) << none.err;
+    EXPECT_EQ(none.err, "qvrcompare-cli: no command given\nTry 'qvrcompare-cli --help'.\n");
+}
+
+// Standard error on a terminal (a pseudo-terminal here), with the given TERM.
+std::string RunOnTerminal(const std::vector<std::string>& args, const std::string& term) {
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) return "no pseudo-terminal";
+    const std::string slave = ::ptsname(master);
+    ArgumentVector argv(QVR_CLI_PATH, args);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::setsid();
+        const int err = ::open(slave.c_str(), O_RDWR);
+        const int null = ::open("/dev/null", O_RDWR);
+        if (err < 0 || null < 0 || ::dup2(null, 0) < 0 || ::dup2(null, 1) < 0 || ::dup2(err, 2) < 0) ::_exit(120);
+        ::setenv("TERM", term.c_str(), 1);
+        ::execve(QVR_CLI_PATH, argv.Data(), environ);
+        ::_exit(123);
+    }
+    std::string written;
+    char buffer[4096];
+    for (ssize_t got; (got = ::read(master, buffer, sizeof buffer)) > 0;) written.append(buffer, static_cast<std::size_t>(got));
+    ::waitpid(pid, nullptr, 0);
+    ::close(master);
+    return written;
+}
+
+TEST_F(CliEndToEndTest, OnATerminalTheRunIsFollowedAsTheTerminalAllows) {
+    QVR_SKIP_ON_WINDOWS("pseudo-terminals");
+    Import({{"a.txt", "a"}});
+    ScopedEnv delay("QUORVAN_DELAY_MS", std::string("300"));
+    for (const std::string term : {"xterm", "dumb"}) {
+        const std::string err = RunOnTerminal(ListArgs(), term);
+        EXPECT_NE(err.find("qvrcompare-cli: listing the repository\r\n"), std::string::npos) << term << err;
+        EXPECT_NE(err.find("rows listed 0"), std::string::npos) << term << err;
+        EXPECT_NE(err.find("qvrcompare-cli: 1 file listed from the repository\r\n"), std::string::npos) << term;
+        EXPECT_EQ(err.find('\x1b') != std::string::npos, term == "xterm") << term << err;
+    }
+    // -q: the errors alone, on a terminal too.
+    std::vector<std::string> quiet = ListArgs();
+    quiet.push_back("-q");
+    EXPECT_EQ(RunOnTerminal(quiet, "xterm"), "");
+}
+
+TEST_F(CliEndToEndTest, CommandLineConventions) {
+    Import({{"a.txt", "a"}});
+    const auto list = [&](std::vector<std::string> extra) {
+        std::vector<std::string> args = ListArgs();
+        args.insert(args.end(), extra.begin(), extra.end());
+        return args;
+    };
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string err;
+    };
+    const std::string tryHelp = "Try 'qvrcompare-cli --help'.\n";
+    const Case cases[] = {
+        {list({"-q"}), 0, ""},
+        {list({"--quiet", "--csv", "-"}), 0, ""},
+        {list({}), 0, "qvrcompare-cli: 1 file listed from the repository\n"},
+        {list({"--csv", ""}), 2, "qvrcompare-cli: --csv needs a file name, or '-' for standard output\n" + tryHelp},
+        {list({"--", "--help"}), 2, "qvrcompare-cli: unexpected argument '--help'\n" + tryHelp},
+        {{"report", "--bogus", "--new"}, 2, "qvrcompare-cli: unknown option '--bogus'\n" + tryHelp},
+    };
+    for (const Case& c : cases) {
+        const CliResult result = Run(c.args);
+        EXPECT_EQ(result.status, c.status) << c.args.back();
+        EXPECT_EQ(result.err, c.err) << c.args.back();
+    }
 }
 
 }  // namespace

@@ -48,6 +48,7 @@ TEST(CliOptionsTest, DisplayAndSubfolderFlags) {
         bool showNew, showSame, showDiff;
         std::optional<bool> subFolders;
         bool oneAtATime = false;
+        bool quiet = false;
     };
     const Case cases[] = {
         {{"report", "--new"}, true, false, false, std::nullopt},
@@ -55,6 +56,8 @@ TEST(CliOptionsTest, DisplayAndSubfolderFlags) {
         {{"report", "--no-subfolders"}, false, false, false, false},
         {{"report", "--no-subfolders", "--subfolders"}, false, false, false, true},  // the last one counts
         {{"report", "--one-at-a-time"}, false, false, false, std::nullopt, true},
+        {{"report", "-q"}, false, false, false, std::nullopt, false, true},
+        {{"report", "--new", "--", }, true, false, false, std::nullopt},  // "--" ends the (no more) options
     };
     for (const Case& c : cases) {
         const ParseResult parsed = ParseCliOptions(c.args);
@@ -64,6 +67,7 @@ TEST(CliOptionsTest, DisplayAndSubfolderFlags) {
         EXPECT_EQ(parsed.options.showDiff, c.showDiff) << c.args[1];
         EXPECT_EQ(parsed.options.subFolders, c.subFolders) << c.args[1];
         EXPECT_EQ(parsed.options.oneAtATime, c.oneAtATime) << c.args[1];
+        EXPECT_EQ(parsed.options.quiet, c.quiet) << c.args[1];
     }
 }
 
@@ -71,7 +75,9 @@ TEST(CliOptionsTest, HelpAndVersion) {
     EXPECT_EQ(ParseCliOptions({"--help"}).options.command, CliCommand::Help);
     EXPECT_EQ(ParseCliOptions({"report", "--bogus", "-h"}).options.command, CliCommand::Help);
     EXPECT_EQ(ParseCliOptions({"--version"}).options.command, CliCommand::Version);
-    EXPECT_EQ(VersionText(), "QvrCompare 1.05\n");
+    EXPECT_EQ(VersionText(), "qvrcompare-cli (QvrCompare) 1.05\n");
+    EXPECT_EQ(ParseCliOptions({"config", "--set", "Broker=B", "--set=State=D=V"}).options.settingsToStore,
+              (Args{"Broker=B", "State=D=V"}));
 }
 
 TEST(CliOptionsTest, MisuseIsRefusedWithItsReason) {
@@ -86,6 +92,12 @@ TEST(CliOptionsTest, MisuseIsRefusedWithItsReason) {
         {{"list", "--new"}, "--new applies to 'report' only"},
         {{"report", "--new=1"}, "--new takes no value"},
         {{"--version", "list"}, "--version takes no other arguments"},
+        {{"list", "--csv", ""}, "--csv needs a file name, or '-' for standard output"},
+        {{"list", "--", "--help"}, "unexpected argument '--help'"},
+        {{"list", "--quiet=yes"}, "--quiet takes no value"},
+        {{"config"}, "config needs --set KEY=VALUE"},
+        {{"config", "--set", "=x"}, "--set needs KEY=VALUE, not '=x'"},
+        {{"config", "--broker", "B"}, "unknown option '--broker' for 'config'"},
         {{"list", "--project", std::string(255, 'p')}, "--project value is longer than 254 characters"},
     };
     for (const auto& [args, error] : cases) EXPECT_EQ(ParseCliOptions(args).error, error);

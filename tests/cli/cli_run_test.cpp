@@ -31,16 +31,18 @@ TEST(CliRunTest, RunSucceededOnlyWithoutAnyErrorSign) {
     for (const Case& c : cases) EXPECT_EQ(RunSucceeded(c.outcome), c.succeeded) << c.outcome.finalStatus;
 }
 
-TEST(CliRunTest, ReportExitStatusFollowsTheListedStatuses) {
+TEST(CliRunTest, ReportExitStatusAndSummaryFollowTheListedStatuses) {
     struct Case {
         std::vector<std::string> statuses;
         int exitStatus;
+        std::string summary;
     };
     const Case cases[] = {
-        {{}, kExitSuccess},
-        {{"Same", "Same"}, kExitSuccess},
-        {{"Same", "New"}, kExitDifferences},
-        {{"Diff"}, kExitDifferences},
+        {{}, kExitSuccess, "0 files listed"},
+        {{"Same", "Same"}, kExitSuccess, "2 files listed: 2 Same"},
+        {{"Same", "New"}, kExitDifferences, "2 files listed: 1 New, 1 Same"},
+        {{"Diff"}, kExitDifferences, "1 file listed: 1 Diff"},
+        {{"Missing", "Diff", "New", "Same"}, kExitDifferences, "4 files listed: 1 New, 1 Diff, 1 Same, 1 Missing"},
     };
     for (const Case& c : cases) {
         ReportTable bottom;
@@ -51,6 +53,7 @@ TEST(CliRunTest, ReportExitStatusFollowsTheListedStatuses) {
         }
         if (c.statuses.empty()) AddBlankRows(bottom, kBlankBottomRows);
         EXPECT_EQ(ReportExitStatus(bottom), c.exitStatus) << c.statuses.size();
+        EXPECT_EQ(SummaryLine(true, bottom), c.summary);
     }
 }
 

@@ -22,15 +22,28 @@ protected:
     CliMessageBoxHost m_host{m_console};
 };
 
-TEST_F(CliWindowTest, StatusChangesArePrintedOnceEach) {
+TEST_F(CliWindowTest, StatusChangesArePrintedOnceEachInTheCommandLinesWords) {
+    CliWorkflowView view(m_console, true);
+    view.SetControlText(IDC_STATUS, " WAIT - Sorting Top List by Path");
+    view.SetControlText(IDC_STATUS, " WAIT - Sorting Top List by Path");
+    view.SetControlText(IDC_STATUS, " Ready - RunVgt was successful.");
+    view.SetControlText(IDC_TOPCOUNT, "1000");
+    view.SetControlText(IDC_STATUS, "");
+    view.StopBlinkTimer();
+    view.SetControlText(IDC_STATUS, " Error: Read vlx.log Failed");
+    EXPECT_EQ(m_err.str(), "qvrcompare-cli: sorting the list by path\nqvrcompare-cli: Error: Read vlx.log Failed\n");
+    EXPECT_EQ(view.Status(), " Error: Read vlx.log Failed");
+    // Without notes (no terminal, or --quiet) only the failures are told.
     m_view.SetControlText(IDC_STATUS, " WAIT - Sorting Top List by Path");
-    m_view.SetControlText(IDC_STATUS, " WAIT - Sorting Top List by Path");
-    m_view.SetControlText(IDC_TOPCOUNT, "1000");
     m_view.SetControlText(IDC_STATUS, "");
     m_view.StopBlinkTimer();
-    EXPECT_EQ(m_err.str(), "QvrCompare status: WAIT - Sorting Top List by Path\nQvrCompare status: Ready\n");
+    m_view.SetControlText(IDC_STATUS, " Local Path cannot be blank.");
+    EXPECT_EQ(m_err.str(), "qvrcompare-cli: sorting the list by path\nqvrcompare-cli: Error: Read vlx.log Failed\n"
+                           "qvrcompare-cli: Local Path cannot be blank.\n");
+    m_view.SetControlText(IDC_STATUS, "");
+    m_view.StopBlinkTimer();
     EXPECT_EQ(m_view.Status(), " Ready");
-    EXPECT_EQ(m_view.GetControlText(IDC_TOPCOUNT), "1000");
+    EXPECT_EQ(view.GetControlText(IDC_TOPCOUNT), "1000");
 }
 
 TEST_F(CliWindowTest, AnErrorStatusIsRememberedWhenLaterTextsReplaceIt) {
@@ -53,7 +66,8 @@ TEST_F(CliWindowTest, BoxesArePrintedCountedAndAnsweredWithTheirDefault) {
     EXPECT_EQ(m_host.MessageBox("Overwrite?", MbButtons::YesNo, MbIcon::Question), IDYES);
     EXPECT_EQ(m_host.MessageBox("Go on?", MbButtons::OkCancel, MbIcon::None), IDOK);
     EXPECT_EQ(m_host.BoxCount(), 3);
-    EXPECT_EQ(m_err.str(), "QvrCompare: Error: Execute RUNVLX Failed.\nQvrCompare: Overwrite?\nQvrCompare: Go on?\n");
+    EXPECT_EQ(m_err.str(),
+              "qvrcompare-cli: Error: Execute RUNVLX Failed.\nqvrcompare-cli: Overwrite?\nqvrcompare-cli: Go on?\n");
     EXPECT_FALSE(m_host.BrowseForFolder("Select a directory...", "/").has_value());
     EXPECT_FALSE(m_host.GetSaveFileName("/", "CSV Files (*.csv)").has_value());
 }

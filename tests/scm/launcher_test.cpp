@@ -332,19 +332,29 @@ TEST_F(LauncherTest, BusyWaitEndsWhenTheChildEnds) {
 }
 
 TEST_F(LauncherTest, ExecuteWaitIsBoundedAndOnlyRepaints) {
-    g_populateInProgress = 1;
     std::uint32_t pid = 0;
     auto start = Clock::now();
     EXPECT_EQ(launcher.ExecuteWait(Child("sleep 5000"), "VQRY", kShowHidden, 200, pid), 0);
     long waited = MsSince(start);
     EXPECT_GE(waited, 195);
     EXPECT_LT(waited, 1500);
-    // No input reaches the window, but it is painted while the tool answers.
+    // Outside a run no input reaches the window, but it is painted while the
+    // tool answers.
     EXPECT_EQ(pump.pumpCount, 0);
     EXPECT_GE(pump.paintCount, 3);
     // Given up at the limit, the tool is ended: it cannot write its answer
     // later into the file the next check reads.
     EXPECT_FALSE(ProcessEntryExists(pid));
+
+    // Inside a run its Cancel is answered at once: the tool is ended.
+    g_populateInProgress = 1;
+    pump.onPump = [&] { g_populateInProgress = 0; };
+    start = Clock::now();
+    EXPECT_EQ(launcher.ExecuteWait(Child("sleep 5000"), "VQRY", kShowHidden, 6000, pid), 0);
+    EXPECT_LT(MsSince(start), 1500);
+    EXPECT_EQ(pump.pumpCount, 1);
+    EXPECT_FALSE(ProcessEntryExists(pid));
+    EXPECT_EQ(launcher.WaitedToolCount(), 0u);
 
     start = Clock::now();
     EXPECT_EQ(launcher.ExecuteWait(Child("exit 3"), "VQRY", kShowHidden, 6000, pid), 0);

@@ -3,6 +3,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QClipboard>
 #include <QContextMenuEvent>
 #include <QFileDialog>
 #include <QHeaderView>
@@ -15,6 +16,7 @@
 #include <QTimer>
 #include <QElapsedTimer>
 #include <QDir>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -23,6 +25,7 @@
 
 #include "app/busy_flags.h"
 #include "app/platform.h"
+#include "compare/classifier.h"
 #include "res/resource.h"
 #include "support/callback_message_pump.h"
 #include "support/recording_message_box_host.h"
@@ -33,6 +36,7 @@
 #include "ui/qvr_compare_dlg.h"
 #include "ui/report_ctrl.h"
 #include "ui/report_table_model.h"
+#include "ui/report_table_model.h"
 #include "ui/viewer_commands.h"
 #include "window_behaviour_test.h"
 #include "window_fixture.h"
@@ -40,6 +44,7 @@
 namespace qvr::testing {
 namespace {
 
+namespace fs = std::filesystem;
 using namespace qvr::res;
 
 // The window with the commands other parts carry out recorded instead.
@@ -188,6 +193,9 @@ void WindowBehaviourTest::enterPressesTheFocusedButton_data() {
     QTest::newRow("populate") << int(IDC_GEN_TOP) << std::vector<int>{IDC_GEN_TOP} << 0 << 0;
     // Enter in an edit box still starts the populate run.
     QTest::newRow("in the Project box") << int(IDC_PROJECT) << std::vector<int>{IDC_GEN_TOP} << 0 << 0;
+    // Enter on a list row opens it as a double-click does.
+    QTest::newRow("on a Bottom List row") << int(IDC_BTMLIST) << std::vector<int>{ID_BTM_WINDIFF} << 0 << 0;
+    QTest::newRow("on a Top List row") << int(IDC_TOPLIST) << none << 0 << 0;
 }
 
 void WindowBehaviourTest::enterPressesTheFocusedButton() {
@@ -198,9 +206,15 @@ void WindowBehaviourTest::enterPressesTheFocusedButton() {
     Window& w = W();
     w.Show();
     QWidget* target = w.dlg->GetDlgItem(id);
+    if (auto* list = qobject_cast<CReportCtrl*>(target)) {
+        w.FillMatching(5);
+        ClickRow(*list, 3);
+        w.dlg->commands.clear();
+    }
     target->setFocus();
     QCOMPARE(QApplication::focusWidget(), target);
     QTest::keyClick(target, Qt::Key_Return);
+    QCoreApplication::processEvents();
     QCOMPARE(w.dlg->commands, commands);
     QCOMPARE(int(w.host.folderRequests.size()), folderRequests);
     QCOMPARE(w.shutdowns, shutdowns);
@@ -335,17 +349,20 @@ void WindowBehaviourTest::clearListLeavesOnlyBlankRows_data() {
     QTest::addColumn<int>("button");
     QTest::addColumn<int>("list");
     QTest::addColumn<int>("blankRows");
-    QTest::newRow("Top List") << int(IDC_CLEAR_TOP) << int(IDC_TOPLIST) << 10;
-    QTest::newRow("Bottom List") << int(IDC_CLEAR_BTM) << int(IDC_BTMLIST) << 12;
+    QTest::addColumn<int>("countBox");
+    QTest::newRow("Top List") << int(IDC_CLEAR_TOP) << int(IDC_TOPLIST) << 10 << int(IDC_TOPCOUNT);
+    QTest::newRow("Bottom List") << int(IDC_CLEAR_BTM) << int(IDC_BTMLIST) << 12 << int(IDC_BTMCOUNT);
 }
 
 void WindowBehaviourTest::clearListLeavesOnlyBlankRows() {
     QFETCH(int, button);
     QFETCH(int, list);
     QFETCH(int, blankRows);
+    QFETCH(int, countBox);
     Window& w = W();
     w.Show();
     w.FillMatching(30);
+    w.dlg->SetDlgItemText(countBox, "30");
     auto* shown = qobject_cast<CReportCtrl*>(w.dlg->GetDlgItem(list));
     QTest::mouseClick(w.Button(button), Qt::LeftButton);
     shown->Flush();
@@ -353,6 +370,7 @@ void WindowBehaviourTest::clearListLeavesOnlyBlankRows() {
     QCOMPARE(shown->model()->rowCount(), blankRows);
     for (int row = 0; row < blankRows; ++row) QCOMPARE(shown->GetItemText(row, 1), std::string());
     QCOMPARE(list == IDC_TOPLIST ? w.dlg->CountTopRows() : w.dlg->CountBottomRows(), 0);
+    QCOMPARE(w.dlg->GetDlgItemText(countBox), std::string());
 }
 
 void WindowBehaviourTest::userColumnWidthsSurviveRefreshesAndExport() {
@@ -423,6 +441,12 @@ void WindowBehaviourTest::rightClickPicksTheRowForTheMenu() {
     bottom.Flush();
     QCOMPARE(bottom.GetItemText(bottom.SelectedRow(), 1), name);
     QVERIFY(bottom.selectionModel()->isRowSelected(bottom.SelectedRow(), {}));
+    // Shift+F10 asks for the same menu from the keyboard, at the selected row.
+    bottom.setFocus();
+    QTest::keyClick(&bottom, Qt::Key_Down);
+    const int selected = bottom.SelectedRow();
+    QTest::keyClick(&bottom, Qt::Key_F10, Qt::ShiftModifier);
+    QCOMPARE(w.dlg->viewerRows, std::vector<int>({6, selected}));
 }
 
 void WindowBehaviourTest::findShowsItsHit_data() {
@@ -649,6 +673,9 @@ void WindowBehaviourTest::tempDirectoryBoxIsUsedAndChooserCancelKeepsBoxes() {
     QTest::mouseClick(w.Button(IDC_BROWSE_TEMP), Qt::LeftButton);
     QTest::mouseClick(w.Button(IDC_BROWSE_LOCAL), Qt::LeftButton);
     QCOMPARE(w.host.folderRequests.size(), std::size_t(2));
+    // Each chooser opens at the folder its box names.
+    QCOMPARE(w.host.folderRequests[0].second, std::string("/inst/Temp"));
+    QCOMPARE(w.host.folderRequests[1].second, std::string("/w"));
     QCOMPARE(w.dlg->GetDlgItemText(IDC_TEMPPATH), std::string("/inst/Temp"));
     QCOMPARE(w.dlg->GetDlgItemText(IDC_LOCALPATH), std::string("/w"));
     w.host.folderAnswer = "/chosen";
@@ -675,10 +702,44 @@ void WindowBehaviourTest::tempDirectoryBoxIsUsedAndChooserCancelKeepsBoxes() {
     QTest::mouseClick(qobject_cast<QPushButton*>(plain.GetDlgItem(IDC_GEN_TOP)), Qt::LeftButton);
     QCOMPARE(plain.StatusText(), std::string(" Error: Part of context is not set (not including Package)"));
     QCOMPARE(plain.Settings().context.tempPath, std::string("/typed/temp"));
-    // A blank box keeps the temp path in force.
+    // A blank box keeps the temp path in force for the listing, which writes
+    // no copies; a report refuses it.
     temp->clear();
     QTest::mouseClick(qobject_cast<QPushButton*>(plain.GetDlgItem(IDC_GEN_TOP)), Qt::LeftButton);
     QCOMPARE(plain.Settings().context.tempPath, std::string("/typed/temp"));
+    plain.SetDlgItemText(IDC_LOCALPATH, "/w");
+    const std::size_t boxes = w.host.boxes.size();
+    QTest::mouseClick(qobject_cast<QPushButton*>(plain.GetDlgItem(IDC_GEN_BTM)), Qt::LeftButton);
+    QCOMPARE(plain.StatusText(), std::string(" Temp Directory cannot be blank."));
+    QCOMPARE(w.host.boxes.size(), boxes + 1);
+    QCOMPARE(w.host.boxes.back().text, std::string("Temp Directory is blank."));
+    QCOMPARE(g_reportInProgress, 0);
+
+    // A paste longer than a run reads of a box is named on the status line.
+    auto* local = qobject_cast<QLineEdit*>(plain.GetDlgItem(IDC_LOCALPATH));
+    local->clear();
+    QApplication::clipboard()->setText(QString(300, QLatin1Char('p')));
+    local->setFocus();
+    QTest::keyClick(local, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(plain.StatusText(),
+             std::string(" Local Path is longer than 254 characters: only the first 254 are used - check the text."));
+
+    // The Top List's menu opens the copy in the temp folder the box names now.
+    const std::string typed = w.dir.Path().string() + "/typed";
+    fs::create_directories(typed + "/proj");
+    std::ofstream(typed + "/proj/f0.c") << "x";
+    std::vector<std::string> opened;
+    w.dlg->SetOpenFileAction([&](const std::string& file) { opened.push_back(file); });
+    w.Show();
+    auto* tempBox = qobject_cast<QLineEdit*>(w.dlg->GetDlgItem(IDC_TEMPPATH));
+    tempBox->setFocus();
+    tempBox->selectAll();
+    QTest::keyClicks(tempBox, QString::fromStdString(typed));
+    w.FillMatching(1);
+    ClickRow(w.dlg->TopList(), 0);
+    w.menuChoice = kTopDefaultApp;
+    QTest::keyClick(&w.dlg->TopList(), Qt::Key_F10, Qt::ShiftModifier);
+    QCOMPARE(opened, std::vector<std::string>{typed + "/proj/f0.c"});
 }
 
 void WindowBehaviourTest::saveDialogStartFolder_data() {
@@ -797,15 +858,19 @@ void WindowBehaviourTest::windowFitsSmallScreens() {
 void WindowBehaviourTest::sizeAndPlaceAreRemembered() {
     Window& w = W();
     w.Show();
-    w.dlg->resize(780, 520);
-    QTest::mouseClick(w.Button(IDCANCEL_BUTTON), Qt::LeftButton);
-    QCOMPARE(w.shutdowns, 1);
-    const std::string stored = w.store.GetProfileString("Window", "Geometry", "");
-    QVERIFY(!stored.empty());
-    QVERIFY(!w.store.Has("Settings", "Geometry"));
-    CQvrCompareDlg again(AppSettings{}, "/inst/Temp", w.host, w.pump);
-    again.SetProfileStore(w.store);
-    QCOMPARE(again.size(), QSize(780, 520));
+    const QRect left(10, 20, 780, 520);
+    w.dlg->setGeometry(left);
+    // Each start and exit keeps the window exactly where it was left.
+    for (int start = 0; start < 3; ++start) {
+        QTest::mouseClick(w.Button(IDCANCEL_BUTTON), Qt::LeftButton);
+        QCOMPARE(QString::fromStdString(w.store.GetProfileString("Window", "Placement", "")), QString("10,20,780,520"));
+        QVERIFY(!w.store.Has("Settings", "Placement"));
+        w.dlg = std::make_unique<CommandRecordingDlg>(AppSettings{}, "/inst/Temp", w.host, w.pump);
+        w.dlg->SetShutdownAction([] {});
+        w.dlg->SetProfileStore(w.store);
+        w.Show();
+        QCOMPARE(w.dlg->geometry(), left);
+    }
 }
 
 void WindowBehaviourTest::listsFollowADarkPalette() {
@@ -820,6 +885,7 @@ void WindowBehaviourTest::listsFollowADarkPalette() {
         list.ApplyColumnSpec("Record,0;File,100;Status,60");
         for (int k = 0; k < 3; ++k) list.InsertItem(k, "x");
         list.SetCellTextColor(1, 2, 0x0032FF, true);  // a status colour keeps its meaning
+        list.SetCellTextColor(0, 2, 0x123456, true);  // a colour without one is drawn as it is
         list.Flush();
         auto cell = [&](int row, int column, int role) {
             return list.model()->index(row, column).data(role).value<QColor>();
@@ -828,7 +894,21 @@ void WindowBehaviourTest::listsFollowADarkPalette() {
         QCOMPARE(cell(0, 1, Qt::BackgroundRole).lightness() < 80, true);
         QCOMPARE(cell(0, 1, Qt::BackgroundRole), QColor(30, 30, 30));
         QCOMPARE(cell(1, 1, Qt::BackgroundRole), QColor(45, 45, 45));  // the palette's second shade
-        QCOMPARE(cell(1, 2, Qt::ForegroundRole), QColor(255, 50, 0));
+        QCOMPARE(cell(1, 2, Qt::ForegroundRole), QColor(255, 122, 82));
+        QCOMPARE(cell(0, 2, Qt::ForegroundRole), QColor(0x56, 0x34, 0x12));
+    }
+    // Every status in a lighter shade of its hue, readable on dark bases;
+    // a light base keeps the colours themselves.
+    const std::pair<Colorref, QColor> statuses[] = {
+        {kNewColor, QColor(0, 128, 0)}, {kSameColor, QColor(0, 0, 128)}, {kDiffColor, QColor(255, 50, 0)}};
+    for (const auto& [status, light] : statuses) {
+        for (const QColor& base : {QColor(30, 30, 30), QColor(45, 45, 48), QColor(100, 100, 110)}) {
+            const QColor shown = TextColorOn(status, base);
+            QVERIFY2(ContrastRatio(shown, base) >= 4.5, qPrintable(shown.name() + " on " + base.name()));
+            QVERIFY(shown.lightness() > light.lightness());
+            QVERIFY(std::abs(shown.hslHue() - light.hslHue()) <= 20);
+        }
+        QCOMPARE(TextColorOn(status, QColor(255, 255, 255)), light);
     }
     QApplication::setPalette(saved);
 }
@@ -903,7 +983,8 @@ void WindowBehaviourTest::listsFollowAPaletteChangeWhileOpen() {
                          qPrintable(QStringLiteral("row %1 drawn %2 selected %3").arg(row).arg(drawn.name()).arg(open.SelectedRow())));
             }
             QCOMPARE(open.model()->index(2, 1).data(Qt::BackgroundRole).value<QColor>(), QColor(128, 128, 128));
-            QCOMPARE(open.model()->index(1, 2).data(Qt::ForegroundRole).value<QColor>(), QColor(255, 50, 0));
+            QCOMPARE(open.model()->index(1, 2).data(Qt::ForegroundRole).value<QColor>(),
+                     now == &dark ? QColor(255, 122, 82) : QColor(255, 50, 0));
         }
         // A row added after the change is in the new colours too.
         open.InsertItem(4, "late");

@@ -3,6 +3,9 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QHeaderView>
+#include <QProcess>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
@@ -174,6 +177,7 @@ void WorkflowE2eTest::typedLocalPathBecomesAbsolute_data() {
     QTest::addColumn<bool>("exists");
     QTest::newRow("relative") << "local" << "local" << true;
     QTest::newRow("dot relative") << "./local/" << "local/" << true;
+    QTest::newRow("dot dot") << "local/../local/." << "local" << true;
     QTest::newRow("missing") << "no such" << "no such" << false;
     QTest::newRow("a file") << "local/same.txt" << "local/same.txt" << false;
 }
@@ -185,7 +189,10 @@ void WorkflowE2eTest::typedLocalPathBecomesAbsolute() {
     World& w = *m_world;
     w.Import({{"same.txt", "same text"}});
     w.sandbox.Root().Write("local/same.txt", "same text");
-    fs::current_path(w.sandbox.Root().Path());
+    // Started in the sandbox; the process has since entered another folder.
+    w.dialog->SetLaunchDirectory(w.sandbox.Root().Str());
+    fs::create_directories(w.sandbox.TempPath());
+    fs::current_path(w.sandbox.TempPath());
     QWidget* edit = w.dialog->GetDlgItem(IDC_LOCALPATH);
     edit->setFocus();
     QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
@@ -375,9 +382,121 @@ void WorkflowE2eTest::cancelDuringPostingKeepsThePostedRows() {
     const int rows = w.dialog->CountTopRows();
     QVERIFY2(rows >= 100 && rows < 3000, QByteArray::number(rows));
     QCOMPARE(w.Text(IDC_TOPCOUNT), std::to_string(rows));
+    QCOMPARE(w.Text(IDC_STATUS), std::string(" Cancelled - the list is incomplete."));
     // Unsorted: the last posted row is on top.
     QCOMPARE(QString::fromStdString(std::string(w.Top().GetItemText(0, 0))), QString("%1").arg(rows, 4, 10, QChar('0')));
     QVERIFY(w.Traced("OnSearchBtn: END The \"Cancel\" button was clicked"));
+}
+
+void WorkflowE2eTest::cancelOrExitDuringTheBrokerCheck_data() {
+    QTest::addColumn<int>("button");
+    QTest::newRow("Cancel") << int(IDC_GEN_TOP);
+    QTest::newRow("Exit") << int(IDCANCEL_BUTTON);
+}
+
+void WorkflowE2eTest::cancelOrExitDuringTheBrokerCheck() {
+    QFETCH(int, button);
+    World& w = *m_world;
+    w.Import({{"a.txt", "a"}});
+    w.sandbox.SlowDown("vqry", 5000);
+    int shutdowns = 0;
+    w.dialog->SetShutdownAction([&] {
+        ++shutdowns;
+        g_populateInProgress = 0;  // the real shutdown ends the process here
+    });
+    QElapsedTimer clock;
+    qint64 clickedAt = -1;
+    QTimer poll;
+    poll.setInterval(20);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (OwnChildProcesses("vqry").empty()) return;
+        poll.stop();
+        clickedAt = clock.elapsed();
+        QTest::mouseClick(w.dialog->GetDlgItem(button), Qt::LeftButton);
+    });
+    clock.start();
+    poll.start();
+    QTest::mouseClick(w.dialog->GetDlgItem(IDC_GEN_TOP), Qt::LeftButton);
+    const qint64 endedAfter = clock.elapsed() - clickedAt;
+
+    QVERIFY(clickedAt >= 0);
+    QVERIFY2(endedAfter < 1000, QByteArray::number(endedAfter));
+    QVERIFY(OwnChildProcesses("vqry").empty());
+    QCOMPARE(shutdowns, button == IDCANCEL_BUTTON ? 1 : 0);
+    QVERIFY(w.host.boxes.empty());
+    QCOMPARE(w.dialog->CountTopRows(), 0);
+}
+
+void WorkflowE2eTest::reportsTakeTheBoxesAsTheyAreAtEachStart() {
+    World& w = *m_world;
+    w.Import({{"a.txt", "a"}, {"src/b.c", "b"}});
+    w.sandbox.Root().Write("local/a.txt", "a");
+    w.sandbox.Root().Write("local/src/b.c", "changed");
+    auto click = [&](int id) { QTest::mouseClick(w.dialog->GetDlgItem(id), Qt::LeftButton); };
+    auto retype = [&](int id, const QString& text) {
+        QWidget* edit = w.dialog->GetDlgItem(id);
+        edit->setFocus();
+        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(edit, Qt::Key_Delete);
+        QTest::keyClicks(edit, text);
+    };
+    click(IDC_GEN_BTM);
+    QCOMPARE(w.dialog->CountBottomRows(), 2);
+    // The user sorts by File; then the password is cleared and the listing refused.
+    CReportCtrl& bottom = w.dialog->BottomList();
+    QHeaderView* header = bottom.horizontalHeader();
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                      QPoint(header->sectionViewportPosition(BottomFile) + 5, header->height() / 2));
+    QCOMPARE(header->sortIndicatorSection(), int(BottomFile));
+    retype(IDC_PASSWORD, "");
+    click(IDC_GEN_TOP);
+    QCOMPARE(w.Text(IDC_STATUS), std::string(" Error: Part of context is not set (not including Package)"));
+    // The password typed now is the one the checkout gets.
+    retype(IDC_PASSWORD, QuorvanSandbox::kPassword);
+    click(IDC_GEN_BTM);
+    w.ExpectIdle();
+    QVERIFY(w.host.boxes.empty());
+    QCOMPARE(w.Text(IDC_STATUS), std::string(" Ready"));
+    QCOMPARE(w.dialog->CountBottomRows(), 2);
+    // The new list shows its Path order, from the top, and Enter starts
+    // nothing but the button that started the run.
+    QCOMPARE(header->sortIndicatorSection(), int(BottomPath));
+    QCOMPARE(header->sortIndicatorOrder(), Qt::AscendingOrder);
+    QCOMPARE(bottom.verticalScrollBar()->value(), 0);
+    QCOMPARE(w.dialog->focusWidget(), w.dialog->GetDlgItem(IDC_GEN_BTM));
+    // A failed report leaves none of the old rows behind.
+    retype(IDC_LOCALPATH, QString::fromStdString(w.sandbox.Root().Str() + "/gone"));
+    click(IDC_GEN_BTM);
+    QCOMPARE(w.Text(IDC_STATUS), std::string(" Error: Local Path not found - check the Local Path."));
+    QCOMPARE(w.dialog->CountBottomRows(), 0);
+    QCOMPARE(w.Bottom().GetItemCount(), kBlankBottomRows);
+    QCOMPARE(w.Text(IDC_BTMCOUNT), std::string());
+}
+
+void WorkflowE2eTest::helpAndVersionPrintAndEnd_data() {
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<QString>("start");
+    QTest::newRow("help") << "--help" << "usage: QvrCompare [LOCALPATH]\n";
+    QTest::newRow("version") << "--version" << "QvrCompare 1.05\n";
+}
+
+void WorkflowE2eTest::helpAndVersionPrintAndEnd() {
+    QFETCH(QString, option);
+    QFETCH(QString, start);
+    const std::string config = m_world->sandbox.Root().Str() + "/config";
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_CONFIG_HOME", QString::fromStdString(config));
+    environment.insert("HOME", QString::fromStdString(m_world->sandbox.Root().Str()));
+    program.setProcessEnvironment(environment);
+    program.start(QVR_GUI_PATH, {option});
+    QVERIFY(program.waitForFinished(10000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
+    QVERIFY2(QString::fromUtf8(program.readAllStandardOutput()).startsWith(start), qPrintable(option));
+    // Nothing was saved: the option is no local path.
+    QVERIFY(!fs::exists(config));
+    QVERIFY(!fs::exists(m_world->sandbox.Root().Str() + "/QvrCompare"));
 }
 
 void WorkflowE2eTest::unreadableCopyEndsTheReport() {
@@ -397,7 +516,7 @@ void WorkflowE2eTest::unreadableCopyEndsTheReport() {
     w.ExpectIdle();
     // A copy is never read through a link.
     QCOMPARE(w.Text(IDC_STATUS), " File Operation Error. File Name: " + bad.string());
-    QCOMPARE(w.Text(IDC_BTMCOUNT), std::string("0"));
+    QCOMPARE(w.Text(IDC_BTMCOUNT), std::string("1"));
     QCOMPARE(w.Bottom().GetItemCount(), 1);
     QCOMPARE(w.Bottom().GetItemText(0, BottomFile), std::string("good.txt"));
     QVERIFY(w.Traced("CQvrCompareDlg::OnBtnGenBtmReport: END Error: File Operation Error - File Name: " + bad.string()));

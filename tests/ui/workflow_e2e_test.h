@@ -26,6 +26,11 @@ private slots:
     void typedLocalPathBecomesAbsolute();
     void cancelWhileTheListingToolRuns();
     void cancelDuringPostingKeepsThePostedRows();
+    void cancelOrExitDuringTheBrokerCheck_data();
+    void cancelOrExitDuringTheBrokerCheck();
+    void reportsTakeTheBoxesAsTheyAreAtEachStart();
+    void helpAndVersionPrintAndEnd_data();
+    void helpAndVersionPrintAndEnd();
     void unreadableCopyEndsTheReport();
     void missingToolIsReported();
     void exitDuringTheCheckoutEndsTheTool();

@@ -273,9 +273,8 @@ TEST_F(PopulateTest, CancelDuringPostingKeepsThePostedRowsUnsorted) {
     // Rows stay in reverse order of posting, and the box shows their number.
     EXPECT_EQ(Column(m_top, 0), (std::vector<std::string>{"0003", "0002", "0001"}));
     EXPECT_EQ(m_view.texts[IDC_TOPCOUNT], "3");
-    EXPECT_EQ(m_view.Status(),
-              " Ready - Set Show New or Show Different Files or both, then click the \"Generate Local "
-              "Files Compare Report\" button.");
+    // The part is said to be one, not offered for a report.
+    EXPECT_EQ(m_view.Status(), " Cancelled - the list is incomplete.");
 }
 
 TEST_F(PopulateTest, BlankCaptionDuringTheBlinkAlsoCancels) {

@@ -218,7 +218,7 @@ TEST_P(ReportBrokenCopyTest, UnreadableCopyEndsTheRunAndKeepsEarlierRows) {
     EXPECT_TRUE(Traced("CQvrCompareDlg::OnBtnGenBtmReport: END Error: " + words + " - File Name: " + bad.string()));
     EXPECT_TRUE(Traced(status));
     EXPECT_EQ(TraceLines().back(), "CQvrCompareDlg::OnBtnGenBtmReport: END");
-    EXPECT_EQ(m_view.texts[IDC_BTMCOUNT], "0");
+    EXPECT_EQ(m_view.texts[IDC_BTMCOUNT], "1");  // the rows it keeps, counted
     ASSERT_EQ(m_bottom.GetItemCount(), 1);
     EXPECT_EQ(m_bottom.GetItemText(0, BottomFile), "good.txt");
 }
@@ -243,7 +243,7 @@ TEST_F(ReportTest, CancelDuringTheScanKeepsTheRowsSoFarSorted) {
     EXPECT_TRUE(Traced("CQvrCompareDlg::OnBtnGenBtmReport: The \"Cancel\" button was clicked"));
     ASSERT_EQ(m_bottom.GetItemCount(), 3);
     EXPECT_EQ(m_view.texts[IDC_BTMCOUNT], "3");
-    EXPECT_EQ(m_view.Status(), " Ready");
+    EXPECT_EQ(m_view.Status(), " Cancelled - the list is incomplete.");
     const auto paths = Column(m_bottom, BottomPath);
     EXPECT_TRUE(std::is_sorted(paths.begin(), paths.end()));
 }
@@ -435,9 +435,11 @@ TEST_P(ReportFoldersClosedTest, NoFolderOfTheRunStaysOpenAfterIt) {
     }
     const std::string root = fs::canonical(m_sandbox.Root().Path()).string();
     int mostOpen = 0;
+    bool cancelled = false;
     m_pump.onPump = [&] {
         mostOpen = std::max(mostOpen, OpenFoldersBelow(root));
-        if (outcome == "Cancel" && g_reportInProgress && CountFilledRows(m_bottom) == 2) {
+        if (outcome == "Cancel" && g_reportInProgress && CountFilledRows(m_bottom) >= 2) {
+            cancelled = true;
             m_workflows.OnBtnGenBtmReport();
         }
     };
@@ -445,13 +447,17 @@ TEST_P(ReportFoldersClosedTest, NoFolderOfTheRunStaysOpenAfterIt) {
     m_workflows.OnBtnGenBtmReport();
 
     ExpectIdle();
-    EXPECT_EQ(m_view.Status().substr(0, std::string(GetParam().finalStatus).size()), GetParam().finalStatus);
+    // On a busy machine the compares may list every row only after the scan's
+    // last pump: then nothing was cancelled.
+    const std::string finalStatus = outcome == "Cancel" && !cancelled ? " Ready" : GetParam().finalStatus;
+    EXPECT_EQ(m_view.Status().substr(0, finalStatus.size()), finalStatus);
     EXPECT_GT(mostOpen, 0) << "the compares kept no folder open: nothing was tested";
     EXPECT_EQ(OpenFoldersBelow(root), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Outcomes, ReportFoldersClosedTest,
-                         ::testing::Values(OutcomeCase{"Success", " Ready"}, OutcomeCase{"Cancel", " Ready"},
+                         ::testing::Values(OutcomeCase{"Success", " Ready"},
+                                           OutcomeCase{"Cancel", " Cancelled - the list is incomplete."},
                                            OutcomeCase{"FileError", " File Not Found. File Name: "}),
                          [](const auto& info) { return std::string(info.param.name); });
 

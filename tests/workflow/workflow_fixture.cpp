@@ -42,6 +42,7 @@ void WorkflowTest::TypeContext() {
     m_view.texts[IDC_STATE] = "DEV";
     m_view.texts[IDC_PACKAGE] = "";
     m_view.texts[IDC_LOCALPATH] = m_sandbox.LocalDir();
+    m_view.texts[IDC_TEMPPATH] = m_sandbox.TempPath();
     m_view.texts[IDC_GEN_TOP] = kPopulateCaption;
     m_view.texts[IDC_GEN_BTM] = kReportCaption;
 }

@@ -217,7 +217,7 @@ TEST_F(CliOnWindows, ReportClassifiesTheDriveLetterTreeAndExitsOneForNewOrDiff) 
     EXPECT_EQ(run.out, kBottomHeader + "same.txt," + m_local + "\\,1 KB," + date + ",Same,\r\n" + "new.h," +
                            m_local + "\\inc\\,1 KB," + date + ",New,\r\n" + "changed.c," + m_local +
                            "\\src\\,1 KB," + date + ",Diff,\r\n");
-    EXPECT_NE(run.err.find("QvrCompare status: Ready"), std::string::npos) << run.err;
+    EXPECT_EQ(run.err, "qvrcompare-cli: 3 files listed: 1 New, 1 Diff, 1 Same\n");
     EXPECT_EQ(Received("vqry"), std::vector<std::string>{VqryLine()});
     EXPECT_EQ(Received("vlx"), std::vector<std::string>{VlxLine()});
     EXPECT_EQ(Received("vgt"), std::vector<std::string>{VgtLine()});
@@ -258,7 +258,7 @@ TEST_F(CliOnWindows, AToolThatIsNotThereEndsTheRunWithStatusTwo) {
     const CapturedRun run = RunCli("list --install-dir " + Quoted(m_install));
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.out, "");
-    EXPECT_NE(run.err.find("QvrCompare: "), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("qvrcompare-cli: "), std::string::npos) << run.err;
 }
 
 }  // namespace
