@@ -107,7 +107,6 @@ private:
     // The checks before any tool starts (run_guard.cpp).
     bool LockFolder(RunLock& lock, const std::string& folder);
     bool GuardReportFolders();
-    bool ReportContextIsComplete();
     void ShowGuardFailure();
     void ReleaseRunLocks();
 

@@ -147,7 +147,6 @@ void CompareWorkflows::StartReport() {
         EndReportRun(Text(IDC_STATUS));
         return;
     }
-    if (!ReportContextIsComplete()) return;
     view.DisableForRun();
     view.StartBlinkTimer();
 

@@ -1,22 +1,14 @@
-// The checks a run passes before any tool starts: the context the tools are
-// given is complete, the temp folder is neither inside the working copy nor
-// holds it nor can be swapped by another user, and no other run works in the
-// same install directory or temp folder.
+// The checks a run passes before any tool starts: the temp folder is neither
+// inside the working copy nor holds it nor can be swapped by another user,
+// and no other run works in the same install directory or temp folder.
 
 #include <filesystem>
 #include <system_error>
 
-#include "app/busy_flags.h"
 #include "app/run_safety.h"
-#include "res/resource.h"
 #include "workflow/compare_workflows.h"
 
 namespace qvr {
-namespace {
-
-constexpr const char* kContextNotSetStatus = " Error: Part of context is not set (not including Package)";
-
-}  // namespace
 
 std::string TempFolderProblem(const std::string& tempPath, const std::string& localPath) {
     std::string temp;
@@ -72,20 +64,6 @@ bool CompareWorkflows::GuardReportFolders() {
     // A temp folder that is the install directory itself has its one lock.
     if (PathIsWithin(temp, install) && PathIsWithin(install, temp)) return true;
     return LockFolder(m_tempLock, temp);
-}
-
-// The checkout is given the context the last populate read; with a part of
-// it empty the tool would take the next option for the missing value.
-bool CompareWorkflows::ReportContextIsComplete() {
-    if (!m_parts.settings.display.showDiffFiles) return true;
-    const ScmContext& context = m_parts.settings.context;
-    if (!context.broker.empty() && !context.userId.empty() && !context.password.empty() &&
-        !context.project.empty() && !context.state.empty()) {
-        return true;
-    }
-    m_parts.trace.WriteTraceLine("CQvrCompareDlg::OnBtnGenBtmReport: END Error: Part of context is not set");
-    EndReportRun(kContextNotSetStatus);
-    return false;
 }
 
 void CompareWorkflows::ShowGuardFailure() {

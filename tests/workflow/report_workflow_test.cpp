@@ -103,19 +103,6 @@ TEST_F(ReportTest, WithoutShowDiffFilesNoCheckoutRuns) {
     EXPECT_EQ(m_bottom.GetItemText(0, BottomStatus), "New");
 }
 
-// The checkout is given the context the last populate read: with a part of
-// it gone, the tool would take the next option for the missing value.
-TEST_F(ReportTest, IncompleteContextEndsTheRunBeforeTheCheckout) {
-    MakeMixedTrees();
-    m_workflows.OnBtnGenTopScmList();
-    ASSERT_EQ(CountFilledRows(m_top), 3);
-    m_settings.context.password.clear();
-    m_workflows.OnBtnGenBtmReport();
-    ExpectIdle();
-    EXPECT_EQ(m_view.Status(), " Error: Part of context is not set (not including Package)");
-    EXPECT_FALSE(fs::exists(m_installDir + "/vgt.log"));
-}
-
 struct FreshnessCase {
     const char* name;
     int editId;
