@@ -10,6 +10,8 @@
 
 #include "app/message_pump.h"
 #include "app/settings.h"
+#include "app/trace.h"
+#include "compare/file_exception.h"
 #include "compare/compare_pipeline.h"
 #include "compare/file_compare.h"
 #include "compare/report_table.h"
@@ -96,6 +98,8 @@ public:
     std::string CopyPathFor(int topRow) const;
 
     IMessagePump& Pump() { return m_pump; }
+    // Where a local file left out of the report is named.
+    void SetTrace(TraceLog* trace) { m_trace = trace; }
     // Closes the folders kept open between two compares; the scan callback
     // calls it at every new folder level.
     void ForgetOpenDirectories() {
@@ -127,12 +131,14 @@ private:
     void ListComparedFile(const PendingFile& file, const CompareOutcome& outcome);
     void AddRow(const NewRow& row);
     void SetSizeAndDate(int row, std::int64_t size, const std::string& date);
+    bool LeftOutAsVanished(const CFileException& error, const std::string& scannedPath);
 
     ReportTable& m_top;
     ReportTable& m_bottom;
     const ScmContext& m_context;
     const DisplayOptions& m_display;
     IMessagePump& m_pump;
+    TraceLog* m_trace = nullptr;
     RepositoryKeyIndex m_index;
     DirectoryHandles m_directories;
     std::uint64_t m_folderLevel = 0;

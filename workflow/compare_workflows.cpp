@@ -19,6 +19,7 @@ FileErrorTexts FileErrorTextsFor(int cause, const std::string& fileName) {
     };
     static constexpr CauseWords kCauses[] = {
         {CFileException::genericException, "File Operation Error"},
+        {CFileException::fileNotFound, "File Not Found"},
         {CFileException::badPath, "Bad Path"},
         {CFileException::tooManyOpenFiles, "Too Many Open Files"},
         {CFileException::accessDenied, "Access Denied"},
@@ -47,6 +48,7 @@ CompareWorkflows::CompareWorkflows(const WorkflowParts& parts)
     m_classifier.SetCompareThreads(
         static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 2u, 4u)));
     m_scanner.SetTrace(&parts.trace);
+    m_classifier.SetTrace(&parts.trace);
 }
 
 void CompareWorkflows::SetStatus(const std::string& text) { SetText(res::IDC_STATUS, text); }
