@@ -132,11 +132,11 @@ std::string AbsolutePathFrom(std::string_view path, std::string_view base) {
     return result;
 }
 
-std::uint32_t FileSizeOf(const std::string& fileName, int& error, TraceLog* trace) {
+std::uint64_t FileSizeOf(const std::string& fileName, int& error, TraceLog* trace) {
     platform::FileFacts facts;
     switch (platform::LookAtReadableFile(fileName, facts, error)) {
         case platform::FileLookup::Measured:
-            return static_cast<std::uint32_t>(facts.size & 0xFFFFFFFFu);
+            return facts.size;
         case platform::FileLookup::NotMeasured:
             if (trace) trace->Trace("fsize failed: %s  err=%d", fileName.c_str(), error);
             return 0;

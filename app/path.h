@@ -60,11 +60,11 @@ std::string AppendSeparator(std::string_view text, bool useForwardSlash = false)
 // text when that folder does not exist. An empty path stays empty.
 std::string AbsolutePathFrom(std::string_view path, std::string_view base);
 
-// The file's size (low 32 bits, as the tools' output checks read it), or 0
+// The file's size (all 64 bits: a file of exactly 4 GiB is not empty), or 0
 // with the operating-system error number in error when the file cannot be
 // opened or measured. error is left alone on success. A size that cannot be
 // read is traced as "fsize failed" when a trace is given; every caller that
 // keeps one passes it, so the trace parameter has no default.
-std::uint32_t FileSizeOf(const std::string& fileName, int& error, TraceLog* trace);
+std::uint64_t FileSizeOf(const std::string& fileName, int& error, TraceLog* trace);
 
 }  // namespace qvr

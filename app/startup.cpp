@@ -6,6 +6,7 @@
 #include "app/ini_file.h"
 #include "app/path.h"
 #include "app/platform.h"
+#include "app/run_safety.h"
 
 namespace qvr {
 namespace {
@@ -13,7 +14,9 @@ namespace {
 void StartTrace(AppEnvironment& env) {
     env.traceFile = platform::JoinPath(env.installDir, kTraceFileName);
     env.trace.SetPath(env.traceFile);
-    env.trace.Restart();
+    // A run of another process working in this install directory keeps its
+    // trace: this start adds to it instead of wiping the lines of that run.
+    if (!RunLock::HeldByAnother(env.installDir)) env.trace.Restart();
     env.trace.Trace("%s %s", kProgramName, kProgramVersion);
 }
 
@@ -78,6 +81,9 @@ StartupResult RunApplication(const StartupInputs& inputs, IMessageBoxHost& messa
                              const std::string& installDirOverride) {
     StartupResult result;
     AppEnvironment& env = result.environment;
+    // The settings hold the scrambled password and the trace and the logs
+    // name the user's files: no other user may read what we write.
+    RestrictNewFileModes();
     // Relative paths the user gives are the user's: from here, not from the
     // temporary directory entered below.
     env.launchDir = platform::CurrentDirectory();
@@ -92,7 +98,12 @@ StartupResult RunApplication(const StartupInputs& inputs, IMessageBoxHost& messa
     }
     env.returnCodeFile = ReturnCodeFilePath(inputs.configDir);
     env.workingDir = platform::CurrentDirectory();
-    env.commandLineLocalPath = AbsolutePathFrom(ParseCommandLine(inputs.commandLine, inputs.args), env.launchDir);
+    env.commandLineLocalPath = ParseCommandLine(inputs.commandLine, inputs.args);
+    // Windows keeps its own rule: the text as given, taken from the current
+    // folder when the report starts.
+    if constexpr (!platform::kIsWindows) {
+        env.commandLineLocalPath = AbsolutePathFrom(env.commandLineLocalPath, env.launchDir);
+    }
 
     result.dialogResult = runMainDialog(env);
     result.dialogRan = true;

@@ -30,7 +30,7 @@ struct AppEnvironment {
     std::string launchDir;       // current directory when the program was started
     std::string workingDir;      // current directory after the temporary one was entered
     std::string returnCodeFile;
-    std::string commandLineLocalPath;  // absolute, taken from launchDir
+    std::string commandLineLocalPath;  // absolute, taken from launchDir (as given on Windows)
     TraceLog trace;
 
     // What loading the settings needs of these.

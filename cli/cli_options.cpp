@@ -17,7 +17,8 @@ struct ValueOption {
 
 constexpr ValueOption kValueOptions[] = {
     {"--broker", &CliOptions::broker, false},     {"--user", &CliOptions::user, false},
-    {"--password", &CliOptions::password, false}, {"--project", &CliOptions::project, false},
+    {"--password", &CliOptions::password, false}, {"--password-file", &CliOptions::passwordFile, false},
+    {"--project", &CliOptions::project, false},
     {"--state", &CliOptions::state, false},       {"--package", &CliOptions::package, false},
     {"--install-dir", &CliOptions::installDir, false}, {"--local", &CliOptions::localPath, true},
     {"--temp", &CliOptions::tempPath, true},     {"--repo-folder", &CliOptions::repoFolder, true},
@@ -78,6 +79,9 @@ public:
         if (m_result.error.empty() && m_result.options.command == CliCommand::Config &&
             m_result.options.settingsToStore.empty()) {
             Fail("config needs --set KEY=VALUE");
+        }
+        if (m_result.error.empty() && m_result.options.password && m_result.options.passwordFile) {
+            Fail("--password and --password-file exclude each other");
         }
         return m_result;
     }
@@ -220,7 +224,8 @@ std::string UsageText() {
            "                             [--subfolders | --no-subfolders] [--one-at-a-time] [-q] [--csv FILE]\n"
            "       qvrcompare-cli config --set KEY=VALUE...\n"
            "       qvrcompare-cli --help | --version\n"
-           "CONTEXT: --broker B --user U --password P --project P --state S --package K --install-dir DIR\n"
+           "CONTEXT: --broker B --user U (--password P | --password-file FILE | --password -) --project P\n"
+           "         --state S --package K --install-dir DIR\n"
            "\n"
            "  list     lists the repository's files and writes them as CSV\n"
            "  report   compares the local files with the repository and writes the result as CSV\n"
@@ -229,7 +234,9 @@ std::string UsageText() {
            "           RepoFolder, ExcludePatterns) for later runs\n"
            "\n"
            "Values not given come from the stored settings; the password may also\n"
-           "come from QVR_PASSWORD. --new/--same/--diff/--missing: when none is given the stored\n"
+           "come from QVR_PASSWORD. --password shows in the process list to every user: prefer\n"
+           "--password-file FILE (its first line), --password - (one line from standard input)\n"
+           "or QVR_PASSWORD. --new/--same/--diff/--missing: when none is given the stored\n"
            "display options apply, otherwise exactly those given; with none given or stored the\n"
            "report does not run. --missing lists repository files with no local file at their\n"
            "place. --repo-folder PATH names the repository folder the local path stands for\n"

@@ -15,7 +15,8 @@ struct CliOptions {
     // Context values; a value not given comes from the stored settings.
     std::optional<std::string> broker;
     std::optional<std::string> user;
-    std::optional<std::string> password;
+    std::optional<std::string> password;  // "-": one line from standard input
+    std::optional<std::string> passwordFile;  // its first line is the password
     std::optional<std::string> project;
     std::optional<std::string> state;
     std::optional<std::string> package;

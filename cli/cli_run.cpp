@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <map>
 #include <utility>
 
@@ -70,7 +71,7 @@ void ApplyOptions(const CliOptions& options, AppSettings& settings) {
     take(options.broker, context.broker);
     take(options.user, context.userId);
     if (options.password) {
-        context.password = *options.password;
+        context.password = LimitToEditText(*options.password);
     } else if (const char* password = std::getenv("QVR_PASSWORD")) {
         context.password = LimitToEditText(password);
     }
@@ -123,9 +124,15 @@ bool WriteList(const CliOptions& options, ReportTable& table, const CliStreams& 
     if (CountFilledRows(table) == 0) table.RemoveAllRows();
     const std::vector<int> widths = DeclaredColumnWidths(table);
     if (options.CsvToStdout()) {
+        errno = 0;
         WriteCsv(streams.out, table, widths);
         streams.out.flush();
-        return static_cast<bool>(streams.out);
+        if (streams.out) return true;
+        // A full device or a closed pipe: the caller must not take the run
+        // for one that listed nothing.
+        console.PrintLine(std::string(kCliLinePrefix) + "cannot write the list: " +
+                          std::strerror(errno != 0 ? errno : EIO));
+        return false;
     }
     int error = 0;
     if (WriteCsvFile(options.csvFile, table, widths, error)) return true;
@@ -228,6 +235,33 @@ private:
     CliMessagePump m_pump;
 };
 
+// The password from where the command line says, kept out of the process
+// list: the first line of a file, or one line of standard input for "-".
+bool ReadPassword(CliOptions& options, const CliStreams& streams, std::string& error) {
+    const auto firstLine = [](std::istream& in, std::string& line) {
+        if (!std::getline(in, line) && line.empty()) return false;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        return true;
+    };
+    std::string line;
+    if (options.passwordFile) {
+        std::ifstream file(*options.passwordFile, std::ios::binary);
+        if (!file || !firstLine(file, line)) {
+            error = "cannot read the password file " + *options.passwordFile + ": " +
+                    std::strerror(errno != 0 ? errno : EIO);
+            return false;
+        }
+        options.password = line;
+    } else if (options.password && *options.password == "-") {
+        if (!firstLine(streams.in ? *streams.in : std::cin, line)) {
+            error = "--password -: no line on standard input";
+            return false;
+        }
+        options.password = line;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool RunSucceeded(const RunOutcome& outcome) {
@@ -327,6 +361,10 @@ int RunCli(const std::vector<std::string>& args, IProfileStore& store, const Cli
     case CliCommand::Report: break;
     }
     MakePathsAbsolute(options);
+    if (std::string error; !ReadPassword(options, streams, error)) {
+        streams.err << kCliLinePrefix << error << "\n";
+        return kExitError;
+    }
     // A list that cannot be written is found before the tools run for it.
     if (!options.CsvToStdout()) {
         if (const std::string problem = CsvTargetProblem(options.csvFile); !problem.empty()) {

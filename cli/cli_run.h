@@ -5,6 +5,7 @@
 // workflow run, and its list written in the export format.
 
 #include <functional>
+#include <istream>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -27,6 +28,8 @@ struct CliStreams {
     bool errIsTerminal = false;
     // Whether that terminal takes the erase-line sequence (TERM=dumb does not).
     bool errCanErase = true;
+    // Where "--password -" reads its line; nullptr: the process's standard input.
+    std::istream* in = nullptr;
 };
 
 // What the run knows about itself when the workflow has returned.

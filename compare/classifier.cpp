@@ -227,6 +227,10 @@ void Classifier::ListFinishedFiles(std::size_t keepAtMost) {
                 }
                 continue;
             }
+            if (outcome.error && LeftOutAsVanished(*outcome.error, file.directory + file.name)) {
+                m_pendingFiles.pop_front();
+                continue;
+            }
             if (outcome.error) {
                 const CFileException error = *outcome.error;
                 AbandonPendingFiles();
@@ -287,11 +291,25 @@ void Classifier::ClassifyLocalFile(const std::string& path) {
     if (!showSame && !showDiff) return;
     // One compare serves both the Same and the Diff test.
     FileStatus status;
-    const bool same = FilesHaveSameChecksum(CopyPathFor(counterpart),
-                                            mapping::LocalFileForCompare(path), status,
-                                            &m_directories) == 1;
+    bool same = false;
+    try {
+        same = FilesHaveSameChecksum(CopyPathFor(counterpart), mapping::LocalFileForCompare(path), status,
+                                     &m_directories) == 1;
+    } catch (const CFileException& error) {
+        if (LeftOutAsVanished(error, path)) return;
+        throw;
+    }
     if (same && showSame) AddRow({name, directory, recordNumber, "Same", kSameColor, &status});
     if (!same && showDiff) AddRow({name, directory, recordNumber, "Diff", kDiffColor, &status});
+}
+
+// A local file deleted between the scan and its compare is no longer part of
+// the tree: it is left out, with a trace line, instead of ending the report.
+bool Classifier::LeftOutAsVanished(const CFileException& error, const std::string& scannedPath) {
+    if (error.Cause() != CFileException::fileNotFound) return false;
+    if (error.FileName() != mapping::LocalFileForCompare(scannedPath)) return false;
+    if (m_trace) m_trace->WriteTraceLine("Classifier: local file vanished before its compare, left out: " + scannedPath);
+    return true;
 }
 
 std::string Classifier::LocalKey(const std::string& path) const {

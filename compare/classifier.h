@@ -12,6 +12,8 @@
 
 #include "app/message_pump.h"
 #include "app/settings.h"
+#include "app/trace.h"
+#include "compare/file_exception.h"
 #include "compare/compare_pipeline.h"
 #include "compare/file_compare.h"
 #include "compare/report_table.h"
@@ -104,8 +106,6 @@ public:
     // While true, the scan callback only lists the accepted files.
     void SetListingOnly(bool listingOnly) { m_listingOnly = listingOnly; }
     bool ListingOnly() const { return m_listingOnly; }
-    // Where a New file whose name lives elsewhere in the repository is noted.
-    void SetTrace(TraceLog* trace) { m_trace = trace; }
     // Names left out of the Missing rows as the scan leaves them out locally.
     void SetExclusions(std::vector<std::string> patterns) { m_exclusions = std::move(patterns); }
     // Adds a "Missing" row for every Top List file below the repository
@@ -121,6 +121,9 @@ public:
     std::string CopyPathFor(int topRow) const;
 
     IMessagePump& Pump() { return m_pump; }
+    // Where a local file left out of the report is named, and a New file
+    // whose name lives elsewhere in the repository.
+    void SetTrace(TraceLog* trace) { m_trace = trace; }
     // Closes the folders kept open between two compares; the scan callback
     // calls it at every new folder level.
     void ForgetOpenDirectories() {
@@ -153,16 +156,17 @@ private:
     void NoteNameElsewhere(const std::string& path);
     void AddRow(const NewRow& row);
     void SetSizeAndDate(int row, std::int64_t size, const std::string& date);
+    bool LeftOutAsVanished(const CFileException& error, const std::string& scannedPath);
 
     ReportTable& m_top;
     ReportTable& m_bottom;
     const ScmContext& m_context;
     const DisplayOptions& m_display;
     IMessagePump& m_pump;
+    TraceLog* m_trace = nullptr;
     RepositoryKeyIndex m_index;
     CounterpartRule m_rule;
     bool m_listingOnly = false;
-    TraceLog* m_trace = nullptr;
     std::vector<std::string> m_exclusions;
     DirectoryHandles m_directories;
     std::uint64_t m_folderLevel = 0;

@@ -1,5 +1,7 @@
 #include "compare/csv_export.h"
 
+#include <cstdio>
+
 #include <algorithm>
 #include <exception>
 #include <system_error>
@@ -282,16 +284,30 @@ void WriteCsv(std::ostream& out, const ReportTable& table, const std::vector<int
 
 bool WriteCsvFile(const std::string& path, const ReportTable& table, const std::vector<int>& widths,
                   int& error) {
+    // Written beside the target and put in its place whole: a full disk or
+    // a crash leaves the old file as it was, never a cut one. A device or a
+    // pipe named as the target is written to as it is, never replaced.
+    platform::FileFacts facts;
+    int statError = 0;
+    const bool special = platform::StatPath(path, facts, statError) && !facts.isRegularFile && !facts.isDirectory;
+    const std::string temporary =
+        special ? path : path + ".tmp" + std::to_string(platform::CurrentProcessId());
     errno = 0;
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
     if (!out) {
         error = errno != 0 ? errno : EIO;
         return false;
     }
     WriteCsv(out, table, widths);
     out.close();
-    if (!out) {
+    if (special) {
+        if (out) return true;
         error = errno != 0 ? errno : EIO;
+        return false;
+    }
+    if (!out || !platform::ReplaceFileWith(temporary, path)) {
+        error = errno != 0 ? errno : EIO;
+        std::remove(temporary.c_str());
         return false;
     }
     return true;

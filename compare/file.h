@@ -27,7 +27,8 @@ public:
 
     // Opens path for reading as open(2) would, returning the descriptor or
     // -1 with errno set.
-    int OpenForRead(const std::string& path);
+    // With noLinks a name that is a symbolic link is not followed (ELOOP).
+    int OpenForRead(const std::string& path, bool noLinks = false);
     void Forget();
 
 private:
@@ -49,6 +50,10 @@ public:
         modeRead = 0x0000,
         shareDenyWrite = 0x0020,
         shareDenyNone = 0x0040,
+        // The name itself must not be a symbolic link: a checked-out copy is
+        // the tool's file, and a link planted in its place would make the
+        // compare read something else.
+        noLinks = 0x10000,
     };
 
     // Opens an existing file; throws CFileException when it cannot. Opening

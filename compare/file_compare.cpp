@@ -47,7 +47,7 @@ int FilesHaveSameChecksum(const std::string& firstPath, const std::string& secon
                           const std::atomic<bool>* abandon) {
     // The CRC-32 table exists from the first compare on, as it always has.
     crc32 checker;
-    CFile first(firstPath, CFile::modeRead | CFile::shareDenyWrite, directories);
+    CFile first(firstPath, CFile::modeRead | CFile::shareDenyWrite | CFile::noLinks, directories);
     CFile second(secondPath, CFile::modeRead | CFile::shareDenyWrite, directories);
     secondStatus = second.Status();
     return SameBytes(first, second, secondStatus.size, abandon) ? 1 : 0;

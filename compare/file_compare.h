@@ -9,7 +9,8 @@
 namespace qvr {
 
 // 1 when both files have the same size and the same bytes, else 0. The first
-// path (the checked-out copy) is always opened first; a file that cannot be
+// path (the checked-out copy) is always opened first, and never through a
+// symbolic link in its own name (ELOOP names it); a file that cannot be
 // opened or read raises CFileException naming it, and when the first cannot
 // be opened the second is not touched. A byte sum alone would call files
 // with swapped lines or extra zero bytes equal, so the bytes themselves are

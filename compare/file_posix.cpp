@@ -20,28 +20,29 @@ namespace {
 // Non-blocking, so a pipe without a writer cannot hold the compare.
 constexpr int kReadFlags = O_RDONLY | O_NONBLOCK | O_CLOEXEC;
 
-int OpenRetrying(int directoryFd, const char* name) {
+int OpenRetrying(int directoryFd, const char* name, bool noLinks = false) {
+    const int flags = kReadFlags | (noLinks ? O_NOFOLLOW : 0);
     int fd = -1;
     do {
-        fd = ::openat(directoryFd, name, kReadFlags);
+        fd = ::openat(directoryFd, name, flags);
     } while (fd < 0 && errno == EINTR);
     return fd;
 }
 
 }  // namespace
 
-int DirectoryHandles::OpenForRead(const std::string& path) {
+int DirectoryHandles::OpenForRead(const std::string& path, bool noLinks) {
     const std::size_t slash = path.rfind('/');
     // Names without a folder, or naming a folder, take the ordinary way.
     if (slash == std::string::npos || slash + 1 == path.size()) {
-        return OpenRetrying(AT_FDCWD, path.c_str());
+        return OpenRetrying(AT_FDCWD, path.c_str(), noLinks);
     }
     const int directoryFd = DirectoryFd(path, slash + 1);
     if (directoryFd < 0) {
         // The ordinary open reports the folder's own problem exactly.
-        return OpenRetrying(AT_FDCWD, path.c_str());
+        return OpenRetrying(AT_FDCWD, path.c_str(), noLinks);
     }
-    return OpenRetrying(directoryFd, path.c_str() + slash + 1);
+    return OpenRetrying(directoryFd, path.c_str() + slash + 1, noLinks);
 }
 
 int DirectoryHandles::DirectoryFd(const std::string& path, std::size_t nameAt) {
@@ -67,8 +68,9 @@ void DirectoryHandles::Forget() {
 
 CFile::CFile(const std::string& fileName, unsigned openFlags, DirectoryHandles* directories)
     : m_fileName(fileName) {
-    (void)openFlags;
-    m_fd = directories ? directories->OpenForRead(fileName) : OpenRetrying(AT_FDCWD, fileName.c_str());
+    const bool refuseLinks = (openFlags & CFile::noLinks) != 0;
+    m_fd = directories ? directories->OpenForRead(fileName, refuseLinks)
+                       : OpenRetrying(AT_FDCWD, fileName.c_str(), refuseLinks);
     if (m_fd < 0) throw CFileException::FromErrno(errno, fileName);
 }
 

@@ -29,10 +29,19 @@ DWORD ShareModeFor(unsigned openFlags) {
 
 // A descriptor, or -1 with errno set to the nearest cause.
 int OpenForReading(const std::string& path, unsigned openFlags) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, ShareModeFor(openFlags), nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const bool refuseLinks = (openFlags & CFile::noLinks) != 0;
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, ShareModeFor(openFlags), nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL | (refuseLinks ? FILE_FLAG_OPEN_REPARSE_POINT : 0), nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         errno = platform::ErrnoFromSystemError(GetLastError());
+        return -1;
+    }
+    // A link (a reparse point) opened as itself is refused, not read.
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (refuseLinks && GetFileInformationByHandle(file, &info) &&
+        (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        CloseHandle(file);
+        errno = EACCES;
         return -1;
     }
     const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_RDONLY | _O_BINARY);
@@ -47,8 +56,8 @@ int OpenForReading(const std::string& path, unsigned openFlags) {
 
 // Windows opens by full path every time: the folders are looked up by the
 // system's own cache, and no folder handle is kept.
-int DirectoryHandles::OpenForRead(const std::string& path) {
-    return OpenForReading(path, CFile::shareDenyNone);
+int DirectoryHandles::OpenForRead(const std::string& path, bool noLinks) {
+    return OpenForReading(path, CFile::shareDenyNone | (noLinks ? CFile::noLinks : 0u));
 }
 
 void DirectoryHandles::Forget() {}

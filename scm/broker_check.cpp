@@ -73,8 +73,13 @@ int ScmBridge::CheckForBroker() {
         return 0;
     }
     if (Contains(result, "Error: ")) {
+        MaskPassword(result, m_state.context.password);
         // The tool's own reason is shown with the failure, not only traced.
-        if (fromTool) m_brokerErrorLine = result;
+        if (fromTool) {
+            // A tool may echo an argument it did not expect: never the password.
+            m_brokerErrorLine = result;
+            MaskPassword(m_brokerErrorLine, m_state.context.password);
+        }
         trace.WriteTraceLine("CQvrCompareDlg::CheckForBroker: END - Broker not Available! Result=" +
                              result);
         return 0;

@@ -65,6 +65,28 @@ std::int32_t ToLong32(std::string_view text) {
     return static_cast<std::int32_t>(std::min<std::int64_t>(value, kLimit - 1));
 }
 
+// The item of a "Checked out <item> version <n>" line, or empty.
+std::string_view CheckedOutItem(std::string_view line) {
+    constexpr std::string_view kMark = "Checked out ";
+    if (!line.starts_with(kMark)) return {};
+    const std::size_t version = line.rfind(" version ");
+    if (version == std::string_view::npos || version < kMark.size()) return {};
+    return line.substr(kMark.size(), version - kMark.size());
+}
+
+// Where the checkout put an item: the destination, the item without its
+// leading backslash, the repository's backslashes as folder separators.
+std::string CopyOfItem(const std::string& destination, std::string_view item) {
+    if (!item.empty() && item.front() == '\\') item.remove_prefix(1);
+    std::string copy = platform::JoinPath(destination, item);
+    if constexpr (!platform::kIsWindows) {
+        for (std::size_t at = destination.size(); at < copy.size(); ++at) {
+            if (copy[at] == '\\') copy[at] = platform::kSeparator;
+        }
+    }
+    return copy;
+}
+
 }  // namespace
 
 std::size_t ErrorPathLength(const std::string& line) {
@@ -102,7 +124,8 @@ int ScmBridge::RunVgt() {
     std::remove(VgtLogPath().c_str());
     const bool wasReporting = g_reportInProgress != 0;
 
-    const ToolCommandLine commandLine = BuildVgtCommandLine(m_state.context.tempPath);
+    m_checkoutDestination = m_state.context.tempPath;
+    const ToolCommandLine commandLine = BuildVgtCommandLine(m_checkoutDestination);
     TraceCommandLine("CqvrCompareDlg::RunVgt: ExecuteThis: ", commandLine);
 
     int result = LaunchTool(commandLine);
@@ -122,6 +145,7 @@ int ScmBridge::RunVgtFile(const std::string& destination, const std::string& ite
                          item);
     std::remove(VgtLogPath().c_str());
 
+    m_checkoutDestination = destination;
     // One item instead of the whole tree, and without the signature files.
     ToolCommandLine commandLine = BuildVgtCommandLine(destination);
     commandLine.Edit([&](std::string& line) {
@@ -147,6 +171,9 @@ int ScmBridge::ReadVgtLog(std::string& outLine) {
     const bool wasReporting = g_reportInProgress != 0;
     const std::string logPath = VgtLogPath();
     m_vgtLogUnreadable = false;
+    m_checkoutTotal = -1;
+    m_missingCopies = 0;
+    m_firstMissingCopy.clear();
 
     auto unableToRead = [&]() {
         m_vgtLogUnreadable = true;
@@ -180,6 +207,7 @@ int ScmBridge::ReadVgtLog(std::string& outLine) {
     while (reader.ReadPiece(line)) {
         if (line.empty()) continue;
         if (line.front() == 'E') {
+            MaskPassword(line, m_state.context.password);
             outLine = line;
             trace.WriteTraceLine(line);
             std::string message = "Checkout for Browse Error:\n";
@@ -204,7 +232,22 @@ int ScmBridge::ReadVgtLog(std::string& outLine) {
             if (g_reportInProgress == 0) break;  // Cancel: finish as at the end of the log
         }
         std::string upper = platform::UpperAscii(line);
+        // A copy the log says it wrote must be there: one that is not means
+        // the compare would read whatever an earlier run left. (A name the
+        // tool had to alter, "Total : ", cannot be looked for.)
+        if (const std::string_view item = CheckedOutItem(line); !item.empty()) {
+            if (Contains(upper, "TOTAL : ")) continue;
+            const std::string copy =
+                CopyOfItem(m_checkoutDestination.empty() ? m_state.context.tempPath : m_checkoutDestination, item);
+            platform::FileFacts facts;
+            int error = 0;
+            if (!platform::StatPath(copy, facts, error) || !facts.isRegularFile) {
+                if (m_missingCopies++ == 0) m_firstMissingCopy = copy;
+            }
+            continue;
+        }
         if (!Contains(upper, "TOTAL: ")) continue;
+        m_checkoutTotal = std::max<std::int64_t>(0, ToLong32(CountAfter(upper, "TOTAL: ")));
 
         std::string success = CountAfter(upper, "SUCCESS: ");
         std::string failed = CountAfter(upper, "FAILED: ");

@@ -85,45 +85,45 @@ std::string FormatCommandTemplate(std::string_view format, const std::vector<std
     });
 }
 
-void MaskPassword(std::string& commandLine, std::string_view password) {
+void MaskPassword(std::string& line, std::string_view password) {
     if (password.empty()) return;
     const std::string quoted = DoubleQuotes(password);
     const std::string_view mask = kPasswordMask;
+    const auto isWordCharacter = [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    };
+    // Standing as a word of its own: part of a longer word ("-pw" holding a
+    // one-letter password, a path) is left, or the mask would give it away.
+    const auto standsAlone = [&](std::size_t at, std::size_t length) {
+        return (at == 0 || !isWordCharacter(line[at - 1])) &&
+               (at + length == line.size() || !isWordCharacter(line[at + length]));
+    };
     std::string out;
-    out.reserve(commandLine.size());
+    out.reserve(line.size());
     std::size_t i = 0;
-    while (i < commandLine.size()) {
-        const std::string_view rest = std::string_view(commandLine).substr(i);
+    while (i < line.size()) {
+        const std::string_view rest = std::string_view(line).substr(i);
         // The longer form first: inside quotes the whole doubled text is the
         // password, not just its beginning.
-        if (rest.starts_with(quoted)) {
+        if (rest.starts_with(quoted) && standsAlone(i, quoted.size())) {
             out += mask;
             i += quoted.size();
-        } else if (rest.starts_with(password)) {
+        } else if (rest.starts_with(password) && standsAlone(i, password.size())) {
             out += mask;
             i += password.size();
         } else {
-            out += commandLine[i++];
+            out += line[i++];
         }
     }
-    commandLine = std::move(out);
+    line = std::move(out);
 }
 
 ToolCommandLine::ToolCommandLine(std::string_view format, const std::vector<std::string>& values,
                                  std::size_t passwordIndex)
     : m_launched(FormatCommandTemplate(format, values)) {
     std::vector<std::string> masked = values;
-    if (passwordIndex < masked.size()) {
-        m_password = values[passwordIndex];
-        masked[passwordIndex] = kPasswordMask;
-    }
+    if (passwordIndex < masked.size()) masked[passwordIndex] = kPasswordMask;
     m_masked = FormatCommandTemplate(format, masked);
-}
-
-std::string ToolCommandLine::Shown() const {
-    std::string shown = m_masked;
-    MaskPassword(shown, m_password);
-    return shown;
 }
 
 std::string FormatPlainTemplate(std::string_view format, const std::vector<std::string>& values) {

@@ -40,17 +40,18 @@ std::string QuoteArgument(std::string_view value);
 // What a shown or traced command line holds where the password stands.
 inline constexpr const char* kPasswordMask = "******";
 
-// Replaces every occurrence of the password's text in a command line, as it
-// stands and with its double quotes doubled (its form inside quotes), by
-// "******". Whatever else the line holds, the password never shows through:
-// not behind a broker "B -pw ", not inside a user id, a project or a path
-// that happens to contain it. An empty password leaves the line as it is.
-void MaskPassword(std::string& commandLine, std::string_view password);
+// Masks the password's text in a line a tool wrote (an error line that
+// echoes an argument), as it stands and with its double quotes doubled, where
+// it stands as a word of its own: not where it is part of a longer word, so a
+// short password neither shows where it lies nor makes the line unreadable.
+// An empty password leaves the line as it is.
+void MaskPassword(std::string& line, std::string_view password);
 
 // A tool command line filled from its template in two forms: the line that
 // is started, and the same line for the trace and the messages, in which the
-// password value is "******" wherever the template put it (whatever quoting
-// the filling added) and wherever else its text occurs.
+// password value is "******" where the template put it (whatever quoting the
+// filling added). Other values that happen to hold its text are shown as
+// they are: masking them would tell where the password's text lies.
 class ToolCommandLine {
 public:
     // values[passwordIndex] is the password; the other values are filled as
@@ -59,7 +60,7 @@ public:
                     std::size_t passwordIndex);
 
     const std::string& Launched() const { return m_launched; }
-    std::string Shown() const;
+    const std::string& Shown() const { return m_masked; }
 
     // The same change made to both forms (a file name replaced by its path,
     // an option removed, an item appended).
@@ -71,8 +72,7 @@ public:
 
 private:
     std::string m_launched;
-    std::string m_masked;  // the password's own slot already masked
-    std::string m_password;
+    std::string m_masked;  // the password's own slot masked
 };
 
 // Splits a command line into arguments: blanks and tabs separate them, double

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdio>
 #include <span>
+#include <string>
 #include <string_view>
 
 #if defined(__SSE2__)
@@ -25,9 +26,28 @@ bool Contains(std::string_view text, std::string_view part) {
     return text.find(part) != std::string_view::npos;
 }
 
-bool IsErrorLine(std::string_view line) {
-    return Contains(line, "Error: ") || Contains(line, "!");
+bool HasFields(std::string_view line) { return Contains(line, "\t"); }
+
+std::string_view TrimBlanks(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.back() == ' ')) {
+        text = text.front() == ' ' ? text.substr(1) : text.substr(0, text.size() - 1);
+    }
+    return text;
 }
+
+// The tool's own lines are free text; a row of fields is a row whatever its
+// names hold ("!old", "Error: notes.txt", "--------.txt").
+bool IsErrorLine(std::string_view line) {
+    if (line.starts_with("Error: ")) return true;
+    return !HasFields(line) && (Contains(line, "Error: ") || Contains(line, "!"));
+}
+
+bool IsSeparatorLine(std::string_view line) {
+    const std::string_view text = TrimBlanks(line);
+    return text.starts_with(kSeparatorMark) && text.find_first_not_of('-') == std::string_view::npos;
+}
+
+bool IsSuccessLine(std::string_view line) { return !HasFields(line) && TrimBlanks(line) == kSuccessLine; }
 
 // Calls tab(position) for every tab of line, in order, until it answers false.
 template <typename Tab>
@@ -106,14 +126,17 @@ int ScmBridge::ReadVlxLog(std::string& errorText) {
     const std::string logPath = VlxLogPath();
     if (g_populateInProgress == 0) return 0;
 
-    TextLineReader reader;
+    m_vlxLogUnreadable = false;
+    TextLineReader reader(kLongestLine);
     if (!reader.Open(logPath)) {
+        m_vlxLogUnreadable = true;
         ShowUnableToRead(logPath);
         return 0;
     }
     CMapStrToFObj& records = m_state.topRecords;
     records.RemoveAll();
     bool headerPassed = false;
+    bool complete = false;
     int counter = 0;
     std::string_view line;
     while (reader.ReadPiece(line)) {
@@ -121,24 +144,43 @@ int ScmBridge::ReadVlxLog(std::string& errorText) {
         if (IsErrorLine(line)) {
             // A failed listing yields no records, whatever came before.
             errorText.assign(line);
+            MaskPassword(errorText, m_state.context.password);
             records.RemoveAll();
             return 0;
         }
-        if (g_populateInProgress == 0) break;
-        if (Contains(line, kSeparatorMark)) {
-            headerPassed = true;
+        if (g_populateInProgress == 0) {
+            complete = true;  // cancelled: what was read is posted no further
+            break;
+        }
+        if (!headerPassed) {
+            headerPassed = IsSeparatorLine(line);
             continue;
         }
-        if (!headerPassed) continue;
-        if (Contains(line, kSuccessLine)) break;
+        if (IsSuccessLine(line)) {
+            complete = true;
+            break;
+        }
         ++counter;
         std::array<std::string_view, RepoFileRecord::kFieldCount> fields;
         const std::size_t count = SplitDataLine(line, fields);
         records.SetAt(std::to_string(counter), std::span<const std::string_view>(fields.data(), count));
     }
+    if (reader.LineTooLong()) {
+        errorText = "a line of " + logPath + " is longer than " + std::to_string(kLongestLine) + " characters";
+        records.RemoveAll();
+        return 0;
+    }
     if (reader.Failed()) {
+        m_vlxLogUnreadable = true;
         records.RemoveAll();
         ShowUnableToRead(logPath);
+        return 0;
+    }
+    // A log without its closing line was cut off (the tool ended early, the
+    // disk filled up): the files it does not name are not new.
+    if (!complete) {
+        errorText = "the listing is incomplete: " + logPath;
+        records.RemoveAll();
         return 0;
     }
     return counter;

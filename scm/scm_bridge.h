@@ -6,6 +6,7 @@
 // both run them through this class over the same state, so no step exists
 // twice.
 
+#include <cstdint>
 #include <string>
 
 #include "app/message_box_host.h"
@@ -59,7 +60,12 @@ public:
 
     // Repository listing.
     int RunVLX();
+    // The records of vlx.log into the Top List record map; 0 with errorText
+    // set when the log holds an error line, is cut off before its closing
+    // line or holds a line longer than kLongestLine.
     int ReadVlxLog(std::string& errorText);
+    // True when the last ReadVlxLog could not open or read the log at all.
+    bool VlxLogUnreadable() const { return m_vlxLogUnreadable; }
     ToolCommandLine BuildVlxCommandLine() const;
 
     // Broker check.
@@ -78,6 +84,11 @@ public:
     // True when the last ReadVgtLog could not open or read the log at all,
     // which its 0 result alone does not tell from a failed checkout.
     bool VgtLogUnreadable() const { return m_vgtLogUnreadable; }
+    // The total of the last log's summary line, -1 when it had none.
+    std::int64_t CheckoutTotal() const { return m_checkoutTotal; }
+    // Copies the last log says were checked out that are not there.
+    std::int64_t MissingCopies() const { return m_missingCopies; }
+    const std::string& FirstMissingCopy() const { return m_firstMissingCopy; }
     ToolCommandLine BuildVgtCommandLine(const std::string& destination) const;
 
     // The tools' files, all in the install directory.
@@ -96,6 +107,11 @@ private:
     ScmBridgeContext m_state;
     Launcher m_launcher;
     bool m_vgtLogUnreadable = false;
+    bool m_vlxLogUnreadable = false;
+    std::string m_checkoutDestination;
+    std::int64_t m_checkoutTotal = -1;
+    std::int64_t m_missingCopies = 0;
+    std::string m_firstMissingCopy;
     std::string m_brokerErrorLine;
 };
 

@@ -10,7 +10,7 @@ bool TextLineReader::Open(const std::string& path) {
     m_file = std::fopen(path.c_str(), "rb");
     m_buffer.resize(kReadBlock);
     m_pos = m_end = 0;
-    m_eof = m_failed = false;
+    m_eof = m_failed = m_lineTooLong = false;
     return m_file != nullptr;
 }
 
@@ -48,12 +48,15 @@ bool TextLineReader::ReadPiece(std::string& piece) {
     piece.clear();
     if (!m_file || m_failed) return false;
     bool any = false;
-    while (piece.size() < kLinePieceLimit) {
+    // A whole-line reader reads one character past its limit to tell a line
+    // of exactly the limit from a longer one.
+    const std::size_t cap = m_wholeLines ? m_limit + 1 : m_limit;
+    while (piece.size() < cap) {
         if (m_pos == m_end && !Fill()) break;
         any = true;
         // Copy the plain run of characters in one step; line ends are
         // handled one at a time below.
-        std::size_t avail = std::min(kLinePieceLimit - piece.size(), m_end - m_pos);
+        std::size_t avail = std::min(cap - piece.size(), m_end - m_pos);
         const char* start = m_buffer.data() + m_pos;
         std::size_t n = avail;
         if (const void* feed = std::memchr(start, '\n', n)) n = static_cast<std::size_t>(static_cast<const char*>(feed) - start);
@@ -66,6 +69,10 @@ bool TextLineReader::ReadPiece(std::string& piece) {
         if (c == '\n') return true;
         piece += c;  // a carriage return on its own is an ordinary character
     }
+    if (m_wholeLines && piece.size() > m_limit) {
+        m_failed = m_lineTooLong = true;
+        return false;
+    }
     return any && !m_failed;
 }
 
@@ -77,7 +84,7 @@ bool TextLineReader::ReadPiece(std::string_view& piece) {
         // holds no carriage return but one right before its line feed, is
         // shown where it lies.
         const char* start = m_buffer.data() + m_pos;
-        const std::size_t avail = std::min(kLinePieceLimit, m_end - m_pos);
+        const std::size_t avail = std::min(m_limit, m_end - m_pos);
         if (const void* feed = std::memchr(start, '\n', avail)) {
             std::size_t length = static_cast<std::size_t>(static_cast<const char*>(feed) - start);
             const std::size_t content = length > 0 && start[length - 1] == '\r' ? length - 1 : length;

@@ -1,8 +1,10 @@
 #pragma once
 // Reads the tools' output files the way the program has always read them: as
-// text (a carriage return and line feed pair reads as one line feed) into a
-// line buffer of 2048 bytes, so one read yields at most 2047 characters and a
-// longer line arrives as several pieces, each handled as a line of its own.
+// text (a carriage return and line feed pair reads as one line feed). By
+// default one read yields at most 2047 characters, as the old 2048-byte line
+// buffer did, and a longer line arrives as several pieces. A reader made for
+// whole lines instead yields each line whole up to its limit and fails on a
+// longer one (LineTooLong), so no line is ever cut into a junk row.
 // Bytes are passed through as they are: NUL bytes and text that is not valid
 // UTF-8 are ordinary characters here.
 
@@ -14,6 +16,8 @@
 namespace qvr {
 
 inline constexpr std::size_t kLinePieceLimit = 2047;
+// The longest line a whole-line reader accepts: far beyond any real path.
+inline constexpr std::size_t kLongestLine = 64 * 1024;
 
 class TextLineReader {
 public:
@@ -22,6 +26,8 @@ public:
     static constexpr std::size_t kReadBlock = std::size_t{1} << 20;
 
     TextLineReader() = default;
+    // Whole lines of up to longestLine characters.
+    explicit TextLineReader(std::size_t longestLine) : m_limit(longestLine), m_wholeLines(true) {}
     ~TextLineReader() { Close(); }
     TextLineReader(const TextLineReader&) = delete;
     TextLineReader& operator=(const TextLineReader&) = delete;
@@ -37,6 +43,8 @@ public:
     // lying whole in the read buffer is not copied, which is nearly every one.
     bool ReadPiece(std::string_view& piece);
     bool Failed() const { return m_failed; }
+    // The read failed on a line longer than a whole-line reader's limit.
+    bool LineTooLong() const { return m_lineTooLong; }
 
 private:
     bool Fill();
@@ -49,6 +57,9 @@ private:
     std::size_t m_end = 0;
     bool m_eof = false;
     bool m_failed = false;
+    bool m_lineTooLong = false;
+    std::size_t m_limit = kLinePieceLimit;
+    bool m_wholeLines = false;
     // Where a piece the view cannot show directly is put together.
     std::string m_piece;
 };

@@ -686,7 +686,18 @@ void CQvrCompareDlg::OnBrowse(int editId) {
     // The chooser opens at the folder the box names (the temp folder in
     // force for the Temp box), so that Choose alone keeps it. A cancelled
     // chooser leaves the box as it was.
-    if (const auto folder = BrowseForFolder(GetDlgItemText(editId))) SetDlgItemText(editId, *folder);
+    const auto folder = BrowseForFolder(GetDlgItemText(editId));
+    if (!folder) return;
+    // A temp folder the checkout must not write into is refused where it is
+    // chosen, with the text the report would end with.
+    if (editId == IDC_TEMPPATH) {
+        const std::string problem = TempFolderProblem(*folder, GetDlgItemText(IDC_LOCALPATH));
+        if (!problem.empty()) {
+            m_host.MessageBox(problem, MbButtons::Ok, MbIcon::Stop);
+            return;
+        }
+    }
+    SetDlgItemText(editId, *folder);
 }
 
 void CQvrCompareDlg::OnSysCommand(int id) {

@@ -19,6 +19,7 @@ FileErrorTexts FileErrorTextsFor(int cause, const std::string& fileName) {
     };
     static constexpr CauseWords kCauses[] = {
         {CFileException::genericException, "File Operation Error"},
+        {CFileException::fileNotFound, "File Not Found"},
         {CFileException::badPath, "Bad Path"},
         {CFileException::tooManyOpenFiles, "Too Many Open Files"},
         {CFileException::accessDenied, "Access Denied"},

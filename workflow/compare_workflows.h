@@ -14,6 +14,7 @@
 
 #include "app/message_box_host.h"
 #include "app/message_pump.h"
+#include "app/run_safety.h"
 #include "app/settings.h"
 #include "app/trace.h"
 #include "compare/classifier.h"
@@ -50,6 +51,13 @@ struct FileErrorTexts {
     std::string status;
 };
 FileErrorTexts FileErrorTextsFor(int cause, const std::string& fileName);
+
+// Why a temp folder must not be used with this local path, or empty when it
+// may: it is, holds or lies inside the local path (links followed), or
+// another user owns or can write to it or to a folder on the way to it.
+std::string TempFolderProblem(const std::string& tempPath, const std::string& localPath);
+// The text a run shows when another run holds the lock of folder.
+std::string AnotherRunText(const std::string& folder);
 
 // Everything the workflows read and change, owned by the front end.
 struct WorkflowParts {
@@ -96,13 +104,21 @@ private:
     void ReadAndPostListing();
     void PostRecord(const RepoFileFields& record, int number);
 
+    // The checks before any tool starts (run_guard.cpp).
+    bool LockFolder(RunLock& lock, const std::string& folder);
+    bool GuardReportFolders();
+    void ShowGuardFailure();
+    void ReleaseRunLocks();
+
     // Report.
     void StartReport();
     bool TakeLocalPath();
     void CancelReport();
-    void RefreshTopListIfStale();
+    // False when a populate it ran failed or was cancelled.
+    bool RefreshTopListIfStale();
     bool TopListCriteriaChanged();
     bool CheckOutForBrowse();
+    bool CheckoutLogIsBelievable();
     bool CheckoutCopyIsEmpty();
     void ScanAndClassify();
     // Compares the listed files in scan order against the repository folder
@@ -137,6 +153,13 @@ private:
     // The count text PostTopList last showed, for its END trace.
     std::string m_postedCountText;
     std::string m_launchDir;
+    // Held for a run: no second run may share the tools' files or copies.
+    RunLock m_installLock;
+    RunLock m_tempLock;
+    // Why the last guard step refused the run.
+    std::string m_guardFailure;
+    // The last populate ended without posting its listing (failed or cancelled).
+    bool m_populateFailed = false;
 };
 
 }  // namespace qvr

@@ -48,6 +48,16 @@ void CompareWorkflows::OnBtnGenTopScmList() {
 
 void CompareWorkflows::StartPopulate() {
     IWorkflowView& view = m_parts.view;
+    m_populateFailed = true;
+    // The lock is the report's when the report runs this populate.
+    const bool ownLock = !m_installLock.Held();
+    struct ReleaseAtEnd {
+        ~ReleaseAtEnd() {
+            if (own) lock.Release();
+        }
+        RunLock& lock;
+        bool own;
+    } releaseAtEnd{m_installLock, ownLock};
     SetText(IDC_GEN_TOP, kCancelCaption);
     m_parts.trace.WriteTraceLine(
         "OnSearchBtn: START The \"Populate List from Quorvan Repository\" button was clicked");
@@ -57,6 +67,12 @@ void CompareWorkflows::StartPopulate() {
     SetStatus(kPopulateWaitStatus);
     view.StartBlinkTimer();
     if (!ContextIsComplete()) return;
+    if (!LockFolder(m_installLock, m_parts.installDir)) {
+        view.StopBlinkTimer();
+        ShowGuardFailure();
+        EndPopulateRun(" Error: " + m_guardFailure);
+        return;
+    }
 
     if (m_bridge.CheckForBroker() == 0) {
         FailPopulate("Unable to Connect to the Broker", true, m_bridge.BrokerErrorLine());
@@ -134,6 +150,8 @@ void CompareWorkflows::ReadAndPostListing() {
     std::string errorText;
     const int count = m_bridge.ReadVlxLog(errorText);
     if (count == 0) {
+        // An empty listing is an answer; an unreadable or failed one is not.
+        m_populateFailed = !g_populateInProgress || !errorText.empty() || m_bridge.VlxLogUnreadable();
         view.StopBlinkTimer();
         AddBlankRows(m_parts.topList, kBlankTopRows);
         std::string status = " Ready";
@@ -148,6 +166,7 @@ void CompareWorkflows::ReadAndPostListing() {
         return;
     }
     PostTopList();
+    m_populateFailed = !g_populateInProgress;
     view.StopBlinkTimer();
     // A Cancel while the rows were posted leaves a part of the listing, not
     // sorted: the status says so instead of inviting a report on it.

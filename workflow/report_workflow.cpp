@@ -48,7 +48,7 @@ std::string FirstCopyPath(const ReportTable& top, const std::string& tempPath) {
 
 // Size of a checked-out copy; anything but a readable regular file (a
 // missing copy, a folder in its place) counts as empty.
-std::uint32_t CopySize(const std::string& copy, TraceLog& trace) {
+std::uint64_t CopySize(const std::string& copy, TraceLog& trace) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(copy, ec)) return 0;
     int error = 0;
@@ -129,13 +129,29 @@ void CompareWorkflows::StartReport() {
         }
         Classifier& classifier;
     } closeFolders{m_classifier};
+    // The run's locks go with it, however it ends.
+    struct ReleaseLocksAtEnd {
+        ~ReleaseLocksAtEnd() { workflows.ReleaseRunLocks(); }
+        CompareWorkflows& workflows;
+    } releaseLocks{*this};
     SetText(IDC_GEN_BTM, kCancelCaption);
     m_parts.trace.WriteTraceLine(
         "OnSearchBtn: START The \"Generate Local Files Compare Report\" button was clicked");
     g_reportInProgress = 1;
     TakeTempPathFromBox();
     if (!TakeLocalPath()) return;
-    RefreshTopListIfStale();
+    if (!GuardReportFolders()) {
+        EndReportRun(" Error: " + m_guardFailure);
+        ShowGuardFailure();
+        return;
+    }
+    // A failed populate has said why; a report against the list it left
+    // would call every local file New.
+    if (!RefreshTopListIfStale()) {
+        m_parts.trace.WriteTraceLine("CQvrCompareDlg::OnBtnGenBtmReport: END Error: Populate Failed");
+        EndReportRun(Text(IDC_STATUS));
+        return;
+    }
     view.DisableForRun();
     view.StartBlinkTimer();
 
@@ -203,14 +219,16 @@ bool CompareWorkflows::TakeLocalPath() {
 // The Top List must show the context now in the edit boxes: an empty list or
 // changed criteria (the password aside) run the populate workflow first,
 // whatever its outcome.
-void CompareWorkflows::RefreshTopListIfStale() {
+bool CompareWorkflows::RefreshTopListIfStale() {
     if (CountFilledRows(m_parts.topList) == 0) {
         m_parts.trace.WriteTraceLine(kFireButton);
-        OnBtnGenTopScmList();
     } else if (TopListCriteriaChanged()) {
         m_parts.trace.WriteTraceLine(std::string(kFireButton) + " (SCM Criteria has changed!)");
-        OnBtnGenTopScmList();
+    } else {
+        return true;
     }
+    OnBtnGenTopScmList();
+    return !m_populateFailed;
 }
 
 bool CompareWorkflows::TopListCriteriaChanged() {
@@ -252,7 +270,27 @@ bool CompareWorkflows::CheckOutForBrowse() {
         EndReportRun(" Ready");
         return false;
     }
-    return true;
+    return CheckoutLogIsBelievable();
+}
+
+// A log that claims success for nothing while the Top List holds files, or
+// names copies that are not there, would have the compare read stale copies.
+bool CompareWorkflows::CheckoutLogIsBelievable() {
+    std::string problem;
+    const int listed = CountFilledRows(m_parts.topList);
+    if (m_bridge.CheckoutTotal() == 0 && listed > 0) {
+        problem = "vgt.log reports no file checked out, but the Top List holds " + std::to_string(listed) + ".";
+    } else if (m_bridge.MissingCopies() > 0) {
+        problem = std::to_string(m_bridge.MissingCopies()) +
+                  " file(s) vgt.log reports as checked out are missing: " + m_bridge.FirstMissingCopy();
+    }
+    if (problem.empty()) return true;
+    m_parts.view.StopBlinkTimer();
+    m_parts.trace.WriteTraceLine("CQvrCompareDlg::OnBtnGenBtmReport: END Error: " + problem);
+    EndReportRun(kCheckoutFailedStatus);
+    m_parts.messages.MessageBox("Checkout for Browse Error:\n\n" + problem + "\n\nReview the vgt.log.", MbButtons::Ok,
+                                MbIcon::Exclamation);
+    return false;
 }
 
 // An empty or missing copy of the first Top List file says the checkout did

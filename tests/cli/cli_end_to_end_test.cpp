@@ -81,14 +81,26 @@ protected:
     // A run of the program, started in the folder cwd (here when empty), and,
     // when unprivileged, as a user whom permissions bind (see RunUnprivileged).
     CliResult RunFrom(const std::vector<std::string>& args, const std::string& cwd, bool unprivileged) {
-        const fs::path outFile = m_sandbox.Root() / "cli.out";
-        const fs::path errFile = m_sandbox.Root() / "cli.err";
+        return Wait(Start(args, cwd, unprivileged));
+    }
+    // The run started, its standard input read from inFile and its output
+    // going to outFile (files of its own under the sandbox when empty).
+    struct Started {
+        pid_t pid = -1;
+        fs::path outFile;
+        fs::path errFile;
+    };
+    Started Start(const std::vector<std::string>& args, const std::string& cwd = "", bool unprivileged = false,
+                  const std::string& inFile = "/dev/null", std::string outPath = "") {
+        static int runs = 0;
+        const std::string tag = std::to_string(++runs);
+        const fs::path outFile = outPath.empty() ? m_sandbox.Root() / ("cli" + tag + ".out") : fs::path(outPath);
+        const fs::path errFile = m_sandbox.Root() / ("cli" + tag + ".err");
         ArgumentVector argv(QVR_CLI_PATH, args);
-        CliResult result;
         const pid_t pid = ::fork();
-        if (pid < 0) return result;
+        if (pid < 0) return {};
         if (pid == 0) {
-            const int in = ::open("/dev/null", O_RDONLY);
+            const int in = ::open(inFile.c_str(), O_RDONLY);
             const int out = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             if (in < 0 || out < 0 || err < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0) {
@@ -99,10 +111,15 @@ protected:
             ::execve(QVR_CLI_PATH, argv.Data(), environ);
             ::_exit(123);
         }
+        return {pid, outFile, errFile};
+    }
+    CliResult Wait(const Started& started) {
+        CliResult result;
         int status = 0;
-        if (waitpid(pid, &status, 0) == pid && WIFEXITED(status)) result.status = WEXITSTATUS(status);
-        result.out = ReadFile(outFile);
-        result.err = ReadFile(errFile);
+        if (started.pid < 0) return result;
+        if (waitpid(started.pid, &status, 0) == started.pid && WIFEXITED(status)) result.status = WEXITSTATUS(status);
+        if (fs::is_regular_file(started.outFile)) result.out = ReadFile(started.outFile);
+        result.err = ReadFile(started.errFile);
         return result;
     }
 
@@ -200,7 +217,8 @@ TEST_F(CliEndToEndTest, ReportWritesTheBottomListAndExitsOneForNewOrDiff) {
     EXPECT_EQ(result.out, kBottomHeader + "same.txt," + Local() + ",1 KB,03-05-2024 14:07:09,Same,\r\n" +
                               "new.h," + Local() + "inc/,1 KB,03-05-2024 14:07:09,New,\r\n" +
                               "changed.c," + Local() + "src/,1 KB,03-05-2024 14:07:09,Diff,\r\n");
-    EXPECT_EQ(result.err, "qvrcompare-cli: Repository folder: \\\nqvrcompare-cli: 3 files listed: 1 New, 1 Diff, 1 Same\n");
+    EXPECT_EQ(result.err,
+              "qvrcompare-cli: Repository folder: \\\nqvrcompare-cli: 3 files listed: 1 New, 1 Diff, 1 Same\n");
 }
 
 TEST_F(CliEndToEndTest, OneAtATimeListsWhatTheThreadedRunLists) {
@@ -271,11 +289,20 @@ TEST_F(CliEndToEndTest, FailuresExitTwoWithTheirMessageAndNoList) {
     };
     auto wrongPassword = ListArgs();
     wrongPassword[6] = "wrong";
+    const std::string kInsideEachOther =
+        "qvrcompare-cli: The Temp Directory must not be inside the Local Path, nor the Local Path inside it: ";
+    fs::create_directory_symlink(m_sandbox.LocalDir(), m_sandbox.Root() / "link");
+    fs::create_directory(m_sandbox.Root() / "open");
+    fs::permissions(m_sandbox.Root() / "open", fs::perms::all);
     auto reportWrongPassword = ReportArgs({"--new"});
     reportWrongPassword[6] = "wrong";
+    auto diffReportWrongPassword = ReportArgs({"--diff"});
+    diffReportWrongPassword[6] = "wrong";
     const Case cases[] = {
         {"wrong password", wrongPassword, "qvrcompare-cli: Error: Unable to Connect to the Broker.\n"},
         {"populate failing inside a report", reportWrongPassword,
+         "qvrcompare-cli: Error: Unable to Connect to the Broker.\n"},
+        {"populate failing inside a diff report", diffReportWrongPassword,
          "qvrcompare-cli: Error: Unable to Connect to the Broker.\n"},
         {"unknown state", {"list", "--broker", "DEMO", "--user", "alice", "--password", kPassword, "--project",
                            "PROJ", "--state", "NOPE", "--install-dir", m_sandbox.InstallDir()},
@@ -290,9 +317,22 @@ TEST_F(CliEndToEndTest, FailuresExitTwoWithTheirMessageAndNoList) {
          "qvrcompare-cli: Local Path not found: " + m_sandbox.Root().Str() + "/no/such\n"},
         {"local path is a file", ReportArgs({"--new", "--local", m_sandbox.LocalDir() + "/a.txt"}),
          "qvrcompare-cli: Local Path not found: " + m_sandbox.LocalDir() + "/a.txt\n"},
+        {"temp is the local path", ReportArgs({"--diff", "--temp", m_sandbox.LocalDir()}), kInsideEachOther},
+        {"temp inside the local path", ReportArgs({"--diff", "--temp", m_sandbox.LocalDir() + "/t"}), kInsideEachOther},
+        {"local path inside the temp", ReportArgs({"--diff", "--temp", m_sandbox.Root().Str()}), kInsideEachOther},
+        {"temp a link into the local path", ReportArgs({"--diff", "--temp", m_sandbox.Root().Str() + "/link"}),
+         kInsideEachOther},
+        {"temp others may write to", ReportArgs({"--diff", "--temp", m_sandbox.Root().Str() + "/open"}),
+         "qvrcompare-cli: The Temp Directory is not safe: another user owns or can write to " +
+             m_sandbox.Root().Str() + "/open - choose a folder of your own.\n"},
+        {"password file missing", {"list", "--password-file", m_sandbox.Root().Str() + "/no/pw"},
+         "qvrcompare-cli: cannot read the password file " + m_sandbox.Root().Str() + "/no/pw: No such file"},
+        {"two password options", {"list", "--password", "x", "--password-file", "f"},
+         "qvrcompare-cli: --password and --password-file exclude each other\n"},
         {"unknown option", {"list", "--bogus"}, "qvrcompare-cli: unknown option '--bogus'\nTry 'qvrcompare-cli --help'.\n"},
         {"report option on list", {"list", "--same"}, "qvrcompare-cli: --same applies to 'report' only\n"},
-        {"nothing to show", ReportArgs({}), "qvrcompare-cli: nothing to show: give --new, --diff, --same or --missing\n"},
+        {"nothing to show", ReportArgs({}),
+         "qvrcompare-cli: nothing to show: give --new, --diff, --same or --missing\n"},
         {"install folder missing", {"list", "--install-dir", m_sandbox.Root().Str() + "/no/such"},
          "qvrcompare-cli: Unable to create directory: " + m_sandbox.Root().Str() + "/no/such/Temp\n"},
     };
@@ -301,6 +341,66 @@ TEST_F(CliEndToEndTest, FailuresExitTwoWithTheirMessageAndNoList) {
         EXPECT_EQ(result.status, 2) << c.name;
         EXPECT_EQ(result.out, "") << c.name;
         EXPECT_NE(result.err.find(c.message), std::string::npos) << c.name << ":\n" << result.err;
+    }
+    EXPECT_FALSE(fs::exists(m_sandbox.InstallDir() + "/vgt.log")) << "no run reached the checkout";
+}
+
+// Two runs over one install directory would share the tools' logs and
+// copies: the second ends at once, the first goes on with its trace whole;
+// once it has ended, its lock holds nobody back.
+TEST_F(CliEndToEndTest, ASecondRunOnTheSameFoldersEndsAtOnce) {
+    Import({{"a.txt", "a"}});
+    WriteLocal("a.txt", "a");
+    m_sandbox.SlowDown("vlx", 3000);
+    const Started first = Start(ListArgs());
+    const std::string trace = m_sandbox.InstallDir() + "/QvrCompare.trc";
+    for (int waited = 0; waited < 200 && ReadFile(trace).find("RunVLX: START") == std::string::npos; ++waited) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    for (const auto& args : {ListArgs(), ReportArgs({"--diff"})}) {
+        const CliResult second = Run(args);
+        EXPECT_EQ(second.status, 2);
+        EXPECT_NE(second.err.find("qvrcompare-cli: Another QvrCompare run is using " + m_sandbox.InstallDir() +
+                                  " - wait for it to end or choose another Temp Directory / install directory.\n"),
+                  std::string::npos)
+            << second.err;
+    }
+    const CliResult done = Wait(first);
+    EXPECT_EQ(done.status, 0) << done.err;
+    EXPECT_NE(done.out.find("a.txt,"), std::string::npos);
+    EXPECT_NE(ReadFile(trace).find("CQvrCompareDlg::RunVLX: START"), std::string::npos) << "first run's trace kept";
+    EXPECT_EQ(Run(ReportArgs({"--diff"})).status, 0);
+}
+
+// The password kept out of the process list: from a file, or a line of
+// standard input.
+TEST_F(CliEndToEndTest, PasswordFromAFileOrStandardInput) {
+    Import({{"a.txt", "a"}});
+    const std::string file = m_sandbox.Root().Write("pw", std::string(kPassword) + "\r\nignored\n").string();
+    auto args = ListArgs();
+    args.erase(args.begin() + 5, args.begin() + 7);
+    auto fromFile = args;
+    fromFile.insert(fromFile.end(), {"--password-file", file});
+    EXPECT_EQ(Run(fromFile).status, 0);
+    auto fromInput = args;
+    fromInput.insert(fromInput.end(), {"--password", "-"});
+    EXPECT_EQ(Wait(Start(fromInput, "", false, file)).status, 0);
+    EXPECT_EQ(Wait(Start(fromInput)).status, 2) << "no line to read";
+}
+
+// Nothing the run writes may be read by another user; a list that cannot be
+// written is said so.
+TEST_F(CliEndToEndTest, FilesAreTheOwnersAloneAndAFailedListIsReported) {
+    Import({{"a.txt", "a"}});
+    WriteLocal("a.txt", "b");
+    fs::remove_all(m_sandbox.InstallDir() + "/Temp");
+    const CliResult result = Wait(Start(ReportArgs({"--diff"}), "", false, "/dev/null", "/dev/full"));
+    EXPECT_EQ(result.status, 2);
+    EXPECT_NE(result.err.find("qvrcompare-cli: cannot write the list: No space left on device\n"), std::string::npos)
+        << result.err;
+    for (const char* name : {"QvrCompare.trc", "vlx.log", "vgt.log", "vqrystmt.sql", "vqrystmt.dat", "Temp"}) {
+        const fs::perms perms = fs::status(m_sandbox.InstallDir() + "/" + name).permissions();
+        EXPECT_EQ(perms & (fs::perms::group_all | fs::perms::others_all), fs::perms::none) << name;
     }
 }
 
@@ -476,9 +576,9 @@ TEST_F(CliEndToEndTest, ValuesReachTheToolsAsSingleArgumentsAndStayOutOfTheTrace
 // Brokers, user ids and projects that try to unmask the password, each run
 // with the real tools; then every file the run wrote (trace, the tools' logs,
 // the statement file and the query output, the copies, the CSV) and both
-// standard streams are read. The trace and the streams never hold the
-// password's text at all; the other files may hold it only as part of a
-// value that they carry anyway (a project name in the statement file).
+// standard streams are read. No file and no stream holds the password's
+// text but as part of a value it carries anyway (a user id in the trace, a
+// project name in the statement file).
 TEST_F(CliEndToEndTest, ThePasswordReachesNoFileAndNoStream) {
     struct Case {
         const char* name;
@@ -540,14 +640,12 @@ TEST_F(CliEndToEndTest, ThePasswordReachesNoFileAndNoStream) {
         for (const fs::path& file : written) {
             SCOPED_TRACE(file.string());
             std::string text = ReadFile(file);
-            const bool strict = file == trace || file.filename() == "cli.err" || file.filename() == "cli.out";
-            if (!strict) {
-                // Values the file carries by right; the password's text inside them is theirs.
-                for (const std::string& value : {c.broker, c.user, c.project}) {
-                    if (value.find(c.password) == std::string::npos) continue;
-                    for (std::size_t at = text.find(value); at != std::string::npos; at = text.find(value, at)) {
-                        text.erase(at, value.size());
-                    }
+            // Values the file carries by right; the password's text inside them is
+            // theirs (masking it there would only tell where it lies).
+            for (const std::string& value : {c.broker, c.user, c.project}) {
+                if (value.find(c.password) == std::string::npos) continue;
+                for (std::size_t at = text.find(value); at != std::string::npos; at = text.find(value, at)) {
+                    text.erase(at, value.size());
                 }
             }
             EXPECT_EQ(text.find(c.password), std::string::npos) << text;

@@ -343,6 +343,32 @@ TEST_F(ClassifierTest, MissingCopyEndsTheRunNamingTheCopy) {
     EXPECT_EQ(Statuses(), (std::map<std::string, std::string>{{"first.txt", "New"}}));
 }
 
+// Deleted between the scan and its compare, a local file is no longer part of
+// the tree; a copy that is a link planted in the temp folder is an error.
+TEST_F(ClassifierTest, VanishedLocalFileIsLeftOutAndALinkedCopyIsAnError) {
+    QVR_SKIP_ON_WINDOWS("local paths with \"/\" and links");
+    display = {1, 1, 1, 1};
+    TraceLog trace((dir / "trace.trc").string());
+    classifier.SetTrace(&trace);
+    AddTopRow("\\proj", "v.txt");
+    AddTopRow("\\proj", "l.txt");
+    Copy("proj/v.txt", "x");
+    const std::string vanished = Local("v.txt", "x");
+    fs::remove(vanished);
+    classifier.ClassifyLocalFile(vanished);
+    EXPECT_TRUE(Statuses().empty());
+    EXPECT_NE(testing::ReadFile(trace.Path()).find("local file vanished before its compare, left out: " + vanished),
+              std::string::npos);
+
+    fs::create_symlink(Local("secret", "x"), dir / "temp" / "proj" / "l.txt");
+    try {
+        classifier.ClassifyLocalFile(Local("l.txt", "x"));
+        FAIL() << "a linked copy was read";
+    } catch (const CFileException& e) {
+        EXPECT_EQ(e.FileName(), context.tempPath + "/proj/l.txt");
+    }
+}
+
 TEST_F(ClassifierTest, FilesAreNotReadWhenNoCompareIsAskedFor) {
     QVR_SKIP_ON_WINDOWS("local paths with \"/\" and case-sensitive copies");
     display.showNewFiles = 1;

@@ -2,7 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 #include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <filesystem>
 #include <sstream>
 #include <streambuf>
 #include <string_view>
@@ -263,6 +272,31 @@ TEST(WriteCsvFile, FullDiskIsAFailure) {
     EXPECT_FALSE(WriteCsvFile("/dev/full", table, DeclaredColumnWidths(table), error));
     EXPECT_EQ(error, ENOSPC);
 }
+
+#ifndef _WIN32
+// A disk that fills up while the list is written (a file size limit stands in
+// for it) leaves the old export as it was and nothing beside it.
+TEST(WriteCsvFile, AFailedWriteLeavesTheOldFileWhole) {
+    TempDir dir;
+    const std::string path = dir.Write("list.csv", "old list\r\n").string();
+    const std::string name(4096, 'f');
+    ReportTable table = BottomList({{name.c_str(), "/p/", "1 KB", "d", "New"}});
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{1024, 1024};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        int error = 0;
+        ::_exit(WriteCsvFile(path, table, DeclaredColumnWidths(table), error) ? 1 : error == EFBIG ? 0 : 2);
+    }
+    int status = -1;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the failure is reported";
+    EXPECT_EQ(ReadFile(path), "old list\r\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
+}
+#endif
 
 }  // namespace
 }  // namespace qvr

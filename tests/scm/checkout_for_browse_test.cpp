@@ -8,6 +8,7 @@
 
 #include "bridge_fixture.h"
 #include "scm/command_line.h"
+#include "support/test_platform.h"
 
 namespace qvr::testing {
 namespace {
@@ -148,6 +149,25 @@ TEST_F(CheckoutTest, LogVerdicts) {
         EXPECT_EQ(host.boxes.size(), c.boxes);
         for (const auto& box : host.boxes) EXPECT_EQ(box.icon, MbIcon::Exclamation);
     }
+}
+
+// What the report checks the log's claims against: the summary's total and
+// the copies of the items it says it checked out.
+TEST_F(CheckoutTest, ClaimsAreCheckedAgainstTheCopies) {
+    QVR_SKIP_ON_WINDOWS("copy paths with \"/\"");
+    context.tempPath = (dir / "t").string();
+    dir.Write("t/src/a.c", "a");
+    const std::string wroteA = "Checked out \\src\\a.c version 1\n";
+    std::string line;
+    Read(wroteA + "Checked out \\src\\b version x.c version 2\nChecked out \\c.c version 1\nTotal: 3; Success: 3\n", line);
+    EXPECT_EQ(bridge.CheckoutTotal(), 3);
+    EXPECT_EQ(bridge.MissingCopies(), 2);
+    EXPECT_EQ(bridge.FirstMissingCopy(), context.tempPath + "/src/b version x.c");
+    Read(wroteA + "Total: 0; Success: 0\n", line);
+    EXPECT_EQ(bridge.CheckoutTotal(), 0);
+    EXPECT_EQ(bridge.MissingCopies(), 0);
+    Read(wroteA, line);
+    EXPECT_EQ(bridge.CheckoutTotal(), -1) << "no summary";
 }
 
 // A temp folder the tool cannot write to fails every item: one box for the

@@ -56,15 +56,15 @@ TEST_F(HostileListingTest, HundredMegabyteLogArrivesWhole) {
     EXPECT_TRUE(host.boxes.empty());
 }
 
-TEST_F(HostileListingTest, MegabyteLineArrivesInPiecesWithoutLosingAByte) {
-    std::string line;
-    for (int i = 0; line.size() < 1024 * 1024; ++i) line += static_cast<char>('a' + i % 26);
-    const std::size_t pieces = (line.size() + kLinePieceLimit - 1) / kLinePieceLimit;
-
-    ASSERT_EQ(Read(std::string(kHeader) + line + "\n" + kSuccess), static_cast<int>(pieces));
-    std::string joined;
-    for (std::size_t key = 1; key <= pieces; ++key) joined += At(static_cast<int>(key)).File;
-    EXPECT_EQ(joined, line);
+// A deep path makes a long line: it is one row however long, up to the
+// limit; beyond it the read fails clearly instead of cutting junk rows.
+TEST_F(HostileListingTest, LongLinesAreReadWholeUpToTheLimit) {
+    const std::string path = "\\" + std::string(kLongestLine - 4, 'd') + "\\";
+    ASSERT_EQ(Read(std::string(kHeader) + "f\t" + path + "\n" + kSuccess), 1);
+    EXPECT_EQ(At(1).Path, path);
+    EXPECT_EQ(Read(std::string(kHeader) + std::string(kLongestLine + 1, 'x') + "\n" + kSuccess), 0);
+    EXPECT_EQ(error, "a line of " + installDir + kSep + "vlx.log is longer than 65536 characters");
+    EXPECT_EQ(records.GetCount(), 0);
 }
 
 TEST_F(HostileListingTest, NulBytesAndInvalidUtf8AreKeptByteForByte) {
@@ -88,25 +88,20 @@ TEST_F(HostileListingTest, NulBytesAndInvalidUtf8AreKeptByteForByte) {
     }
 }
 
-TEST_F(HostileListingTest, LogCutOffMidLineKeepsTheLastPartialLine) {
-    // A tool killed while writing: no success line, no final line feed.
-    EXPECT_EQ(Read(std::string(kHeader) + "a.c\t\\s\\\t1\r\nb.c\t\\s\\\t2\r\nc.c\t\\s"), 3);
-    EXPECT_EQ(At(3).File, "c.c");
-    EXPECT_EQ(At(3).Path, "\\s");
-    EXPECT_EQ(At(2).Version, "2");
-    // Cut inside the CR LF pair: the carriage return stays part of the text.
-    EXPECT_EQ(Read(std::string(kHeader) + "a.c\t\\s\\\t1\r"), 1);
-    EXPECT_EQ(At(1).Version, "1\r");
-}
-
-TEST_F(HostileListingTest, EmptyOrHeaderOnlyLogGivesNoRecordsAndNoError) {
-    records.SetAt("1", RepoFileRecord{});
-    for (const char* log : {"", "\n\n\n", "File\tPath\n", "--------\n", "--------\nvlx has been executed successfully.\n"}) {
+// A tool killed while writing, a full disk: without the closing line the
+// files the log does not name would come out New.
+TEST_F(HostileListingTest, LogWithoutItsClosingLineIsIncomplete) {
+    for (const std::string& log : {std::string(kHeader) + "a.c\t\\s\\\t1\r\nb.c\t\\s", std::string(kHeader),
+                                  std::string(), std::string("\n\n\n"), std::string("--------\n")}) {
+        records.SetAt("1", RepoFileRecord{});
         EXPECT_EQ(Read(log), 0) << log;
         EXPECT_EQ(records.GetCount(), 0) << log;
-        EXPECT_TRUE(error.empty()) << log;
-        EXPECT_TRUE(host.boxes.empty()) << log;
+        EXPECT_EQ(error, "the listing is incomplete: " + installDir + kSep + "vlx.log") << log;
+        error.clear();
     }
+    EXPECT_EQ(Read(std::string(kHeader) + kSuccess), 0);
+    EXPECT_TRUE(error.empty()) << "an empty listing that says so is complete";
+    EXPECT_TRUE(host.boxes.empty());
 }
 
 TEST_F(HostileListingTest, UnreadableLogIsReportedAndEmptiesNothingItDidNotRead) {

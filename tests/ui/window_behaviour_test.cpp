@@ -681,6 +681,14 @@ void WindowBehaviourTest::tempDirectoryBoxIsUsedAndChooserCancelKeepsBoxes() {
     w.host.folderAnswer = "/chosen";
     QTest::mouseClick(w.Button(IDC_BROWSE_TEMP), Qt::LeftButton);
     QCOMPARE(w.dlg->GetDlgItemText(IDC_TEMPPATH), std::string("/chosen"));
+    // One inside the Local Path is refused where it is chosen.
+    w.host.folderAnswer = "/w/sub";
+    QTest::mouseClick(w.Button(IDC_BROWSE_TEMP), Qt::LeftButton);
+    QCOMPARE(w.dlg->GetDlgItemText(IDC_TEMPPATH), std::string("/chosen"));
+    QCOMPARE(w.host.boxes.back().text,
+             std::string("The Temp Directory must not be inside the Local Path, nor the Local Path inside it: "
+                         "/w/sub and /w"));
+    QCOMPARE(w.host.boxes.back().icon, MbIcon::Stop);
 
     // A run takes the folder typed into the box as its temp path (here the
     // run stops at once: the broker box is blank).

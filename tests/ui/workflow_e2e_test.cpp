@@ -523,11 +523,12 @@ void WorkflowE2eTest::unreadableCopyEndsTheReport() {
     w.Click(IDC_GEN_BTM);
 
     w.ExpectIdle();
-    QCOMPARE(w.Text(IDC_STATUS), " File Error. File Name: " + bad.string());
+    // A copy is never read through a link.
+    QCOMPARE(w.Text(IDC_STATUS), " File Operation Error. File Name: " + bad.string());
     QCOMPARE(w.Text(IDC_BTMCOUNT), std::string("1"));
     QCOMPARE(w.Bottom().GetItemCount(), 1);
     QCOMPARE(w.Bottom().GetItemText(0, BottomFile), std::string("good.txt"));
-    QVERIFY(w.Traced("CQvrCompareDlg::OnBtnGenBtmReport: END Error: File Error - File Name: " + bad.string()));
+    QVERIFY(w.Traced("CQvrCompareDlg::OnBtnGenBtmReport: END Error: File Operation Error - File Name: " + bad.string()));
 }
 
 void WorkflowE2eTest::missingToolIsReported() {

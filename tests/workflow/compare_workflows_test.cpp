@@ -38,7 +38,8 @@ INSTANTIATE_TEST_SUITE_P(
                       CauseCase{8, "Directory Full"}, CauseCase{11, "Sharing Violation"},
                       CauseCase{12, "Lock Violation"}, CauseCase{13, "Disk Full"},
                       // Every other cause is a plain file error.
-                      CauseCase{0, "File Error"}, CauseCase{2, "File Error"}, CauseCase{6, "File Error"},
+                      CauseCase{2, "File Not Found"},
+                      CauseCase{0, "File Error"}, CauseCase{6, "File Error"},
                       CauseCase{7, "File Error"}, CauseCase{9, "File Error"}, CauseCase{10, "File Error"},
                       CauseCase{14, "File Error"}, CauseCase{99, "File Error"}, CauseCase{-1, "File Error"}),
     ::qvr::testing::CaseIndexName());

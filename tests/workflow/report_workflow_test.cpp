@@ -178,6 +178,7 @@ TEST_F(ReportTest, EmptyFirstCopyIsReportedAndTheScanRunsLocked) {
 struct BrokenCopyCase {
     const char* name;
     bool asDirectory;  // else a dangling symbolic link
+    const char* words;  // the cause the run names
 };
 
 class ReportBrokenCopyTest : public ReportTest, public ::testing::WithParamInterface<BrokenCopyCase> {};
@@ -202,9 +203,10 @@ TEST_P(ReportBrokenCopyTest, UnreadableCopyEndsTheRunAndKeepsEarlierRows) {
     m_workflows.OnBtnGenBtmReport();
 
     ExpectIdle();
-    const std::string status = " File Error. File Name: " + bad.string();
+    const std::string words = GetParam().words;
+    const std::string status = " " + words + ". File Name: " + bad.string();
     EXPECT_EQ(m_view.Status(), status);
-    EXPECT_TRUE(Traced("CQvrCompareDlg::OnBtnGenBtmReport: END Error: File Error - File Name: " + bad.string()));
+    EXPECT_TRUE(Traced("CQvrCompareDlg::OnBtnGenBtmReport: END Error: " + words + " - File Name: " + bad.string()));
     EXPECT_TRUE(Traced(status));
     EXPECT_EQ(TraceLines().back(), "CQvrCompareDlg::OnBtnGenBtmReport: END");
     EXPECT_EQ(m_view.texts[IDC_BTMCOUNT], "1");  // the rows it keeps, counted
@@ -213,7 +215,9 @@ TEST_P(ReportBrokenCopyTest, UnreadableCopyEndsTheRunAndKeepsEarlierRows) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ReportBrokenCopyTest,
-                         ::testing::Values(BrokenCopyCase{"Directory", true}, BrokenCopyCase{"DanglingLink", false}),
+                         ::testing::Values(BrokenCopyCase{"Directory", true, "File Error"},
+                                           // A copy is never read through a link.
+                                           BrokenCopyCase{"DanglingLink", false, "File Operation Error"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ReportTest, CancelDuringTheScanKeepsTheRowsSoFarSorted) {
@@ -268,6 +272,22 @@ TEST_F(ReportTest, UnreadableCheckoutLogEndsTheRunCleanly) {
     ASSERT_FALSE(m_host.boxes.empty());
     EXPECT_EQ(m_host.boxes.back().text, "Unable to read: " + log);
     EXPECT_FALSE(Traced("CQvrCompareDlg::OnBtnGenBtmReport: END"));
+}
+
+// The checkout must never write into the working copy: the run ends before
+// any tool starts, with a stop box.
+TEST_F(ReportTest, TempFolderInsideTheLocalPathEndsTheRunBeforeAnyTool) {
+    MakeMixedTrees();
+    m_view.texts[IDC_TEMPPATH] = Local() + "tmp";
+    m_workflows.OnBtnGenBtmReport();
+    ExpectIdle();
+    ASSERT_EQ(m_host.boxes.size(), 1u);
+    EXPECT_EQ(m_host.boxes[0].text, "The Temp Directory must not be inside the Local Path, nor the Local Path "
+                                    "inside it: " + Local() + "tmp and " + m_sandbox.LocalDir());
+    EXPECT_EQ(m_host.boxes[0].icon, MbIcon::Stop);
+    EXPECT_EQ(m_view.Status(), " Error: " + m_host.boxes[0].text);
+    EXPECT_EQ(CountFilledRows(m_top), 0);
+    EXPECT_FALSE(fs::exists(Local() + "tmp"));
 }
 
 struct NoFolderCase {
@@ -403,9 +423,10 @@ TEST_P(ReportFoldersClosedTest, NoFolderOfTheRunStaysOpenAfterIt) {
     bool cancelled = false;
     m_pump.onPump = [&] {
         mostOpen = std::max(mostOpen, OpenFoldersBelow(root));
-        // The compares read the copies the checkout wrote; one goes before it is read.
+        // The compares read the copies the checkout wrote; one goes once the scan has begun.
         std::error_code ec;
-        if (outcome == "FileError" && fs::exists(copy, ec)) fs::remove(copy, ec);
+        const bool scanning = !m_view.scannedFolder.empty();
+        if (outcome == "FileError" && scanning && fs::exists(copy, ec)) fs::remove(copy, ec);
         if (outcome == "Cancel" && g_reportInProgress && CountFilledRows(m_bottom) >= 2) {
             cancelled = true;
             m_workflows.OnBtnGenBtmReport();
@@ -426,7 +447,7 @@ TEST_P(ReportFoldersClosedTest, NoFolderOfTheRunStaysOpenAfterIt) {
 INSTANTIATE_TEST_SUITE_P(Outcomes, ReportFoldersClosedTest,
                          ::testing::Values(OutcomeCase{"Success", " Ready"},
                                            OutcomeCase{"Cancel", " Cancelled - the list is incomplete."},
-                                           OutcomeCase{"FileError", " File Error. File Name: "}),
+                                           OutcomeCase{"FileError", " File Not Found. File Name: "}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ReportTest, UnlistableFolderIsTracedAndOneWarningFollowsTheList) {
