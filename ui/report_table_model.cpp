@@ -33,6 +33,7 @@ constexpr DarkShade kDarkShades[] = {
     {kNewColor, qRgb(96, 216, 96)},    // New: green
     {kSameColor, qRgb(138, 160, 255)}, // Same: blue
     {kDiffColor, qRgb(255, 122, 82)},  // Diff: orange-red
+    {kMissingColor, qRgb(230, 140, 230)}, // Missing: purple
 };
 constexpr double kReadableContrast = 4.5;
 

@@ -900,7 +900,8 @@ void WindowBehaviourTest::listsFollowADarkPalette() {
     // Every status in a lighter shade of its hue, readable on dark bases;
     // a light base keeps the colours themselves.
     const std::pair<Colorref, QColor> statuses[] = {
-        {kNewColor, QColor(0, 128, 0)}, {kSameColor, QColor(0, 0, 128)}, {kDiffColor, QColor(255, 50, 0)}};
+        {kNewColor, QColor(0, 128, 0)}, {kSameColor, QColor(0, 0, 128)}, {kDiffColor, QColor(255, 50, 0)},
+        {kMissingColor, QColor(128, 0, 128)}};
     for (const auto& [status, light] : statuses) {
         for (const QColor& base : {QColor(30, 30, 30), QColor(45, 45, 48), QColor(100, 100, 110)}) {
             const QColor shown = TextColorOn(status, base);
