@@ -16,31 +16,11 @@ build="$(cd "${1:-$root/build/release}" && pwd)"
 tree="${2:-/usr/include}"
 work="$build/bench-real-tree"
 
-rm -rf "$work"
-[ "${KEEP_BENCH_DATA:-0}" = 1 ] || trap 'rm -rf "$work"' EXIT
-mkdir -p "$work/install/Temp" "$work/quorvan" "$work/config" "$work/source"
-export QUORVAN_HOME="$work/quorvan" XDG_CONFIG_HOME="$work/config"
-export PATH="$build/bin:$PATH"
-unset QVRCOMPARE_DEBUG
-
-# Plain files only: links are followed, dangling ones dropped.
-cp -rL "$tree/." "$work/source" 2>/dev/null || true
-find "$work/source" ! -type f ! -type d -delete
-cp -a "$work/source" "$work/local"
+. "$root/bench/report/common.sh"
+bench_work_folder "$work" "$build"
+copy_real_tree "$tree" "$work/source" "$work/local"
 files=$(find "$work/source" -type f | wc -l)
 echo "real tree: $files files from $tree"
-
-# About 1 % edited (one line appended), 5 deleted, 3 added.
-find "$work/local" -type f | LC_ALL=C sort | awk 'NR % 97 == 13' | while IFS= read -r f; do
-  printf '/* local edit */\n' >> "$f"
-done
-find "$work/local" -type f | LC_ALL=C sort | awk 'NR % 1901 == 7 && ++n <= 5' | while IFS= read -r f; do rm -f "$f"; done
-deep=$(cd "$work/local" && find . -mindepth 2 -type f -name '*.h' | LC_ALL=C sort | awk 'NR == 1')
-base=$(basename "$deep")
-[ -e "$work/local/$base" ] || cp "$work/local/$deep" "$work/local/$base"
-printf 'new\n' > "$work/local/added_by_hand.h"
-upper=$(echo "$base" | tr '[:lower:]' '[:upper:]')
-[ "$upper" = "$base" ] || cp "$work/local/$deep" "$work/local/$(dirname "$deep")/$upper"
 
 qvradmin create-broker REAL >/dev/null
 qvradmin add-user REAL alice secret >/dev/null

@@ -1,53 +1,126 @@
 #!/usr/bin/env bash
 # Compare-report benchmark: "qvrcompare-cli report" with Same and New shown
-# (the copies already checked out by an earlier run with Diff shown) over
-# FILES local files against "diff -rq" of the same two trees, warm cache,
-# alternating in one run. The local tree has 10% of the files changed (half
-# of them with the size kept) and 5% new files.
-# Target: median ratio <= 0.7 (both cores used). Each report run's peak RSS is printed too.
-# AVG_KB 0 makes small files of two lines each (the scale runs, bench/report/scale.sh).
-# The generated trees are removed at the end unless KEEP_BENCH_DATA=1.
-# usage: bench/report/run.sh [BUILD_DIR (default build/release)] [FILES] [AVG_KB] [RUNS]
+# (the copies already checked out by an earlier run with Diff shown) against
+# "diff -rq" of the local tree and the checked-out copies, warm cache,
+# alternating in one run.
+# Both sides pay the same tool launches: a report that shows Same checks the
+# repository out again each run, so the first untimed report runs with
+# recording shims ahead of the tools, and every timed peer run replays the
+# launches it recorded (the same command lines, same folder, no input, output
+# discarded) before its diff -rq. The launches are printed.
+# Neither timed side runs under a wrapper; one more run of each under GNU time
+# after the timed ones gives the peak RSS.
+#
+# SIZES (third argument) picks the trees:
+#   mix (default)  FILES files shaped like a source tree: 70 % under 4 KiB,
+#                  22 % 4-8 KiB, 7.5 % 8-64 KiB, 0.5 % 64-512 KiB; folders 1 to
+#                  8 deep (most 2 to 4) of 2 to 20 character names, file names
+#                  of 3 to 40 characters with common extensions
+#   0              the same paths, each file two lines (bench/report/scale.sh)
+#   N              the same paths, files of about N KiB (1 to 2N-1)
+#   real           a copy of TREE (default /usr/include, links followed), FILES
+#                  ignored; the local copy edited as bench/report/real_tree.sh
+#                  does (MODE=real does the same)
+# In generated trees 10 % of the local files are changed (half of them with
+# the size kept) and 5 % are new.
+# Target: median ratio <= 0.8 (goal 0.6), both cores used.
+# The trees are removed at the end unless KEEP_BENCH_DATA=1.
+# usage: bench/report/run.sh [BUILD_DIR (default build/release)] [FILES] [SIZES] [RUNS]
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 build="$(cd "${1:-$root/build/release}" && pwd)"
 files="${2:-50000}"
-avg_kb="${3:-20}"
+sizes="${3:-mix}"
 runs="${4:-3}"
+[ "${MODE:-}" != real ] || sizes=real
+tree="${TREE:-/usr/include}"
 work="$build/bench-report"
 
-rm -rf "$work"
-[ "${KEEP_BENCH_DATA:-0}" = 1 ] || trap 'rm -rf "$work"' EXIT
-mkdir -p "$work/install/Temp" "$work/quorvan" "$work/config"
-export QUORVAN_HOME="$work/quorvan" XDG_CONFIG_HOME="$work/config"
-export PATH="$build/bin:$PATH"
-unset QVRCOMPARE_DEBUG
+. "$root/bench/report/common.sh"
+bench_work_folder "$work" "$build"
 
-if [ "$avg_kb" -gt 0 ]; then sizes="about $avg_kb KiB each"; else sizes="two lines each"; fi
-echo "report: generating two trees of $files files ($sizes)"
-awk -v files="$files" -v avg="$avg_kb" -v src="$work/source" -v loc="$work/local" 'BEGIN {
-  block = ""
-  for (j = 0; j < 16; j++) block = block "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ\n"
-  for (i = 0; i < files * 1.05; i++) {
-    folder = sprintf("/mod%02d/part%02d", i % 50, int(i / 50) % 20)
-    name = sprintf("file_%06d.dat", i)
-    if (!(folder in made)) { system("mkdir -p \"" src folder "\" \"" loc folder "\""); made[folder] = 1 }
-    kb = avg > 0 ? 1 + (i * 7919) % (2 * avg - 1) : 0
-    isNew = i >= files
-    changed = !isNew && i % 10 == 5
-    for (t = 0; t < 2; t++) {
-      if (t == 0 && isNew) continue
-      path = (t == 0 ? src : loc) folder "/" name
-      printf "%s\n", name > path
-      for (k = 0; k < kb; k++) printf "%s", block > path
-      # Half of the changes keep the size, half add a line.
-      if (t == 1 && changed) printf (i % 20 == 5 ? "local edit\n" : "local edit, longer\n") > path
-      else printf "repo text\n" > path
-      close(path)
+case "$sizes" in
+  real)
+    echo "report: copying $tree"
+    copy_real_tree "$tree" "$work/source" "$work/local"
+    files=$(find "$work/source" -type f | wc -l)
+    echo "report: $files files from $tree" ;;
+  mix|[0-9]*)
+    case "$sizes" in
+      mix) shape="a source tree's size mix" ;;
+      0) shape="two lines each" ;;
+      *) shape="about $sizes KiB each" ;;
+    esac
+    echo "report: generating two trees of $files files ($shape)"
+    awk -v files="$files" -v sizes="$sizes" -v src="$work/source" -v loc="$work/local" \
+        -v folders_list="$work/folders" '
+    function rnd(n) { seed = (seed * 16807) % 2147483647; return seed % n }
+    function word(len,    w) {
+      w = substr(letters, 1 + rnd(26), 1)
+      while (length(w) < len) w = w substr(chars, 1 + rnd(length(chars)), 1)
+      return w
     }
-  }
-}'
+    function file_bytes(i) {
+      if (sizes == "mix") {
+        r = rnd(1000)
+        if (r < 700) return 100 + rnd(3996)
+        if (r < 920) return 4096 + rnd(4096)
+        if (r < 995) return 8192 + rnd(57344)
+        return 65536 + rnd(458752)
+      }
+      if (sizes + 0 == 0) return 0
+      return 1024 * (1 + (i * 7919) % (2 * sizes - 1))
+    }
+    BEGIN {
+      seed = 20261208
+      letters = "abcdefghijklmnopqrstuvwxyz"
+      chars = letters letters "0123456789_-"
+      nexts = split(".c .h .cpp .hpp .py .js .ts .json .md .txt .go .rs .java .xml .cmake", exts, " ")
+      kb = ""
+      for (j = 0; j < 16; j++) kb = kb "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ\n"
+      # Folders: each picks its depth (1 to 8, most 2 to 4) and a parent one
+      # level up; about 12 files per folder.
+      split("10 30 55 75 87 94 98 100", depth_cut, " ")
+      nfolders = int(files / 12) + 1
+      count[0] = 1; at[0, 0] = ""
+      for (k = 1; k <= nfolders; k++) {
+        r = rnd(100)
+        for (d = 1; r >= depth_cut[d]; d++) {}
+        while (!(d - 1 in count)) d--
+        parent = at[d - 1, rnd(count[d - 1])]
+        folder = parent "/" word(2 + rnd(7) + rnd(12))
+        at[d, count[d]++] = folder
+        all[k] = folder
+        printf "%s%s\n%s%s\n", src, folder, loc, folder > folders_list
+      }
+      close(folders_list)
+      system("xargs -d \"\\n\" mkdir -p < \"" folders_list "\"")
+      for (i = 0; i < files * 1.05; i++) {
+        folder = all[1 + rnd(nfolders)]
+        name = word(3 + rnd(10) + rnd(28))
+        if (rnd(10) > 0) name = name exts[1 + rnd(nexts)]
+        if ((folder "/" name) in used) name = name "_" i
+        used[folder "/" name] = 1
+        bytes = file_bytes(i)
+        body = bytes - length(name) - 11
+        isNew = i >= files
+        changed = !isNew && i % 10 == 5
+        for (t = 0; t < 2; t++) {
+          if (t == 0 && isNew) continue
+          path = (t == 0 ? src : loc) folder "/" name
+          printf "%s\n", name > path
+          for (left = body; left >= 1024; left -= 1024) printf "%s", kb > path
+          if (left > 0) printf "%s", substr(kb, 1, left) > path
+          # Half of the changes keep the size, half add a line.
+          if (t == 1 && changed) printf (i % 20 == 5 ? "local edit\n" : "local edit, longer\n") > path
+          else printf "repo text\n" > path
+          close(path)
+        }
+      }
+    }' ;;
+  *) echo "report: SIZES is mix, 0, a size in KiB or real, not $sizes" >&2; exit 2 ;;
+esac
 du -sh "$work/source" "$work/local" | sed 's/^/report: /'
 
 qvradmin create-broker BENCH >/dev/null
@@ -59,27 +132,34 @@ report=(qvrcompare-cli report --broker BENCH --user alice --password secret --pr
         --install-dir "$work/install" --local "$work/local" --csv "$work/bottom.csv")
 echo "report: checking the copies out (Diff shown)"
 "${report[@]}" --diff 2>/dev/null || [ $? -eq 1 ]
-# Warm the cache for both.
-"${report[@]}" --same --new 2>/dev/null || [ $? -eq 1 ]
-diff -rq "$work/local" "$work/install/Temp" > /dev/null || true
+# Warm the cache for both, and record the tools the timed report launches.
+record_tool_launches "$work/launches" "${report[@]}" --same --new 2>/dev/null || [ $? -eq 1 ]
+echo "report: each run launches $(wc -l < "$work/launches") tool(s):" \
+  "$(sed -E 's/^\(cd [^ ]+ && exec ([^ ]+).*/\1/' "$work/launches" | tr '\n' ' ')(replayed before each diff -rq)"
+replay_tool_launches "$work/launches" || { echo "report: a replayed tool launch failed" >&2; exit 1; }
+peer() { replay_tool_launches "$work/launches" || true; diff -rq "$work/local" "$work/install/Temp" > "$work/diff.out" || true; }
 
 now() { date +%s%N; }
-cli_times=() diff_times=() peak_kb=0
+cli_times=() diff_times=()
 for run in $(seq 1 "$runs"); do
   t0=$(now)
-  /usr/bin/time -f %M -o "$work/rss" "${report[@]}" --same --new 2>/dev/null || [ $? -eq 1 ]
+  "${report[@]}" --same --new 2>/dev/null || [ $? -eq 1 ]
   t1=$(now)
-  diff -rq "$work/local" "$work/install/Temp" > "$work/diff.out" || true; t2=$(now)
+  peer
+  t2=$(now)
   cli_times+=($(( (t1 - t0) / 1000000 ))) diff_times+=($(( (t2 - t1) / 1000000 )))
-  rss_kb=$(tail -n 1 "$work/rss")
-  if [ "$rss_kb" -gt "$peak_kb" ]; then peak_kb=$rss_kb; fi
-  echo "run $run: qvrcompare-cli report ${cli_times[-1]} ms (peak RSS $((rss_kb / 1024)) MiB), diff -rq ${diff_times[-1]} ms"
+  echo "run $run: qvrcompare-cli report ${cli_times[-1]} ms, launches + diff -rq ${diff_times[-1]} ms"
 done
+/usr/bin/time -f %M -o "$work/rss" "${report[@]}" --same --new 2>/dev/null || [ $? -eq 1 ]
+peak_kb=$(tail -n 1 "$work/rss")
+/usr/bin/time -f %M -o "$work/rss.diff" diff -rq "$work/local" "$work/install/Temp" > /dev/null || true
+diff_kb=$(tail -n 1 "$work/rss.diff")
+
 rows=$(($(wc -l < "$work/bottom.csv") - 1))
 news=$(grep -c ',New,' "$work/bottom.csv" || true)
 median() { printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 cli=$(median "${cli_times[@]}") dif=$(median "${diff_times[@]}")
-awk -v c="$cli" -v d="$dif" -v n="$rows" -v w="$news" -v f="$files" -v p="$peak_kb" 'BEGIN {
-  printf "report: %d rows listed (%d New); median qvrcompare-cli report %d ms, diff -rq %d ms, ratio %.2f (target <= 0.7)\n",
+awk -v c="$cli" -v d="$dif" -v n="$rows" -v w="$news" -v f="$files" -v p="$peak_kb" -v q="$diff_kb" 'BEGIN {
+  printf "report: %d rows listed (%d New); median qvrcompare-cli report %d ms, launches + diff -rq %d ms, ratio %.2f (target <= 0.8, goal 0.6)\n",
     n, w, c, d, c / (d > 0 ? d : 1)
-  printf "report: %d files: median %d ms (%.1f us per file), peak RSS %.1f MiB\n", f, c, c * 1000 / f, p / 1024 }'
+  printf "report: %d files: median %d ms (%.1f us per file), peak RSS %.1f MiB (diff -rq %.1f MiB)\n", f, c, c * 1000 / f, p / 1024, q / 1024 }'

@@ -24,7 +24,8 @@ for files in "${counts[@]}"; do
   summary+=("$(grep -E '^report: [0-9]+ files: median' "$log")")
 done
 printf '%s\n' "${summary[@]}" | awk '
-  { files = $2; ms = $5; sub(/^\(/, "", $7); rss = $(NF - 1)
+  { files = $2; ms = $5
+    rss = $0; sub(/.*peak RSS /, "", rss); sub(/ .*/, "", rss)
     grow = ""
     if (NR > 1 && pms > 0) grow = sprintf("; %.2fx the files, %.2fx the time: time per file %.2fx (target <= 1.10)", files / pfiles, ms / pms, (ms / pms) / (files / pfiles))
     printf "scale: %d files %d ms, peak RSS %s MiB%s\n", files, ms, rss, grow
