@@ -7,7 +7,8 @@
 # repository out again each run, so the first untimed report runs with
 # recording shims ahead of the tools, and every timed peer run replays the
 # launches it recorded (the same command lines, same folder, no input, output
-# discarded) before its diff -rq. The launches are printed.
+# discarded) before its diff -rq. The launches are printed, and the time
+# they take of each peer run.
 # Neither timed side runs under a wrapper; one more run of each under GNU time
 # after the timed ones gives the peak RSS.
 #
@@ -137,18 +138,21 @@ record_tool_launches "$work/launches" "${report[@]}" --same --new 2>/dev/null ||
 echo "report: each run launches $(wc -l < "$work/launches") tool(s):" \
   "$(sed -E 's/^\(cd [^ ]+ && exec ([^ ]+).*/\1/' "$work/launches" | tr '\n' ' ')(replayed before each diff -rq)"
 replay_tool_launches "$work/launches" || { echo "report: a replayed tool launch failed" >&2; exit 1; }
-peer() { replay_tool_launches "$work/launches" || true; diff -rq "$work/local" "$work/install/Temp" > "$work/diff.out" || true; }
+diff -rq "$work/local" "$work/install/Temp" > /dev/null || true
 
 now() { date +%s%N; }
-cli_times=() diff_times=()
+cli_times=() peer_times=() launch_times=()
 for run in $(seq 1 "$runs"); do
   t0=$(now)
   "${report[@]}" --same --new 2>/dev/null || [ $? -eq 1 ]
   t1=$(now)
-  peer
+  replay_tool_launches "$work/launches" || true
   t2=$(now)
-  cli_times+=($(( (t1 - t0) / 1000000 ))) diff_times+=($(( (t2 - t1) / 1000000 )))
-  echo "run $run: qvrcompare-cli report ${cli_times[-1]} ms, launches + diff -rq ${diff_times[-1]} ms"
+  diff -rq "$work/local" "$work/install/Temp" > "$work/diff.out" || true
+  t3=$(now)
+  cli_times+=($(( (t1 - t0) / 1000000 ))) peer_times+=($(( (t3 - t1) / 1000000 )))
+  launch_times+=($(( (t2 - t1) / 1000000 )))
+  echo "run $run: qvrcompare-cli report ${cli_times[-1]} ms, launches + diff -rq ${peer_times[-1]} ms (launches ${launch_times[-1]} ms)"
 done
 /usr/bin/time -f %M -o "$work/rss" "${report[@]}" --same --new 2>/dev/null || [ $? -eq 1 ]
 peak_kb=$(tail -n 1 "$work/rss")
@@ -158,8 +162,8 @@ diff_kb=$(tail -n 1 "$work/rss.diff")
 rows=$(($(wc -l < "$work/bottom.csv") - 1))
 news=$(grep -c ',New,' "$work/bottom.csv" || true)
 median() { printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
-cli=$(median "${cli_times[@]}") dif=$(median "${diff_times[@]}")
-awk -v c="$cli" -v d="$dif" -v n="$rows" -v w="$news" -v f="$files" -v p="$peak_kb" -v q="$diff_kb" 'BEGIN {
-  printf "report: %d rows listed (%d New); median qvrcompare-cli report %d ms, launches + diff -rq %d ms, ratio %.2f (target <= 0.8, goal 0.6)\n",
-    n, w, c, d, c / (d > 0 ? d : 1)
+cli=$(median "${cli_times[@]}") dif=$(median "${peer_times[@]}") launches=$(median "${launch_times[@]}")
+awk -v c="$cli" -v d="$dif" -v l="$launches" -v n="$rows" -v w="$news" -v f="$files" -v p="$peak_kb" -v q="$diff_kb" 'BEGIN {
+  printf "report: %d rows listed (%d New); median qvrcompare-cli report %d ms, launches + diff -rq %d ms (launches %d ms), ratio %.2f (target <= 0.8, goal 0.6)\n",
+    n, w, c, d, l, c / (d > 0 ? d : 1)
   printf "report: %d files: median %d ms (%.1f us per file), peak RSS %.1f MiB (diff -rq %.1f MiB)\n", f, c, c * 1000 / f, p / 1024, q / 1024 }'
