@@ -145,7 +145,8 @@ TEST_F(RegistryStore, SavedSettingsAreStringValuesInTheRegistryAndLoadBack) {
         {"VlxFmt", saved.templates.vlxFmt}, {"VgtFmt", saved.templates.vgtFmt},
         {"VqryFmt", saved.templates.vqryFmt}, {"SqlFmt", saved.templates.sqlFmt},
         {"ShowNewFiles", "1"},             {"ShowDiffFiles", "1"},      {"ShowSameFiles", "0"},
-        {"SubFolders", "0"},
+        {"SubFolders", "0"},               {"ShowMissingFiles", "0"},   {"RepoFolder", ""},
+        {"ExcludePatterns", ""},
     };
     EXPECT_EQ(listed.size(), expected.size());
     for (const auto& [key, text] : expected) {

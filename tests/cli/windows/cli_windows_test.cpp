@@ -218,7 +218,8 @@ TEST_F(CliOnWindows, ReportClassifiesTheDriveLetterTreeAndExitsOneForNewOrDiff) 
                            m_local + "\\inc\\,1 KB," + date + ",New,\r\n" + "changed.c," + m_local +
                            "\\src\\,1 KB," + date + ",Diff,\r\n");
     // Standard error is in text mode there: CR LF.
-    EXPECT_EQ(run.err, "qvrcompare-cli: 3 files listed: 1 New, 1 Diff, 1 Same\r\n");
+    EXPECT_EQ(run.err,
+              "qvrcompare-cli: Repository folder: \\\r\nqvrcompare-cli: 3 files listed: 1 New, 1 Diff, 1 Same\r\n");
     EXPECT_EQ(Received("vqry"), std::vector<std::string>{VqryLine()});
     EXPECT_EQ(Received("vlx"), std::vector<std::string>{VlxLine()});
     EXPECT_EQ(Received("vgt"), std::vector<std::string>{VgtLine()});
