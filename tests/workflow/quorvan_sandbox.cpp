@@ -68,10 +68,16 @@ bool QuorvanSandbox::Import(const std::string& project, const std::string& state
 }
 
 void QuorvanSandbox::SlowDown(const std::string& tool, int delayMs) const {
-    const auto wrapper = m_root.Write("wrappers/" + tool, "#!/bin/sh\nsleep " +
-                                                             std::to_string(delayMs / 1000.0) +
-                                                             "\nexec \"" + m_toolDir + "/" + tool +
-                                                             "\" \"$@\"\n");
+    WriteWrapper(tool, "sleep " + std::to_string(delayMs / 1000.0) + "\nexec \"" + m_toolDir + "/" + tool +
+                           "\" \"$@\"\n");
+}
+
+void QuorvanSandbox::AfterTool(const std::string& tool, const std::string& shellCommand) const {
+    WriteWrapper(tool, "\"" + m_toolDir + "/" + tool + "\" \"$@\"\nstatus=$?\n" + shellCommand + "\nexit $status\n");
+}
+
+void QuorvanSandbox::WriteWrapper(const std::string& tool, const std::string& body) const {
+    const auto wrapper = m_root.Write("wrappers/" + tool, "#!/bin/sh\n" + body);
     std::filesystem::permissions(wrapper, std::filesystem::perms::owner_all);
     ::setenv("PATH", ((m_root / "wrappers").string() + ":" + m_toolDir + ":" + m_oldPath).c_str(), 1);
 }

@@ -34,6 +34,10 @@ public:
     // A folder placed before the tools on PATH, holding a wrapper that runs
     // tool after a delay (only that tool is slowed).
     void SlowDown(const std::string& tool, int delayMs) const;
+    // The same place, holding a wrapper that runs tool and then the shell
+    // command, keeping the tool's exit status: a tool whose output is
+    // tampered with after it wrote it.
+    void AfterTool(const std::string& tool, const std::string& shellCommand) const;
     // PATH with every tool but this one.
     void HideTool(const std::string& tool) const;
 
@@ -45,6 +49,8 @@ public:
     std::string ToolDir() const { return m_toolDir; }
 
 private:
+    void WriteWrapper(const std::string& tool, const std::string& body) const;
+
     TempDir m_root;
     std::string m_toolDir;
     std::string m_oldPath;
