@@ -3,7 +3,7 @@
 # each) at every file count given, one timed run each, then one line per
 # count with its time, time per file and peak RSS, and how the time grew
 # against the file count from the count before it.
-# Targets: 2 x files <= 2.2 x time; peak RSS <= 1 GiB at a million files.
+# Targets: 2 x files <= 2.2 x time; peak RSS <= 400 MiB at a million files.
 # Each count's trees are generated, measured and removed before the next.
 # usage: bench/report/scale.sh [BUILD_DIR (default build/release)] [FILES...]
 #        (default counts: 250000 1000000)
