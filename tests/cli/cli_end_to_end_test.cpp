@@ -333,6 +333,12 @@ TEST_F(CliEndToEndTest, FailuresExitTwoWithTheirMessageAndNoList) {
         {"report option on list", {"list", "--same"}, "qvrcompare-cli: --same applies to 'report' only\n"},
         {"nothing to show", ReportArgs({}),
          "qvrcompare-cli: nothing to show: give --new, --diff, --same or --missing\n"},
+        {"unknown option before a report flag", {"report", "--bogus", "--new"},
+         "qvrcompare-cli: unknown option '--bogus'\nTry 'qvrcompare-cli --help'.\n"},
+        {"empty CSV name", {"list", "--csv", ""},
+         "qvrcompare-cli: --csv needs a file name, or '-' for standard output\nTry 'qvrcompare-cli --help'.\n"},
+        {"argument after --", {"list", "--", "--help"},
+         "qvrcompare-cli: unexpected argument '--help'\nTry 'qvrcompare-cli --help'.\n"},
         {"install folder missing", {"list", "--install-dir", m_sandbox.Root().Str() + "/no/such"},
          "qvrcompare-cli: Unable to create directory: " + m_sandbox.Root().Str() + "/no/such/Temp\n"},
     };
@@ -445,29 +451,19 @@ TEST_F(CliEndToEndTest, InterruptEndsTheToolItWaitsFor) {
     const std::string home = std::getenv("QUORVAN_HOME") ? std::getenv("QUORVAN_HOME") : "";
     ASSERT_FALSE(home.empty());
     ScopedEnv delay("QUORVAN_DELAY_MS", std::string("30000"));
-    const fs::path errFile = m_sandbox.Root() / "cli.err";
     for (int sig : {SIGINT, SIGTERM}) {
-        ArgumentVector argv(QVR_CLI_PATH, ListArgs());
-        const pid_t cli = ::fork();
-        ASSERT_GE(cli, 0);
-        if (cli == 0) {
-            const int null = ::open("/dev/null", O_RDWR);
-            const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            if (null < 0 || err < 0 || ::dup2(null, 0) < 0 || ::dup2(null, 1) < 0 || ::dup2(err, 2) < 0) ::_exit(120);
-            ::execve(QVR_CLI_PATH, argv.Data(), environ);
-            ::_exit(123);
-        }
+        const Started cli = Start(ListArgs());
+        ASSERT_GE(cli.pid, 0);
         const auto waitFor = [](const std::function<bool()>& done) {
             for (int k = 0; k < 1000 && !done(); ++k) std::this_thread::sleep_for(std::chrono::milliseconds(10));
             return done();
         };
         EXPECT_TRUE(waitFor([&] { return !ToolsOf(home).empty(); })) << "no tool started";
-        ::kill(cli, sig);
-        int status = 0;
-        ASSERT_EQ(::waitpid(cli, &status, 0), cli);
-        // The list is incomplete: an error, said on standard error.
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << status;
-        EXPECT_EQ(ReadFile(errFile), "qvrcompare-cli: interrupted; the list is incomplete and was not written\n");
+        ::kill(cli.pid, sig);
+        // The list is incomplete: an error (exit status 2), said on standard error.
+        const CliResult result = Wait(cli);
+        EXPECT_EQ(result.status, 2);
+        EXPECT_EQ(result.err, "qvrcompare-cli: interrupted; the list is incomplete and was not written\n");
         EXPECT_TRUE(waitFor([&] { return ToolsOf(home).empty(); })) << "a tool outlived the run: signal " << sig;
     }
 }
@@ -728,31 +724,18 @@ TEST_F(CliEndToEndTest, OnATerminalTheRunIsFollowedAsTheTerminalAllows) {
     EXPECT_EQ(RunOnTerminal(quiet, "xterm"), "");
 }
 
-TEST_F(CliEndToEndTest, CommandLineConventions) {
+// Without a terminal the one-line summary is all standard error holds; -q
+// (or --quiet) leaves out even that.
+TEST_F(CliEndToEndTest, QuietLeavesOnlyTheErrors) {
     Import({{"a.txt", "a"}});
-    const auto list = [&](std::vector<std::string> extra) {
-        std::vector<std::string> args = ListArgs();
+    using Args = std::vector<std::string>;
+    for (const Args& extra : std::vector<Args>{{"-q"}, {"--quiet", "--csv", "-"}, {}}) {
+        Args args = ListArgs();
         args.insert(args.end(), extra.begin(), extra.end());
-        return args;
-    };
-    struct Case {
-        std::vector<std::string> args;
-        int status;
-        std::string err;
-    };
-    const std::string tryHelp = "Try 'qvrcompare-cli --help'.\n";
-    const Case cases[] = {
-        {list({"-q"}), 0, ""},
-        {list({"--quiet", "--csv", "-"}), 0, ""},
-        {list({}), 0, "qvrcompare-cli: 1 file listed from the repository\n"},
-        {list({"--csv", ""}), 2, "qvrcompare-cli: --csv needs a file name, or '-' for standard output\n" + tryHelp},
-        {list({"--", "--help"}), 2, "qvrcompare-cli: unexpected argument '--help'\n" + tryHelp},
-        {{"report", "--bogus", "--new"}, 2, "qvrcompare-cli: unknown option '--bogus'\n" + tryHelp},
-    };
-    for (const Case& c : cases) {
-        const CliResult result = Run(c.args);
-        EXPECT_EQ(result.status, c.status) << c.args.back();
-        EXPECT_EQ(result.err, c.err) << c.args.back();
+        const CliResult result = Run(args);
+        EXPECT_EQ(result.status, 0) << args.back();
+        const std::string summary = extra.empty() ? "qvrcompare-cli: 1 file listed from the repository\n" : "";
+        EXPECT_EQ(result.err, summary) << args.back();
     }
 }
 
