@@ -379,23 +379,21 @@ TEST(CounterpartRule, TheFolderWithMostVotesHoldsTheCounterparts) {
         const char* name;
         std::vector<std::pair<std::string, std::string>> top;
         std::vector<std::string> local;
-        std::optional<std::string> named;
         const char* folder;     // shown; "" for none
         std::vector<int> rows;  // of each local key
         bool posixOnly = false;
+        std::optional<std::string> named = std::nullopt;
     };
     const std::vector<Case> cases = {
-        {"fewer levels win a tie", {{"\\x", "a.h"}, {"\\", "a.h"}}, {"\\a.h"}, std::nullopt, "\\", {1}},
-        {"then the first row", {{"\\c", "a.h"}, {"\\b", "a.h"}}, {"a.h"}, std::nullopt, "\\c", {0}},
-        {"named with slashes", {{"\\c", "R"}, {"\\s", "R"}, {"\\s", "L"}}, {"R", "L"}, std::string("/c/"), "\\c",
-         {0, -1}},
-        {"no vote", {{"\\a", "x"}}, {"y"}, std::nullopt, "", {-1}},
-        {"folders differ in case only", {{"\\Docs", "a"}, {"\\DOCS", "b"}}, {"a", "b"}, std::nullopt, "\\Docs",
-         {0, 1}},
-        {"twin beside the exact name is New", {{"\\d", "x.h"}}, {"\\x.h", "\\X.h"}, std::nullopt, "\\d", {0, -1},
-         true},
-        {"twins: first in byte order", {{"\\d", "x.h"}}, {"\\x.H", "\\X.h"}, std::nullopt, "\\d", {-1, 0}, true},
-        {"exact case first", {{"\\d", "X.h"}, {"\\d", "x.h"}}, {"\\x.h"}, std::nullopt, "\\d", {1}, true},
+        {"fewer levels win a tie", {{"\\x", "a.h"}, {"\\", "a.h"}}, {"\\a.h"}, "\\", {1}},
+        {"then the first row", {{"\\c", "a.h"}, {"\\b", "a.h"}}, {"a.h"}, "\\c", {0}},
+        {"named with slashes", {{"\\c", "R"}, {"\\s", "R"}, {"\\s", "L"}}, {"R", "L"}, "\\c", {0, -1}, false,
+         "/c/"},
+        {"no vote", {{"\\a", "x"}}, {"y"}, "", {-1}},
+        {"folders differ in case only", {{"\\Docs", "a"}, {"\\DOCS", "b"}}, {"a", "b"}, "\\Docs", {0, 1}},
+        {"twin beside the exact name is New", {{"\\d", "x.h"}}, {"\\x.h", "\\X.h"}, "\\d", {0, -1}, true},
+        {"twins: first in byte order", {{"\\d", "x.h"}}, {"\\x.H", "\\X.h"}, "\\d", {-1, 0}, true},
+        {"exact case first", {{"\\d", "X.h"}, {"\\d", "x.h"}}, {"\\x.h"}, "\\d", {1}, true},
     };
     for (const Case& c : cases) {
         if (c.posixOnly && platform::kIsWindows) continue;

@@ -277,24 +277,16 @@ TEST_F(ReportTest, UnreadableCheckoutLogEndsTheRunCleanly) {
 // A checkout log that claims more than the temp folder holds ends the run
 // before any stale copy is compared.
 TEST_F(ReportTest, CheckoutLogThatClaimsTooMuchEndsTheRun) {
-    struct Case {
-        const char* afterCheckout;  // shell command run once vgt has written
-        std::string problem;
-    };
     const std::string copy = m_sandbox.TempPath() + "/sub/b.txt";
-    const Case cases[] = {
-        {"rm -f '<temp>/sub/b.txt'", "1 file(s) vgt.log reports as checked out are missing: " + copy},
-        {"printf 'Total: 0; Success: 0; Failed: 0; Not Processed: 0.\\n' > '<install>/vgt.log'",
+    // A shell command run once vgt has written, and the problem the run names.
+    const std::pair<std::string, std::string> cases[] = {
+        {"rm -f '" + copy + "'", "1 file(s) vgt.log reports as checked out are missing: " + copy},
+        {"printf 'Total: 0; Success: 0; Failed: 0; Not Processed: 0.\\n' > '" + m_installDir + "/vgt.log'",
          "vgt.log reports no file checked out, but the Top List holds 2."},
     };
     ImportSource({{"a.txt", "a"}, {"sub/b.txt", "b"}});
     WriteLocal("a.txt", "a");
-    for (const Case& c : cases) {
-        std::string command = c.afterCheckout;
-        for (const auto& [name, value] : {std::pair<std::string, std::string>{"<temp>", m_sandbox.TempPath()},
-                                          {"<install>", m_installDir}}) {
-            if (const auto at = command.find(name); at != std::string::npos) command.replace(at, name.size(), value);
-        }
+    for (const auto& [command, problem] : cases) {
         m_sandbox.AfterTool("vgt", command);
         m_host.boxes.clear();
 
@@ -303,8 +295,9 @@ TEST_F(ReportTest, CheckoutLogThatClaimsTooMuchEndsTheRun) {
         ExpectIdle();
         EXPECT_EQ(m_view.Status(), " Error: SCM Checkout for Browse Failed - review vgt.log.") << command;
         ASSERT_FALSE(m_host.boxes.empty()) << command;
-        EXPECT_EQ(m_host.boxes.back().text, "Checkout for Browse Error:\n\n" + c.problem + "\n\nReview the vgt.log.");
-        EXPECT_TRUE(Traced("CQvrCompareDlg::OnBtnGenBtmReport: END Error: " + c.problem));
+        EXPECT_EQ(m_host.boxes.back().text,
+                  "Checkout for Browse Error:\n\n" + problem + "\n\nReview the vgt.log.");
+        EXPECT_TRUE(Traced("CQvrCompareDlg::OnBtnGenBtmReport: END Error: " + problem));
         EXPECT_EQ(CountFilledRows(m_bottom), 0);
     }
 }

@@ -36,11 +36,11 @@ Files CopyOf(const std::string& folder, const std::vector<std::string>& leftOut 
     return files;
 }
 
-
-std::map<std::string, std::string> AllWith(const Files& files, const std::string& status,
+// Every file Same, but for the others.
+std::map<std::string, std::string> AllSame(const Files& files,
                                            const std::map<std::string, std::string>& others = {}) {
     std::map<std::string, std::string> rows = others;
-    for (const auto& [key, content] : files) rows.emplace(key, status);
+    for (const auto& [key, content] : files) rows.emplace(key, "Same");
     return rows;
 }
 
@@ -48,7 +48,7 @@ struct WorkingCopyCase {
     const char* name;
     Files local;
     std::map<std::string, std::string> rows;  // local key ("/"-separated) -> Status
-    const char* folder;                       // the status line's end
+    const char* folder;                       // the repository folder shown; "" for none
     const char* repoFolder = "";
     const char* exclude = "";
     int missing = 0;
@@ -71,7 +71,9 @@ TEST_P(WorkingCopyTest, EachFileIsComparedWithTheFileAtItsPlace) {
     m_workflows.OnBtnGenBtmReport();
 
     EXPECT_TRUE(m_host.boxes.empty()) << m_host.boxes[0].text;
-    EXPECT_EQ(m_view.Status(), std::string(" Ready - ") + c.folder);
+    EXPECT_EQ(m_view.Status(), std::string(" Ready - ") +
+                                   (*c.folder ? "Repository folder: " + std::string(c.folder)
+                                              : "No repository folder: every file is New."));
     std::map<std::string, std::string> rows;
     const std::string local = m_sandbox.LocalDir() + std::string(1, platform::kSeparator);
     for (int row = 0; row < CountFilledRows(m_bottom); ++row) {
@@ -93,37 +95,30 @@ TEST_P(WorkingCopyTest, EachFileIsComparedWithTheFileAtItsPlace) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, WorkingCopyTest,
     ::testing::Values(
-        WorkingCopyCase{"ServerPart", CopyOf("server"), AllWith(CopyOf("server"), "Same"),
-                        "Repository folder: \\server"},
-        WorkingCopyCase{"ClientPart", CopyOf("client"), AllWith(CopyOf("client"), "Same"),
-                        "Repository folder: \\client"},
-        WorkingCopyCase{"Subfolder", CopyOf("server/src"), AllWith(CopyOf("server/src"), "Same"),
-                        "Repository folder: \\server\\src"},
-        WorkingCopyCase{"WholeRepositoryWithVendoredCopy", CopyOf(""), AllWith(CopyOf(""), "Same"),
-                        "Repository folder: \\"},
+        WorkingCopyCase{"ServerPart", CopyOf("server"), AllSame(CopyOf("server")), "\\server"},
+        WorkingCopyCase{"ClientPart", CopyOf("client"), AllSame(CopyOf("client")), "\\client"},
+        WorkingCopyCase{"Subfolder", CopyOf("server/src"), AllSame(CopyOf("server/src")), "\\server\\src"},
+        WorkingCopyCase{"WholeRepositoryWithVendoredCopy", CopyOf(""), AllSame(CopyOf("")), "\\"},
         WorkingCopyCase{"CopiedInFileIsNew", CopyOf("server", {}, {{"copyright", "the copyright"}}),
-                        AllWith(CopyOf("server"), "Same", {{"copyright", "New"}}), "Repository folder: \\server",
-                        "", "", 0, 1, false,
+                        AllSame(CopyOf("server"), {{"copyright", "New"}}), "\\server", "", "", 0, 1, false,
                         "copyright - the same name is at \\docs\\copyright, outside the repository folder"},
         WorkingCopyCase{"CaseTwinIsNew", CopyOf("server", {}, {{"readme", "server readme"}}),
-                        AllWith(CopyOf("server"), "Same", {{"readme", "New"}}), "Repository folder: \\server",
-                        "", "", 0, 1, true},
+                        AllSame(CopyOf("server"), {{"readme", "New"}}), "\\server", "", "", 0, 1, true},
         WorkingCopyCase{"Missing", CopyOf("server", {"src/util.c", "Makefile"}),
-                        AllWith(CopyOf("server"), "Same", {{"src/util.c", "Missing"}, {"Makefile", "Missing"}}),
-                        "Repository folder: \\server", "", "", 1},
+                        AllSame(CopyOf("server"), {{"src/util.c", "Missing"}, {"Makefile", "Missing"}}),
+                        "\\server", "", "", 1},
         WorkingCopyCase{"MissingWithoutSubfolders", CopyOf("server", {"src/util.c", "Makefile"}),
                         {{"README", "Same"}, {"LICENSE", "Same"}, {"Makefile", "Missing"}},
-                        "Repository folder: \\server", "", "", 1, 0, false,
+                        "\\server", "", "", 1, 0, false,
                         "Repository folder: \\server (found by vote; 2 of 2 local file(s) are there)"},
         WorkingCopyCase{"ExcludedFilesAndFolders", CopyOf("server", {}, {{"build/out.c", "o"}, {"src/main.o", "o"}}),
                         {{"README", "Same"}, {"LICENSE", "Same"}, {"Makefile", "Same"}, {"src/main.c", "Same"}},
-                        "Repository folder: \\server", "", " *.o; build ;include;util.?", 1, 1, false,
+                        "\\server", "", " *.o; build ;include;util.?", 1, 1, false,
                         "Excluded by name: 2 file(s), 2 folder(s)"},
         WorkingCopyCase{"NamedFolder", CopyOf("server", {"LICENSE", "Makefile"}),
                         {{"README", "Diff"}, {"include/api.h", "Diff"}, {"src/main.c", "Diff"}, {"src/util.c", "New"}},
-                        "Repository folder: \\client", "\\client"},
-        WorkingCopyCase{"NothingInCommon", {{"x.txt", "x"}}, {{"x.txt", "New"}},
-                        "No repository folder: every file is New.", "", "", 1}),
+                        "\\client", "\\client"},
+        WorkingCopyCase{"NothingInCommon", {{"x.txt", "x"}}, {{"x.txt", "New"}}, "", "", "", 1}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
