@@ -134,7 +134,8 @@ void ViewerCommandsTest::newFilesAreRefused_data() {
     QTest::newRow("empty status") << "" << "*" << repository;
     QTest::newRow("same, any case") << "same" << "PKG" << "";
     QTest::newRow("diff") << "Diff" << "PKG" << "";
-    QTest::newRow("missing") << "Missing" << "PKG" << "There is no local file to compare: %1 is missing locally.";
+    QTest::newRow("missing") << "Missing" << "PKG"
+                             << "There is no local file to compare: %1 is missing locally.";
 }
 
 void ViewerCommandsTest::newFilesAreRefused() {

@@ -36,7 +36,6 @@
 #include "ui/qvr_compare_dlg.h"
 #include "ui/report_ctrl.h"
 #include "ui/report_table_model.h"
-#include "ui/report_table_model.h"
 #include "ui/viewer_commands.h"
 #include "window_behaviour_test.h"
 #include "window_fixture.h"
@@ -686,8 +685,8 @@ void WindowBehaviourTest::tempDirectoryBoxIsUsedAndChooserCancelKeepsBoxes() {
     QTest::mouseClick(w.Button(IDC_BROWSE_TEMP), Qt::LeftButton);
     QCOMPARE(w.dlg->GetDlgItemText(IDC_TEMPPATH), std::string("/chosen"));
     QCOMPARE(w.host.boxes.back().text,
-             std::string("The Temp Directory must not be inside the Local Path, nor the Local Path inside it: "
-                         "/w/sub and /w"));
+             std::string("The Temp Directory must not be inside the Local Path, nor the Local Path "
+                         "inside it: /w/sub and /w"));
     QCOMPARE(w.host.boxes.back().icon, MbIcon::Stop);
 
     // A run takes the folder typed into the box as its temp path (here the
@@ -709,7 +708,7 @@ void WindowBehaviourTest::tempDirectoryBoxIsUsedAndChooserCancelKeepsBoxes() {
     QCOMPARE(plain.Settings().context.tempPath, std::string("/typed/temp"));
     plain.SetDlgItemText(IDC_LOCALPATH, "/w");
     const std::size_t boxes = w.host.boxes.size();
-    QTest::mouseClick(qobject_cast<QPushButton*>(plain.GetDlgItem(IDC_GEN_BTM)), Qt::LeftButton);
+    QTest::mouseClick(plain.GetDlgItem(IDC_GEN_BTM), Qt::LeftButton);
     QCOMPARE(plain.StatusText(), std::string(" Temp Directory cannot be blank."));
     QCOMPARE(w.host.boxes.size(), boxes + 1);
     QCOMPARE(w.host.boxes.back().text, std::string("Temp Directory is blank."));
@@ -722,7 +721,8 @@ void WindowBehaviourTest::tempDirectoryBoxIsUsedAndChooserCancelKeepsBoxes() {
     local->setFocus();
     QTest::keyClick(local, Qt::Key_V, Qt::ControlModifier);
     QCOMPARE(plain.StatusText(),
-             std::string(" Local Path is longer than 254 characters: only the first 254 are used - check the text."));
+             std::string(" Local Path is longer than 254 characters: only the first 254 are used - "
+                         "check the text."));
 
     // The Top List's menu opens the copy in the temp folder the box names now.
     const std::string typed = w.dir.Path().string() + "/typed";
@@ -842,7 +842,8 @@ void WindowBehaviourTest::windowFitsSmallScreens() {
     QVERIFY(window.width() <= 1180 && window.height() <= 860);
     // Every control is on the window, with a size.
     for (int id : {IDC_BROKER, IDC_REGSETTINGS, IDC_FIND_TOP, IDC_TOPLIST, IDC_GEN_TOP, IDC_EXPORT_TOP, IDC_LOCALPATH,
-                   IDC_BROWSE_LOCAL, IDC_SUBFOLDERS, IDC_SHOWMISSING, IDC_FIND_BTM, IDC_BTMLIST, IDC_GEN_BTM, IDC_EXPORT_BTM,
+                   IDC_BROWSE_LOCAL, IDC_SUBFOLDERS, IDC_SHOWMISSING, IDC_FIND_BTM, IDC_BTMLIST, IDC_GEN_BTM,
+                   IDC_EXPORT_BTM,
                    int(IDCANCEL_BUTTON), CQvrCompareDlg::kStatusId}) {
         QWidget* control = w.dlg->GetDlgItem(id);
         const QRect at(control->mapTo(w.dlg.get(), QPoint(0, 0)), control->size());
@@ -863,7 +864,7 @@ void WindowBehaviourTest::sizeAndPlaceAreRemembered() {
     // Each start and exit keeps the window exactly where it was left.
     for (int start = 0; start < 3; ++start) {
         QTest::mouseClick(w.Button(IDCANCEL_BUTTON), Qt::LeftButton);
-        QCOMPARE(QString::fromStdString(w.store.GetProfileString("Window", "Placement", "")), QString("10,20,780,520"));
+        QCOMPARE(w.store.GetProfileString("Window", "Placement", ""), std::string("10,20,780,520"));
         QVERIFY(!w.store.Has("Settings", "Placement"));
         w.dlg = std::make_unique<CommandRecordingDlg>(AppSettings{}, "/inst/Temp", w.host, w.pump);
         w.dlg->SetShutdownAction([] {});

@@ -55,6 +55,15 @@ struct WorkflowE2eTest::World {
         QVERIFY(sandbox.Import("PROJ", "DEV", sandbox.SourceDir()));
     }
     void Click(int id) { qobject_cast<QAbstractButton*>(dialog->GetDlgItem(id))->click(); }
+    // What the user does: a mouse click on a control; replacing the text of a box by typing.
+    void Press(int id) { QTest::mouseClick(dialog->GetDlgItem(id), Qt::LeftButton); }
+    void Retype(int id, const QString& text) {
+        QWidget* edit = dialog->GetDlgItem(id);
+        edit->setFocus();
+        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(edit, Qt::Key_Delete);
+        QTest::keyClicks(edit, text);
+    }
     std::string Text(int id) { return dialog->GetDlgItemText(id); }
     ReportTable& Top() { return dialog->TopList().Table(); }
     ReportTable& Bottom() { return dialog->BottomList().Table(); }
@@ -421,11 +430,11 @@ void WorkflowE2eTest::cancelOrExitDuringTheBrokerCheck() {
         if (OwnChildProcesses("vqry").empty()) return;
         poll.stop();
         clickedAt = clock.elapsed();
-        QTest::mouseClick(w.dialog->GetDlgItem(button), Qt::LeftButton);
+        w.Press(button);
     });
     clock.start();
     poll.start();
-    QTest::mouseClick(w.dialog->GetDlgItem(IDC_GEN_TOP), Qt::LeftButton);
+    w.Press(IDC_GEN_TOP);
     const qint64 endedAfter = clock.elapsed() - clickedAt;
 
     QVERIFY(clickedAt >= 0);
@@ -441,15 +450,7 @@ void WorkflowE2eTest::reportsTakeTheBoxesAsTheyAreAtEachStart() {
     w.Import({{"a.txt", "a"}, {"src/b.c", "b"}});
     w.sandbox.Root().Write("local/a.txt", "a");
     w.sandbox.Root().Write("local/src/b.c", "changed");
-    auto click = [&](int id) { QTest::mouseClick(w.dialog->GetDlgItem(id), Qt::LeftButton); };
-    auto retype = [&](int id, const QString& text) {
-        QWidget* edit = w.dialog->GetDlgItem(id);
-        edit->setFocus();
-        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClick(edit, Qt::Key_Delete);
-        QTest::keyClicks(edit, text);
-    };
-    click(IDC_GEN_BTM);
+    w.Press(IDC_GEN_BTM);
     QCOMPARE(w.dialog->CountBottomRows(), 2);
     // The user sorts by File; then the password is cleared and the listing refused.
     CReportCtrl& bottom = w.dialog->BottomList();
@@ -457,12 +458,12 @@ void WorkflowE2eTest::reportsTakeTheBoxesAsTheyAreAtEachStart() {
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
                       QPoint(header->sectionViewportPosition(BottomFile) + 5, header->height() / 2));
     QCOMPARE(header->sortIndicatorSection(), int(BottomFile));
-    retype(IDC_PASSWORD, "");
-    click(IDC_GEN_TOP);
+    w.Retype(IDC_PASSWORD, "");
+    w.Press(IDC_GEN_TOP);
     QCOMPARE(w.Text(IDC_STATUS), std::string(" Error: Part of context is not set (not including Package)"));
     // The password typed now is the one the checkout gets.
-    retype(IDC_PASSWORD, QuorvanSandbox::kPassword);
-    click(IDC_GEN_BTM);
+    w.Retype(IDC_PASSWORD, QuorvanSandbox::kPassword);
+    w.Press(IDC_GEN_BTM);
     w.ExpectIdle();
     QVERIFY(w.host.boxes.empty());
     QCOMPARE(w.Text(IDC_STATUS), std::string(" Ready - Repository folder: \\"));
@@ -474,8 +475,8 @@ void WorkflowE2eTest::reportsTakeTheBoxesAsTheyAreAtEachStart() {
     QCOMPARE(bottom.verticalScrollBar()->value(), 0);
     QCOMPARE(w.dialog->focusWidget(), w.dialog->GetDlgItem(IDC_GEN_BTM));
     // A failed report leaves none of the old rows behind.
-    retype(IDC_LOCALPATH, QString::fromStdString(w.sandbox.Root().Str() + "/gone"));
-    click(IDC_GEN_BTM);
+    w.Retype(IDC_LOCALPATH, QString::fromStdString(w.sandbox.Root().Str() + "/gone"));
+    w.Press(IDC_GEN_BTM);
     QCOMPARE(w.Text(IDC_STATUS), std::string(" Error: Local Path not found - check the Local Path."));
     QCOMPARE(w.dialog->CountBottomRows(), 0);
     QCOMPARE(w.Bottom().GetItemCount(), kBlankBottomRows);
@@ -492,11 +493,11 @@ void WorkflowE2eTest::helpAndVersionPrintAndEnd_data() {
 void WorkflowE2eTest::helpAndVersionPrintAndEnd() {
     QFETCH(QString, option);
     QFETCH(QString, start);
-    const std::string config = m_world->sandbox.Root().Str() + "/config";
+    const std::string root = m_world->sandbox.Root().Str(), config = root + "/config";
     QProcess program;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("XDG_CONFIG_HOME", QString::fromStdString(config));
-    environment.insert("HOME", QString::fromStdString(m_world->sandbox.Root().Str()));
+    environment.insert("HOME", QString::fromStdString(root));
     program.setProcessEnvironment(environment);
     program.start(QVR_GUI_PATH, {option});
     QVERIFY(program.waitForFinished(10000));
@@ -505,7 +506,7 @@ void WorkflowE2eTest::helpAndVersionPrintAndEnd() {
     QVERIFY2(QString::fromUtf8(program.readAllStandardOutput()).startsWith(start), qPrintable(option));
     // Nothing was saved: the option is no local path.
     QVERIFY(!fs::exists(config));
-    QVERIFY(!fs::exists(m_world->sandbox.Root().Str() + "/QvrCompare"));
+    QVERIFY(!fs::exists(root + "/QvrCompare"));
 }
 
 void WorkflowE2eTest::unreadableCopyEndsTheReport() {
@@ -528,7 +529,8 @@ void WorkflowE2eTest::unreadableCopyEndsTheReport() {
     QCOMPARE(w.Text(IDC_BTMCOUNT), std::string("1"));
     QCOMPARE(w.Bottom().GetItemCount(), 1);
     QCOMPARE(w.Bottom().GetItemText(0, BottomFile), std::string("good.txt"));
-    QVERIFY(w.Traced("CQvrCompareDlg::OnBtnGenBtmReport: END Error: File Operation Error - File Name: " + bad.string()));
+    QVERIFY(w.Traced("CQvrCompareDlg::OnBtnGenBtmReport: END Error: File Operation Error - File Name: " +
+                     bad.string()));
 }
 
 void WorkflowE2eTest::missingToolIsReported() {
