@@ -374,6 +374,36 @@ void ExpectLikeTheReference(const ReportTable& top, const std::vector<std::strin
     }
 }
 
+// Where else a prepared key's name lies, as the index answers it; the rule
+// tells for keys given as their normal form, with or without a leading
+// backslash, and leaves the others to the index.
+void ExpectElsewhereLikeTheIndex(const CounterpartRule& rule, const ReportTable& top,
+                                 const std::vector<std::string>& local) {
+    for (const std::string& key : local) {
+        const std::optional<int> row = rule.FirstRowNaming(key);
+        EXPECT_EQ(row.has_value(), key == Normal(key) || key == "\\" + Normal(key)) << key;
+        if (row) {
+            EXPECT_EQ(*row, FindCounterpartLinear(top, key)) << key;
+        }
+    }
+}
+
+TEST(CounterpartRule, NamesWhereElseAFileLiesAsTheIndexDoes) {
+    using namespace std::string_literals;
+    // Cells whose keys differ from their normal form: no leading backslash,
+    // a slash, a doubled or trailing backslash, the root, a 0 byte.
+    const ReportTable top = TopList({{"lib", "a.txt"}, {"\\x/lib", "a.txt"}, {"\\p\\\\lib", "a.txt"}, {"\\", "a.txt"},
+                                     {"\\q\\lib\\", "A.txt"}, {"\\q\\LIB", "a.txt"}, {"\\r\0x"s, "b"}, {"\\s", "c\\"}});
+    for (const std::vector<std::string>& local :
+         {std::vector<std::string>{"\\lib\\a.txt", "a.txt", "\\LIB\\A.TXT", "\\r", "\\c", "\\"},
+          std::vector<std::string>{"lib\\a.txt", "\\a.txt", "LIB\\a.txt", "x\\lib\\a.txt", "c", ""},
+          std::vector<std::string>{"\\\\a.txt", "lib/a.txt", "r\\", "\\q\\\\lib\\a.txt", "/"}}) {
+        CounterpartRule rule;
+        rule.Prepare(top, local, std::nullopt);
+        ExpectElsewhereLikeTheIndex(rule, top, local);
+    }
+}
+
 TEST(CounterpartRule, TheFolderWithMostVotesHoldsTheCounterparts) {
     struct Case {
         const char* name;
@@ -441,6 +471,11 @@ TEST(CounterpartRule, AgreesWithTheReferenceOnRandomTreesAndAcrossSorts) {
         SortTableByColumn(top, 1, false);
         rule.Refresh(top);
         EXPECT_EQ(pairs(), before);
+        ExpectElsewhereLikeTheIndex(rule, top, local);
+        std::vector<std::string> slashed = local;
+        for (std::size_t i = 0; i < slashed.size(); i += 2) slashed[i] = "\\" + slashed[i];
+        rule.Prepare(top, slashed, std::nullopt);
+        ExpectElsewhereLikeTheIndex(rule, top, slashed);
     }
 }
 
