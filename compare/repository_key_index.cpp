@@ -436,13 +436,53 @@ void CounterpartRule::StoreLocalKeys(const LocalKeySource& localKeys) {
     }
 }
 
-void CounterpartRule::StoreRowKeys(const ReportTable& top) {
+struct CounterpartRule::RowFacts {
+    // The length of each row's plain end (see PlainEndOf), with the top bit
+    // set when that is the whole key.
+    std::vector<std::uint32_t> plainEnds;
+    std::vector<bool> firstOfTwins;
+};
+
+namespace {
+
+constexpr std::uint32_t kWholeKey = 0x80000000u;
+
+// A filter of one bit per hash in front of a large table: most ends of row
+// keys name no local file, and a bit in a block that stays in the cache
+// says so without a read of the table itself.
+class HashFilter {
+public:
+    explicit HashFilter(std::size_t keys)
+        : m_bits(std::bit_ceil(std::max<std::size_t>(64, 8 * keys)) / 64, 0), m_mask(m_bits.size() * 64 - 1) {}
+    void Add(std::uint64_t hash) {
+        const std::size_t bit = Bit(hash);
+        m_bits[bit / 64] |= std::uint64_t{1} << (bit % 64);
+    }
+    bool MayHold(std::uint64_t hash) const {
+        const std::size_t bit = Bit(hash);
+        return (m_bits[bit / 64] >> (bit % 64) & 1) != 0;
+    }
+
+private:
+    std::size_t Bit(std::uint64_t hash) const { return static_cast<std::size_t>((hash * 0x9E3779B97F4A7C15ull) >> 24) & m_mask; }
+    std::vector<std::uint64_t> m_bits;
+    std::size_t m_mask;
+};
+
+}  // namespace
+
+CounterpartRule::RowFacts CounterpartRule::StoreRowKeys(const ReportTable& top) {
     const auto rows = static_cast<std::uint32_t>(m_rowCount);
+    RowFacts facts;
+    // Room for the keys at most as long as their cells.
     std::size_t bytes = 0;
-    for (std::uint32_t row = 0; row < rows; ++row) bytes += KeyOfRow(top, static_cast<int>(row)).Size();
+    for (std::uint32_t row = 0; row < rows; ++row) {
+        bytes += top.GetItemText(static_cast<int>(row), 2).size() + top.GetItemText(static_cast<int>(row), 1).size();
+    }
     m_rowKeys.Clear();
     m_rowKeys.text.reserve(std::min<std::size_t>(bytes, std::numeric_limits<std::uint32_t>::max()));
     m_rowKeys.start.reserve(std::size_t{rows} + 1);
+    facts.plainEnds.reserve(rows);
     for (std::uint32_t row = 0; row < rows; ++row) {
         const RowKey key = KeyOfRow(top, static_cast<int>(row));
         std::string& text = m_rowKeys.text;
@@ -453,20 +493,28 @@ void CounterpartRule::StoreRowKeys(const ReportTable& top) {
         // A key past what 32-bit positions reach names no file, as a blank row.
         if (text.size() > std::numeric_limits<std::uint32_t>::max()) text.resize(from);
         m_rowKeys.start.push_back(static_cast<std::uint32_t>(text.size()));
+        const PlainEnd plain = PlainEndOf(key);
+        facts.plainEnds.push_back(
+            static_cast<std::uint32_t>(std::min<std::size_t>(plain.length, ~kWholeKey)) | (plain.wholeKey ? kWholeKey : 0));
     }
     // Twins are chained from the last row up, so that each chain runs in row
     // order from the first row of its key.
     m_rowTwins.Reset(rows);
     m_nextRowTwin.assign(rows, BlindKeyTable::kNone);
+    facts.firstOfTwins.assign(rows, false);
     for (std::uint32_t row = rows; row-- > 0;) {
         const std::string_view key = m_rowKeys.At(row);
         if (key.empty()) continue;  // a blank row names no file
         const std::uint64_t hash = BlindHash(key);
         const std::size_t slot =
             m_rowTwins.Find(hash, [&](std::uint32_t r) { return EqualBlind(m_rowKeys.At(r), key); });
-        m_nextRowTwin[row] = m_rowTwins.IndexAt(slot);
+        const std::uint32_t next = m_rowTwins.IndexAt(slot);
+        m_nextRowTwin[row] = next;
+        if (next != BlindKeyTable::kNone) facts.firstOfTwins[next] = false;
+        facts.firstOfTwins[row] = true;
         m_rowTwins.Set(slot, hash, row);
     }
+    return facts;
 }
 
 void CounterpartRule::Build(const ReportTable& top, const std::optional<std::string>& namedFolder) {
@@ -477,7 +525,7 @@ void CounterpartRule::Build(const ReportTable& top, const std::optional<std::str
     m_named = false;
     m_folder.clear();
     m_votes = 0;
-    StoreRowKeys(top);
+    const RowFacts rowFacts = StoreRowKeys(top);
 
     // Every name-boundary end of every row's key is looked up among the
     // local keys. Each local file votes once for each folder where its key
@@ -485,7 +533,12 @@ void CounterpartRule::Build(const ReportTable& top, const std::optional<std::str
     // one file. On the way each local key notes the first row that names it
     // anywhere, exact case first where the platform tells cases apart.
     const std::uint32_t localCount = m_localKeys.Count();
+    HashFilter localHashes(localCount);
+    for (std::uint32_t k = 0; k < localCount; ++k) localHashes.Add(BlindHash(m_localKeys.At(k)));
     m_elsewhere.assign(localCount, -1);
+    // Until the pairing, the first of each local key's twins holds the one
+    // first-of-twins row whose key ends with it, -2 for more than one.
+    m_pairs.assign(localCount, -1);
     m_elsewhereExact.assign(localCount, false);
     std::vector<Tally> tallies;
     BlindKeyTable folders;
@@ -494,19 +547,19 @@ void CounterpartRule::Build(const ReportTable& top, const std::optional<std::str
     for (std::uint32_t row = 0; row < static_cast<std::uint32_t>(m_rowCount); ++row) {
         const std::string_view key = m_rowKeys.At(row);
         if (key.empty()) continue;
-        const std::size_t twinsSlot =
-            m_rowTwins.Find(BlindHash(key), [&](std::uint32_t r) { return EqualBlind(m_rowKeys.At(r), key); });
-        const bool votes = m_rowTwins.IndexAt(twinsSlot) == row;
-        const PlainEnd plain = PlainEndOf(KeyOfRow(top, static_cast<int>(row)));
+        const bool votes = rowFacts.firstOfTwins[row];
+        const std::uint32_t plainEnd = rowFacts.plainEnds[row] & ~kWholeKey;
+        const bool plainWholeKey = (rowFacts.plainEnds[row] & kWholeKey) != 0;
         std::uint64_t hash = 0;
         for (std::size_t at = key.size(); at-- > 0;) {
             hash = BlindStep(hash, key[at]);
-            if (at != 0 && key[at - 1] != '\\') continue;
+            if ((at != 0 && key[at - 1] != '\\') || !localHashes.MayHold(hash)) continue;
             const std::string_view end = key.substr(at);
             const std::uint32_t local = m_localTwins.IndexAt(
                 m_localTwins.Find(hash, [&](std::uint32_t k) { return EqualBlind(m_localKeys.At(k), end); }));
             if (local == BlindKeyTable::kNone) continue;
             if (votes) {
+                m_pairs[local] = m_pairs[local] == -1 ? static_cast<std::int32_t>(row) : -2;
                 const std::string_view folder = key.substr(0, at == 0 ? 0 : at - 1);
                 const std::uint64_t folderHash = BlindHash(folder);
                 const auto sameFolder = [&](std::uint32_t t) { return EqualBlind(folderOf(tallies[t]), folder); };
@@ -527,8 +580,8 @@ void CounterpartRule::Build(const ReportTable& top, const std::optional<std::str
             }
             // What the cells hold may differ from the normal form nearer the
             // key's start: only the plain end names a key as it is given.
-            if (end.size() > plain.length) continue;
-            const bool afterSlash = !(plain.wholeKey && at == 0);
+            if (end.size() > plainEnd) continue;
+            const bool afterSlash = !(plainWholeKey && at == 0);
             for (std::uint32_t k = local; k != BlindKeyTable::kNone; k = m_nextLocalTwin[k]) {
                 if (m_elsewhereExact[k] || m_localForms[k] == KeyForm::Other) continue;
                 if (m_localForms[k] == KeyForm::LeadingSlash && !afterSlash) continue;
@@ -637,34 +690,51 @@ int CounterpartRule::FirstRowWithKey(std::string_view rowKey) const {
 void CounterpartRule::Pair() {
     const std::uint32_t localCount = m_localKeys.Count();
     m_claimed.assign(static_cast<std::size_t>(m_rowCount), false);
-    m_pairs.assign(localCount, -1);
-    if (!m_hasFolder) return;
-    if constexpr (!platform::kIsWindows) {
-        for (std::uint32_t k = 0; k < localCount; ++k) {
-            const int row = ExactRow(m_localKeys.At(k));
-            m_pairs[k] = row;
-            if (row >= 0) m_claimed[static_cast<std::size_t>(row)] = true;
-        }
+    if (!m_hasFolder) {
+        m_pairs.assign(localCount, -1);
+        return;
     }
-    // Case twins that name the same repository file only without case: the
-    // one first in byte order gets it, whatever order the scan found them
-    // in. Only twins can want the same rows, so each chain is settled alone
-    // (its first key comes before the rest of it).
+    // Only twins can want the same rows, so each chain of local twins is
+    // paired alone (its first key comes before the rest of it): exact case
+    // first, then the twins that name a repository file only without case,
+    // the one first in byte order first, whatever order the scan found them
+    // in.
     std::vector<bool> settled(localCount, false);
     std::vector<std::uint32_t> waiting;
     for (std::uint32_t first = 0; first < localCount; ++first) {
         if (settled[first]) continue;
+        const std::string_view key = m_localKeys.At(first);
+        // The vote saw which rows' keys end with it: mostly one, or none.
+        const std::int32_t seen = m_pairs[first];
+        std::uint32_t twins = BlindKeyTable::kNone;
+        if (seen >= 0 && KeyIsAt(m_rowKeys.At(static_cast<std::uint32_t>(seen)), m_folder, key, true)) {
+            twins = static_cast<std::uint32_t>(seen);
+        } else if (seen == -2) {
+            twins = RowTwinsAt(key);
+        }
         waiting.clear();
         for (std::uint32_t k = first; k != BlindKeyTable::kNone; k = m_nextLocalTwin[k]) {
             settled[k] = true;
+            m_pairs[k] = -1;
+            if constexpr (!platform::kIsWindows) {
+                for (std::uint32_t row = twins; row != BlindKeyTable::kNone; row = m_nextRowTwin[row]) {
+                    if (!KeyIsAt(m_rowKeys.At(row), m_folder, m_localKeys.At(k), false)) continue;
+                    m_pairs[k] = static_cast<std::int32_t>(row);
+                    m_claimed[row] = true;
+                    break;
+                }
+            }
             if (m_pairs[k] < 0) waiting.push_back(k);
         }
         std::sort(waiting.begin(), waiting.end(),
                   [this](std::uint32_t a, std::uint32_t b) { return m_localKeys.At(a) < m_localKeys.At(b); });
         for (const std::uint32_t k : waiting) {
-            const int row = FirstUnclaimedBlindRow(m_localKeys.At(k));
-            m_pairs[k] = row;
-            if (row >= 0) m_claimed[static_cast<std::size_t>(row)] = true;
+            for (std::uint32_t row = twins; row != BlindKeyTable::kNone; row = m_nextRowTwin[row]) {
+                if (m_claimed[row]) continue;
+                m_pairs[k] = static_cast<std::int32_t>(row);
+                m_claimed[row] = true;
+                break;
+            }
         }
     }
 }

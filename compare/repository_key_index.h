@@ -178,7 +178,9 @@ private:
     void StoreLocalKeys(const LocalKeySource& localKeys);
     // Keeps the rows' keys and finds B (named, else by vote) for them.
     void Build(const ReportTable& top, const std::optional<std::string>& namedFolder);
-    void StoreRowKeys(const ReportTable& top);
+    // What the vote needs of each row beyond its key, for the time it takes.
+    struct RowFacts;
+    RowFacts StoreRowKeys(const ReportTable& top);
     void Pair();
     std::uint32_t LocalIndexOf(std::string_view normalKey) const;
     // The first row of the case-blind twins whose key is B + normalKey.
