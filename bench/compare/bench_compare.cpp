@@ -175,6 +175,12 @@ int Lookup(int rows) {
     return 0;
 }
 
+// Bytes the program has taken from the heap, large blocks included.
+std::size_t HeapInUse() {
+    const struct mallinfo2 info = ::mallinfo2();
+    return info.uordblks + info.hblkhd;
+}
+
 // A tree as people have them: folders 1 to 8 deep, names of 3 to 40
 // characters, many files per folder. The local tree is one folder of the
 // repository with 5% of its files new and 5% of the repository's missing.
@@ -214,19 +220,33 @@ int Rule(int files) {
     std::size_t keyBytes = 0;
     for (const std::string& key : keys) keyBytes += key.size();
 
-    const std::size_t heapBefore = ::mallinfo2().uordblks;
+    const std::size_t heapBefore = HeapInUse();
+    rusage before{};
+    ::getrusage(RUSAGE_SELF, &before);
     const auto start = std::chrono::steady_clock::now();
     CounterpartRule rule;
     rule.Prepare(top, keys, std::nullopt);
     const double prepare = Seconds(start);
-    const std::size_t heapAfter = ::mallinfo2().uordblks;
+    rusage after{};
+    ::getrusage(RUSAGE_SELF, &after);
+    const std::size_t heapAfter = HeapInUse();
     long long paired = 0;
     for (const std::string& key : keys) paired += rule.CounterpartOf(key) >= 0;
-    std::printf("rule %zu local keys (%.1f bytes of text each) x %d rows: prepare %.3f s, folder %s with %d votes, "
-                "%lld paired; the rule keeps %.0f bytes per file\n",
+    // The keys' texts in the form the rule keeps them, once each.
+    std::size_t normalBytes = 0;
+    for (const std::string& key : keys) normalBytes += NormalRepositoryFolder(key).size();
+    for (int row = 0; row < top.GetItemCount(); ++row) {
+        normalBytes += NormalRepositoryFolder(RepositoryPathOf(top, row)).size();
+    }
+    const double perFile = static_cast<double>(heapAfter - heapBefore) / static_cast<double>(keys.size());
+    std::printf("rule %zu local keys (%.1f bytes of text each) x %d rows: prepare %.3f s (cpu %.3f s), folder %s with %d votes, "
+                "%lld paired; the rule keeps %.0f bytes per file, %.0f beyond the keys' texts\n",
                 keys.size(), static_cast<double>(keyBytes) / static_cast<double>(keys.size()), top.GetItemCount(),
-                prepare, ShownRepositoryFolder(rule.Folder()).c_str(), rule.Votes(), paired,
-                static_cast<double>(heapAfter - heapBefore) / static_cast<double>(keys.size()));
+                prepare,
+                CpuSeconds(after.ru_utime) - CpuSeconds(before.ru_utime) + CpuSeconds(after.ru_stime) -
+                    CpuSeconds(before.ru_stime),
+                ShownRepositoryFolder(rule.Folder()).c_str(), rule.Votes(), paired, perFile,
+                perFile - static_cast<double>(normalBytes) / static_cast<double>(keys.size()));
     return 0;
 }
 

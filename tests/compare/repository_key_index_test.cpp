@@ -424,6 +424,7 @@ TEST(CounterpartRule, TheFolderWithMostVotesHoldsTheCounterparts) {
         {"twin beside the exact name is New", {{"\\d", "x.h"}}, {"\\x.h", "\\X.h"}, "\\d", {0, -1}, true},
         {"twins: first in byte order", {{"\\d", "x.h"}}, {"\\x.H", "\\X.h"}, "\\d", {-1, 0}, true},
         {"exact case first", {{"\\d", "X.h"}, {"\\d", "x.h"}}, {"\\x.h"}, "\\d", {1}, true},
+        {"one key given twice", {{"\\d", "X.h"}}, {"\\x.h", "x.h"}, "\\d", {0, 0}},
     };
     for (const Case& c : cases) {
         if (c.posixOnly && platform::kIsWindows) continue;
