@@ -231,20 +231,6 @@ std::string_view NormalKeyInScratch(std::string_view key) {
     return scratch;
 }
 
-// The trace's note asks what RepositoryKeyIndex::FindCounterpart answers:
-// for a key given as its normal form, with or without one leading
-// backslash, the rule can tell from the normal forms of the rows.
-enum class GivenForm : std::uint8_t { LeadingSlash, Bare, Other };
-
-GivenForm FormOf(std::string_view given, std::string_view normal) {
-    given = UpToNul(given);
-    if (given == normal) return GivenForm::Bare;
-    if (given.size() == normal.size() + 1 && given.front() == '\\' && given.substr(1) == normal) {
-        return GivenForm::LeadingSlash;
-    }
-    return GivenForm::Other;
-}
-
 // The part of a row's key, read from its cells, whose every name-boundary
 // end the normal form keeps as it is: from the first name after which
 // there is no slash and no empty name. Such an end stands after a
@@ -389,6 +375,18 @@ void CounterpartRule::Prepare(const ReportTable& top, const LocalKeySource& loca
     Pair();
 }
 
+// The trace's note asks what RepositoryKeyIndex::FindCounterpart answers:
+// for a key given as its normal form, with or without one leading
+// backslash, the rule can tell from the normal forms of the rows.
+CounterpartRule::KeyForm CounterpartRule::FormOf(std::string_view given, std::string_view normal) {
+    given = UpToNul(given);
+    if (given == normal) return KeyForm::Bare;
+    if (given.size() == normal.size() + 1 && given.front() == '\\' && given.substr(1) == normal) {
+        return KeyForm::LeadingSlash;
+    }
+    return KeyForm::Other;
+}
+
 void CounterpartRule::StoreLocalKeys(const LocalKeySource& localKeys) {
     m_localKeys.text.reserve(std::min<std::size_t>(localKeys.textBytes, std::numeric_limits<std::uint32_t>::max()));
     m_localKeys.start.reserve(localKeys.count + 1);
@@ -409,7 +407,7 @@ void CounterpartRule::StoreLocalKeys(const LocalKeySource& localKeys) {
             continue;
         }
         const std::string_view normal = std::string_view(text).substr(from);
-        const auto form = static_cast<KeyForm>(FormOf(given, normal));
+        const KeyForm form = FormOf(given, normal);
         const std::uint64_t hash = BlindHash(normal);
         const std::size_t slot =
             m_localTwins.Find(hash, [&](std::uint32_t k) { return EqualBlind(m_localKeys.At(k), normal); });
@@ -755,14 +753,14 @@ std::optional<int> CounterpartRule::FirstRowNaming(std::string_view localKey) co
     if (!IsPrepared()) return std::nullopt;
     const std::string_view given = UpToNul(localKey);
     const std::string_view key = NormalKeyInScratch(given);
-    const GivenForm form = FormOf(given, key);
+    const KeyForm form = FormOf(given, key);
     if (key.empty()) {
         // No name to find: "" and "\\" name nothing.
-        if (form != GivenForm::Other) return -1;
+        if (form != KeyForm::Other) return -1;
         return std::nullopt;
     }
     const std::uint32_t k = LocalIndexOf(key);
-    if (k == BlindKeyTable::kNone || form == GivenForm::Other || m_localForms[k] != static_cast<KeyForm>(form)) {
+    if (k == BlindKeyTable::kNone || form == KeyForm::Other || m_localForms[k] != form) {
         return std::nullopt;
     }
     return m_elsewhere[k];

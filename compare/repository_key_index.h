@@ -174,6 +174,7 @@ private:
     // How a local key was given, beside its normal form: with one leading
     // backslash, without one, or otherwise (or both ways).
     enum class KeyForm : std::uint8_t { LeadingSlash, Bare, Other };
+    static KeyForm FormOf(std::string_view given, std::string_view normal);
 
     void StoreLocalKeys(const LocalKeySource& localKeys);
     // Keeps the rows' keys and finds B (named, else by vote) for them.
