@@ -156,6 +156,8 @@ private:
     void NoteNameElsewhere(const std::string& path);
     void AddRow(const NewRow& row);
     void SetSizeAndDate(int row, std::int64_t size, const std::string& date);
+    // The size and date text of a local file as its row shows them.
+    static void MeasureLocalFile(const std::string& fullPath, std::int64_t& size, std::string& date);
     bool LeftOutAsVanished(const CFileException& error, const std::string& scannedPath);
 
     ReportTable& m_top;

@@ -192,14 +192,17 @@ int CFileScan::MatchPattern(const ScanCriteria& criteria, const std::string& pat
 
 void CFileScan::NoteUnreadable(const std::string& directory, int error) {
     ++m_unreadableFolders;
-    if (!m_trace) return;
-    m_trace->WriteTraceLine("CFileScan::Scan: Folder could not be read: " + FullPathRoot(directory) + " (" +
-                            std::generic_category().message(error) + ")");
+    WriteNote("CFileScan::Scan: Folder could not be read: " + FullPathRoot(directory) + " (" +
+              std::generic_category().message(error) + ")");
 }
 
 void CFileScan::NoteDanglingLink(const std::string& path) {
-    if (!m_trace) return;
-    m_trace->WriteTraceLine("CFileScan::Scan: Skipped symbolic link whose target does not exist: " + path);
+    WriteNote("CFileScan::Scan: Skipped symbolic link whose target does not exist: " + path);
+}
+
+void CFileScan::WriteNote(std::string note) {
+    if (m_noteBuffer) m_noteBuffer->push_back(std::move(note));
+    else if (m_trace) m_trace->WriteTraceLine(note);
 }
 
 bool CFileScan::AnnounceNote() {

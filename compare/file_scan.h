@@ -76,6 +76,9 @@ public:
     // Where the scan notes what it passes over: a folder that cannot be
     // listed, a symbolic link whose target does not exist. None by default.
     void SetTrace(TraceLog* trace) { m_trace = trace; }
+    // While set, the notes are kept there, in order, instead of written to
+    // the trace: a scan on another thread leaves the trace to its owner.
+    void SetNoteBuffer(std::vector<std::string>* notes) { m_noteBuffer = notes; }
     // Scans the level the criteria describe (normalising its directory in
     // place) and returns the number of collected paths afterwards. A directory
     // that cannot be listed contributes nothing and is counted; nothing here
@@ -117,6 +120,8 @@ private:
     void* m_userData = nullptr;
     std::string m_currentDirectory;
     TraceLog* m_trace = nullptr;
+    std::vector<std::string>* m_noteBuffer = nullptr;
+    void WriteNote(std::string note);
     int m_unreadableFolders = 0;
     std::vector<std::string> m_exclusions;
     int m_excludedFiles = 0;
