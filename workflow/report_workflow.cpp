@@ -406,13 +406,14 @@ void CompareWorkflows::ScanAndClassify() {
 }
 
 void CompareWorkflows::ClassifyListedFiles() {
-    std::string_view lastFolder;
+    const std::string* lastFolder = nullptr;
+    std::string path;
     for (int i = 0; i < m_scanner.PathCount() && !g_scanStop; ++i) {
-        const std::string& path = m_scanner.PathTextAt(i);
         // The compares of one folder share its open handle, as in the scan.
-        const std::string_view folder = std::string_view(path).substr(0, path.rfind(platform::kSeparator) + 1);
-        if (i == 0 || folder != lastFolder) m_classifier.ForgetOpenDirectories();
-        lastFolder = folder;
+        const std::string& folder = m_scanner.FolderTextAt(i);
+        if (&folder != lastFolder) m_classifier.ForgetOpenDirectories();
+        lastFolder = &folder;
+        path.assign(folder).append(m_scanner.NameAt(i));
         if (!path.empty()) m_classifier.ClassifyLocalFile(path);
     }
     m_classifier.FinishPendingFiles();
