@@ -254,7 +254,23 @@ void Classifier::ListComparedFile(const PendingFile& file, const CompareOutcome&
     }
 }
 
-void Classifier::ClassifyLocalFile(const std::string& path) {
+void Classifier::DigestLocalFiles(const CFileScan& scanner, std::vector<LocalDigest>& digests,
+                                  const std::atomic<bool>& stop) {
+    digests.assign(static_cast<std::size_t>(scanner.PathCount()), LocalDigest{{kDigestUnknown, 0}, 0, 0});
+    DirectoryHandles directories;
+    const std::string* lastFolder = nullptr;
+    for (int i = 0; i < scanner.PathCount() && !stop.load(std::memory_order_relaxed); ++i) {
+        const std::string& folder = scanner.FolderTextAt(i);
+        if (&folder != lastFolder) directories.Forget();
+        lastFolder = &folder;
+        std::string path = folder;
+        path += scanner.NameAt(i);
+        DigestLocalFile(mapping::LocalFileForCompare(path), digests[static_cast<std::size_t>(i)], &directories);
+    }
+    directories.Forget();
+}
+
+void Classifier::ClassifyLocalFile(const std::string& path, const LocalDigest* digest) {
     m_pump.PumpMessages();
     if (!g_reportInProgress) {
         g_scanStop = 1;
@@ -278,7 +294,7 @@ void Classifier::ClassifyLocalFile(const std::string& path) {
         if (counterpart >= 0 && !showSame && !showDiff) return;
         const bool compared = counterpart >= 0;
         if (compared) {
-            m_pipeline->Submit(CopyPathFor(counterpart), mapping::LocalFileForCompare(path), m_folderLevel);
+            m_pipeline->Submit(CopyPathFor(counterpart), mapping::LocalFileForCompare(path), m_folderLevel, digest);
         }
         m_pendingFiles.push_back({name, directory, compared, showSame, showDiff});
         ListFinishedFiles(kFilesAhead);
@@ -293,8 +309,10 @@ void Classifier::ClassifyLocalFile(const std::string& path) {
     FileStatus status;
     bool same = false;
     try {
-        same = FilesHaveSameChecksum(CopyPathFor(counterpart), mapping::LocalFileForCompare(path), status,
-                                     &m_directories) == 1;
+        same = digest ? CopyMatchesDigest(CopyPathFor(counterpart), mapping::LocalFileForCompare(path), *digest,
+                                          status, &m_directories) == 1
+                      : FilesHaveSameChecksum(CopyPathFor(counterpart), mapping::LocalFileForCompare(path), status,
+                                              &m_directories) == 1;
     } catch (const CFileException& error) {
         if (LeftOutAsVanished(error, path)) return;
         throw;

@@ -3,6 +3,7 @@
 // the Top List and the checked-out copies, and lists it in the Bottom List
 // when that status is one the user asked to see.
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -76,7 +77,15 @@ public:
     // Classifies one scanned file and adds its row. When the report was
     // cancelled, stops the scan instead. CFileException from reading a file
     // passes out unchanged; rows added before it stay.
-    void ClassifyLocalFile(const std::string& path);
+    // A known digest of the local file (see DigestLocalFiles) spares the
+    // compare its reading.
+    void ClassifyLocalFile(const std::string& path, const LocalDigest* digest = nullptr);
+    // Digests the scanner's files in scan order, from the first, until all
+    // are done or stop is set; digests holds one entry per collected path,
+    // unknown where not done. Touches nothing but its arguments, so it may
+    // run on another thread while the scanner stays unchanged.
+    static void DigestLocalFiles(const CFileScan& scanner, std::vector<LocalDigest>& digests,
+                                 const std::atomic<bool>& stop);
     // Fills the Datasize and Date cells of row for directory + name.
     void FillSizeAndDate(int row, const std::string& name, const std::string& directory);
 

@@ -175,7 +175,11 @@ private:
     struct EarlyListing {
         std::thread thread;
         std::atomic<bool> stop{false};
+        // Set when the checkout has ended: the reading ahead stops there.
+        std::atomic<bool> stopReading{false};
         std::atomic<bool> done{false};
+        // Per listed file, what was read of it ahead of its compare.
+        std::vector<LocalDigest> digests;
         // The scan's trace notes, written when the listing is taken.
         std::vector<std::string> notes;
     } m_early;

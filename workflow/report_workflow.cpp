@@ -341,20 +341,29 @@ void CompareWorkflows::StartEarlyListing() {
     m_scanner.SetNoteBuffer(&m_early.notes);
     m_early.notes.clear();
     m_early.stop = false;
+    m_early.stopReading = false;
     m_early.done = false;
+    m_early.digests.clear();
     m_early.thread = std::thread([this, criteria = ReportScanCriteria()]() mutable {
         m_scanner.Scan(criteria);
+        // The rest of the checkout's time reads the local files ahead of
+        // their compares, which then read only the copies.
+        if (!m_early.stop) Classifier::DigestLocalFiles(m_scanner, m_early.digests, m_early.stopReading);
         m_early.done = true;
     });
 }
 
 bool CompareWorkflows::FinishEarlyListing(bool keep) {
-    if (!m_early.thread.joinable()) return false;
+    if (!m_early.thread.joinable()) {
+        if (!keep) m_early.digests = {};
+        return false;
+    }
+    m_early.stopReading = true;
     if (!keep) m_early.stop = true;
     // A large tree may still be listed when the checkout ends: the window
     // goes on repainting and can cancel meanwhile.
     while (!m_early.done) {
-        if (keep && !g_reportInProgress) m_early.stop = true;
+        if (keep && !g_reportInProgress) m_early.stop = m_early.stopReading = true;
         m_parts.pump.PumpMessages();
         if (!m_early.done) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
@@ -364,6 +373,7 @@ bool CompareWorkflows::FinishEarlyListing(bool keep) {
     m_scanner.SetNoteBuffer(nullptr);
     if (!keep) {
         m_scanner.ClearPaths();
+        m_early.digests = {};
         return false;
     }
     for (const std::string& note : m_early.notes) m_parts.trace.WriteTraceLine(note);
@@ -414,7 +424,9 @@ void CompareWorkflows::ClassifyListedFiles() {
         if (&folder != lastFolder) m_classifier.ForgetOpenDirectories();
         lastFolder = &folder;
         path.assign(folder).append(m_scanner.NameAt(i));
-        if (!path.empty()) m_classifier.ClassifyLocalFile(path);
+        const auto at = static_cast<std::size_t>(i);
+        const bool read = at < m_early.digests.size() && m_early.digests[at].Known();
+        if (!path.empty()) m_classifier.ClassifyLocalFile(path, read ? &m_early.digests[at] : nullptr);
     }
     m_classifier.FinishPendingFiles();
 }
