@@ -65,6 +65,7 @@ public:
     // The rows, their order, colours and a file error's place are the same
     // either way. The display options are then read as each file is scanned.
     void SetCompareThreads(int count);
+    bool ComparesOnThreads() const { return m_pipeline != nullptr; }
     // Lists every file still waiting for its compare, in scan order, pumping
     // the messages while it waits. Cancel drops the files not yet listed and
     // stops the scan; a file error passes out as CFileException after the

@@ -168,7 +168,8 @@ void CompareWorkflows::StartReport() {
     } stopEarlyListing{*this};
     if (display.showDiffFiles || display.showSameFiles) {
         if (g_reportInProgress && !TakeCheckoutContext()) return;
-        StartEarlyListing();
+        // One file at a time means no work beside the checkout either.
+        if (m_classifier.ComparesOnThreads()) StartEarlyListing();
         if (!CheckOutForBrowse()) return;
         copiesChecked = !CheckoutCopyIsEmpty();
     }
