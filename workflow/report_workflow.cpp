@@ -346,6 +346,7 @@ void CompareWorkflows::StartEarlyListing() {
     m_early.done = false;
     m_early.digests.clear();
     m_early.thread = std::thread([this, criteria = ReportScanCriteria()]() mutable {
+        platform::LowerCurrentThreadPriority();
         m_scanner.Scan(criteria);
         // The rest of the checkout's time reads the local files ahead of
         // their compares, which then read only the copies.
