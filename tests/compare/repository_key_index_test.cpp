@@ -439,6 +439,46 @@ TEST(CounterpartRule, TheFolderWithMostVotesHoldsTheCounterparts) {
     }
 }
 
+TEST(CounterpartRule, KeysWithTheSameHashAreToldApartByTheirText) {
+    // As for the index: the Thue-Morse word and its complement hash alike.
+    std::string word(2048, 'A');
+    std::string complement(2048, 'B');
+    for (std::size_t i = 0; i < word.size(); ++i) {
+        if (std::popcount(i) % 2 == 1) std::swap(word[i], complement[i]);
+    }
+    const ReportTable top = TopList({{"\\x", word}, {"\\x", complement}});
+    // Without case the row of the word would come first.
+    const std::string key = "\\" + platform::LowerAscii(complement);
+    CounterpartRule rule;
+    rule.Prepare(top, {key}, std::nullopt);
+    EXPECT_EQ(rule.Votes(), 1);
+    EXPECT_EQ(rule.CounterpartOf(key), 1);
+    EXPECT_EQ(rule.FirstRowNaming(key), std::optional<int>(1));
+    EXPECT_EQ(rule.CounterpartOf("\\" + word), 0);  // a key made since
+    EXPECT_EQ(rule.FirstRowNaming("\\" + word), std::nullopt);
+}
+
+TEST(CounterpartRule, TheVoteCountsEveryFolderOfALargeTree) {
+    // Each file lies once alone in a folder of its own, and all of them
+    // together in one folder that must win.
+    std::vector<std::pair<std::string, std::string>> entries;
+    std::vector<std::string> local;
+    for (int i = 0; i < 300; ++i) {
+        entries.emplace_back("\\all", "x" + std::to_string(i));
+        entries.emplace_back("\\p" + std::to_string(i), "x" + std::to_string(i));
+        local.push_back("\\x" + std::to_string(i));
+    }
+    const ReportTable top = TopList(entries);
+    CounterpartRule rule;
+    rule.Prepare(top, local, std::nullopt);
+    EXPECT_EQ(rule.Folder(), "all");
+    EXPECT_EQ(rule.Votes(), 300);
+    for (int i = 0; i < 300; ++i) {
+        EXPECT_EQ(rule.CounterpartOf(local[static_cast<std::size_t>(i)]), 2 * i);
+        EXPECT_EQ(rule.FirstRowNaming(local[static_cast<std::size_t>(i)]), std::optional<int>(2 * i));
+    }
+}
+
 TEST(CounterpartRule, AgreesWithTheReferenceOnRandomTreesAndAcrossSorts) {
     std::mt19937 rng(23);
     const std::string alphabet = "abAB";
