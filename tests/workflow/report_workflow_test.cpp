@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "app/busy_flags.h"
+#include "compare/report_sort.h"
 #include "support/test_platform.h"
 #include "workflow_fixture.h"
 
@@ -86,6 +87,28 @@ TEST_F(ReportTest, ReportListsNewSameAndDiffSortedByPath) {
     std::vector<std::string> records = Column(m_bottom, BottomRecord);
     std::sort(records.begin(), records.end());
     EXPECT_EQ(records, (std::vector<std::string>{"0001", "0002", "0003"}));
+}
+
+// The files are paired while the checkout runs, on a copy of the Top List:
+// a sort of the list meanwhile still leaves each file with its own copy.
+TEST_F(ReportTest, TopListSortedWhileTheCheckoutRunsKeepsThePairs) {
+    // Each file equals the other's copy: a file paired with the row its
+    // copy had before the sort would be Diff.
+    ImportSource({{"a.c", "A"}, {"b.c", "B"}});
+    WriteLocal("a.c", "A");
+    WriteLocal("b.c", "B");
+    m_workflows.OnBtnGenTopScmList();
+    m_sandbox.SlowDown("vgt", 300);
+    bool sorted = false;
+    m_pump.onPump = [&] {
+        if (!sorted && g_reportInProgress) sorted = SortTableByColumn(m_top, 1, false);
+    };
+    m_workflows.OnBtnGenBtmReport();
+
+    ExpectIdle();
+    EXPECT_TRUE(sorted);
+    EXPECT_EQ(Column(m_bottom, BottomFile), (std::vector<std::string>{"a.c", "b.c"}));
+    EXPECT_EQ(Column(m_bottom, BottomStatus), (std::vector<std::string>{"Same", "Same"}));
 }
 
 // Same needs fresh copies as much as Diff: a copy an earlier run left in the
