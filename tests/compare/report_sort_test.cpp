@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -231,8 +232,14 @@ TEST(SortTableTest, RowsMoveWholeWithTheirColoursAndStateIsKept) {
 // in exactly the order the pairwise quicksort gives over every row's key.
 TEST(SortTableTest, TableSortTakesThePairwiseDecisions) {
     std::mt19937 random(11);
+    using namespace std::string_literals;
     const std::vector<std::vector<std::string>> pools = {
         {"\\src", "\\src\\lib", "\\doc", "", "Zip", "main"},
+        // Plain texts that agree on 8, 16 or more bytes, end inside or at
+        // the end of an eight-byte key, hold zero bytes or bytes above 127.
+        {"\\sources\\", "\\sources\\lib", "\\sources", "\\sources\\lib\\x", "\\sources\0"s,
+         "\\sources\0\0"s, "\\sources\\libraries\\a", "\\sources\\libraries\\b", "\\sources\\lib\xe9",
+         "\\sources\\lib-x", "\\sources\\libraries"},
         {"0A", "a", "10", "ff", "FFFFFFFFFF", "00ff"},
         {"1.5", "2%", "-3", "1e3", "nan", "1.50"},
         {"03/05/2024 14:07:09", "3/5/2024", "2024-03-05", "12/31/1999 1:00 PM"},
@@ -261,6 +268,51 @@ TEST(SortTableTest, TableSortTakesThePairwiseDecisions) {
             }
         }
     }
+}
+
+// A long list is sorted from a copy on a second thread while the pump keeps
+// running; the rows end exactly as the sort on the calling thread puts them,
+// ties broken alike, and a Cancel or a change meanwhile leaves them alone.
+TEST(SortTableTest, SortWhilePumpingMatchesTheSortHereOrLeavesTheRows) {
+    std::mt19937 random(5);
+    const std::vector<std::string> folders = {"\\src", "\\src\\lib", "\\src\\library\\deep\\er", "\\doc"};
+    ReportTable pumped;
+    ReportTable here;
+    for (ReportTable* table : {&pumped, &here}) ASSERT_TRUE(table->ApplyColumnSpec("Record;File;Path"));
+    for (int k = 0; k < 30'000; ++k) {
+        const std::string number = std::to_string(k);
+        const std::string file = "f" + std::to_string(random() % 50);
+        const std::string path = folders[random() % folders.size()] + std::to_string(random() % 2000);
+        const std::string_view texts[] = {number, file, path};
+        for (ReportTable* table : {&pumped, &here}) table->InsertItem(0, texts);
+    }
+    struct Pump final : IMessagePump {
+        void PumpMessages() override {
+            ++count;
+            if (onPump) onPump();
+        }
+        void PumpPaintMessages() override {}
+        int count = 0;
+        std::function<void()> onPump;
+    } pump;
+    for (bool ascending : {true, false}) {
+        ASSERT_TRUE(SortTableWhilePumping(pumped, {2, 1, ascending}, pump));
+        ASSERT_TRUE(SortTableByColumnThenBy(here, 2, 1, ascending));
+        EXPECT_GT(pump.count, 0);
+        EXPECT_EQ(pumped.SortColumn(), 2);
+        for (int row = 0; row < here.GetItemCount(); ++row) {
+            ASSERT_EQ(pumped.GetItemText(row, 0), here.GetItemText(row, 0)) << "row " << row;
+        }
+    }
+    const std::string firstBefore(pumped.GetItemText(0, 0));
+    int busy = 1;
+    pump.onPump = [&] { busy = 0; };
+    EXPECT_FALSE(SortTableWhilePumping(pumped, {0, -1, true}, pump, &busy));
+    pump.onPump = [&] { pumped.SetItemText(5, 2, "\\changed"); };
+    EXPECT_FALSE(SortTableWhilePumping(pumped, {0, -1, true}, pump));
+    EXPECT_EQ(pumped.GetItemText(0, 0), firstBefore);
+    EXPECT_EQ(pumped.SortColumn(), -1);
+    EXPECT_FALSE(SortTableWhilePumping(pumped, {3, -1, true}, pump));
 }
 
 TEST(SortTableTest, FewerThanTwoRowsStillRecordTheState) {
