@@ -162,6 +162,23 @@ bool ReadTimePart(std::string_view text, std::size_t& pos, int& seconds) {
 
 // ---- the list's quicksort ---------------------------------------------------
 
+// Runs there on a helper thread and here on this one, and returns when both
+// are done; both run here, one after the other, when no thread can be had.
+template <typename There, typename Here>
+void RunSideBySide(There&& there, Here&& here) {
+    std::thread helper;
+    try {
+        helper = std::thread(std::ref(there));
+    } catch (const std::system_error&) {
+        there();
+    }
+    here();
+    if (helper.joinable()) helper.join();
+}
+
+// Below this many entries a second thread is not worth starting.
+constexpr std::ptrdiff_t kTwoThreadEntries = 50'000;
+
 // Compare(row a, row b) gives negative, 0 or positive for two rows' keys.
 // Element is what the order holds for a row: its index, or anything the
 // comparison can read the row's key from.
@@ -185,6 +202,42 @@ public:
                 hi = j;
             }
         }
+    }
+
+    // The same order, worked out on two threads: the quicksort's first
+    // partitions are made here, and the parts they leave, which no later
+    // step mixes, are shared out between this thread and a helper.
+    void SortOnTwoThreads(std::ptrdiff_t lo, std::ptrdiff_t hi) {
+        using Part = std::pair<std::ptrdiff_t, std::ptrdiff_t>;
+        std::vector<Part> parts{{lo, hi}};
+        auto size = [](const Part& part) { return part.second - part.first; };
+        auto bySize = [&](const Part& a, const Part& b) { return size(a) > size(b); };
+        constexpr std::size_t kParts = 8;
+        while (!parts.empty() && parts.size() < kParts) {
+            std::sort(parts.begin(), parts.end(), bySize);
+            const Part largest = parts.front();
+            if (size(largest) < kTwoThreadEntries / 4) break;
+            parts.erase(parts.begin());
+            const auto [i, j] = Partition(largest.first, largest.second);
+            if (largest.first < j) parts.emplace_back(largest.first, j);
+            if (i < largest.second) parts.emplace_back(i, largest.second);
+        }
+        std::sort(parts.begin(), parts.end(), bySize);
+        std::vector<Part> mine;
+        std::vector<Part> helpers;
+        std::ptrdiff_t myLoad = 0;
+        std::ptrdiff_t helperLoad = 0;
+        for (const Part& part : parts) {
+            if (myLoad <= helperLoad) {
+                mine.push_back(part);
+                myLoad += size(part);
+            } else {
+                helpers.push_back(part);
+                helperLoad += size(part);
+            }
+        }
+        RunSideBySide([&] { for (const Part& part : helpers) Sort(part.first, part.second); },
+                      [&] { for (const Part& part : mine) Sort(part.first, part.second); });
     }
 
 private:
@@ -337,8 +390,13 @@ std::vector<std::size_t> SortByRank(const std::vector<std::uint32_t>& ranks, boo
     std::vector<std::uint64_t> packed(ranks.size());
     for (std::size_t k = 0; k < packed.size(); ++k) packed[k] = (std::uint64_t{ranks[k]} << 32) | k;
     auto byRank = [](std::uint64_t a, std::uint64_t b) { return ThreeWay(a >> 32, b >> 32); };
-    OrderSorter<decltype(byRank), std::uint64_t>(byRank, packed, ascending)
-        .Sort(0, static_cast<std::ptrdiff_t>(packed.size()) - 1);
+    OrderSorter<decltype(byRank), std::uint64_t> sorter(byRank, packed, ascending);
+    const auto last = static_cast<std::ptrdiff_t>(packed.size()) - 1;
+    if (last + 1 >= kTwoThreadEntries) {
+        sorter.SortOnTwoThreads(0, last);
+    } else {
+        sorter.Sort(0, last);
+    }
     std::vector<std::size_t> order(packed.size());
     for (std::size_t k = 0; k < order.size(); ++k) order[k] = static_cast<std::size_t>(packed[k] & 0xFFFFFFFFu);
     return order;
@@ -513,19 +571,26 @@ std::string_view CellOf(const ReportTable::StoredRow& row, std::size_t column) {
     return row.texts.substr(start, row.End(column) - start);
 }
 
-// Copies one column's texts back to back, in row order.
+// Copies one column's texts back to back, in row order: where they lie is
+// noted first, so the room is known before anything is copied.
 void CopyColumn(const ReportTable& table, std::size_t column, std::string& texts, std::vector<std::size_t>& starts) {
     const auto rows = static_cast<std::size_t>(table.GetItemCount());
+    std::vector<std::string_view> cells(rows);
     std::size_t total = 0;
-    for (std::size_t r = 0; r < rows; ++r) total += CellOf(table.GetStoredRow(static_cast<int>(r)), column).size();
-    texts.reserve(total + 8);
-    starts.reserve(rows + 1);
-    starts.push_back(0);
     for (std::size_t r = 0; r < rows; ++r) {
-        texts += CellOf(table.GetStoredRow(static_cast<int>(r)), column);
-        starts.push_back(texts.size());
+        cells[r] = CellOf(table.GetStoredRow(static_cast<int>(r)), column);
+        total += cells[r].size();
     }
-    texts.append(8, '\0');
+    texts.resize(total + 8);
+    starts.resize(rows + 1);
+    std::size_t at = 0;
+    for (std::size_t r = 0; r < rows; ++r) {
+        starts[r] = at;
+        if (!cells[r].empty()) std::memcpy(texts.data() + at, cells[r].data(), cells[r].size());
+        at += cells[r].size();
+    }
+    starts[rows] = at;
+    std::memset(texts.data() + at, 0, 8);
 }
 
 ColumnSnapshot TakeSnapshot(const ReportTable& table, int column, int tieColumn) {
@@ -566,12 +631,25 @@ public:
             m_items[r] = {0, m_snapshot.starts[r], static_cast<std::uint32_t>(m_snapshot.starts[r + 1] - m_snapshot.starts[r]),
                           static_cast<std::uint32_t>(r)};
         }
-        m_pending.push_back({0, count, 0});
-        while (!m_pending.empty()) {
-            const Range range = m_pending.back();
-            m_pending.pop_back();
-            SortRange(range);
+        // The groups the first bytes leave are independent of each other: a
+        // long list's are shared out between this thread and a helper.
+        std::vector<Range> pending;
+        SortRange({0, count, 0}, pending);
+        std::vector<Range> mine;
+        std::vector<Range> helpers;
+        std::size_t myLoad = 0;
+        std::size_t helperLoad = 0;
+        for (const Range& range : pending) {
+            const std::size_t size = range.last - range.first;
+            if (static_cast<std::ptrdiff_t>(count) < kTwoThreadEntries || myLoad <= helperLoad) {
+                mine.push_back(range);
+                myLoad += size;
+            } else {
+                helpers.push_back(range);
+                helperLoad += size;
+            }
         }
+        RunSideBySide([&] { SortAll(helpers); }, [&] { SortAll(mine); });
         std::vector<std::uint32_t> rankOf(count);
         std::uint32_t rank = 0;
         for (std::size_t n = 0; n < count; ++n) {
@@ -617,7 +695,26 @@ private:
         item.chunk = chunk;
     }
 
-    void SortRange(const Range& range) {
+    void SortAll(std::vector<Range>& pending) {
+        while (!pending.empty()) {
+            const Range range = pending.back();
+            pending.pop_back();
+            SortRange(range, pending);
+        }
+    }
+
+    // Sorts by one chunk; a long run in two halves side by side, then merged.
+    static void SortItems(Item* first, Item* last, const ChunkOrder& order) {
+        if (last - first < kTwoThreadEntries) {
+            std::sort(first, last, order);
+            return;
+        }
+        Item* middle = first + (last - first) / 2;
+        RunSideBySide([&] { std::sort(first, middle, order); }, [&] { std::sort(middle, last, order); });
+        std::inplace_merge(first, middle, last, order);
+    }
+
+    void SortRange(const Range& range, std::vector<Range>& pending) {
         Item* first = m_items.data() + range.first;
         Item* last = m_items.data() + range.last;
         for (std::size_t depth = range.depth;; depth += 8) {
@@ -628,8 +725,8 @@ private:
             const bool allSame =
                 std::all_of(first + 1, last, [&](const Item& item) { return order.Same(item, *first); });
             if (!allSame) {
-                std::sort(first, last, order);
-                QueueGroups(first, last, order);
+                SortItems(first, last, order);
+                QueueGroups(first, last, order, pending);
                 return;
             }
             if (order.More(*first) < 8) return;
@@ -638,7 +735,7 @@ private:
 
     // Marks where the groups of equal chunks begin; every group of two or
     // more texts that go on is ordered by its next eight bytes.
-    void QueueGroups(Item* first, Item* last, const ChunkOrder& order) {
+    void QueueGroups(Item* first, Item* last, const ChunkOrder& order, std::vector<Range>& pending) {
         for (Item* group = first; group != last;) {
             Item* end = group + 1;
             while (end != last && order.Same(*end, *group)) ++end;
@@ -646,7 +743,7 @@ private:
             if (group != first) m_newRank[from] = 1;
             // Texts that ended together here are equal.
             if (end - group > 1 && order.More(*group) == 8) {
-                m_pending.push_back({from, from + static_cast<std::size_t>(end - group), order.depth + 8});
+                pending.push_back({from, from + static_cast<std::size_t>(end - group), order.depth + 8});
             }
             group = end;
         }
@@ -654,8 +751,8 @@ private:
 
     const ColumnSnapshot& m_snapshot;
     std::vector<Item> m_items;
+    // Written by two threads at once, each in the places of its own groups.
     std::vector<std::uint8_t> m_newRank;
-    std::vector<Range> m_pending;
 };
 
 // Dense ranks of the rows' texts by the rule the pairwise sort applies

@@ -168,9 +168,10 @@ TEST(SortOrderTest, RankedSortTakesThePairwiseDecisions) {
             }
         }
     }
-    // Many distinct texts, some repeated, the empty one among them.
-    for (int round = 0; round < 20; ++round) {
-        std::vector<std::string> cells(1 + random() % 3000);
+    // Many distinct texts, some repeated, the empty one among them; the last
+    // round long enough to be sorted on two threads.
+    for (int round = 0; round < 21; ++round) {
+        std::vector<std::string> cells(round == 20 ? 120'000 : 1 + random() % 3000);
         for (auto& cell : cells) {
             for (int n = static_cast<int>(random() % 7); n > 0; --n) cell += "gx\\z"[random() % 4];
         }
@@ -270,7 +271,7 @@ TEST(SortTableTest, TableSortTakesThePairwiseDecisions) {
     }
 }
 
-// A long list is sorted from a copy on a second thread while the pump keeps
+// A long list is sorted from a copy on other threads while the pump keeps
 // running; the rows end exactly as the sort on the calling thread puts them,
 // ties broken alike, and a Cancel or a change meanwhile leaves them alone.
 TEST(SortTableTest, SortWhilePumpingMatchesTheSortHereOrLeavesTheRows) {
@@ -279,7 +280,7 @@ TEST(SortTableTest, SortWhilePumpingMatchesTheSortHereOrLeavesTheRows) {
     ReportTable pumped;
     ReportTable here;
     for (ReportTable* table : {&pumped, &here}) ASSERT_TRUE(table->ApplyColumnSpec("Record;File;Path"));
-    for (int k = 0; k < 30'000; ++k) {
+    for (int k = 0; k < 60'000; ++k) {
         const std::string number = std::to_string(k);
         const std::string file = "f" + std::to_string(random() % 50);
         const std::string path = folders[random() % folders.size()] + std::to_string(random() % 2000);
