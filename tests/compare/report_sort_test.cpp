@@ -282,8 +282,10 @@ TEST(SortTableTest, SortWhilePumpingMatchesTheSortHereOrLeavesTheRows) {
     for (ReportTable* table : {&pumped, &here}) ASSERT_TRUE(table->ApplyColumnSpec("Record;File;Path"));
     for (int k = 0; k < 60'000; ++k) {
         const std::string number = std::to_string(k);
-        const std::string file = "f" + std::to_string(random() % 50);
-        const std::string path = folders[random() % folders.size()] + std::to_string(random() % 2000);
+        std::string file = "f";
+        file += std::to_string(random() % 50);
+        std::string path = folders[random() % folders.size()];
+        path += std::to_string(random() % 2000);
         const std::string_view texts[] = {number, file, path};
         for (ReportTable* table : {&pumped, &here}) table->InsertItem(0, texts);
     }
