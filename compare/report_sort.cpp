@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <exception>
 #include <functional>
 #include <future>
 #include <memory>
@@ -164,16 +165,31 @@ bool ReadTimePart(std::string_view text, std::size_t& pos, int& seconds) {
 
 // Runs there on a helper thread and here on this one, and returns when both
 // are done; both run here, one after the other, when no thread can be had.
+// A failure on the helper (out of memory) is raised here once both are done.
 template <typename There, typename Here>
 void RunSideBySide(There&& there, Here&& here) {
+    std::exception_ptr failure;
+    auto guarded = [&] {
+        try {
+            there();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    };
     std::thread helper;
     try {
-        helper = std::thread(std::ref(there));
+        helper = std::thread(guarded);
     } catch (const std::system_error&) {
-        there();
+        guarded();
     }
-    here();
+    try {
+        here();
+    } catch (...) {
+        if (helper.joinable()) helper.join();
+        throw;
+    }
     if (helper.joinable()) helper.join();
+    if (failure) std::rethrow_exception(failure);
 }
 
 // Below this many entries a second thread is not worth starting.
