@@ -279,14 +279,15 @@ TEST(SortTableTest, SortWhilePumpingMatchesTheSortHereOrLeavesTheRows) {
     const std::vector<std::string> folders = {"\\src", "\\src\\lib", "\\src\\library\\deep\\er", "\\doc"};
     ReportTable pumped;
     ReportTable here;
-    for (ReportTable* table : {&pumped, &here}) ASSERT_TRUE(table->ApplyColumnSpec("Record;File;Path"));
+    const std::vector<std::string> kinds = {"1.5", "ff", "main", "3/5/2024", "10"};
+    for (ReportTable* table : {&pumped, &here}) ASSERT_TRUE(table->ApplyColumnSpec("Record;File;Path;Kind"));
     for (int k = 0; k < 60'000; ++k) {
         const std::string number = std::to_string(k);
         std::string file = "f";
         file += std::to_string(random() % 50);
         std::string path = folders[random() % folders.size()];
         path += std::to_string(random() % 2000);
-        const std::string_view texts[] = {number, file, path};
+        const std::string_view texts[] = {number, file, path, kinds[random() % kinds.size()]};
         for (ReportTable* table : {&pumped, &here}) table->InsertItem(0, texts);
     }
     struct Pump final : IMessagePump {
@@ -298,11 +299,17 @@ TEST(SortTableTest, SortWhilePumpingMatchesTheSortHereOrLeavesTheRows) {
         int count = 0;
         std::function<void()> onPump;
     } pump;
-    for (bool ascending : {true, false}) {
-        ASSERT_TRUE(SortTableWhilePumping(pumped, {2, 1, ascending}, pump));
-        ASSERT_TRUE(SortTableByColumnThenBy(here, 2, 1, ascending));
+    // Paths with ties broken by file, numbers, and a column of mixed kinds.
+    const TableSortRequest requests[] = {{2, 1, true}, {2, 1, false}, {0, -1, false}, {3, -1, true}};
+    for (const TableSortRequest& request : requests) {
+        ASSERT_TRUE(SortTableWhilePumping(pumped, request, pump));
+        if (request.tieColumn < 0) {
+            ASSERT_TRUE(SortTableByColumn(here, request.column, request.ascending));
+        } else {
+            ASSERT_TRUE(SortTableByColumnThenBy(here, request.column, request.tieColumn, request.ascending));
+        }
         EXPECT_GT(pump.count, 0);
-        EXPECT_EQ(pumped.SortColumn(), 2);
+        EXPECT_EQ(pumped.SortColumn(), request.column);
         for (int row = 0; row < here.GetItemCount(); ++row) {
             ASSERT_EQ(pumped.GetItemText(row, 0), here.GetItemText(row, 0)) << "row " << row;
         }
@@ -315,7 +322,7 @@ TEST(SortTableTest, SortWhilePumpingMatchesTheSortHereOrLeavesTheRows) {
     EXPECT_FALSE(SortTableWhilePumping(pumped, {0, -1, true}, pump));
     EXPECT_EQ(pumped.GetItemText(0, 0), firstBefore);
     EXPECT_EQ(pumped.SortColumn(), -1);
-    EXPECT_FALSE(SortTableWhilePumping(pumped, {3, -1, true}, pump));
+    EXPECT_FALSE(SortTableWhilePumping(pumped, {4, -1, true}, pump));
 }
 
 TEST(SortTableTest, FewerThanTwoRowsStillRecordTheState) {
