@@ -69,7 +69,7 @@ struct TableSortRequest {
 };
 
 // The same sorts for a list on show: the order of a long list is worked out
-// on a second thread from a copy of the texts it needs, while this thread
+// on other threads from a copy of the texts it needs, while this thread
 // keeps the window alive through pump; the rows then move in one step. The
 // result is the one the sorts above give. When busyFlag is set at the start
 // and cleared during the wait (Cancel), or the table changes meanwhile, the
