@@ -498,7 +498,7 @@ void CompareWorkflows::ListScanResult(const std::string& folderNote) {
     }
     {
         WaitCursorScope cursor(view);
-        SortTableByColumnThenBy(bottom, kBottomPathColumn, kBottomFileColumn, true);
+        SortTableWhilePumping(bottom, {kBottomPathColumn, kBottomFileColumn, true}, m_parts.pump);
     }
     view.StopBlinkTimer();
     SetText(IDC_BTMCOUNT, std::to_string(bottom.GetItemCount()));
