@@ -496,9 +496,16 @@ void CompareWorkflows::ListScanResult(const std::string& folderNote) {
         EndReportRun(" Ready - No files found to populate the Bottom list based on selection.");
         return;
     }
+    const bool running = g_reportInProgress != 0;
     {
         WaitCursorScope cursor(view);
         SortTableWhilePumping(bottom, {kBottomPathColumn, kBottomFileColumn, true}, m_parts.pump);
+    }
+    // A Cancel during the sort has ended the run already; the list it
+    // leaves is whole and sorted.
+    if (running && !g_reportInProgress) {
+        SetText(IDC_BTMCOUNT, std::to_string(bottom.GetItemCount()));
+        return;
     }
     view.StopBlinkTimer();
     SetText(IDC_BTMCOUNT, std::to_string(bottom.GetItemCount()));

@@ -262,6 +262,27 @@ TEST_F(ReportTest, CancelDuringTheScanKeepsTheRowsSoFarSorted) {
     EXPECT_TRUE(std::is_sorted(paths.begin(), paths.end()));
 }
 
+// A list long enough to be sorted while the window is pumped: a Cancel then
+// comes after the last row and ends the run once, the whole list sorted.
+TEST_F(ReportTest, CancelDuringTheFinalSortEndsTheRunOnce) {
+    ImportSource({{"x.txt", "x"}});
+    m_workflows.OnBtnGenTopScmList();
+    m_settings.display = DisplayOptions{1, 0, 0, 1, 0};
+    constexpr int kFiles = 10000;
+    for (int i = kFiles; i > 0; --i) WriteLocal("d" + std::to_string(i % 97) + "/n" + std::to_string(i), "n");
+    m_pump.onPump = [&] {
+        if (g_reportInProgress && CountFilledRows(m_bottom) == kFiles) m_workflows.OnBtnGenBtmReport();
+    };
+    m_workflows.OnBtnGenBtmReport();
+
+    ExpectIdle();
+    const auto lines = TraceLines();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "CQvrCompareDlg::OnBtnGenBtmReport: END"), 1);
+    EXPECT_EQ(m_view.texts[IDC_BTMCOUNT], std::to_string(kFiles));
+    const auto paths = Column(m_bottom, BottomPath);
+    EXPECT_TRUE(std::is_sorted(paths.begin(), paths.end()));
+}
+
 TEST_F(ReportTest, CancelWhileTheCheckoutRunsEndsTheRun) {
     ImportSource({{"x.txt", "x"}});
     WriteLocal("x.txt", "x");
