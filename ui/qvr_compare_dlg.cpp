@@ -324,9 +324,6 @@ void CQvrCompareDlg::ConnectCommands() {
         }
     }
     connect(m_topList, &CReportCtrl::RowClicked, this, &CQvrCompareDlg::OnListClick);
-    connect(m_topList, &CReportCtrl::Sorted, this, [this] {
-        if (m_workflows) m_workflows->GetClassifier().IndexTopListInBackground();
-    });
     connect(m_bottomList, &CReportCtrl::RowClicked, this, &CQvrCompareDlg::OnListClick);
     connect(m_topList, &CReportCtrl::RowDoubleClicked, this, &CQvrCompareDlg::OnListDblClick);
     connect(m_bottomList, &CReportCtrl::RowDoubleClicked, this, &CQvrCompareDlg::OnListDblClick);
@@ -513,14 +510,20 @@ void CQvrCompareDlg::SetLaunchDirectory(std::string folder) {
 }
 
 void CQvrCompareDlg::OnBtnGenTopScmList() {
+    // The Top List is not indexed here: a list that is only looked at, sorted
+    // and exported never needs its index, and a long one costs tens of
+    // megabytes. A report's scan starts it, or the first Bottom List click
+    // that looks a row up by it.
+    ++m_runsUnderWay;
     m_workflows->OnBtnGenTopScmList();
-    // The new list is indexed while the user looks at it, not at the first click.
-    m_workflows->GetClassifier().IndexTopListInBackground();
+    --m_runsUnderWay;
     AfterRun(IDC_GEN_TOP);
 }
 
 void CQvrCompareDlg::OnBtnGenBtmReport() {
+    ++m_runsUnderWay;
     m_workflows->OnBtnGenBtmReport();
+    --m_runsUnderWay;
     AfterRun(IDC_GEN_BTM);
 }
 
@@ -528,6 +531,11 @@ void CQvrCompareDlg::AfterRun(int buttonId) {
     // A Cancel click returns here from inside the run it cancelled; the run
     // itself comes back here when it has ended.
     if (g_populateInProgress || g_reportInProgress) return;
+    // The listing's records were read only to be posted into the Top List,
+    // which now holds every text of them; the next populate reads the log
+    // again. A long listing's copy is tens of megabytes. The run a Cancel
+    // click returns into may still be posting them.
+    if (m_runsUnderWay == 0) m_topRecords.RemoveAll();
     for (CReportCtrl* list : {m_topList, m_bottomList}) {
         list->Flush();
         list->ShowTableSort();
@@ -550,6 +558,10 @@ void CQvrCompareDlg::RepaintTopList() {
 void CQvrCompareDlg::ScanStarted(const std::string& localPath) {
     m_lastScannedFolder = localPath;
     m_countingBottomRows = true;
+    // The Top List stays as it is until the report ends; the trace names
+    // where else the name of a listed New file lives, from an index built
+    // while the scan runs.
+    if (m_settings.display.showNewFiles) m_workflows->GetClassifier().IndexTopListInBackground();
 }
 
 void CQvrCompareDlg::DisableForRun() {

@@ -119,6 +119,8 @@ void WorkflowE2eTest::populateFillsTheTopListSortedByPath() {
     QCOMPARE(w.Top().GetItemText(0, 2), std::string("\\"));
     QCOMPARE(w.Top().GetItemText(1, 1), std::string("alpha.cpp"));
     QCOMPARE(w.Top().GetItemText(2, 2), std::string("\\src\\deep"));
+    // The list holds every text of the listing's records: they are not kept.
+    QCOMPARE(w.dialog->TopRecordMap().GetCount(), 0);
     // The view shows what the table holds once the pump has run.
     QTRY_COMPARE(w.dialog->TopList().model()->rowCount(), 3);
 
@@ -350,6 +352,26 @@ void WorkflowE2eTest::reportOfNewFilesOnlyRunsNoCheckout() {
     QCOMPARE(w.Bottom().GetItemText(0, BottomStatus), std::string("New"));
 }
 
+void WorkflowE2eTest::newFileNamedElsewhereIsTracedOnEveryReport() {
+    World& w = *m_world;
+    w.Import({{"a.txt", "a"}, {"docs/notes.txt", "n"}});
+    w.sandbox.Root().Write("local/a.txt", "a");
+    w.sandbox.Root().Write("local/notes.txt", "other notes");
+    // A populate, then two reports over its list: the first pairs the files,
+    // the second runs with that pairing in place.
+    w.Click(IDC_GEN_TOP);
+    w.Click(IDC_GEN_BTM);
+    w.Click(IDC_GEN_BTM);
+
+    w.ExpectIdle();
+    const auto lines = w.TraceLines();
+    QCOMPARE(std::count_if(lines.begin(), lines.end(), [](const std::string& line) {
+                 return line.starts_with("Classifier: New: ") &&
+                        line.ends_with("notes.txt - the same name is at \\docs\\notes.txt, outside the repository folder");
+             }),
+             2);
+}
+
 void WorkflowE2eTest::cancelWhileTheListingToolRuns() {
     World& w = *m_world;
     w.Import({{"a.txt", "a"}});
@@ -387,16 +409,21 @@ void WorkflowE2eTest::cancelDuringPostingKeepsThePostedRows() {
     // have arrived.
     QTimer poll;
     poll.setInterval(0);
+    int recordsAfterCancel = 0;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         if (g_populateInProgress && w.dialog->CountTopRows() >= 100) {
             poll.stop();
             w.Click(IDC_GEN_TOP);
+            // The cancelled run has not returned yet: its records stay until it has.
+            recordsAfterCancel = w.dialog->TopRecordMap().GetCount();
         }
     });
     poll.start();
     w.Click(IDC_GEN_TOP);
 
     w.ExpectIdle();
+    QCOMPARE(recordsAfterCancel, 3000);
+    QCOMPARE(w.dialog->TopRecordMap().GetCount(), 0);
     const int rows = w.dialog->CountTopRows();
     QVERIFY2(rows >= 100 && rows < 3000, QByteArray::number(rows));
     QCOMPARE(w.Text(IDC_TOPCOUNT), std::to_string(rows));
