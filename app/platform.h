@@ -99,6 +99,10 @@ bool ReplaceFileWith(const std::string& from, const std::string& to);
 // system's own zone is read once); false when the time cannot be converted.
 bool ToLocalTime(std::time_t when, std::tm& local);
 
+// Lets the calling thread run only on time the others leave: work done
+// beside a tool the user waits for must not slow the tool down.
+void LowerCurrentThreadPriority();
+
 // Hands one trace line to a debugger: OutputDebugStringA on Windows, where a
 // debugger or a viewer of debug output picks it up; elsewhere standard error,
 // and only when the environment variable QVRCOMPARE_DEBUG is set.

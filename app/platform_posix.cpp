@@ -4,6 +4,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -90,6 +91,11 @@ bool IsAbsolutePath(std::string_view path) { return !path.empty() && path.front(
 
 bool ReplaceFileWith(const std::string& from, const std::string& to) {
     return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+void LowerCurrentThreadPriority() {
+    // On Linux a nice value belongs to the thread named by its id.
+    (void)::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 10);
 }
 
 bool ToLocalTime(std::time_t when, std::tm& local) {

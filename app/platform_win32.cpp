@@ -224,6 +224,8 @@ bool ReplaceFileWith(const std::string& from, const std::string& to) {
     return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
+void LowerCurrentThreadPriority() { SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL); }
+
 bool ToLocalTime(std::time_t when, std::tm& local) { return localtime_s(&local, &when) == 0; }
 
 }  // namespace qvr::platform

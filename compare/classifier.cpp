@@ -254,7 +254,23 @@ void Classifier::ListComparedFile(const PendingFile& file, const CompareOutcome&
     }
 }
 
-void Classifier::ClassifyLocalFile(const std::string& path) {
+void Classifier::DigestLocalFiles(const CFileScan& scanner, std::vector<LocalDigest>& digests,
+                                  const std::atomic<bool>& stop) {
+    digests.assign(static_cast<std::size_t>(scanner.PathCount()), LocalDigest{{kDigestUnknown, 0}, 0, 0});
+    DirectoryHandles directories;
+    const std::string* lastFolder = nullptr;
+    for (int i = 0; i < scanner.PathCount() && !stop.load(std::memory_order_relaxed); ++i) {
+        const std::string& folder = scanner.FolderTextAt(i);
+        if (&folder != lastFolder) directories.Forget();
+        lastFolder = &folder;
+        std::string path = folder;
+        path += scanner.NameAt(i);
+        DigestLocalFile(mapping::LocalFileForCompare(path), digests[static_cast<std::size_t>(i)], &directories);
+    }
+    directories.Forget();
+}
+
+void Classifier::ClassifyLocalFile(const std::string& path, const LocalDigest* digest) {
     m_pump.PumpMessages();
     if (!g_reportInProgress) {
         g_scanStop = 1;
@@ -278,7 +294,7 @@ void Classifier::ClassifyLocalFile(const std::string& path) {
         if (counterpart >= 0 && !showSame && !showDiff) return;
         const bool compared = counterpart >= 0;
         if (compared) {
-            m_pipeline->Submit(CopyPathFor(counterpart), mapping::LocalFileForCompare(path), m_folderLevel);
+            m_pipeline->Submit(CopyPathFor(counterpart), mapping::LocalFileForCompare(path), m_folderLevel, digest);
         }
         m_pendingFiles.push_back({name, directory, compared, showSame, showDiff});
         ListFinishedFiles(kFilesAhead);
@@ -293,8 +309,10 @@ void Classifier::ClassifyLocalFile(const std::string& path) {
     FileStatus status;
     bool same = false;
     try {
-        same = FilesHaveSameChecksum(CopyPathFor(counterpart), mapping::LocalFileForCompare(path), status,
-                                     &m_directories) == 1;
+        same = digest ? CopyMatchesDigest(CopyPathFor(counterpart), mapping::LocalFileForCompare(path), *digest,
+                                          status, &m_directories) == 1
+                      : FilesHaveSameChecksum(CopyPathFor(counterpart), mapping::LocalFileForCompare(path), status,
+                                              &m_directories) == 1;
     } catch (const CFileException& error) {
         if (LeftOutAsVanished(error, path)) return;
         throw;
@@ -405,18 +423,22 @@ std::string Classifier::CopyPathFor(int topRow) const {
 }
 
 void Classifier::AddRow(const NewRow& added) {
-    const int row = m_bottom.InsertItem(0, "");
-    if (row < 0) return;
-    m_bottom.SetItemText(row, BottomRecord, RecordNumber(added.recordNumber));
-    m_bottom.SetItemText(row, BottomFile, added.name);
-    m_bottom.SetItemText(row, BottomPath, added.directory);
+    // The row is made whole in one step: one block of the list's storage,
+    // no text that grows cell by cell.
+    std::int64_t size = 0;
+    std::string date;
     if (added.fileStatus) {
         // The compare has just opened the file for reading: no second open.
-        SetSizeAndDate(row, added.fileStatus->size, FormatLocalDate(added.fileStatus->lastWriteTime));
+        size = added.fileStatus->size;
+        date = FormatLocalDate(added.fileStatus->lastWriteTime);
     } else {
-        FillSizeAndDate(row, added.name, added.directory);
+        MeasureLocalFile(added.directory + added.name, size, date);
     }
-    m_bottom.SetItemText(row, BottomStatus, added.status);
+    const std::string record = RecordNumber(added.recordNumber);
+    const std::string datasize = FormatDatasize(size);
+    const std::string_view texts[] = {record, added.name, added.directory, datasize, date, added.status};
+    const int row = m_bottom.InsertItem(0, texts);
+    if (row < 0) return;
     m_bottom.SetCellTextColor(row, BottomStatus, added.color, true);
 }
 
@@ -425,16 +447,21 @@ void Classifier::SetSizeAndDate(int row, std::int64_t size, const std::string& d
     m_bottom.SetItemText(row, BottomDate, date);
 }
 
-void Classifier::FillSizeAndDate(int row, const std::string& name, const std::string& directory) {
-    const std::string fullPath = directory + name;
+void Classifier::MeasureLocalFile(const std::string& fullPath, std::int64_t& size, std::string& date) {
     platform::FileFacts facts;
     int error = 0;
-    std::string date;
     // The date is shown only for a file that can be opened for reading.
     bool haveInfo = platform::LookAtReadableFile(fullPath, facts, error) == platform::FileLookup::Measured;
     if (haveInfo) date = FormatLocalDate(facts.modifiedNs / 1000000000);
     if (!haveInfo) haveInfo = platform::StatPath(fullPath, facts, error);
-    SetSizeAndDate(row, haveInfo ? static_cast<std::int64_t>(facts.size) : 0, date);
+    size = haveInfo ? static_cast<std::int64_t>(facts.size) : 0;
+}
+
+void Classifier::FillSizeAndDate(int row, const std::string& name, const std::string& directory) {
+    std::int64_t size = 0;
+    std::string date;
+    MeasureLocalFile(directory + name, size, date);
+    SetSizeAndDate(row, size, date);
 }
 
 void OnScanEvent(CFileScan& scanner, int event, void* userData) {

@@ -3,6 +3,7 @@
 // the Top List and the checked-out copies, and lists it in the Bottom List
 // when that status is one the user asked to see.
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -64,6 +65,7 @@ public:
     // The rows, their order, colours and a file error's place are the same
     // either way. The display options are then read as each file is scanned.
     void SetCompareThreads(int count);
+    bool ComparesOnThreads() const { return m_pipeline != nullptr; }
     // Lists every file still waiting for its compare, in scan order, pumping
     // the messages while it waits. Cancel drops the files not yet listed and
     // stops the scan; a file error passes out as CFileException after the
@@ -76,7 +78,15 @@ public:
     // Classifies one scanned file and adds its row. When the report was
     // cancelled, stops the scan instead. CFileException from reading a file
     // passes out unchanged; rows added before it stay.
-    void ClassifyLocalFile(const std::string& path);
+    // A known digest of the local file (see DigestLocalFiles) spares the
+    // compare its reading.
+    void ClassifyLocalFile(const std::string& path, const LocalDigest* digest = nullptr);
+    // Digests the scanner's files in scan order, from the first, until all
+    // are done or stop is set; digests holds one entry per collected path,
+    // unknown where not done. Touches nothing but its arguments, so it may
+    // run on another thread while the scanner stays unchanged.
+    static void DigestLocalFiles(const CFileScan& scanner, std::vector<LocalDigest>& digests,
+                                 const std::atomic<bool>& stop);
     // Fills the Datasize and Date cells of row for directory + name.
     void FillSizeAndDate(int row, const std::string& name, const std::string& directory);
 
@@ -156,6 +166,8 @@ private:
     void NoteNameElsewhere(const std::string& path);
     void AddRow(const NewRow& row);
     void SetSizeAndDate(int row, std::int64_t size, const std::string& date);
+    // The size and date text of a local file as its row shows them.
+    static void MeasureLocalFile(const std::string& fullPath, std::int64_t& size, std::string& date);
     bool LeftOutAsVanished(const CFileException& error, const std::string& scannedPath);
 
     ReportTable& m_top;

@@ -11,13 +11,15 @@ ComparePipeline::ComparePipeline(int workers) : m_workerCount(std::max(1, worker
 
 ComparePipeline::~ComparePipeline() { Stop(); }
 
-void ComparePipeline::Submit(std::string firstPath, std::string secondPath, std::uint64_t folderLevel) {
+void ComparePipeline::Submit(std::string firstPath, std::string secondPath, std::uint64_t folderLevel,
+                             const LocalDigest* secondDigest) {
     {
         const std::lock_guard lock(m_mutex);
         Slot& slot = m_slots.emplace_back();
         slot.firstPath = std::move(firstPath);
         slot.secondPath = std::move(secondPath);
         slot.folderLevel = folderLevel;
+        slot.secondDigest = secondDigest;
     }
     m_workAvailable.notify_one();
     if (m_workers.empty()) {
@@ -83,8 +85,11 @@ void ComparePipeline::Work() {
         }
         CompareOutcome outcome;
         try {
-            outcome.same = FilesHaveSameChecksum(slot.firstPath, slot.secondPath, outcome.secondStatus,
-                                                 &directories, &m_abandon) == 1;
+            outcome.same = slot.secondDigest
+                               ? CopyMatchesDigest(slot.firstPath, slot.secondPath, *slot.secondDigest,
+                                                   outcome.secondStatus, &directories, &m_abandon) == 1
+                               : FilesHaveSameChecksum(slot.firstPath, slot.secondPath, outcome.secondStatus,
+                                                       &directories, &m_abandon) == 1;
         } catch (const CFileException& error) {
             outcome.error = error;
         }

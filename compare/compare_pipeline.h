@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "compare/file.h"
+#include "compare/file_compare.h"
 #include "compare/file_exception.h"
 
 namespace qvr {
@@ -38,7 +39,10 @@ public:
 
     // Queues FilesHaveSameChecksum(firstPath, secondPath). Compares of one
     // folder level share the workers' open folders; a new level closes them.
-    void Submit(std::string firstPath, std::string secondPath, std::uint64_t folderLevel);
+    // With a known digest of the second file, only the first is read
+    // (CopyMatchesDigest); the digest must outlive the compare.
+    void Submit(std::string firstPath, std::string secondPath, std::uint64_t folderLevel,
+                const LocalDigest* secondDigest = nullptr);
     // The outcome of the oldest compare not yet taken, waiting at most
     // timeout for it; false while it is still running.
     bool TakeOldest(CompareOutcome& outcome, std::chrono::milliseconds timeout);
@@ -56,6 +60,7 @@ private:
         std::string firstPath;
         std::string secondPath;
         std::uint64_t folderLevel = 0;
+        const LocalDigest* secondDigest = nullptr;
         bool done = false;
         CompareOutcome outcome;
     };

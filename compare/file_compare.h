@@ -2,6 +2,7 @@
 // Decides whether a local file and its checked-out copy hold the same content.
 
 #include <atomic>
+#include <cstdint>
 #include <string>
 
 #include "compare/file.h"
@@ -25,5 +26,29 @@ int FilesHaveSameChecksum(const std::string& firstPath, const std::string& secon
 int FilesHaveSameChecksum(const std::string& firstPath, const std::string& secondPath,
                           FileStatus& secondStatus, DirectoryHandles* directories = nullptr,
                           const std::atomic<bool>* abandon = nullptr);
+
+// What a report learns of a local file ahead of its compare, while the
+// checkout still runs: its status as opened and a 128-bit digest of its
+// bytes. The compare then reads only the copy.
+struct LocalDigest {
+    FileStatus status;
+    std::uint64_t low = 0;
+    std::uint64_t high = 0;
+    bool Known() const { return status.size >= 0; }
+};
+inline constexpr std::int64_t kDigestUnknown = -1;
+
+// Reads the local file at path as the compare would (links followed) and
+// fills digest; a file that cannot be opened or read whole, or is no
+// regular file, gets an unknown digest (status.size kDigestUnknown): its
+// compare then reads it itself and says why.
+void DigestLocalFile(const std::string& path, LocalDigest& digest, DirectoryHandles* directories = nullptr);
+
+// FilesHaveSameChecksum for a local file whose digest is known: the copy is
+// opened as there, and is the same when it has the local size and digest.
+// secondStatus is the local file's status from its digest.
+int CopyMatchesDigest(const std::string& copyPath, const std::string& localPath, const LocalDigest& local,
+                      FileStatus& secondStatus, DirectoryHandles* directories = nullptr,
+                      const std::atomic<bool>* abandon = nullptr);
 
 }  // namespace qvr

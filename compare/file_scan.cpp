@@ -86,10 +86,23 @@ std::vector<std::string> SplitPatternList(const std::string& patternList) {
     return tokens;
 }
 
-const std::string& CFileScan::PathTextAt(int index) const {
+std::string CFileScan::PathTextAt(int index) const {
+    std::string path = FolderTextAt(index);
+    path += NameAt(index);
+    return path;
+}
+
+const std::string& CFileScan::FolderTextAt(int index) const {
     static const std::string kNone;
     if (index < 0 || index >= PathCount()) return kNone;
-    return m_paths[static_cast<std::size_t>(index)];
+    return m_folders[m_pathFolders[static_cast<std::size_t>(index)]];
+}
+
+std::string_view CFileScan::NameAt(int index) const {
+    if (index < 0 || index >= PathCount()) return {};
+    const auto at = static_cast<std::size_t>(index);
+    const std::size_t start = at == 0 ? 0 : m_nameEnds[at - 1];
+    return std::string_view(m_names).substr(start, m_nameEnds[at] - start);
 }
 
 CFileScan::CFileScan() { g_scanStop = 0; }
@@ -100,12 +113,15 @@ void CFileScan::SetCallback(Callback callback, void* userData) {
 }
 
 void CFileScan::ClearPaths() {
-    if (!m_paths.empty()) m_paths.clear();
+    m_folders.clear();
+    m_names.clear();
+    m_nameEnds.clear();
+    m_pathFolders.clear();
 }
 
 CPath CFileScan::PathAt(int index) const {
     if (index < 0 || index >= PathCount()) return CPath();
-    return CPath(m_paths[static_cast<std::size_t>(index)]);
+    return CPath(PathTextAt(index));
 }
 
 int CFileScan::Scan(ScanCriteria& criteria) {
@@ -184,22 +200,32 @@ int CFileScan::MatchPattern(const ScanCriteria& criteria, const std::string& pat
             EntryFacts info;
             accepted = reader.Stat(info) && PassesFilters(criteria, info);
         }
-        if (accepted && (criteria.filterFlags & ScanCollectPaths)) m_paths.push_back(pathRoot + name);
+        if (accepted && (criteria.filterFlags & ScanCollectPaths)) Collect(pathRoot, name);
         Notify(accepted ? ScanFileAccepted : ScanFileRejected);
     }
     return reader.Error();
 }
 
+void CFileScan::Collect(const std::string& folder, std::string_view name) {
+    if (m_folders.empty() || m_folders.back() != folder) m_folders.push_back(folder);
+    m_names.append(name);
+    m_nameEnds.push_back(m_names.size());
+    m_pathFolders.push_back(static_cast<std::uint32_t>(m_folders.size() - 1));
+}
+
 void CFileScan::NoteUnreadable(const std::string& directory, int error) {
     ++m_unreadableFolders;
-    if (!m_trace) return;
-    m_trace->WriteTraceLine("CFileScan::Scan: Folder could not be read: " + FullPathRoot(directory) + " (" +
-                            std::generic_category().message(error) + ")");
+    WriteNote("CFileScan::Scan: Folder could not be read: " + FullPathRoot(directory) + " (" +
+              std::generic_category().message(error) + ")");
 }
 
 void CFileScan::NoteDanglingLink(const std::string& path) {
-    if (!m_trace) return;
-    m_trace->WriteTraceLine("CFileScan::Scan: Skipped symbolic link whose target does not exist: " + path);
+    WriteNote("CFileScan::Scan: Skipped symbolic link whose target does not exist: " + path);
+}
+
+void CFileScan::WriteNote(std::string note) {
+    if (m_noteBuffer) m_noteBuffer->push_back(std::move(note));
+    else if (m_trace) m_trace->WriteTraceLine(note);
 }
 
 bool CFileScan::AnnounceNote() {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -76,6 +77,9 @@ public:
     // Where the scan notes what it passes over: a folder that cannot be
     // listed, a symbolic link whose target does not exist. None by default.
     void SetTrace(TraceLog* trace) { m_trace = trace; }
+    // While set, the notes are kept there, in order, instead of written to
+    // the trace: a scan on another thread leaves the trace to its owner.
+    void SetNoteBuffer(std::vector<std::string>* notes) { m_noteBuffer = notes; }
     // Scans the level the criteria describe (normalising its directory in
     // place) and returns the number of collected paths afterwards. A directory
     // that cannot be listed contributes nothing and is counted; nothing here
@@ -91,11 +95,16 @@ public:
     int ExcludedFileCount() const { return m_excludedFiles; }
     int ExcludedFolderCount() const { return m_excludedFolders; }
 
-    int PathCount() const { return static_cast<int>(m_paths.size()); }
+    int PathCount() const { return static_cast<int>(m_nameEnds.size()); }
     // The collected path at index, or an empty path when out of range.
     CPath PathAt(int index) const;
     // The collected path text at index, or an empty text when out of range.
-    const std::string& PathTextAt(int index) const;
+    std::string PathTextAt(int index) const;
+    // The parts of the collected path at index: its folder (with its
+    // separator), the same text for every file of one folder level, and
+    // its name. Empty out of range.
+    const std::string& FolderTextAt(int index) const;
+    std::string_view NameAt(int index) const;
     const std::string& CurrentDirectory() const { return m_currentDirectory; }
 
 private:
@@ -104,6 +113,7 @@ private:
     int MatchFiles(const ScanCriteria& criteria);
     int MatchPattern(const ScanCriteria& criteria, const std::string& pathRoot,
                      const std::string& pattern);
+    void Collect(const std::string& folder, std::string_view name);
     void NoteUnreadable(const std::string& directory, int error);
     void NoteDanglingLink(const std::string& path);
     void Notify(int event);
@@ -111,12 +121,19 @@ private:
     // (the scan was not stopped meanwhile).
     bool AnnounceNote();
 
-    std::vector<std::string> m_paths;
+    // The collected paths, kept as each folder once and the names back to
+    // back: a million files cost their names, not a million full paths.
+    std::vector<std::string> m_folders;
+    std::string m_names;
+    std::vector<std::uint64_t> m_nameEnds;      // per path, in m_names
+    std::vector<std::uint32_t> m_pathFolders;   // per path, in m_folders
     Callback m_callback = nullptr;
     Callback m_noteCallback = nullptr;
     void* m_userData = nullptr;
     std::string m_currentDirectory;
     TraceLog* m_trace = nullptr;
+    std::vector<std::string>* m_noteBuffer = nullptr;
+    void WriteNote(std::string note);
     int m_unreadableFolders = 0;
     std::vector<std::string> m_exclusions;
     int m_excludedFiles = 0;

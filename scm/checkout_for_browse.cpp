@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <limits>
 #include <string_view>
+#include <thread>
+#include <vector>
 
 #include "app/busy_flags.h"
 #include "app/platform.h"
@@ -18,6 +20,12 @@ namespace qvr {
 namespace {
 
 constexpr const char* kEndReturn0 = "CqvrCompareDlg::ReadVgtLog: END Checkout for Browse return=0";
+// Log lines read between two looks at the window's messages.
+constexpr std::size_t kLinesPerPump = 256;
+// Claimed copies looked for at once (memory stays flat on any checkout),
+// and the count below which one thread looks for them all.
+constexpr std::size_t kClaimBatch = 16384;
+constexpr std::size_t kCopiesPerThread = 4096;
 constexpr const char* kEndReturn1 = "CqvrCompareDlg::ReadVgtLog: END Checkout for Browse return=1";
 
 bool Contains(std::string_view text, std::string_view part) {
@@ -165,6 +173,35 @@ int ScmBridge::RunVgtFile(const std::string& destination, const std::string& ite
     return result;
 }
 
+void ScmBridge::CountMissingCopies(const std::vector<std::string>& copies) {
+    // Adds to the counts of the log read so far. A copy is missing unless it is a regular file (or a link to one).
+    const auto firstMissing = [&copies](std::size_t from, std::size_t to, std::int64_t& missing) {
+        std::size_t first = to;
+        for (std::size_t i = from; i < to; ++i) {
+            platform::FileFacts facts;
+            int error = 0;
+            if (platform::StatPath(copies[i], facts, error) && facts.isRegularFile) continue;
+            if (missing++ == 0) first = i;
+        }
+        return first;
+    };
+    // A large checkout is looked at on two threads: the tool has ended, and
+    // the second core is free.
+    const std::size_t half = copies.size() < kCopiesPerThread ? copies.size() : copies.size() / 2;
+    std::int64_t missingLater = 0;
+    std::size_t firstLater = copies.size();
+    std::thread later;
+    if (half < copies.size()) {
+        later = std::thread([&] { firstLater = firstMissing(half, copies.size(), missingLater); });
+    }
+    std::int64_t missing = 0;
+    std::size_t first = firstMissing(0, half, missing);
+    if (later.joinable()) later.join();
+    if (first == half) first = firstLater;
+    if (m_missingCopies == 0 && first < copies.size()) m_firstMissingCopy = copies[first];
+    m_missingCopies += missing + missingLater;
+}
+
 int ScmBridge::ReadVgtLog(std::string& outLine) {
     TraceLog& trace = m_state.trace;
     trace.WriteTraceLine("CqvrCompareDlg::ReadVgtLog: START Read results of Checkout for Browse");
@@ -194,7 +231,10 @@ int ScmBridge::ReadVgtLog(std::string& outLine) {
     // the log is read, so the user is never held by a box per file.
     bool itemErrorShown = false;
     int itemErrorsNotShown = 0;
+    // The copies the log says it wrote, looked for a batch at a time.
+    std::vector<std::string> claimedCopies;
     auto finish = [&](int result) {
+        CountMissingCopies(claimedCopies);
         if (itemErrorsNotShown > 0) {
             m_state.messages.MessageBox(
                 std::to_string(itemErrorsNotShown) + " more checkout errors - review the vgt.log.",
@@ -204,6 +244,7 @@ int ScmBridge::ReadVgtLog(std::string& outLine) {
     };
 
     std::string line;
+    std::size_t linesRead = 0;
     while (reader.ReadPiece(line)) {
         if (line.empty()) continue;
         if (line.front() == 'E') {
@@ -227,7 +268,9 @@ int ScmBridge::ReadVgtLog(std::string& outLine) {
             trace.WriteTraceLine(kEndReturn0);
             return finish(0);
         }
-        if (wasReporting) {
+        // Every few hundred lines is often enough to stay responsive; a
+        // pump per line would cost more than the reading.
+        if (wasReporting && linesRead++ % kLinesPerPump == 0) {
             m_state.pump.PumpMessages();
             if (g_reportInProgress == 0) break;  // Cancel: finish as at the end of the log
         }
@@ -237,12 +280,11 @@ int ScmBridge::ReadVgtLog(std::string& outLine) {
         // tool had to alter, "Total : ", cannot be looked for.)
         if (const std::string_view item = CheckedOutItem(line); !item.empty()) {
             if (Contains(upper, "TOTAL : ")) continue;
-            const std::string copy =
-                CopyOfItem(m_checkoutDestination.empty() ? m_state.context.tempPath : m_checkoutDestination, item);
-            platform::FileFacts facts;
-            int error = 0;
-            if (!platform::StatPath(copy, facts, error) || !facts.isRegularFile) {
-                if (m_missingCopies++ == 0) m_firstMissingCopy = copy;
+            claimedCopies.push_back(
+                CopyOfItem(m_checkoutDestination.empty() ? m_state.context.tempPath : m_checkoutDestination, item));
+            if (claimedCopies.size() == kClaimBatch) {
+                CountMissingCopies(claimedCopies);
+                claimedCopies.clear();
             }
             continue;
         }

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "app/message_box_host.h"
 #include "app/message_pump.h"
@@ -103,6 +104,9 @@ private:
     void TraceCommandLine(const std::string& prefix, const ToolCommandLine& commandLine);
     // LaunchTask with the launch failure messages naming the shown line.
     int LaunchTool(const ToolCommandLine& commandLine);
+    // Adds the copies that are not there to the count, and names the first
+    // in log order.
+    void CountMissingCopies(const std::vector<std::string>& copies);
 
     ScmBridgeContext m_state;
     Launcher m_launcher;

@@ -9,8 +9,11 @@
 // from inside a pump, and the handler tells start from cancel by the
 // button's caption.
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <utility>
+#include <vector>
 
 #include "app/message_box_host.h"
 #include "app/message_pump.h"
@@ -121,6 +124,14 @@ private:
     bool CheckoutLogIsBelievable();
     bool CheckoutCopyIsEmpty();
     void ScanAndClassify();
+    // The scan criteria of a report over the local path in force.
+    ScanCriteria ReportScanCriteria() const;
+    // The local names are listed on a second thread while the checkout
+    // runs: the listing reads no copy. Finishing waits for it (the window
+    // stays live), stops it when the run has ended, and says whether its
+    // listing stands for the scan.
+    void StartEarlyListing();
+    bool FinishEarlyListing(bool keep);
     // Compares the listed files in scan order against the repository folder
     // the local path stands for.
     void ClassifyListedFiles();
@@ -160,6 +171,18 @@ private:
     std::string m_guardFailure;
     // The last populate ended without posting its listing (failed or cancelled).
     bool m_populateFailed = false;
+    // The listing made while the checkout runs (see StartEarlyListing).
+    struct EarlyListing {
+        std::thread thread;
+        std::atomic<bool> stop{false};
+        // Set when the checkout has ended: the reading ahead stops there.
+        std::atomic<bool> stopReading{false};
+        std::atomic<bool> done{false};
+        // Per listed file, what was read of it ahead of its compare.
+        std::vector<LocalDigest> digests;
+        // The scan's trace notes, written when the listing is taken.
+        std::vector<std::string> notes;
+    } m_early;
 };
 
 }  // namespace qvr

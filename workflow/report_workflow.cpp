@@ -2,10 +2,12 @@
 // the scan of the local path with every accepted file classified into the
 // Bottom List, and the list sorted by path.
 
+#include <chrono>
 #include <filesystem>
 #include <optional>
 #include <string_view>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 #include "app/busy_flags.h"
@@ -159,8 +161,15 @@ void CompareWorkflows::StartReport() {
     // Same needs fresh copies as much as Diff does: whatever an earlier run
     // left in the temp folder may be stale.
     const DisplayOptions& display = m_parts.settings.display;
+    // An early listing not taken by the scan ends with the run.
+    struct StopEarlyListing {
+        ~StopEarlyListing() { workflows.FinishEarlyListing(false); }
+        CompareWorkflows& workflows;
+    } stopEarlyListing{*this};
     if (display.showDiffFiles || display.showSameFiles) {
         if (g_reportInProgress && !TakeCheckoutContext()) return;
+        // One file at a time means no work beside the checkout either.
+        if (m_classifier.ComparesOnThreads()) StartEarlyListing();
         if (!CheckOutForBrowse()) return;
         copiesChecked = !CheckoutCopyIsEmpty();
     }
@@ -309,35 +318,98 @@ bool CompareWorkflows::CheckoutCopyIsEmpty() {
     return true;
 }
 
+ScanCriteria CompareWorkflows::ReportScanCriteria() const {
+    ScanCriteria criteria;
+    criteria.directory = m_parts.settings.context.localPath;
+    criteria.patternList = "*.*";
+    criteria.recurse = m_parts.settings.display.subFolders;
+    criteria.filterFlags = ScanCollectPaths;
+    return criteria;
+}
+
+void CompareWorkflows::StartEarlyListing() {
+    FinishEarlyListing(false);
+    m_scanner.ClearPaths();
+    m_scanner.SetExclusions(SplitExcludePatterns(m_parts.settings.templates.excludePatterns));
+    // The thread touches the scanner alone: no trace, no messages, no
+    // classifier; its notes wait for the scan's place in the trace.
+    m_scanner.SetCallback(
+        [](CFileScan&, int, void* stop) {
+            if (static_cast<std::atomic<bool>*>(stop)->load(std::memory_order_relaxed)) g_scanStop = 1;
+        },
+        &m_early.stop);
+    m_scanner.SetNoteCallback(nullptr);
+    m_scanner.SetNoteBuffer(&m_early.notes);
+    m_early.notes.clear();
+    m_early.stop = false;
+    m_early.stopReading = false;
+    m_early.done = false;
+    m_early.digests.clear();
+    m_early.thread = std::thread([this, criteria = ReportScanCriteria()]() mutable {
+        platform::LowerCurrentThreadPriority();
+        m_scanner.Scan(criteria);
+        // The rest of the checkout's time reads the local files ahead of
+        // their compares, which then read only the copies.
+        if (!m_early.stop) Classifier::DigestLocalFiles(m_scanner, m_early.digests, m_early.stopReading);
+        m_early.done = true;
+    });
+}
+
+bool CompareWorkflows::FinishEarlyListing(bool keep) {
+    if (!m_early.thread.joinable()) {
+        if (!keep) m_early.digests = {};
+        return false;
+    }
+    m_early.stopReading = true;
+    if (!keep) m_early.stop = true;
+    // A large tree may still be listed when the checkout ends: the window
+    // goes on repainting and can cancel meanwhile.
+    while (!m_early.done) {
+        if (keep && !g_reportInProgress) m_early.stop = m_early.stopReading = true;
+        m_parts.pump.PumpMessages();
+        if (!m_early.done) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    m_early.thread.join();
+    m_scanner.SetCallback(OnScanEvent, &m_classifier);
+    m_scanner.SetNoteCallback(OnScanEvent);
+    m_scanner.SetNoteBuffer(nullptr);
+    if (!keep) {
+        m_scanner.ClearPaths();
+        m_early.digests = {};
+        return false;
+    }
+    for (const std::string& note : m_early.notes) m_parts.trace.WriteTraceLine(note);
+    m_early.notes.clear();
+    return true;
+}
+
 void CompareWorkflows::ScanAndClassify() {
     const ScmContext& context = m_parts.settings.context;
     std::error_code ec;
     // The scan goes by the absolute path, so a folder that cannot be entered
     // is still looked at; one that cannot be listed is counted by the scan.
     std::filesystem::current_path(context.localPath, ec);
-    m_parts.view.ScanStarted(context.localPath);
-
-    ScanCriteria criteria;
-    criteria.directory = context.localPath;
-    criteria.patternList = "*.*";
-    criteria.recurse = m_parts.settings.display.subFolders;
-    criteria.filterFlags = ScanCollectPaths;
 
     const std::vector<std::string> exclusions = SplitExcludePatterns(m_parts.settings.templates.excludePatterns);
-    m_scanner.SetExclusions(exclusions);
     m_classifier.SetExclusions(exclusions);
 
     m_parts.bottomList.RemoveAllRows();
     SetText(IDC_BTMCOUNT, "0");
-    m_scanner.ClearPaths();
-    // The names come first, without reading a file: the repository folder
-    // is chosen from all of them before the first compare.
-    struct ListingOnly {
-        explicit ListingOnly(Classifier& c) : classifier(c) { classifier.SetListingOnly(true); }
-        ~ListingOnly() { classifier.SetListingOnly(false); }
-        Classifier& classifier;
-    } listing{m_classifier};
-    m_scanner.Scan(criteria);
+    const bool listedEarly = FinishEarlyListing(true);
+    m_parts.view.ScanStarted(context.localPath);
+    if (!listedEarly) {
+        m_scanner.SetExclusions(exclusions);
+        m_scanner.ClearPaths();
+        // The names come first, without reading a file: the repository folder
+        // is chosen from all of them before the first compare.
+        struct ListingOnly {
+            explicit ListingOnly(Classifier& c) : classifier(c) { classifier.SetListingOnly(true); }
+            ~ListingOnly() { classifier.SetListingOnly(false); }
+            Classifier& classifier;
+        } listing{m_classifier};
+        ScanCriteria criteria = ReportScanCriteria();
+        m_scanner.Scan(criteria);
+    }
     if (!exclusions.empty()) {
         m_parts.trace.WriteTraceLine("CQvrCompareDlg::OnBtnGenBtmReport: Excluded by name: " +
                                      std::to_string(m_scanner.ExcludedFileCount()) + " file(s), " +
@@ -346,14 +418,17 @@ void CompareWorkflows::ScanAndClassify() {
 }
 
 void CompareWorkflows::ClassifyListedFiles() {
-    std::string_view lastFolder;
+    const std::string* lastFolder = nullptr;
+    std::string path;
     for (int i = 0; i < m_scanner.PathCount() && !g_scanStop; ++i) {
-        const std::string& path = m_scanner.PathTextAt(i);
         // The compares of one folder share its open handle, as in the scan.
-        const std::string_view folder = std::string_view(path).substr(0, path.rfind(platform::kSeparator) + 1);
-        if (i == 0 || folder != lastFolder) m_classifier.ForgetOpenDirectories();
-        lastFolder = folder;
-        if (!path.empty()) m_classifier.ClassifyLocalFile(path);
+        const std::string& folder = m_scanner.FolderTextAt(i);
+        if (&folder != lastFolder) m_classifier.ForgetOpenDirectories();
+        lastFolder = &folder;
+        path.assign(folder).append(m_scanner.NameAt(i));
+        const auto at = static_cast<std::size_t>(i);
+        const bool read = at < m_early.digests.size() && m_early.digests[at].Known();
+        if (!path.empty()) m_classifier.ClassifyLocalFile(path, read ? &m_early.digests[at] : nullptr);
     }
     m_classifier.FinishPendingFiles();
 }

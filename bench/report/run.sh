@@ -129,8 +129,9 @@ qvradmin add-user BENCH alice secret >/dev/null
 echo "report: importing the repository"
 qvradmin import BENCH P DEV "$work/source" >/dev/null
 
-report=(qvrcompare-cli report --broker BENCH --user alice --password secret --project P --state DEV
-        --install-dir "$work/install" --local "$work/local" --csv "$work/bottom.csv")
+base=(qvrcompare-cli report --broker BENCH --user alice --password secret --project P --state DEV
+      --install-dir "$work/install" --local "$work/local")
+report=("${base[@]}" --csv "$work/bottom.csv")
 echo "report: checking the copies out (Diff shown)"
 "${report[@]}" --diff 2>/dev/null || [ $? -eq 1 ]
 # Warm the cache for both, and record the tools the timed report launches.
@@ -159,6 +160,10 @@ peak_kb=$(tail -n 1 "$work/rss")
 /usr/bin/time -f %M -o "$work/rss.diff" diff -rq "$work/local" "$work/install/Temp" > /dev/null || true
 diff_kb=$(tail -n 1 "$work/rss.diff")
 
+# The list must be the one a one-file-at-a-time run gives, byte for byte.
+"${base[@]}" --same --new --one-at-a-time --csv "$work/reference.csv" 2>/dev/null || [ $? -eq 1 ]
+if cmp -s "$work/bottom.csv" "$work/reference.csv"; then identical="identical to"; else identical="DIFFERENT FROM"; fi
+echo "report: the list is $identical the one-file-at-a-time run's"
 rows=$(($(wc -l < "$work/bottom.csv") - 1))
 news=$(grep -c ',New,' "$work/bottom.csv" || true)
 median() { printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }

@@ -28,5 +28,5 @@ printf '%s\n' "${summary[@]}" | awk '
     rss = $0; sub(/.*peak RSS /, "", rss); sub(/ .*/, "", rss)
     grow = ""
     if (NR > 1 && pms > 0) grow = sprintf("; %.2fx the files, %.2fx the time: time per file %.2fx (target <= 1.10)", files / pfiles, ms / pms, (ms / pms) / (files / pfiles))
-    printf "scale: %d files %d ms, peak RSS %s MiB%s\n", files, ms, rss, grow
+    printf "scale: %d files %d ms, peak RSS %s MiB (%d bytes per file)%s\n", files, ms, rss, rss * 1048576 / files, grow
     pfiles = files; pms = ms }'

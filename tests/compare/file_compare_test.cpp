@@ -48,12 +48,32 @@ TEST(FilesHaveSameChecksum, DecidesOnTheBytesThemselves) {
         {"large identical", big, big, 1},
         {"large, last byte differs", big, bigLastByte, 0},
         {"large, two bytes swapped", big, bigSwapped, 0},
+        {"large, copy one byte longer", big + "x", big, 0},
+        {"one read block exactly", Pattern(256 * 1024, 5), Pattern(256 * 1024, 5), 1},
     };
     TempDir dir;
     for (const ContentCase& c : cases) {
         const auto copy = dir.Write("copy", c.copy);
         const auto local = dir.Write("local", c.local);
         EXPECT_EQ(FilesHaveSameChecksum(copy.string(), local.string()), c.expected) << c.what;
+        // Read ahead, the local file's digest gives the same answer.
+        LocalDigest digest;
+        DigestLocalFile(local.string(), digest);
+        FileStatus status;
+        EXPECT_EQ(CopyMatchesDigest(copy.string(), local.string(), digest, status), c.expected) << c.what;
+        EXPECT_EQ(status.size, static_cast<std::int64_t>(c.local.size())) << c.what;
+    }
+    // A local file that cannot be read ahead is compared as before, which
+    // names it.
+    LocalDigest unread;
+    DigestLocalFile((dir / "gone").string(), unread);
+    EXPECT_FALSE(unread.Known());
+    FileStatus status;
+    try {
+        CopyMatchesDigest(dir.Write("copy", "x").string(), (dir / "gone").string(), unread, status);
+        ADD_FAILURE() << "no error for a missing local file";
+    } catch (const CFileException& e) {
+        EXPECT_EQ(e.FileName(), (dir / "gone").string());
     }
 }
 

@@ -168,6 +168,16 @@ TEST_F(CheckoutTest, ClaimsAreCheckedAgainstTheCopies) {
     EXPECT_EQ(bridge.MissingCopies(), 0);
     Read(wroteA, line);
     EXPECT_EQ(bridge.CheckoutTotal(), -1) << "no summary";
+    // A large log is looked at in batches, each split between two threads:
+    // the count is whole and the first missing copy the first in the log.
+    std::string large;
+    for (int i = 0; i < 20000; ++i) {
+        large += i == 3000 ? "Checked out \\early.c version 1\n"
+                 : i == 12000 || i == 19000 ? "Checked out \\late.c version 1\n" : wroteA;
+    }
+    Read(large + "Total: 20000; Success: 20000\n", line);
+    EXPECT_EQ(bridge.MissingCopies(), 3);
+    EXPECT_EQ(bridge.FirstMissingCopy(), context.tempPath + "/early.c");
 }
 
 // A temp folder the tool cannot write to fails every item: one box for the
