@@ -558,16 +558,18 @@ void CQvrCompareDlg::RepaintTopList() {
 void CQvrCompareDlg::ScanStarted(const std::string& localPath) {
     m_lastScannedFolder = localPath;
     m_countingBottomRows = true;
-    // The Top List stays as it is until the report ends; the trace names
-    // where else the name of a listed New file lives, from an index built
-    // while the scan runs.
-    if (m_settings.display.showNewFiles) m_workflows->GetClassifier().IndexTopListInBackground();
 }
 
 void CQvrCompareDlg::DisableForRun() {
     for (int id : kRunLockedControls) GetDlgItem(id)->setEnabled(false);
     GetDlgItem(g_populateInProgress ? IDC_GEN_BTM : IDC_GEN_TOP)->setEnabled(false);
     m_countTimer.start();
+    // A report locks the window once its Top List is final. The trace says
+    // where else the name of each New file it lists lives, from an index
+    // that is built on a worker while the checkout runs.
+    if (g_reportInProgress && !g_populateInProgress && m_settings.display.showNewFiles) {
+        m_workflows->GetClassifier().IndexTopListInBackground();
+    }
 }
 
 void CQvrCompareDlg::EnableAfterRun() {
