@@ -354,9 +354,16 @@ int Classifier::FindCounterpartNow(const std::string& localKey) {
 }
 
 void Classifier::PrepareCounterparts(const CFileScan& scanner, const std::optional<std::string>& namedFolder) {
-    std::vector<std::string> keys;
-    keys.reserve(static_cast<std::size_t>(scanner.PathCount()));
-    for (int i = 0; i < scanner.PathCount(); ++i) keys.push_back(LocalKeyInOwnCase(scanner.PathTextAt(i)));
+    // The keys are made one at a time as the rule takes them: a list of a
+    // large tree's keys would cost more than the rule keeps of them. A key
+    // is never longer than its path.
+    CounterpartRule::LocalKeySource keys;
+    keys.count = static_cast<std::size_t>(scanner.PathCount());
+    for (int i = 0; i < scanner.PathCount(); ++i) keys.textBytes += scanner.PathTextAt(i).size();
+    keys.keyAt = [this, &scanner](std::size_t i, std::string& buffer) {
+        buffer = LocalKeyInOwnCase(scanner.PathTextAt(static_cast<int>(i)));
+        return std::string_view(buffer);
+    };
     m_rule.Prepare(m_top, keys, namedFolder);
 }
 
@@ -365,11 +372,17 @@ void Classifier::PrepareCounterparts(const CFileScan& scanner, const std::option
 void Classifier::NoteNameElsewhere(const std::string& path) {
     if (m_trace == nullptr || !m_rule.IsPrepared()) return;
     const std::string key = LocalKeyInOwnCase(path);
-    if (!m_index.IsCurrentFor(m_top)) m_index.Build(m_top);
-    const int elsewhere = m_index.FindCounterpart(key);
-    if (elsewhere < 0) return;
+    // The rule found where each scanned file's name lies while it voted;
+    // only a key it does not keep in that form needs the index of the list.
+    m_rule.Refresh(m_top);
+    std::optional<int> elsewhere = m_rule.FirstRowNaming(key);
+    if (!elsewhere) {
+        if (!m_index.IsCurrentFor(m_top)) m_index.Build(m_top);
+        elsewhere = m_index.FindCounterpart(key);
+    }
+    if (*elsewhere < 0) return;
     m_trace->WriteTraceLine("Classifier: New: " + path + " - the same name is at " +
-                            RepositoryPathOf(m_top, elsewhere) + ", outside the repository folder");
+                            RepositoryPathOf(m_top, *elsewhere) + ", outside the repository folder");
 }
 
 int Classifier::AddMissingRows() {

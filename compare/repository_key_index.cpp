@@ -1,8 +1,8 @@
 #include "compare/repository_key_index.h"
 
 #include <algorithm>
+#include <bit>
 #include <limits>
-#include <unordered_set>
 #include <thread>
 #include <utility>
 
@@ -24,6 +24,20 @@ struct NameToFind {
     std::string_view name;
     bool afterSlashOnly = false;
 };
+
+// A polynomial hash over the bytes of a text, built from its end: the hash
+// of every suffix of a key comes from the one after it in one step.
+constexpr std::uint64_t kHashBase = 0x100000001B3ull;
+
+std::uint64_t HashStep(std::uint64_t following, char c) {
+    return following * kHashBase + static_cast<unsigned char>(c) + 1;
+}
+
+std::uint64_t HashOf(std::string_view text) {
+    std::uint64_t hash = 0;
+    for (auto it = text.rbegin(); it != text.rend(); ++it) hash = HashStep(hash, *it);
+    return hash;
+}
 
 NameToFind SplitLeadingSlash(std::string_view localKey) {
     NameToFind found{UpToNul(localKey)};
@@ -146,22 +160,30 @@ namespace {
 
 bool IsRepositorySeparator(char c) { return c == '\\' || c == '/'; }
 
-// Names joined by one backslash, none empty, slashes taken as backslashes.
-std::string NormalKey(std::string_view key) {
-    key = UpToNul(key);
-    std::string normal;
-    normal.reserve(key.size());
+// Appends the names of text to a key in normal form (names joined by one
+// backslash, none empty, slashes taken as backslashes); named says whether
+// the key has a name yet.
+void AppendNames(std::string& out, std::string_view text, bool& named) {
     std::size_t at = 0;
-    while (at < key.size()) {
-        while (at < key.size() && IsRepositorySeparator(key[at])) ++at;
+    while (at < text.size()) {
+        while (at < text.size() && IsRepositorySeparator(text[at])) ++at;
         std::size_t end = at;
-        while (end < key.size() && !IsRepositorySeparator(key[end])) ++end;
+        while (end < text.size() && !IsRepositorySeparator(text[end])) ++end;
         if (end > at) {
-            if (!normal.empty()) normal += '\\';
-            normal.append(key, at, end - at);
+            if (named) out += '\\';
+            out.append(text, at, end - at);
+            named = true;
         }
         at = end;
     }
+}
+
+// Names joined by one backslash, none empty, slashes taken as backslashes.
+std::string NormalKey(std::string_view key) {
+    std::string normal;
+    normal.reserve(key.size());
+    bool named = false;
+    AppendNames(normal, UpToNul(key), named);
     return normal;
 }
 
@@ -170,12 +192,86 @@ int LevelsOf(std::string_view normalFolder) {
     return 1 + static_cast<int>(std::count(normalFolder.begin(), normalFolder.end(), '\\'));
 }
 
-// Where the local path's folder takes part in the vote.
-struct Tally {
-    int votes = 0;
-    int firstRow = 0;
-    std::size_t length = 0;  // of the folder's text in that row's key
+// Keys are found by a hash of their upper-cased text, built from the end as
+// the suffix index's is: the hash of every name-boundary end of a key comes
+// from the one after it in one step.
+std::uint64_t BlindStep(std::uint64_t following, char c) { return HashStep(following, UpperAsciiChar(c)); }
+
+std::uint64_t BlindHash(std::string_view text, std::uint64_t following = 0) {
+    for (auto it = text.rbegin(); it != text.rend(); ++it) following = BlindStep(following, *it);
+    return following;
+}
+
+bool EqualBlind(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i] != b[i] && UpperAsciiChar(a[i]) != UpperAsciiChar(b[i])) return false;
+    }
+    return true;
+}
+
+// A key that is folder + "\\" + below (just below for the root), compared as
+// bytes or without case.
+bool KeyIsAt(std::string_view key, std::string_view folder, std::string_view below, bool blind) {
+    const std::size_t size = folder.empty() ? below.size() : folder.size() + 1 + below.size();
+    if (key.size() != size) return false;
+    const auto same = [blind](std::string_view a, std::string_view b) { return blind ? EqualBlind(a, b) : a == b; };
+    if (folder.empty()) return same(key, below);
+    return key[folder.size()] == '\\' && same(key.substr(0, folder.size()), folder) &&
+           same(key.substr(folder.size() + 1), below);
+}
+
+// A local key in normal form, made without an allocation per call: lookups
+// come once per scanned file.
+std::string_view NormalKeyInScratch(std::string_view key) {
+    thread_local std::string scratch;
+    scratch.clear();
+    bool named = false;
+    AppendNames(scratch, UpToNul(key), named);
+    return scratch;
+}
+
+// The part of a row's key, read from its cells, whose every name-boundary
+// end the normal form keeps as it is: from the first name after which
+// there is no slash and no empty name. Such an end stands after a
+// backslash unless it is the whole key.
+struct PlainEnd {
+    std::size_t length = 0;
+    bool wholeKey = false;
 };
+
+PlainEnd PlainEndOf(const RowKey& key) {
+    const std::size_t size = key.Size();
+    PlainEnd end;
+    if (size == 0 || IsRepositorySeparator(key.At(size - 1))) return end;
+    for (std::size_t at = size; at-- > 0;) {
+        const char c = key.At(at);
+        if (c == '/' || (c == '\\' && key.At(at + 1) == '\\')) break;
+        if (c != '\\' && (at == 0 || key.At(at - 1) == '\\')) end.length = size - at;
+    }
+    end.wholeKey = end.length == size;
+    return end;
+}
+
+// Where the local path's folder takes part in the vote: the folder is the
+// first length bytes of the key of row, the first row that voted for it.
+struct Tally {
+    std::uint64_t hash;
+    std::uint32_t row;
+    std::uint32_t length;
+    int votes;
+};
+
+// A 64-bit mix of a hash, so that its top bits choose a slot and its low
+// bits tell slots apart however alike the texts.
+std::uint64_t Spread(std::uint64_t hash) {
+    hash ^= hash >> 33;
+    hash *= 0xFF51AFD7ED558CCDull;
+    hash ^= hash >> 33;
+    hash *= 0xC4CEB9FE1A85EC53ull;
+    hash ^= hash >> 33;
+    return hash;
+}
 
 }  // namespace
 
@@ -191,20 +287,69 @@ std::string ShownRepositoryFolder(std::string_view normalFolder) {
     return shown;
 }
 
+void KeyTextList::Clear() {
+    text = std::string();
+    start = {0};
+}
+
+void BlindKeyTable::Reset(std::size_t keys) {
+    // At most two thirds full: a probe that misses passes few slots.
+    const std::size_t capacity = std::bit_ceil(std::max<std::size_t>(8, keys + keys / 2 + 1));
+    m_slots.assign(capacity, 0);
+    m_shift = 64 - std::countr_zero(capacity);
+    m_indexBits = std::max(1, static_cast<int>(std::bit_width(keys)));
+    m_entries = 0;
+}
+
+void BlindKeyTable::Clear() {
+    m_slots = std::vector<std::uint32_t>();
+    m_entries = 0;
+}
+
+template <class Equal>
+std::size_t BlindKeyTable::Find(std::uint64_t hash, const Equal& equal) const {
+    const std::uint64_t spread = Spread(hash);
+    const std::size_t mask = m_slots.size() - 1;
+    const std::uint64_t tag = m_indexBits >= 32 ? 0 : (spread & ((1ull << (32 - m_indexBits)) - 1));
+    const std::uint64_t indexMask = (1ull << m_indexBits) - 1;
+    for (std::size_t slot = static_cast<std::size_t>(spread >> m_shift);; slot = (slot + 1) & mask) {
+        const std::uint64_t held = m_slots[slot];
+        if (held == 0) return slot;
+        if ((held >> m_indexBits) == tag && equal(static_cast<std::uint32_t>((held & indexMask) - 1))) return slot;
+    }
+}
+
+std::uint32_t BlindKeyTable::IndexAt(std::size_t slot) const {
+    const std::uint64_t held = m_slots[slot];
+    return held == 0 ? kNone : static_cast<std::uint32_t>((held & ((1ull << m_indexBits) - 1)) - 1);
+}
+
+void BlindKeyTable::Set(std::size_t slot, std::uint64_t hash, std::uint32_t index) {
+    const std::uint64_t tag = m_indexBits >= 32 ? 0 : (Spread(hash) & ((1ull << (32 - m_indexBits)) - 1));
+    if (m_slots[slot] == 0) ++m_entries;
+    m_slots[slot] = static_cast<std::uint32_t>(tag << m_indexBits | (std::uint64_t{index} + 1));
+}
+
 void CounterpartRule::Clear() {
     m_table = nullptr;
     m_textChangeCount = 0;
     m_rowCount = 0;
-    m_localKeys.clear();
     m_hasFolder = false;
     m_named = false;
     m_folder.clear();
     m_votes = 0;
-    m_rowKeys.clear();
-    m_exactRows.clear();
-    m_blindRows.clear();
-    m_claimed.clear();
-    m_pairs.clear();
+    // The memory goes too: a large tree's keys are tens of megabytes.
+    m_localKeys.Clear();
+    m_localTwins.Clear();
+    m_nextLocalTwin = {};
+    m_localForms = {};
+    m_pairs = {};
+    m_elsewhere = {};
+    m_elsewhereExact = {};
+    m_rowKeys.Clear();
+    m_rowTwins.Clear();
+    m_nextRowTwin = {};
+    m_claimed = {};
 }
 
 bool CounterpartRule::IsCurrentFor(const ReportTable& top) const {
@@ -213,179 +358,437 @@ bool CounterpartRule::IsCurrentFor(const ReportTable& top) const {
 
 void CounterpartRule::Prepare(const ReportTable& top, const std::vector<std::string>& localKeys,
                               const std::optional<std::string>& namedFolder) {
-    std::vector<std::string> keys;
-    keys.reserve(localKeys.size());
-    for (const std::string& key : localKeys) keys.push_back(NormalKey(key));
+    LocalKeySource source;
+    source.count = localKeys.size();
+    for (const std::string& key : localKeys) source.textBytes += key.size();
+    source.keyAt = [&localKeys](std::size_t i, std::string&) { return std::string_view(localKeys[i]); };
+    Prepare(top, source, namedFolder);
+}
+
+void CounterpartRule::Prepare(const ReportTable& top, const LocalKeySource& localKeys,
+                              const std::optional<std::string>& namedFolder) {
+    // The named folder may be this rule's own.
+    const std::optional<std::string> named = namedFolder;
     Clear();
+    StoreLocalKeys(localKeys);
+    Build(top, named);
+    Pair();
+}
+
+// The trace's note asks what RepositoryKeyIndex::FindCounterpart answers:
+// for a key given as its normal form, with or without one leading
+// backslash, the rule can tell from the normal forms of the rows.
+CounterpartRule::KeyForm CounterpartRule::FormOf(std::string_view given, std::string_view normal) {
+    given = UpToNul(given);
+    if (given == normal) return KeyForm::Bare;
+    if (given.size() == normal.size() + 1 && given.front() == '\\' && given.substr(1) == normal) {
+        return KeyForm::LeadingSlash;
+    }
+    return KeyForm::Other;
+}
+
+void CounterpartRule::StoreLocalKeys(const LocalKeySource& localKeys) {
+    m_localKeys.text.reserve(std::min<std::size_t>(localKeys.textBytes, std::numeric_limits<std::uint32_t>::max()));
+    m_localKeys.start.reserve(localKeys.count + 1);
+    m_localTwins.Reset(localKeys.count);
+    m_nextLocalTwin.reserve(localKeys.count);
+    m_localForms.reserve(localKeys.count);
+    std::string buffer;
+    for (std::size_t i = 0; i < localKeys.count; ++i) {
+        const std::string_view given = localKeys.keyAt(i, buffer);
+        std::string& text = m_localKeys.text;
+        const std::size_t from = text.size();
+        bool named = false;
+        AppendNames(text, UpToNul(given), named);
+        // Keys past what 32-bit positions reach are not kept: they are
+        // looked up as keys made since.
+        if (text.size() == from || text.size() > std::numeric_limits<std::uint32_t>::max()) {
+            text.resize(from);
+            continue;
+        }
+        const std::string_view normal = std::string_view(text).substr(from);
+        const KeyForm form = FormOf(given, normal);
+        const std::uint64_t hash = BlindHash(normal);
+        const std::size_t slot =
+            m_localTwins.Find(hash, [&](std::uint32_t k) { return EqualBlind(m_localKeys.At(k), normal); });
+        const std::uint32_t index = m_localKeys.Count();
+        std::uint32_t last = m_localTwins.IndexAt(slot);
+        if (last != BlindKeyTable::kNone) {
+            // The same key twice is kept once; given in two forms, the index
+            // tells where else it lies.
+            std::uint32_t same = last;
+            while (same != BlindKeyTable::kNone && m_localKeys.At(same) != normal) same = m_nextLocalTwin[same];
+            if (same != BlindKeyTable::kNone) {
+                if (m_localForms[same] != form) m_localForms[same] = KeyForm::Other;
+                text.resize(from);
+                continue;
+            }
+            while (m_nextLocalTwin[last] != BlindKeyTable::kNone) last = m_nextLocalTwin[last];
+            m_nextLocalTwin[last] = index;
+        } else {
+            m_localTwins.Set(slot, hash, index);
+        }
+        m_localKeys.start.push_back(static_cast<std::uint32_t>(text.size()));
+        m_nextLocalTwin.push_back(BlindKeyTable::kNone);
+        m_localForms.push_back(form);
+    }
+}
+
+struct CounterpartRule::RowFacts {
+    // The length of each row's plain end (see PlainEndOf), with the top bit
+    // set when that is the whole key.
+    std::vector<std::uint32_t> plainEnds;
+    std::vector<bool> firstOfTwins;
+};
+
+namespace {
+
+constexpr std::uint32_t kWholeKey = 0x80000000u;
+
+// A filter of one bit per hash in front of a large table: most ends of row
+// keys name no local file, and a bit in a block that stays in the cache
+// says so without a read of the table itself.
+class HashFilter {
+public:
+    explicit HashFilter(std::size_t keys)
+        : m_bits(std::bit_ceil(std::max<std::size_t>(64, 8 * keys)) / 64, 0), m_mask(m_bits.size() * 64 - 1) {}
+    void Add(std::uint64_t hash) {
+        const std::size_t bit = Bit(hash);
+        m_bits[bit / 64] |= std::uint64_t{1} << (bit % 64);
+    }
+    bool MayHold(std::uint64_t hash) const {
+        const std::size_t bit = Bit(hash);
+        return (m_bits[bit / 64] >> (bit % 64) & 1) != 0;
+    }
+
+private:
+    std::size_t Bit(std::uint64_t hash) const { return static_cast<std::size_t>((hash * 0x9E3779B97F4A7C15ull) >> 24) & m_mask; }
+    std::vector<std::uint64_t> m_bits;
+    std::size_t m_mask;
+};
+
+}  // namespace
+
+CounterpartRule::RowFacts CounterpartRule::StoreRowKeys(const ReportTable& top) {
+    const auto rows = static_cast<std::uint32_t>(m_rowCount);
+    RowFacts facts;
+    // Room for the keys at most as long as their cells.
+    std::size_t bytes = 0;
+    for (std::uint32_t row = 0; row < rows; ++row) {
+        bytes += top.GetItemText(static_cast<int>(row), 2).size() + top.GetItemText(static_cast<int>(row), 1).size();
+    }
+    m_rowKeys.Clear();
+    m_rowKeys.text.reserve(std::min<std::size_t>(bytes, std::numeric_limits<std::uint32_t>::max()));
+    m_rowKeys.start.reserve(std::size_t{rows} + 1);
+    facts.plainEnds.reserve(rows);
+    for (std::uint32_t row = 0; row < rows; ++row) {
+        const RowKey key = KeyOfRow(top, static_cast<int>(row));
+        std::string& text = m_rowKeys.text;
+        const std::size_t from = text.size();
+        bool named = false;
+        AppendNames(text, key.path, named);
+        if (key.withFile) AppendNames(text, key.file, named);
+        // A key past what 32-bit positions reach names no file, as a blank row.
+        if (text.size() > std::numeric_limits<std::uint32_t>::max()) text.resize(from);
+        m_rowKeys.start.push_back(static_cast<std::uint32_t>(text.size()));
+        const PlainEnd plain = PlainEndOf(key);
+        facts.plainEnds.push_back(
+            static_cast<std::uint32_t>(std::min<std::size_t>(plain.length, ~kWholeKey)) | (plain.wholeKey ? kWholeKey : 0));
+    }
+    // Twins are chained from the last row up, so that each chain runs in row
+    // order from the first row of its key.
+    m_rowTwins.Reset(rows);
+    m_nextRowTwin.assign(rows, BlindKeyTable::kNone);
+    facts.firstOfTwins.assign(rows, false);
+    for (std::uint32_t row = rows; row-- > 0;) {
+        const std::string_view key = m_rowKeys.At(row);
+        if (key.empty()) continue;  // a blank row names no file
+        const std::uint64_t hash = BlindHash(key);
+        const std::size_t slot =
+            m_rowTwins.Find(hash, [&](std::uint32_t r) { return EqualBlind(m_rowKeys.At(r), key); });
+        const std::uint32_t next = m_rowTwins.IndexAt(slot);
+        m_nextRowTwin[row] = next;
+        if (next != BlindKeyTable::kNone) facts.firstOfTwins[next] = false;
+        facts.firstOfTwins[row] = true;
+        m_rowTwins.Set(slot, hash, row);
+    }
+    return facts;
+}
+
+void CounterpartRule::Build(const ReportTable& top, const std::optional<std::string>& namedFolder) {
     m_table = &top;
     m_textChangeCount = top.TextChangeCount();
     m_rowCount = top.GetItemCount();
-    m_localKeys = std::move(keys);
-    m_rowKeys.reserve(static_cast<std::size_t>(m_rowCount));
-    std::vector<std::string> upperKeys;
-    upperKeys.reserve(static_cast<std::size_t>(m_rowCount));
-    for (int row = 0; row < m_rowCount; ++row) {
-        m_rowKeys.push_back(NormalKey(RepositoryPathOf(top, row)));
-        upperKeys.push_back(platform::UpperAscii(m_rowKeys.back()));
-        if (m_rowKeys.back().empty()) continue;  // a blank row names no file
-        m_exactRows.emplace(m_rowKeys.back(), row);
-        m_blindRows[upperKeys.back()].push_back(row);
-    }
+    m_hasFolder = false;
+    m_named = false;
+    m_folder.clear();
+    m_votes = 0;
+    const RowFacts rowFacts = StoreRowKeys(top);
 
-    std::unordered_set<std::string> localUpper;
-    localUpper.reserve(m_localKeys.size());
-    for (const std::string& key : m_localKeys) {
-        if (!key.empty()) localUpper.insert(platform::UpperAscii(key));
-    }
-    // Each local file votes once for each folder where its key names a Top
-    // List file: rows that differ in letter case only count as one file.
-    std::unordered_map<std::string_view, Tally> tallies;
-    for (int row = 0; row < m_rowCount; ++row) {
-        const std::string& upper = upperKeys[static_cast<std::size_t>(row)];
-        if (upper.empty() || m_blindRows[upper].front() != row) continue;
-        for (std::size_t at = 0; at < upper.size(); ++at) {
-            if (at != 0 && upper[at - 1] != '\\') continue;
-            if (localUpper.find(upper.substr(at)) == localUpper.end()) continue;
-            const std::size_t length = at == 0 ? 0 : at - 1;
-            const auto [found, added] = tallies.try_emplace(std::string_view(upper).substr(0, length));
-            if (added) found->second = Tally{0, row, length};
-            ++found->second.votes;
+    // Every name-boundary end of every row's key is looked up among the
+    // local keys. Each local file votes once for each folder where its key
+    // names a Top List file: rows that differ in letter case only count as
+    // one file. On the way each local key notes the first row that names it
+    // anywhere, exact case first where the platform tells cases apart.
+    const std::uint32_t localCount = m_localKeys.Count();
+    HashFilter localHashes(localCount);
+    for (std::uint32_t k = 0; k < localCount; ++k) localHashes.Add(BlindHash(m_localKeys.At(k)));
+    m_elsewhere.assign(localCount, -1);
+    // Until the pairing, the first of each local key's twins holds the one
+    // first-of-twins row whose key ends with it, -2 for more than one.
+    m_pairs.assign(localCount, -1);
+    m_elsewhereExact.assign(localCount, false);
+    std::vector<Tally> tallies;
+    BlindKeyTable folders;
+    folders.Reset(64);
+    const auto folderOf = [this](const Tally& tally) { return m_rowKeys.At(tally.row).substr(0, tally.length); };
+    for (std::uint32_t row = 0; row < static_cast<std::uint32_t>(m_rowCount); ++row) {
+        const std::string_view key = m_rowKeys.At(row);
+        if (key.empty()) continue;
+        const bool votes = rowFacts.firstOfTwins[row];
+        const std::uint32_t plainEnd = rowFacts.plainEnds[row] & ~kWholeKey;
+        const bool plainWholeKey = (rowFacts.plainEnds[row] & kWholeKey) != 0;
+        std::uint64_t hash = 0;
+        for (std::size_t at = key.size(); at-- > 0;) {
+            hash = BlindStep(hash, key[at]);
+            if ((at != 0 && key[at - 1] != '\\') || !localHashes.MayHold(hash)) continue;
+            const std::string_view end = key.substr(at);
+            const std::uint32_t local = m_localTwins.IndexAt(
+                m_localTwins.Find(hash, [&](std::uint32_t k) { return EqualBlind(m_localKeys.At(k), end); }));
+            if (local == BlindKeyTable::kNone) continue;
+            if (votes) {
+                m_pairs[local] = m_pairs[local] == -1 ? static_cast<std::int32_t>(row) : -2;
+                const std::string_view folder = key.substr(0, at == 0 ? 0 : at - 1);
+                const std::uint64_t folderHash = BlindHash(folder);
+                const auto sameFolder = [&](std::uint32_t t) { return EqualBlind(folderOf(tallies[t]), folder); };
+                std::size_t slot = folders.Find(folderHash, sameFolder);
+                if (folders.IndexAt(slot) == BlindKeyTable::kNone) {
+                    if (folders.Entries() + 1 > folders.Capacity() / 2) {
+                        folders.Reset(2 * folders.Capacity());
+                        for (std::uint32_t t = 0; t < tallies.size(); ++t) {
+                            folders.Set(folders.Find(tallies[t].hash, [](std::uint32_t) { return false; }),
+                                        tallies[t].hash, t);
+                        }
+                        slot = folders.Find(folderHash, sameFolder);
+                    }
+                    folders.Set(slot, folderHash, static_cast<std::uint32_t>(tallies.size()));
+                    tallies.push_back({folderHash, row, static_cast<std::uint32_t>(folder.size()), 0});
+                }
+                ++tallies[folders.IndexAt(slot)].votes;
+            }
+            // What the cells hold may differ from the normal form nearer the
+            // key's start: only the plain end names a key as it is given.
+            if (end.size() > plainEnd) continue;
+            const bool afterSlash = !(plainWholeKey && at == 0);
+            for (std::uint32_t k = local; k != BlindKeyTable::kNone; k = m_nextLocalTwin[k]) {
+                if (m_elsewhereExact[k] || m_localForms[k] == KeyForm::Other) continue;
+                if (m_localForms[k] == KeyForm::LeadingSlash && !afterSlash) continue;
+                bool exact = false;
+                if constexpr (!platform::kIsWindows) exact = end == m_localKeys.At(k);
+                if (exact) {
+                    m_elsewhere[k] = static_cast<std::int32_t>(row);
+                    m_elsewhereExact[k] = true;
+                } else if (m_elsewhere[k] < 0) {
+                    m_elsewhere[k] = static_cast<std::int32_t>(row);
+                }
+            }
         }
     }
+
     if (namedFolder) {
         m_named = true;
         m_hasFolder = true;
         m_folder = NormalKey(*namedFolder);
-        const auto named = tallies.find(platform::UpperAscii(m_folder));
-        m_votes = named == tallies.end() ? 0 : named->second.votes;
-    } else {
-        const Tally* best = nullptr;
-        std::string_view bestFolder;
-        for (const auto& [folder, tally] : tallies) {
-            if (best != nullptr) {
-                if (tally.votes != best->votes) {
-                    if (tally.votes < best->votes) continue;
-                } else if (LevelsOf(folder) != LevelsOf(bestFolder)) {
-                    if (LevelsOf(folder) > LevelsOf(bestFolder)) continue;
-                } else if (tally.firstRow >= best->firstRow) {
-                    continue;
-                }
-            }
-            best = &tally;
-            bestFolder = folder;
-        }
-        if (best != nullptr) {
-            m_hasFolder = true;
-            m_votes = best->votes;
-            m_folder = m_rowKeys[static_cast<std::size_t>(best->firstRow)].substr(0, best->length);
-        }
+        const std::uint32_t named = folders.IndexAt(folders.Find(
+            BlindHash(m_folder), [&](std::uint32_t t) { return EqualBlind(folderOf(tallies[t]), m_folder); }));
+        m_votes = named == BlindKeyTable::kNone ? 0 : tallies[named].votes;
+        return;
     }
-    Pair();
+    // Most votes win, then fewer levels, then the first row: one order over
+    // all folders, whatever order they were tallied in.
+    const Tally* best = nullptr;
+    for (const Tally& tally : tallies) {
+        if (best != nullptr) {
+            if (tally.votes != best->votes) {
+                if (tally.votes < best->votes) continue;
+            } else if (LevelsOf(folderOf(tally)) != LevelsOf(folderOf(*best))) {
+                if (LevelsOf(folderOf(tally)) > LevelsOf(folderOf(*best))) continue;
+            } else if (tally.row >= best->row) {
+                continue;
+            }
+        }
+        best = &tally;
+    }
+    if (best != nullptr) {
+        m_hasFolder = true;
+        m_votes = best->votes;
+        m_folder = std::string(folderOf(*best));
+    }
 }
 
 void CounterpartRule::Refresh(const ReportTable& top) {
     if (IsCurrentFor(top) || !IsPrepared()) return;
-    std::vector<std::string> keys = std::move(m_localKeys);
     std::optional<std::string> folder;
     if (m_hasFolder) folder = m_folder;
     const bool named = m_named;
     // Each file keeps the repository file it was paired with, wherever the
     // sort moved it: a case-blind pair must not move to another twin.
-    std::vector<std::pair<std::string, std::string>> paired;
-    for (const auto& [key, row] : m_pairs) {
-        if (row >= 0) paired.emplace_back(key, m_rowKeys[static_cast<std::size_t>(row)]);
-    }
-    Prepare(top, keys, folder);
+    const KeyTextList before = std::move(m_rowKeys);
+    const std::vector<std::int32_t> pairedBefore = std::move(m_pairs);
+    Build(top, folder);
     m_named = named;
-    std::fill(m_claimed.begin(), m_claimed.end(), false);
-    for (auto& [key, row] : m_pairs) row = -1;
-    for (const auto& [key, repositoryKey] : paired) {
-        const int row = ExactRow(repositoryKey);
-        m_pairs[key] = row;
+    m_claimed.assign(static_cast<std::size_t>(m_rowCount), false);
+    m_pairs.assign(m_localKeys.Count(), -1);
+    for (std::size_t k = 0; k < pairedBefore.size(); ++k) {
+        if (pairedBefore[k] < 0) continue;
+        const int row = FirstRowWithKey(before.At(static_cast<std::uint32_t>(pairedBefore[k])));
+        m_pairs[k] = row;
         if (row >= 0) m_claimed[static_cast<std::size_t>(row)] = true;
     }
 }
 
-std::string CounterpartRule::FullKey(std::string_view normalKey) const {
-    if (m_folder.empty()) return std::string(normalKey);
-    std::string full = m_folder;
-    full += '\\';
-    full += normalKey;
-    return full;
+std::uint32_t CounterpartRule::LocalIndexOf(std::string_view normalKey) const {
+    if (normalKey.empty() || m_localKeys.Count() == 0) return BlindKeyTable::kNone;
+    std::uint32_t k = m_localTwins.IndexAt(m_localTwins.Find(
+        BlindHash(normalKey), [&](std::uint32_t i) { return EqualBlind(m_localKeys.At(i), normalKey); }));
+    while (k != BlindKeyTable::kNone && m_localKeys.At(k) != normalKey) k = m_nextLocalTwin[k];
+    return k;
 }
 
-int CounterpartRule::ExactRow(const std::string& fullKey) const {
-    const auto found = m_exactRows.find(fullKey);
-    return found == m_exactRows.end() ? -1 : found->second;
+std::uint32_t CounterpartRule::RowTwinsAt(std::string_view normalKey) const {
+    if (m_rowTwins.Capacity() == 0) return BlindKeyTable::kNone;
+    std::uint64_t hash = BlindHash(normalKey);
+    if (!m_folder.empty()) hash = BlindHash(m_folder, BlindStep(hash, '\\'));
+    return m_rowTwins.IndexAt(m_rowTwins.Find(
+        hash, [&](std::uint32_t r) { return KeyIsAt(m_rowKeys.At(r), m_folder, normalKey, true); }));
 }
 
-int CounterpartRule::FirstUnclaimedBlindRow(const std::string& fullKey) const {
-    const auto found = m_blindRows.find(platform::UpperAscii(fullKey));
-    if (found == m_blindRows.end()) return -1;
-    for (const int row : found->second) {
-        if (!m_claimed[static_cast<std::size_t>(row)]) return row;
+int CounterpartRule::ExactRow(std::string_view normalKey) const {
+    for (std::uint32_t row = RowTwinsAt(normalKey); row != BlindKeyTable::kNone; row = m_nextRowTwin[row]) {
+        if (KeyIsAt(m_rowKeys.At(row), m_folder, normalKey, false)) return static_cast<int>(row);
     }
     return -1;
 }
 
-void CounterpartRule::Pair() {
-    m_claimed.assign(static_cast<std::size_t>(m_rowCount), false);
-    if (!m_hasFolder) return;
-    std::vector<std::size_t> waiting;
-    for (std::size_t i = 0; i < m_localKeys.size(); ++i) {
-        const std::string& key = m_localKeys[i];
-        if (key.empty()) continue;
-        int row = -1;
-        if constexpr (!platform::kIsWindows) row = ExactRow(FullKey(key));
-        if (row < 0) {
-            waiting.push_back(i);
-            continue;
-        }
-        m_pairs[key] = row;
-        m_claimed[static_cast<std::size_t>(row)] = true;
+int CounterpartRule::FirstUnclaimedBlindRow(std::string_view normalKey) const {
+    for (std::uint32_t row = RowTwinsAt(normalKey); row != BlindKeyTable::kNone; row = m_nextRowTwin[row]) {
+        if (!m_claimed[row]) return static_cast<int>(row);
     }
-    // Case twins that name the same repository file only without case: the
-    // one first in byte order gets it, whatever order the scan found them in.
-    std::sort(waiting.begin(), waiting.end(),
-              [this](std::size_t a, std::size_t b) { return m_localKeys[a] < m_localKeys[b]; });
-    for (const std::size_t i : waiting) {
-        const int row = FirstUnclaimedBlindRow(FullKey(m_localKeys[i]));
-        m_pairs[m_localKeys[i]] = row;
-        if (row >= 0) m_claimed[static_cast<std::size_t>(row)] = true;
+    return -1;
+}
+
+int CounterpartRule::FirstRowWithKey(std::string_view rowKey) const {
+    if (rowKey.empty() || m_rowTwins.Capacity() == 0) return -1;
+    std::uint32_t row = m_rowTwins.IndexAt(
+        m_rowTwins.Find(BlindHash(rowKey), [&](std::uint32_t r) { return EqualBlind(m_rowKeys.At(r), rowKey); }));
+    while (row != BlindKeyTable::kNone && m_rowKeys.At(row) != rowKey) row = m_nextRowTwin[row];
+    return row == BlindKeyTable::kNone ? -1 : static_cast<int>(row);
+}
+
+void CounterpartRule::Pair() {
+    const std::uint32_t localCount = m_localKeys.Count();
+    m_claimed.assign(static_cast<std::size_t>(m_rowCount), false);
+    if (!m_hasFolder) {
+        m_pairs.assign(localCount, -1);
+        return;
+    }
+    // Only twins can want the same rows, so each chain of local twins is
+    // paired alone (its first key comes before the rest of it): exact case
+    // first, then the twins that name a repository file only without case,
+    // the one first in byte order first, whatever order the scan found them
+    // in.
+    std::vector<bool> settled(localCount, false);
+    std::vector<std::uint32_t> waiting;
+    for (std::uint32_t first = 0; first < localCount; ++first) {
+        if (settled[first]) continue;
+        const std::string_view key = m_localKeys.At(first);
+        // The vote saw which rows' keys end with it: mostly one, or none.
+        const std::int32_t seen = m_pairs[first];
+        std::uint32_t twins = BlindKeyTable::kNone;
+        if (seen >= 0 && KeyIsAt(m_rowKeys.At(static_cast<std::uint32_t>(seen)), m_folder, key, true)) {
+            twins = static_cast<std::uint32_t>(seen);
+        } else if (seen == -2) {
+            twins = RowTwinsAt(key);
+        }
+        waiting.clear();
+        for (std::uint32_t k = first; k != BlindKeyTable::kNone; k = m_nextLocalTwin[k]) {
+            settled[k] = true;
+            m_pairs[k] = -1;
+            if constexpr (!platform::kIsWindows) {
+                for (std::uint32_t row = twins; row != BlindKeyTable::kNone; row = m_nextRowTwin[row]) {
+                    if (!KeyIsAt(m_rowKeys.At(row), m_folder, m_localKeys.At(k), false)) continue;
+                    m_pairs[k] = static_cast<std::int32_t>(row);
+                    m_claimed[row] = true;
+                    break;
+                }
+            }
+            if (m_pairs[k] < 0) waiting.push_back(k);
+        }
+        std::sort(waiting.begin(), waiting.end(),
+                  [this](std::uint32_t a, std::uint32_t b) { return m_localKeys.At(a) < m_localKeys.At(b); });
+        for (const std::uint32_t k : waiting) {
+            for (std::uint32_t row = twins; row != BlindKeyTable::kNone; row = m_nextRowTwin[row]) {
+                if (m_claimed[row]) continue;
+                m_pairs[k] = static_cast<std::int32_t>(row);
+                m_claimed[row] = true;
+                break;
+            }
+        }
     }
 }
 
 int CounterpartRule::CounterpartOf(std::string_view localKey) const {
     if (!m_hasFolder) return -1;
-    const std::string key = NormalKey(localKey);
+    const std::string_view key = NormalKeyInScratch(localKey);
     if (key.empty()) return -1;
-    if (const auto paired = m_pairs.find(key); paired != m_pairs.end()) return paired->second;
-    const std::string full = FullKey(key);
+    if (const std::uint32_t k = LocalIndexOf(key); k != BlindKeyTable::kNone) return m_pairs[k];
     if constexpr (!platform::kIsWindows) {
-        const int row = ExactRow(full);
+        const int row = ExactRow(key);
         if (row >= 0) return row;
     }
-    return FirstUnclaimedBlindRow(full);
+    return FirstUnclaimedBlindRow(key);
 }
 
-std::string CounterpartRule::KeyBelowFolder(int row) const {
-    if (!m_hasFolder || row < 0 || row >= static_cast<int>(m_rowKeys.size())) return {};
-    const std::string& key = m_rowKeys[static_cast<std::size_t>(row)];
+std::optional<int> CounterpartRule::FirstRowNaming(std::string_view localKey) const {
+    if (!IsPrepared()) return std::nullopt;
+    const std::string_view given = UpToNul(localKey);
+    const std::string_view key = NormalKeyInScratch(given);
+    const KeyForm form = FormOf(given, key);
+    if (key.empty()) {
+        // No name to find: "" and "\\" name nothing.
+        if (form != KeyForm::Other) return -1;
+        return std::nullopt;
+    }
+    const std::uint32_t k = LocalIndexOf(key);
+    if (k == BlindKeyTable::kNone || form == KeyForm::Other || m_localForms[k] != form) {
+        return std::nullopt;
+    }
+    return m_elsewhere[k];
+}
+
+std::string_view CounterpartRule::BelowFolder(std::uint32_t row) const {
+    if (!m_hasFolder || row >= m_rowKeys.Count()) return {};
+    const std::string_view key = m_rowKeys.At(row);
     if (m_folder.empty()) return key;
     if (key.size() <= m_folder.size() || key[m_folder.size()] != '\\') return {};
     // Folders that differ in letter case only are one folder to the rule.
-    if (platform::UpperAscii(key.substr(0, m_folder.size())) != platform::UpperAscii(m_folder)) return {};
+    if (!EqualBlind(key.substr(0, m_folder.size()), m_folder)) return {};
     return key.substr(m_folder.size() + 1);
+}
+
+std::string CounterpartRule::KeyBelowFolder(int row) const {
+    if (row < 0) return {};
+    return std::string(BelowFolder(static_cast<std::uint32_t>(row)));
 }
 
 std::vector<int> CounterpartRule::UnpairedRowsBelowFolder(bool subFolders) const {
     std::vector<int> rows;
     if (!m_hasFolder) return rows;
-    for (int row = 0; row < static_cast<int>(m_rowKeys.size()); ++row) {
-        if (m_claimed[static_cast<std::size_t>(row)]) continue;
-        const std::string below = KeyBelowFolder(row);
-        if (below.empty() || (!subFolders && below.find('\\') != std::string::npos)) continue;
-        rows.push_back(row);
+    for (std::uint32_t row = 0; row < m_rowKeys.Count(); ++row) {
+        if (m_claimed[row]) continue;
+        const std::string_view below = BelowFolder(row);
+        if (below.empty() || (!subFolders && below.find('\\') != std::string_view::npos)) continue;
+        rows.push_back(static_cast<int>(row));
     }
     return rows;
 }
@@ -582,20 +985,6 @@ void RepositoryKeyIndex::SuffixTable::Clear() {
 }
 
 namespace {
-
-// A polynomial hash over the bytes of a text, built from its end: the hash
-// of every suffix of a key comes from the one after it in one step.
-constexpr std::uint64_t kHashBase = 0x100000001B3ull;
-
-std::uint64_t HashStep(std::uint64_t following, char c) {
-    return following * kHashBase + static_cast<unsigned char>(c) + 1;
-}
-
-std::uint64_t HashOf(std::string_view text) {
-    std::uint64_t hash = 0;
-    for (auto it = text.rbegin(); it != text.rend(); ++it) hash = HashStep(hash, *it);
-    return hash;
-}
 
 // Sorts the entries by hash, entries of one hash keeping the order they came
 // in (rows ascending), 16 bits of the hash per pass. A large listing has

@@ -14,11 +14,14 @@
 //    compares without case only.
 // Preparing the rule hashes every key and every name-boundary suffix once
 // (only case twins waiting for a case-blind match are sorted); each lookup
-// is then a hash-table probe.
+// is then a hash-table probe. It keeps each key's text once, in one block,
+// and 32-bit row and key numbers beside it: a million files cost it a few
+// tens of bytes each beyond their keys.
 //
-// The rest of this header exists for the tests, for the trace's "the same
-// name is elsewhere" note and for lookups before the first report has
-// chosen B: RepositoryKeyIndex, FindFirstMatchingRowLinear,
+// The rest of this header exists for the tests, for lookups before the
+// first report has chosen B, and for the trace's "the same name is
+// elsewhere" note on a key the rule does not keep as it was given:
+// RepositoryKeyIndex, FindFirstMatchingRowLinear,
 // FindCounterpartLinear and FindCounterpartByScan find the first row whose
 // key merely ends with the local key as a whole name (the key's start, just
 // after a backslash, or on a backslash the local key itself begins with), so
@@ -33,10 +36,10 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
-#include <unordered_map>
 #include <string_view>
 #include <thread>
 #include <vector>
@@ -72,13 +75,66 @@ std::string NormalRepositoryFolder(std::string_view folder);
 // The folder shown to the user: "\\" for the root, else "\\" + names.
 std::string ShownRepositoryFolder(std::string_view normalFolder);
 
+// Many keys' texts one after another in one block: key i is
+// text[start[i], start[i + 1]). Positions are 32-bit, so a key that would
+// end past 4 GiB is not kept.
+struct KeyTextList {
+    std::string text;
+    std::vector<std::uint32_t> start{0};
+
+    std::uint32_t Count() const { return static_cast<std::uint32_t>(start.size() - 1); }
+    std::string_view At(std::uint32_t i) const {
+        return std::string_view(text).substr(start[i], start[i + 1] - start[i]);
+    }
+    void Clear();
+};
+
+// Indices of keys found by a case-blind hash of their text: one array of
+// 32-bit slots, each an index and, in the bits the index leaves free, more
+// of the hash, so that most probes never read a text. The texts decide.
+class BlindKeyTable {
+public:
+    static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+
+    // Empties the table, with room for keys indices below that count.
+    void Reset(std::size_t keys);
+    void Clear();
+    // The slot holding the first index whose text equal(index) says is the
+    // one hashed, else the empty slot where it would go.
+    template <class Equal>
+    std::size_t Find(std::uint64_t hash, const Equal& equal) const;
+    std::uint32_t IndexAt(std::size_t slot) const;  // kNone for an empty slot
+    // Puts index in the slot Find gave for hash: an empty one, or one of the
+    // same text (which then names the new index).
+    void Set(std::size_t slot, std::uint64_t hash, std::uint32_t index);
+    std::size_t Entries() const { return m_entries; }
+    std::size_t Capacity() const { return m_slots.size(); }
+
+private:
+    std::vector<std::uint32_t> m_slots;  // 0: empty; else tag << m_indexBits | (index + 1)
+    int m_shift = 64;                    // the hash's top bits choose the slot
+    int m_indexBits = 32;
+    std::size_t m_entries = 0;
+};
+
 class CounterpartRule {
 public:
+    // Where Prepare reads the local keys, one at a time, so that no list of
+    // them need be made: keyAt(i, buffer) gives the key of local file i,
+    // written into buffer or kept elsewhere until the next call.
+    struct LocalKeySource {
+        std::size_t count = 0;
+        std::size_t textBytes = 0;  // the keys' bytes together, or more: room is made once
+        std::function<std::string_view(std::size_t i, std::string& buffer)> keyAt;
+    };
+
     // Chooses B for the Top List as it is now and pairs every local key with
     // its counterpart. Local keys are in their own letter case with the
     // repository's backslashes, relative to the local path (a leading
     // backslash is allowed). namedFolder, when given, is B.
     void Prepare(const ReportTable& top, const std::vector<std::string>& localKeys,
+                 const std::optional<std::string>& namedFolder);
+    void Prepare(const ReportTable& top, const LocalKeySource& localKeys,
                  const std::optional<std::string>& namedFolder);
     // Prepares again for the Top List as it is now (after a sort) with the
     // same local keys and the same B; nothing when still current.
@@ -106,26 +162,57 @@ public:
     // The key of a Top List row below B, relative to B (names joined by
     // "\\"); empty when the row is not below B.
     std::string KeyBelowFolder(int row) const;
+    // Where else in the repository a prepared local key names a file: what
+    // RepositoryKeyIndex::FindCounterpart answers for it against the Top
+    // List the rule was last prepared for (the vote found it on the way).
+    // Nothing for a key the rule was not prepared with, or given in a form
+    // it does not keep (separators doubled, at its end, or slashes): the
+    // index answers those.
+    std::optional<int> FirstRowNaming(std::string_view localKey) const;
 
 private:
-    std::string FullKey(std::string_view localKey) const;
-    int ExactRow(const std::string& fullKey) const;
-    int FirstUnclaimedBlindRow(const std::string& fullKey) const;
+    // How a local key was given, beside its normal form: with one leading
+    // backslash, without one, or otherwise (or both ways).
+    enum class KeyForm : std::uint8_t { LeadingSlash, Bare, Other };
+    static KeyForm FormOf(std::string_view given, std::string_view normal);
+
+    void StoreLocalKeys(const LocalKeySource& localKeys);
+    // Keeps the rows' keys and finds B (named, else by vote) for them.
+    void Build(const ReportTable& top, const std::optional<std::string>& namedFolder);
+    // What the vote needs of each row beyond its key, for the time it takes.
+    struct RowFacts;
+    RowFacts StoreRowKeys(const ReportTable& top);
     void Pair();
+    std::uint32_t LocalIndexOf(std::string_view normalKey) const;
+    // The first row of the case-blind twins whose key is B + normalKey.
+    std::uint32_t RowTwinsAt(std::string_view normalKey) const;
+    int ExactRow(std::string_view normalKey) const;
+    int FirstUnclaimedBlindRow(std::string_view normalKey) const;
+    int FirstRowWithKey(std::string_view rowKey) const;
+    std::string_view BelowFolder(std::uint32_t row) const;
 
     const ReportTable* m_table = nullptr;
     std::uint64_t m_textChangeCount = 0;
     int m_rowCount = 0;
-    std::vector<std::string> m_localKeys;  // as prepared, normal form
     bool m_hasFolder = false;
     bool m_named = false;
     std::string m_folder;
     int m_votes = 0;
-    std::vector<std::string> m_rowKeys;  // normal form, own case, per row
-    std::unordered_map<std::string, int> m_exactRows;             // first row of each key
-    std::unordered_map<std::string, std::vector<int>> m_blindRows;  // upper-cased key: rows in order
-    std::vector<bool> m_claimed;                                   // per row
-    std::unordered_map<std::string, int> m_pairs;                  // local key (normal form) -> row
+    // Each prepared local key once, in normal form; keys that differ in
+    // letter case only are twins, chained from the first.
+    KeyTextList m_localKeys;
+    BlindKeyTable m_localTwins;                // -> the first of the twins
+    std::vector<std::uint32_t> m_nextLocalTwin;  // per local key
+    std::vector<KeyForm> m_localForms;
+    std::vector<std::int32_t> m_pairs;      // per local key: its row, or -1
+    std::vector<std::int32_t> m_elsewhere;  // per local key: FirstRowNaming
+    std::vector<bool> m_elsewhereExact;     // ... found in its exact case
+    // The rows' keys in normal form and own case; rows whose keys differ in
+    // letter case only are twins, chained in row order.
+    KeyTextList m_rowKeys;
+    BlindKeyTable m_rowTwins;                  // -> the first of the twins
+    std::vector<std::uint32_t> m_nextRowTwin;  // per row
+    std::vector<bool> m_claimed;               // per row
 };
 
 class RepositoryKeyIndex {

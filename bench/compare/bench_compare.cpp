@@ -5,9 +5,14 @@
 //   bench_compare report ROOT            one compare run (scan, lookup, compare,
 //                                        rows) over the generated trees
 //   bench_compare lookup [ROWS]          counterpart index: build and ROWS lookups
+//   bench_compare rule [FILES]           counterpart rule: FILES local keys against as
+//                                        many Top List rows (trees 1-8 deep, names of
+//                                        3-40 characters); Prepare time and the heap
+//                                        it keeps
 //   bench_compare memory                 200,000 Top rows x 11 cells and 100,000
 //                                        Bottom rows x 6 cells; peak memory
 
+#include <malloc.h>
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -16,6 +21,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -169,6 +175,81 @@ int Lookup(int rows) {
     return 0;
 }
 
+// Bytes the program has taken from the heap, large blocks included.
+std::size_t HeapInUse() {
+    const struct mallinfo2 info = ::mallinfo2();
+    return info.uordblks + info.hblkhd;
+}
+
+// A tree as people have them: folders 1 to 8 deep, names of 3 to 40
+// characters, many files per folder. The local tree is one folder of the
+// repository with 5% of its files new and 5% of the repository's missing.
+int Rule(int files) {
+    std::mt19937 rng(7);
+    const auto name = [&rng](int shortest, int longest) {
+        static const char letters[] = "abcdefghijklmnopqrstuvwxyz_ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+        std::string text(static_cast<std::size_t>(shortest + static_cast<int>(rng() % static_cast<unsigned>(longest - shortest + 1))), ' ');
+        for (char& c : text) c = letters[rng() % (sizeof letters - 1)];
+        return text;
+    };
+    std::vector<std::string> folders{""};
+    while (folders.size() < static_cast<std::size_t>(files / 20 + 1)) {
+        const std::string& parent = folders[rng() % folders.size()];
+        if (std::count(parent.begin(), parent.end(), '\\') < 8) folders.push_back(parent + "\\" + name(3, 40));
+    }
+    ReportTable top;
+    top.ApplyColumnSpec("Record,0;File;Path");
+    std::vector<std::string> keys;
+    keys.reserve(static_cast<std::size_t>(files));
+    for (int i = 0; i < files; ++i) {
+        const std::string folder = folders[1 + rng() % (folders.size() - 1)];
+        const std::string file = name(3, 40) + ".c";
+        if (i % 20 != 0) {
+            const int row = top.InsertItem(top.GetItemCount(), "1");
+            top.SetItemText(row, 1, file);
+            top.SetItemText(row, 2, "\\repo" + folder);
+        }
+        if (i % 20 != 1) keys.push_back(folder + "\\" + file);
+    }
+    while (top.GetItemCount() < files) {
+        const int row = top.InsertItem(top.GetItemCount(), "1");
+        top.SetItemText(row, 1, name(3, 40));
+        top.SetItemText(row, 2, "\\other" + folders[rng() % folders.size()]);
+    }
+    std::shuffle(keys.begin(), keys.end(), rng);
+    std::size_t keyBytes = 0;
+    for (const std::string& key : keys) keyBytes += key.size();
+
+    const std::size_t heapBefore = HeapInUse();
+    rusage before{};
+    ::getrusage(RUSAGE_SELF, &before);
+    const auto start = std::chrono::steady_clock::now();
+    CounterpartRule rule;
+    rule.Prepare(top, keys, std::nullopt);
+    const double prepare = Seconds(start);
+    rusage after{};
+    ::getrusage(RUSAGE_SELF, &after);
+    const std::size_t heapAfter = HeapInUse();
+    long long paired = 0;
+    for (const std::string& key : keys) paired += rule.CounterpartOf(key) >= 0;
+    // The keys' texts in the form the rule keeps them, once each.
+    std::size_t normalBytes = 0;
+    for (const std::string& key : keys) normalBytes += NormalRepositoryFolder(key).size();
+    for (int row = 0; row < top.GetItemCount(); ++row) {
+        normalBytes += NormalRepositoryFolder(RepositoryPathOf(top, row)).size();
+    }
+    const double perFile = static_cast<double>(heapAfter - heapBefore) / static_cast<double>(keys.size());
+    std::printf("rule %zu local keys (%.1f bytes of text each) x %d rows: prepare %.3f s (cpu %.3f s), folder %s with %d votes, "
+                "%lld paired; the rule keeps %.0f bytes per file, %.0f beyond the keys' texts\n",
+                keys.size(), static_cast<double>(keyBytes) / static_cast<double>(keys.size()), top.GetItemCount(),
+                prepare,
+                CpuSeconds(after.ru_utime) - CpuSeconds(before.ru_utime) + CpuSeconds(after.ru_stime) -
+                    CpuSeconds(before.ru_stime),
+                ShownRepositoryFolder(rule.Folder()).c_str(), rule.Votes(), paired, perFile,
+                perFile - static_cast<double>(normalBytes) / static_cast<double>(keys.size()));
+    return 0;
+}
+
 long PeakRssMiB() {
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
@@ -218,7 +299,8 @@ int main(int argc, char** argv) {
     if (command == "generate" && argc > 2) return Generate(argv[2], argc > 3 ? std::atoi(argv[3]) : 50'000);
     if (command == "report" && argc > 2) return Report(argv[2]);
     if (command == "lookup") return Lookup(argc > 2 ? std::atoi(argv[2]) : 100'000);
+    if (command == "rule") return Rule(argc > 2 ? std::atoi(argv[2]) : 100'000);
     if (command == "memory") return Memory();
-    std::fprintf(stderr, "usage: bench_compare generate ROOT [FILES] | report ROOT | lookup [ROWS] | memory\n");
+    std::fprintf(stderr, "usage: bench_compare generate ROOT [FILES] | report ROOT | lookup [ROWS] | rule [FILES] | memory\n");
     return 2;
 }

@@ -374,6 +374,36 @@ void ExpectLikeTheReference(const ReportTable& top, const std::vector<std::strin
     }
 }
 
+// Where else a prepared key's name lies, as the index answers it; the rule
+// tells for keys given as their normal form, with or without a leading
+// backslash, and leaves the others to the index.
+void ExpectElsewhereLikeTheIndex(const CounterpartRule& rule, const ReportTable& top,
+                                 const std::vector<std::string>& local) {
+    for (const std::string& key : local) {
+        const std::optional<int> row = rule.FirstRowNaming(key);
+        EXPECT_EQ(row.has_value(), key == Normal(key) || key == "\\" + Normal(key)) << key;
+        if (row) {
+            EXPECT_EQ(*row, FindCounterpartLinear(top, key)) << key;
+        }
+    }
+}
+
+TEST(CounterpartRule, NamesWhereElseAFileLiesAsTheIndexDoes) {
+    using namespace std::string_literals;
+    // Cells whose keys differ from their normal form: no leading backslash,
+    // a slash, a doubled or trailing backslash, the root, a 0 byte.
+    const ReportTable top = TopList({{"lib", "a.txt"}, {"\\x/lib", "a.txt"}, {"\\p\\\\lib", "a.txt"}, {"\\", "a.txt"},
+                                     {"\\q\\lib\\", "A.txt"}, {"\\q\\LIB", "a.txt"}, {"\\r\0x"s, "b"}, {"\\s", "c\\"}});
+    for (const std::vector<std::string>& local :
+         {std::vector<std::string>{"\\lib\\a.txt", "a.txt", "\\LIB\\A.TXT", "\\r", "\\c", "\\"},
+          std::vector<std::string>{"lib\\a.txt", "\\a.txt", "LIB\\a.txt", "x\\lib\\a.txt", "c", ""},
+          std::vector<std::string>{"\\\\a.txt", "lib/a.txt", "r\\", "\\q\\\\lib\\a.txt", "/"}}) {
+        CounterpartRule rule;
+        rule.Prepare(top, local, std::nullopt);
+        ExpectElsewhereLikeTheIndex(rule, top, local);
+    }
+}
+
 TEST(CounterpartRule, TheFolderWithMostVotesHoldsTheCounterparts) {
     struct Case {
         const char* name;
@@ -394,6 +424,7 @@ TEST(CounterpartRule, TheFolderWithMostVotesHoldsTheCounterparts) {
         {"twin beside the exact name is New", {{"\\d", "x.h"}}, {"\\x.h", "\\X.h"}, "\\d", {0, -1}, true},
         {"twins: first in byte order", {{"\\d", "x.h"}}, {"\\x.H", "\\X.h"}, "\\d", {-1, 0}, true},
         {"exact case first", {{"\\d", "X.h"}, {"\\d", "x.h"}}, {"\\x.h"}, "\\d", {1}, true},
+        {"one key given twice", {{"\\d", "X.h"}}, {"\\x.h", "x.h"}, "\\d", {0, 0}},
     };
     for (const Case& c : cases) {
         if (c.posixOnly && platform::kIsWindows) continue;
@@ -405,6 +436,46 @@ TEST(CounterpartRule, TheFolderWithMostVotesHoldsTheCounterparts) {
             EXPECT_EQ(rule.CounterpartOf(c.local[i]), c.rows[i]) << c.name << ": " << c.local[i];
         }
         ExpectLikeTheReference(top, c.local, c.named);
+    }
+}
+
+TEST(CounterpartRule, KeysWithTheSameHashAreToldApartByTheirText) {
+    // As for the index: the Thue-Morse word and its complement hash alike.
+    std::string word(2048, 'A');
+    std::string complement(2048, 'B');
+    for (std::size_t i = 0; i < word.size(); ++i) {
+        if (std::popcount(i) % 2 == 1) std::swap(word[i], complement[i]);
+    }
+    const ReportTable top = TopList({{"\\x", word}, {"\\x", complement}});
+    // Without case the row of the word would come first.
+    const std::string key = "\\" + platform::LowerAscii(complement);
+    CounterpartRule rule;
+    rule.Prepare(top, {key}, std::nullopt);
+    EXPECT_EQ(rule.Votes(), 1);
+    EXPECT_EQ(rule.CounterpartOf(key), 1);
+    EXPECT_EQ(rule.FirstRowNaming(key), std::optional<int>(1));
+    EXPECT_EQ(rule.CounterpartOf("\\" + word), 0);  // a key made since
+    EXPECT_EQ(rule.FirstRowNaming("\\" + word), std::nullopt);
+}
+
+TEST(CounterpartRule, TheVoteCountsEveryFolderOfALargeTree) {
+    // Each file lies once alone in a folder of its own, and all of them
+    // together in one folder that must win.
+    std::vector<std::pair<std::string, std::string>> entries;
+    std::vector<std::string> local;
+    for (int i = 0; i < 300; ++i) {
+        entries.emplace_back("\\all", "x" + std::to_string(i));
+        entries.emplace_back("\\p" + std::to_string(i), "x" + std::to_string(i));
+        local.push_back("\\x" + std::to_string(i));
+    }
+    const ReportTable top = TopList(entries);
+    CounterpartRule rule;
+    rule.Prepare(top, local, std::nullopt);
+    EXPECT_EQ(rule.Folder(), "all");
+    EXPECT_EQ(rule.Votes(), 300);
+    for (int i = 0; i < 300; ++i) {
+        EXPECT_EQ(rule.CounterpartOf(local[static_cast<std::size_t>(i)]), 2 * i);
+        EXPECT_EQ(rule.FirstRowNaming(local[static_cast<std::size_t>(i)]), std::optional<int>(2 * i));
     }
 }
 
@@ -441,6 +512,11 @@ TEST(CounterpartRule, AgreesWithTheReferenceOnRandomTreesAndAcrossSorts) {
         SortTableByColumn(top, 1, false);
         rule.Refresh(top);
         EXPECT_EQ(pairs(), before);
+        ExpectElsewhereLikeTheIndex(rule, top, local);
+        std::vector<std::string> slashed = local;
+        for (std::size_t i = 0; i < slashed.size(); i += 2) slashed[i] = "\\" + slashed[i];
+        rule.Prepare(top, slashed, std::nullopt);
+        ExpectElsewhereLikeTheIndex(rule, top, slashed);
     }
 }
 
