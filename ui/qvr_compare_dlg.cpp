@@ -510,10 +510,10 @@ void CQvrCompareDlg::SetLaunchDirectory(std::string folder) {
 }
 
 void CQvrCompareDlg::OnBtnGenTopScmList() {
-    // The Top List is not indexed here: a list that is only looked at, sorted
-    // and exported never needs its index, and a long one costs tens of
-    // megabytes. A report's scan starts it, or the first Bottom List click
-    // that looks a row up by it.
+    // The Top List is not indexed here: a report pairs its files by a rule of
+    // its own, and a list that is only looked at, sorted and exported never
+    // needs the index, which costs tens of megabytes on a long list. The
+    // first lookup that needs it starts it.
     ++m_runsUnderWay;
     m_workflows->OnBtnGenTopScmList();
     --m_runsUnderWay;
@@ -564,12 +564,6 @@ void CQvrCompareDlg::DisableForRun() {
     for (int id : kRunLockedControls) GetDlgItem(id)->setEnabled(false);
     GetDlgItem(g_populateInProgress ? IDC_GEN_BTM : IDC_GEN_TOP)->setEnabled(false);
     m_countTimer.start();
-    // A report locks the window once its Top List is final. The trace says
-    // where else the name of each New file it lists lives, from an index
-    // that is built on a worker while the checkout runs.
-    if (g_reportInProgress && !g_populateInProgress && m_settings.display.showNewFiles) {
-        m_workflows->GetClassifier().IndexTopListInBackground();
-    }
 }
 
 void CQvrCompareDlg::EnableAfterRun() {
