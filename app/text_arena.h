@@ -2,10 +2,14 @@
 // Storage for the many small blocks a long list is made of: blocks are cut
 // one after another from large chunks, so a list of a few hundred thousand
 // rows costs a few hundred allocations instead of one per row or per cell.
-// A block stays where it is until Clear(); there is no freeing of single
-// blocks, so owners count what they abandon and rebuild when it grows large.
+// A block stays where it is until Clear() or until it is given back with
+// Release(); a chunk whose every block was given back is freed at once, so a
+// list handed over block by block in the order it was made gives its memory
+// back as it goes. Owners that abandon blocks without giving them back count
+// them and rebuild when they grow large.
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -19,19 +23,42 @@ public:
 
     // size bytes of uninitialised room, aligned for 32-bit counts at its start.
     unsigned char* Allocate(std::size_t size);
+    // Gives back a block Allocate(size) handed out; it is not used again.
+    void Release(const unsigned char* block, std::size_t size);
     // Gives every chunk back; every block handed out becomes invalid.
     void Clear();
-    // Bytes handed out since the last Clear(), alignment included.
+    // Bytes handed out and not given back since the last Clear(), alignment
+    // included.
     std::size_t BytesUsed() const { return m_used; }
+    // Bytes of the chunks held now.
+    std::size_t BytesHeld() const { return m_held; }
 
     // Blocks are cut from chunks of this size; a larger block gets a chunk of its own.
     static constexpr std::size_t kChunkSize = std::size_t{1} << 20;
 
 private:
-    std::vector<std::unique_ptr<unsigned char[]>> m_chunks;
+    struct Chunk {
+        std::unique_ptr<unsigned char[]> bytes;
+        std::size_t size = 0;
+        // Bytes of its blocks not given back.
+        std::size_t live = 0;
+    };
+
+    std::size_t AddChunk(std::size_t size);
+    std::size_t ChunkHolding(const unsigned char* block);
+    void FreeChunk(std::size_t index);
+
+    std::vector<Chunk> m_chunks;
+    // Indexes of the chunks held, in the order of their addresses.
+    std::vector<std::size_t> m_byAddress;
+    static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+    // The chunk blocks are cut from, and the chunk a release last found.
+    std::size_t m_current = kNone;
+    std::size_t m_lastFound = kNone;
     unsigned char* m_next = nullptr;
     std::size_t m_left = 0;
     std::size_t m_used = 0;
+    std::size_t m_held = 0;
 };
 
 }  // namespace qvr

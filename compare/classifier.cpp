@@ -354,17 +354,29 @@ int Classifier::FindCounterpartNow(const std::string& localKey) {
 }
 
 void Classifier::PrepareCounterparts(const CFileScan& scanner, const std::optional<std::string>& namedFolder) {
+    PrepareCounterpartsInto(m_rule, m_top, scanner, namedFolder);
+}
+
+void Classifier::PrepareCounterpartsInto(CounterpartRule& rule, const ReportTable& top, const CFileScan& scanner,
+                                         const std::optional<std::string>& namedFolder) const {
     // The keys are made one at a time as the rule takes them: a list of a
     // large tree's keys would cost more than the rule keeps of them. A key
     // is never longer than its path.
     CounterpartRule::LocalKeySource keys;
     keys.count = static_cast<std::size_t>(scanner.PathCount());
-    for (int i = 0; i < scanner.PathCount(); ++i) keys.textBytes += scanner.PathTextAt(i).size();
+    for (int i = 0; i < scanner.PathCount(); ++i) {
+        keys.textBytes += scanner.FolderTextAt(i).size() + scanner.NameAt(i).size();
+    }
     keys.keyAt = [this, &scanner](std::size_t i, std::string& buffer) {
         buffer = LocalKeyInOwnCase(scanner.PathTextAt(static_cast<int>(i)));
         return std::string_view(buffer);
     };
-    m_rule.Prepare(m_top, keys, namedFolder);
+    rule.Prepare(top, keys, namedFolder);
+}
+
+void Classifier::AdoptCounterparts(CounterpartRule&& rule, std::uint64_t textChangeCount) {
+    m_rule = std::move(rule);
+    m_rule.StandFor(m_top, textChangeCount);
 }
 
 // A New file whose relative path names a file elsewhere in the repository is

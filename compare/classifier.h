@@ -112,6 +112,14 @@ public:
     // with its counterpart; from here on every lookup follows that rule.
     // Before the first report the lookups find the first whole-name match.
     void PrepareCounterparts(const CFileScan& scanner, const std::optional<std::string>& namedFolder);
+    // The same into rule, against top: a copy of the Top List's File and
+    // Path columns when run on another thread, which this leaves safe as it
+    // changes nothing of the classifier. AdoptCounterparts then makes
+    // rule the classifier's own, for the Top List whose copy had
+    // textChangeCount as its text change count.
+    void PrepareCounterpartsInto(CounterpartRule& rule, const ReportTable& top, const CFileScan& scanner,
+                                 const std::optional<std::string>& namedFolder) const;
+    void AdoptCounterparts(CounterpartRule&& rule, std::uint64_t textChangeCount);
     const CounterpartRule& Counterparts() const { return m_rule; }
     // While true, the scan callback only lists the accepted files.
     void SetListingOnly(bool listingOnly) { m_listingOnly = listingOnly; }

@@ -3,13 +3,21 @@
 #include "compare/report_table.h"
 
 #include <algorithm>
+#include <atomic>
 #include <charconv>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
-#include <optional>
-#include <string_view>
+#include <cstring>
+#include <exception>
 #include <functional>
+#include <future>
+#include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <system_error>
+#include <thread>
 #include <utility>
 
 namespace qvr {
@@ -155,6 +163,38 @@ bool ReadTimePart(std::string_view text, std::size_t& pos, int& seconds) {
 
 // ---- the list's quicksort ---------------------------------------------------
 
+// Runs there on a helper thread and here on this one, and returns when both
+// are done; both run here, one after the other, when no thread can be had.
+// A failure on the helper (out of memory) is raised here once both are done.
+template <typename There, typename Here>
+void RunSideBySide(There&& there, Here&& here) {
+    std::exception_ptr failure;
+    auto guarded = [&] {
+        try {
+            there();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    };
+    std::thread helper;
+    try {
+        helper = std::thread(guarded);
+    } catch (const std::system_error&) {
+        guarded();
+    }
+    try {
+        here();
+    } catch (...) {
+        if (helper.joinable()) helper.join();
+        throw;
+    }
+    if (helper.joinable()) helper.join();
+    if (failure) std::rethrow_exception(failure);
+}
+
+// Below this many entries a second thread is not worth starting.
+constexpr std::ptrdiff_t kTwoThreadEntries = 50'000;
+
 // Compare(row a, row b) gives negative, 0 or positive for two rows' keys.
 // Element is what the order holds for a row: its index, or anything the
 // comparison can read the row's key from.
@@ -178,6 +218,42 @@ public:
                 hi = j;
             }
         }
+    }
+
+    // The same order, worked out on two threads: the quicksort's first
+    // partitions are made here, and the parts they leave, which no later
+    // step mixes, are shared out between this thread and a helper.
+    void SortOnTwoThreads(std::ptrdiff_t lo, std::ptrdiff_t hi) {
+        using Part = std::pair<std::ptrdiff_t, std::ptrdiff_t>;
+        std::vector<Part> parts{{lo, hi}};
+        auto size = [](const Part& part) { return part.second - part.first; };
+        auto bySize = [&](const Part& a, const Part& b) { return size(a) > size(b); };
+        constexpr std::size_t kParts = 8;
+        while (!parts.empty() && parts.size() < kParts) {
+            std::sort(parts.begin(), parts.end(), bySize);
+            const Part largest = parts.front();
+            if (size(largest) < kTwoThreadEntries / 4) break;
+            parts.erase(parts.begin());
+            const auto [i, j] = Partition(largest.first, largest.second);
+            if (largest.first < j) parts.emplace_back(largest.first, j);
+            if (i < largest.second) parts.emplace_back(i, largest.second);
+        }
+        std::sort(parts.begin(), parts.end(), bySize);
+        std::vector<Part> mine;
+        std::vector<Part> helpers;
+        std::ptrdiff_t myLoad = 0;
+        std::ptrdiff_t helperLoad = 0;
+        for (const Part& part : parts) {
+            if (myLoad <= helperLoad) {
+                mine.push_back(part);
+                myLoad += size(part);
+            } else {
+                helpers.push_back(part);
+                helperLoad += size(part);
+            }
+        }
+        RunSideBySide([&] { for (const Part& part : helpers) Sort(part.first, part.second); },
+                      [&] { for (const Part& part : mine) Sort(part.first, part.second); });
     }
 
 private:
@@ -330,8 +406,13 @@ std::vector<std::size_t> SortByRank(const std::vector<std::uint32_t>& ranks, boo
     std::vector<std::uint64_t> packed(ranks.size());
     for (std::size_t k = 0; k < packed.size(); ++k) packed[k] = (std::uint64_t{ranks[k]} << 32) | k;
     auto byRank = [](std::uint64_t a, std::uint64_t b) { return ThreeWay(a >> 32, b >> 32); };
-    OrderSorter<decltype(byRank), std::uint64_t>(byRank, packed, ascending)
-        .Sort(0, static_cast<std::ptrdiff_t>(packed.size()) - 1);
+    OrderSorter<decltype(byRank), std::uint64_t> sorter(byRank, packed, ascending);
+    const auto last = static_cast<std::ptrdiff_t>(packed.size()) - 1;
+    if (last + 1 >= kTwoThreadEntries) {
+        sorter.SortOnTwoThreads(0, last);
+    } else {
+        sorter.Sort(0, last);
+    }
     std::vector<std::size_t> order(packed.size());
     for (std::size_t k = 0; k < order.size(); ++k) order[k] = static_cast<std::size_t>(packed[k] & 0xFFFFFFFFu);
     return order;
@@ -480,73 +561,350 @@ std::vector<std::size_t> ComputeSortOrder(const std::vector<std::string_view>& t
 
 namespace {
 
-// The order ComputeSortOrder gives for the keys of a table column, reading
-// each distinct text once: equal texts make equal keys, and a long list holds
-// far fewer distinct texts than rows, so only those are parsed and kept.
-std::vector<std::size_t> SortOrderOfColumn(const ReportTable& table, int column, bool ascending) {
+// The texts a table sort reads, copied out of the table: the order can then
+// be worked out on another thread while the table stays in use (painted,
+// scrolled) on its own.
+struct ColumnSnapshot {
+    // Row r's text is texts[starts[r], starts[r + 1]); eight zero bytes
+    // follow the last one, so a key can always load eight bytes.
+    std::string texts;
+    std::vector<std::size_t> starts;
+    // The same for the tie column, when there is one.
+    std::string tieTexts;
+    std::vector<std::size_t> tieStarts;
+
+    std::size_t Rows() const { return starts.size() - 1; }
+    std::string_view Text(std::size_t row) const {
+        return std::string_view(texts).substr(starts[row], starts[row + 1] - starts[row]);
+    }
+    std::string_view Tie(std::size_t row) const {
+        return std::string_view(tieTexts).substr(tieStarts[row], tieStarts[row + 1] - tieStarts[row]);
+    }
+};
+
+std::string_view CellOf(const ReportTable::StoredRow& row, std::size_t column) {
+    const std::size_t start = column == 0 ? 0 : row.End(column - 1);
+    return row.texts.substr(start, row.End(column) - start);
+}
+
+// Copies one column's texts back to back, in row order: where they lie is
+// noted first, so the room is known before anything is copied.
+void CopyColumn(const ReportTable& table, std::size_t column, std::string& texts, std::vector<std::size_t>& starts) {
     const auto rows = static_cast<std::size_t>(table.GetItemCount());
-    auto textOf = [&table, column](std::size_t row) { return table.GetItemText(static_cast<int>(row), column); };
+    std::vector<std::string_view> cells(rows);
+    std::size_t total = 0;
+    for (std::size_t r = 0; r < rows; ++r) {
+        cells[r] = CellOf(table.GetStoredRow(static_cast<int>(r)), column);
+        total += cells[r].size();
+    }
+    texts.resize(total + 8);
+    starts.resize(rows + 1);
+    std::size_t at = 0;
+    for (std::size_t r = 0; r < rows; ++r) {
+        starts[r] = at;
+        if (!cells[r].empty()) std::memcpy(texts.data() + at, cells[r].data(), cells[r].size());
+        at += cells[r].size();
+    }
+    starts[rows] = at;
+    std::memset(texts.data() + at, 0, 8);
+}
+
+ColumnSnapshot TakeSnapshot(const ReportTable& table, int column, int tieColumn) {
+    ColumnSnapshot snapshot;
+    CopyColumn(table, static_cast<std::size_t>(column), snapshot.texts, snapshot.starts);
+    if (tieColumn >= 0) CopyColumn(table, static_cast<std::size_t>(tieColumn), snapshot.tieTexts, snapshot.tieStarts);
+    return snapshot;
+}
+
+// True when no reading but the plain text applies to the text: then only the
+// bytes decide between it and any other such text.
+bool ReadsAsPlainText(std::string_view text) {
+    if (text.empty()) return true;
+    std::uint32_t small = 0;
+    std::string big;
+    double decimal = 0.0;
+    std::int64_t seconds = 0;
+    return !ReadHexCell(text, small, big) && !ReadDecimalCell(text, decimal) && !ReadDateCell(text, seconds);
+}
+
+// Dense byte-order ranks of the rows' texts, without comparing whole texts:
+// the rows are ordered by the first eight bytes of their texts held in a
+// number, then each group that agrees on them by the next eight, and so on,
+// so the long beginnings paths share are read once per group, not once per
+// comparison. Texts that agree to their ends are equal and share a rank.
+class PlainTextRanker {
+public:
+    explicit PlainTextRanker(const ColumnSnapshot& snapshot) : m_snapshot(snapshot) {}
+
+    std::vector<std::uint32_t> Rank() {
+        const std::size_t count = m_snapshot.Rows();
+        m_items.resize(count);
+        // A new rank begins wherever two neighbours in the final order were
+        // told apart.
+        m_newRank.assign(count, 0);
+        for (std::size_t r = 0; r < count; ++r) {
+            // A cell's text is counted in 32 bits by the table.
+            m_items[r] = {0, m_snapshot.starts[r], static_cast<std::uint32_t>(m_snapshot.starts[r + 1] - m_snapshot.starts[r]),
+                          static_cast<std::uint32_t>(r)};
+        }
+        // The groups the first bytes leave are independent of each other: a
+        // long list's are shared out between this thread and a helper.
+        std::vector<Range> pending;
+        SortRange({0, count, 0}, pending);
+        std::vector<Range> mine;
+        std::vector<Range> helpers;
+        std::size_t myLoad = 0;
+        std::size_t helperLoad = 0;
+        for (const Range& range : pending) {
+            const std::size_t size = range.last - range.first;
+            if (static_cast<std::ptrdiff_t>(count) < kTwoThreadEntries || myLoad <= helperLoad) {
+                mine.push_back(range);
+                myLoad += size;
+            } else {
+                helpers.push_back(range);
+                helperLoad += size;
+            }
+        }
+        RunSideBySide([&] { SortAll(helpers); }, [&] { SortAll(mine); });
+        std::vector<std::uint32_t> rankOf(count);
+        std::uint32_t rank = 0;
+        for (std::size_t n = 0; n < count; ++n) {
+            rank += m_newRank[n];
+            rankOf[m_items[n].id] = rank;
+        }
+        return rankOf;
+    }
+
+private:
+    // The eight bytes of a text from depth on, first byte highest, zeros
+    // past the end; where the text lies, so a load reads only the text.
+    struct Item {
+        std::uint64_t chunk = 0;
+        std::size_t start = 0;
+        std::uint32_t length = 0;
+        std::uint32_t id = 0;
+    };
+    // Orders by the chunk, and a text that ends within it before a longer
+    // one with the same bytes (a zero byte of the text is no end).
+    struct ChunkOrder {
+        std::size_t depth;
+        std::size_t More(const Item& item) const { return std::min<std::size_t>(item.length - depth, 8); }
+        bool operator()(const Item& a, const Item& b) const {
+            return a.chunk != b.chunk ? a.chunk < b.chunk : More(a) < More(b);
+        }
+        bool Same(const Item& a, const Item& b) const { return a.chunk == b.chunk && More(a) == More(b); }
+    };
+    struct Range {
+        std::size_t first;
+        std::size_t last;
+        std::size_t depth;
+    };
+
+    void Load(Item& item, std::size_t depth) const {
+        const std::size_t left = item.length - depth;
+        unsigned char bytes[8];
+        // The padding after the last text makes eight bytes always readable.
+        std::memcpy(bytes, m_snapshot.texts.data() + item.start + depth, sizeof bytes);
+        std::uint64_t chunk = 0;
+        for (unsigned char byte : bytes) chunk = (chunk << 8) | byte;
+        if (left < 8) chunk &= ~(~std::uint64_t{0} >> (8 * left));
+        item.chunk = chunk;
+    }
+
+    void SortAll(std::vector<Range>& pending) {
+        while (!pending.empty()) {
+            const Range range = pending.back();
+            pending.pop_back();
+            SortRange(range, pending);
+        }
+    }
+
+    // Sorts by one chunk; a long run in two halves side by side, then merged.
+    static void SortItems(Item* first, Item* last, const ChunkOrder& order) {
+        if (last - first < kTwoThreadEntries) {
+            std::sort(first, last, order);
+            return;
+        }
+        Item* middle = first + (last - first) / 2;
+        RunSideBySide([&] { std::sort(first, middle, order); }, [&] { std::sort(middle, last, order); });
+        std::inplace_merge(first, middle, last, order);
+    }
+
+    void SortRange(const Range& range, std::vector<Range>& pending) {
+        Item* first = m_items.data() + range.first;
+        Item* last = m_items.data() + range.last;
+        for (std::size_t depth = range.depth;; depth += 8) {
+            for (Item* item = first; item != last; ++item) Load(*item, depth);
+            const ChunkOrder order{depth};
+            // A beginning every text of the group shares is passed over
+            // without a sort; a group that agrees to its end is one text.
+            const bool allSame =
+                std::all_of(first + 1, last, [&](const Item& item) { return order.Same(item, *first); });
+            if (!allSame) {
+                SortItems(first, last, order);
+                QueueGroups(first, last, order, pending);
+                return;
+            }
+            if (order.More(*first) < 8) return;
+        }
+    }
+
+    // Marks where the groups of equal chunks begin; every group of two or
+    // more texts that go on is ordered by its next eight bytes.
+    void QueueGroups(Item* first, Item* last, const ChunkOrder& order, std::vector<Range>& pending) {
+        for (Item* group = first; group != last;) {
+            Item* end = group + 1;
+            while (end != last && order.Same(*end, *group)) ++end;
+            const auto from = static_cast<std::size_t>(group - m_items.data());
+            if (group != first) m_newRank[from] = 1;
+            // Texts that ended together here are equal.
+            if (end - group > 1 && order.More(*group) == 8) {
+                pending.push_back({from, from + static_cast<std::size_t>(end - group), order.depth + 8});
+            }
+            group = end;
+        }
+    }
+
+    const ColumnSnapshot& m_snapshot;
+    std::vector<Item> m_items;
+    // Written by two threads at once, each in the places of its own groups.
+    std::vector<std::uint8_t> m_newRank;
+};
+
+// Dense ranks of the rows' texts by the rule the pairwise sort applies
+// between them; empty when no one rule decides every pair.
+std::vector<std::uint32_t> RankSnapshotTexts(const ColumnSnapshot& snapshot) {
+    const std::size_t rows = snapshot.Rows();
+    bool plain = true;
+    for (std::size_t r = 0; r < rows && plain; ++r) plain = ReadsAsPlainText(snapshot.Text(r));
+    if (plain) return PlainTextRanker(snapshot).Rank();
+    // Numbers and dates repeat a lot in a long list: each distinct text is
+    // read once.
     std::vector<std::size_t> distinctRows;
-    std::vector<std::uint32_t> distinctOf = GroupEqualTexts(rows, textOf, distinctRows);
+    const std::vector<std::uint32_t> distinctOf =
+        GroupEqualTexts(rows, [&snapshot](std::size_t row) { return snapshot.Text(row); }, distinctRows);
     std::vector<CellSortKey> keys;
     keys.reserve(distinctRows.size());
-    for (std::size_t row : distinctRows) keys.push_back(MakeCellSortKey(textOf(row)));
+    for (std::size_t row : distinctRows) keys.push_back(MakeCellSortKey(snapshot.Text(row)));
     // Whether one rule decides every pair depends only on which readings
     // succeed, the same over the distinct keys as over all of them.
-    if (!ComparedByOneRule(keys)) {
-        keys = {};
-        distinctOf = {};
-        std::vector<CellSortKey> all;
-        all.reserve(rows);
-        for (std::size_t row = 0; row < rows; ++row) all.push_back(MakeCellSortKey(textOf(row)));
-        return ComputeSortOrder(all, ascending);
-    }
+    if (!ComparedByOneRule(keys)) return {};
     std::vector<std::size_t> everyKey(keys.size());
     for (std::size_t d = 0; d < everyKey.size(); ++d) everyKey[d] = d;
     const std::vector<std::uint32_t> rankOfDistinct = RankDistinctKeys(keys, everyKey);
-    keys = {};
     std::vector<std::uint32_t> ranks(rows);
     for (std::size_t row = 0; row < rows; ++row) ranks[row] = rankOfDistinct[distinctOf[row]];
-    distinctOf = {};
-    return SortByRank(ranks, ascending);
+    return ranks;
+}
+
+// Rows with equal texts in the sort column are ordered by their tie texts,
+// in the sort's direction; the order of anything else stays.
+void BreakTies(const ColumnSnapshot& snapshot, bool ascending, std::vector<std::size_t>& order) {
+    for (std::size_t start = 0; start < order.size();) {
+        std::size_t end = start + 1;
+        const std::string_view text = snapshot.Text(order[start]);
+        while (end < order.size() && snapshot.Text(order[end]) == text) ++end;
+        if (end - start > 1) {
+            std::stable_sort(order.begin() + static_cast<std::ptrdiff_t>(start),
+                             order.begin() + static_cast<std::ptrdiff_t>(end), [&](std::size_t a, std::size_t b) {
+                                 return ascending ? snapshot.Tie(a) < snapshot.Tie(b)
+                                                  : snapshot.Tie(b) < snapshot.Tie(a);
+                             });
+        }
+        start = end;
+    }
+}
+
+// The order ComputeSortOrder gives for the keys of the snapshot's rows (then
+// the ties broken when it has a tie column); empty when stop was raised.
+std::vector<std::size_t> ComputeSnapshotOrder(const ColumnSnapshot& snapshot, bool ascending,
+                                              const std::atomic<bool>& stop) {
+    const std::size_t rows = snapshot.Rows();
+    std::vector<std::uint32_t> ranks = RankSnapshotTexts(snapshot);
+    if (stop) return {};
+    std::vector<std::size_t> order;
+    if (ranks.empty()) {
+        std::vector<CellSortKey> keys;
+        keys.reserve(rows);
+        for (std::size_t row = 0; row < rows; ++row) keys.push_back(MakeCellSortKey(snapshot.Text(row)));
+        order = ComputeSortOrder(keys, ascending);
+    } else {
+        order = SortByRank(ranks, ascending);
+    }
+    if (stop) return {};
+    if (!snapshot.tieStarts.empty()) BreakTies(snapshot, ascending, order);
+    return order;
+}
+
+// Lists this short are sorted at once: the order takes a few milliseconds,
+// less than starting a thread and pumping is worth.
+constexpr int kBackgroundSortRows = 10'000;
+// How long the sort's wait lets pass between two pumps.
+constexpr std::chrono::milliseconds kSortPumpInterval{10};
+
+bool ValidColumns(const ReportTable& table, int column, int tieColumn) {
+    return column >= 0 && column < table.ColumnCount() && tieColumn >= -1 && tieColumn < table.ColumnCount();
+}
+
+bool SortTable(ReportTable& table, int column, int tieColumn, bool ascending, IMessagePump* pump,
+               const int* busyFlag) {
+    if (!ValidColumns(table, column, tieColumn)) return false;
+    const int rows = table.GetItemCount();
+    if (rows < 2) {
+        table.SetSortState(column, ascending);
+        return true;
+    }
+    const std::uint64_t before = table.TextChangeCount();
+    auto snapshot = std::make_shared<const ColumnSnapshot>(TakeSnapshot(table, column, tieColumn));
+    std::vector<std::size_t> order;
+    const std::atomic<bool> never{false};
+    if (!pump || rows < kBackgroundSortRows) {
+        order = ComputeSnapshotOrder(*snapshot, ascending, never);
+    } else {
+        const bool watching = busyFlag && *busyFlag != 0;
+        auto stop = std::make_shared<std::atomic<bool>>(false);
+        std::packaged_task<std::vector<std::size_t>()> task(
+            [snapshot, stop, ascending] { return ComputeSnapshotOrder(*snapshot, ascending, *stop); });
+        std::future<std::vector<std::size_t>> done = task.get_future();
+        std::thread worker;
+        try {
+            worker = std::thread(std::move(task));
+        } catch (const std::system_error&) {
+            // No second thread to be had: the order is worked out here.
+            order = ComputeSnapshotOrder(*snapshot, ascending, never);
+        }
+        if (worker.joinable()) {
+            // The window is kept alive meanwhile; a Cancel or a change of the
+            // table makes the order worthless, and the worker is told so.
+            do {
+                pump->PumpMessages();
+                if ((watching && *busyFlag == 0) || table.TextChangeCount() != before) *stop = true;
+            } while (done.wait_for(kSortPumpInterval) != std::future_status::ready);
+            worker.join();
+            order = done.get();
+            if (*stop) return false;
+        }
+    }
+    table.SetSortState(column, ascending);
+    table.ApplyPermutation(order);
+    table.SetSortState(column, ascending);
+    return true;
 }
 
 }  // namespace
 
 bool SortTableByColumn(ReportTable& table, int column, bool ascending) {
-    if (column < 0 || column >= table.ColumnCount()) return false;
-    table.SetSortState(column, ascending);
-    const int rows = table.GetItemCount();
-    if (rows < 2) return true;
-    table.ApplyPermutation(SortOrderOfColumn(table, column, ascending));
-    table.SetSortState(column, ascending);
-    return true;
+    return SortTable(table, column, -1, ascending, nullptr, nullptr);
 }
 
 bool SortTableByColumnThenBy(ReportTable& table, int column, int tieColumn, bool ascending) {
-    if (column < 0 || column >= table.ColumnCount() || tieColumn < 0 || tieColumn >= table.ColumnCount()) {
-        return false;
-    }
-    table.SetSortState(column, ascending);
-    const int rows = table.GetItemCount();
-    if (rows < 2) return true;
-    std::vector<std::size_t> order = SortOrderOfColumn(table, column, ascending);
-    const auto text = [&table](std::size_t row, int col) { return table.GetItemText(static_cast<int>(row), col); };
-    for (std::size_t start = 0; start < order.size();) {
-        std::size_t end = start + 1;
-        while (end < order.size() && text(order[end], column) == text(order[start], column)) ++end;
-        if (end - start > 1) {
-            std::stable_sort(order.begin() + static_cast<std::ptrdiff_t>(start),
-                             order.begin() + static_cast<std::ptrdiff_t>(end), [&](std::size_t a, std::size_t b) {
-                                 return ascending ? text(a, tieColumn) < text(b, tieColumn)
-                                                  : text(b, tieColumn) < text(a, tieColumn);
-                             });
-        }
-        start = end;
-    }
-    table.ApplyPermutation(order);
-    table.SetSortState(column, ascending);
-    return true;
+    if (tieColumn < 0) return false;
+    return SortTable(table, column, tieColumn, ascending, nullptr, nullptr);
+}
+
+bool SortTableWhilePumping(ReportTable& table, const TableSortRequest& request, IMessagePump& pump,
+                           const int* busyFlag) {
+    return SortTable(table, request.column, request.tieColumn, request.ascending, &pump, busyFlag);
 }
 
 }  // namespace qvr

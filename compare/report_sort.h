@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "app/message_pump.h"
+
 namespace qvr {
 
 class ReportTable;
@@ -57,5 +59,23 @@ bool SortTableByColumn(ReportTable& table, int column, bool ascending);
 // tieColumn (byte order, in the same direction), so that the order does not
 // depend on the order the rows came in.
 bool SortTableByColumnThenBy(ReportTable& table, int column, int tieColumn, bool ascending);
+
+// A sort of a whole list: by column, rows with equal texts there then by
+// tieColumn (-1: none).
+struct TableSortRequest {
+    int column = 0;
+    int tieColumn = -1;
+    bool ascending = true;
+};
+
+// The same sorts for a list on show: the order of a long list is worked out
+// on other threads from a copy of the texts it needs, while this thread
+// keeps the window alive through pump; the rows then move in one step. The
+// result is the one the sorts above give. When busyFlag is set at the start
+// and cleared during the wait (Cancel), or the table changes meanwhile, the
+// order is dropped and false returned with the rows as they were; false also
+// for a column that does not exist.
+bool SortTableWhilePumping(ReportTable& table, const TableSortRequest& request, IMessagePump& pump,
+                           const int* busyFlag = nullptr);
 
 }  // namespace qvr

@@ -438,21 +438,11 @@ bool ReportTable::ApplyPermutation(const std::vector<std::size_t>& order) {
         seen[from] = true;
     }
     if (m_listener) m_listener->LayoutAboutToBeChanged();
-    // Rows move in place along the permutation's cycles; seen marks the
-    // places already filled, so a long list needs no second copy of its rows.
-    std::fill(seen.begin(), seen.end(), false);
-    for (std::size_t start = 0; start < order.size(); ++start) {
-        if (seen[start]) continue;
-        const Row first = m_rows[start];
-        std::size_t to = start;
-        while (order[to] != start) {
-            m_rows[to] = m_rows[order[to]];
-            seen[to] = true;
-            to = order[to];
-        }
-        m_rows[to] = first;
-        seen[to] = true;
-    }
+    // The rows are gathered from a plain copy in their new order: each one
+    // is fetched independently of the others, where moving them along the
+    // permutation's cycles waits for every fetch before the next.
+    const std::vector<Row> before(m_rows.begin(), m_rows.end());
+    for (std::size_t to = 0; to < order.size(); ++to) m_rows[to] = before[order[to]];
     TextChanged();
     if (m_listener) m_listener->LayoutChanged(order);
     return true;

@@ -352,6 +352,12 @@ void CounterpartRule::Clear() {
     m_claimed = {};
 }
 
+void CounterpartRule::StandFor(const ReportTable& top, std::uint64_t textChangeCount) {
+    if (!IsPrepared()) return;
+    m_table = &top;
+    m_textChangeCount = textChangeCount;
+}
+
 bool CounterpartRule::IsCurrentFor(const ReportTable& top) const {
     return m_table == &top && m_textChangeCount == top.TextChangeCount() && m_rowCount == top.GetItemCount();
 }

@@ -140,6 +140,10 @@ public:
     // same local keys and the same B; nothing when still current.
     void Refresh(const ReportTable& top);
     bool IsCurrentFor(const ReportTable& top) const;
+    // Prepared on a copy of top's rows, taken when top's texts had changed
+    // textChangeCount times, the rule stands for top itself from now on: a
+    // change of top since then prepares it again, pairs kept.
+    void StandFor(const ReportTable& top, std::uint64_t textChangeCount);
     bool IsPrepared() const { return m_table != nullptr; }
     void Clear();
 

@@ -122,6 +122,17 @@ bool CMapStrToFObj::RemoveKey(const std::string& key) {
     return true;
 }
 
+RepoFileFields CMapStrToFObj::FirstFields() const {
+    return m_entries.empty() ? RepoFileFields() : m_entries.front().Fields();
+}
+
+void CMapStrToFObj::RemoveFirst() {
+    if (m_entries.empty()) return;
+    const Entry& first = m_entries.front();
+    m_arena.Release(first.block, first.Bytes());
+    m_entries.pop_front();
+}
+
 void CMapStrToFObj::RemoveAll() {
     m_entries.clear();
     // A long listing gives its memory back at once.

@@ -133,6 +133,12 @@ public:
     void GetNextAssoc(Position& position, std::string& key, RepoFileRecord& record) const;
     // The same visit without copying: the fields stay owned by the map.
     RepoFileFields GetNextFields(Position& position) const;
+    // The first record in the visiting order (empty fields when there is
+    // none), valid until the map next changes; RemoveFirst forgets it. A map
+    // emptied this way gives its memory back as it goes, so records moved
+    // elsewhere one by one are never held twice.
+    RepoFileFields FirstFields() const;
+    void RemoveFirst();
     void RemoveAll();
 
 private:

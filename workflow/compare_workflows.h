@@ -10,6 +10,8 @@
 // button's caption.
 
 #include <atomic>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
@@ -180,6 +182,13 @@ private:
         std::atomic<bool> done{false};
         // Per listed file, what was read of it ahead of its compare.
         std::vector<LocalDigest> digests;
+        // The Top List's key columns as the listing began (the window may
+        // sort the list meanwhile), and the rule prepared on them.
+        ReportTable topKeys;
+        std::uint64_t topChangeCount = 0;
+        std::optional<std::string> namedFolder;
+        CounterpartRule rule;
+        bool prepared = false;
         // The scan's trace notes, written when the listing is taken.
         std::vector<std::string> notes;
     } m_early;

@@ -197,7 +197,7 @@ void CompareWorkflows::CancelPopulate() {
 
 void CompareWorkflows::PostTopList() {
     m_parts.trace.WriteTraceLine("CQvrCompareDlg::PostTopList START");
-    const CMapStrToFObj& records = m_parts.topRecords;
+    CMapStrToFObj& records = m_parts.topRecords;
     if (records.GetCount() == 0) return;
     ReportTable& top = m_parts.topList;
     top.RemoveAllRows();
@@ -205,10 +205,12 @@ void CompareWorkflows::PostTopList() {
     m_postedCountText.clear();
 
     // Every record goes to the top; the window stays usable between rows and
-    // a Cancel stops the posting after the current one.
+    // a Cancel stops the posting after the current one. A record leaves the
+    // map once it is a row, so a long listing is never held twice.
     int number = 0;
-    for (auto position = records.GetStartPosition(); position;) {
-        PostRecord(records.GetNextFields(position), ++number);
+    while (records.GetCount() > 0) {
+        PostRecord(records.FirstFields(), ++number);
+        records.RemoveFirst();
         if (number % kCountInterval == 0) {
             m_postedCountText = std::to_string(number);
             SetText(IDC_TOPCOUNT, m_postedCountText);
@@ -223,7 +225,9 @@ void CompareWorkflows::PostTopList() {
         SetStatus(" WAIT - Sorting Top List by Path");
         {
             WaitCursorScope cursor(m_parts.view);
-            SortTableByColumn(top, kTopPathColumn, true);
+            // The window stays alive while the order is worked out; a Cancel
+            // meanwhile leaves the rows as they were posted.
+            SortTableWhilePumping(top, {kTopPathColumn, -1, true}, m_parts.pump, &g_populateInProgress);
         }
     } else if (g_populateInProgress) {
         AddBlankRows(top, kBlankTopRows);

@@ -57,6 +57,16 @@ std::uint64_t CopySize(const std::string& copy, TraceLog& trace) {
     return FileSizeOf(copy, error, &trace);
 }
 
+// The Top List's File and Path columns, row for row, into copy: what the
+// counterpart rule reads of the list, for a thread of its own.
+void CopyTopListKeys(const ReportTable& top, ReportTable& copy) {
+    copy.ApplyColumnSpec("Record;File;Path");
+    for (int row = 0; row < top.GetItemCount(); ++row) {
+        const std::string_view texts[] = {std::string_view(), top.GetItemText(row, 1), top.GetItemText(row, 2)};
+        copy.InsertItem(row, texts);
+    }
+}
+
 }  // namespace
 
 void CompareWorkflows::OnBtnGenBtmReport() {
@@ -345,11 +355,22 @@ void CompareWorkflows::StartEarlyListing() {
     m_early.stopReading = false;
     m_early.done = false;
     m_early.digests.clear();
+    CopyTopListKeys(m_parts.topList, m_early.topKeys);
+    m_early.topChangeCount = m_parts.topList.TextChangeCount();
+    m_early.namedFolder.reset();
+    if (!m_parts.settings.templates.repoFolder.empty()) m_early.namedFolder = m_parts.settings.templates.repoFolder;
+    m_early.prepared = false;
     m_early.thread = std::thread([this, criteria = ReportScanCriteria()]() mutable {
         platform::LowerCurrentThreadPriority();
         m_scanner.Scan(criteria);
-        // The rest of the checkout's time reads the local files ahead of
+        // The repository folder is chosen and every file paired while the
+        // checkout runs; the rest of its time reads the local files ahead of
         // their compares, which then read only the copies.
+        if (!m_early.stop) {
+            m_classifier.PrepareCounterpartsInto(m_early.rule, m_early.topKeys, m_scanner, m_early.namedFolder);
+            m_early.prepared = true;
+        }
+        m_early.topKeys.RemoveAllRows();
         if (!m_early.stop) Classifier::DigestLocalFiles(m_scanner, m_early.digests, m_early.stopReading);
         m_early.done = true;
     });
@@ -376,6 +397,8 @@ bool CompareWorkflows::FinishEarlyListing(bool keep) {
     if (!keep) {
         m_scanner.ClearPaths();
         m_early.digests = {};
+        m_early.rule = CounterpartRule();
+        m_early.prepared = false;
         return false;
     }
     for (const std::string& note : m_early.notes) m_parts.trace.WriteTraceLine(note);
@@ -437,7 +460,13 @@ std::string CompareWorkflows::NoteRepositoryFolder() {
     const std::string& named = m_parts.settings.templates.repoFolder;
     std::optional<std::string> folder;
     if (!named.empty()) folder = named;
-    m_classifier.PrepareCounterparts(m_scanner, folder);
+    if (m_early.prepared) {
+        m_classifier.AdoptCounterparts(std::move(m_early.rule), m_early.topChangeCount);
+        m_early.rule = CounterpartRule();
+        m_early.prepared = false;
+    } else {
+        m_classifier.PrepareCounterparts(m_scanner, folder);
+    }
     const CounterpartRule& rule = m_classifier.Counterparts();
     constexpr const char* kTracePrefix = "CQvrCompareDlg::OnBtnGenBtmReport: ";
     if (!rule.HasFolder()) {
@@ -467,9 +496,16 @@ void CompareWorkflows::ListScanResult(const std::string& folderNote) {
         EndReportRun(" Ready - No files found to populate the Bottom list based on selection.");
         return;
     }
+    const bool running = g_reportInProgress != 0;
     {
         WaitCursorScope cursor(view);
-        SortTableByColumnThenBy(bottom, kBottomPathColumn, kBottomFileColumn, true);
+        SortTableWhilePumping(bottom, {kBottomPathColumn, kBottomFileColumn, true}, m_parts.pump);
+    }
+    // A Cancel during the sort has ended the run already; the list it
+    // leaves is whole and sorted.
+    if (running && !g_reportInProgress) {
+        SetText(IDC_BTMCOUNT, std::to_string(bottom.GetItemCount()));
+        return;
     }
     view.StopBlinkTimer();
     SetText(IDC_BTMCOUNT, std::to_string(bottom.GetItemCount()));

@@ -43,5 +43,32 @@ TEST(TextArena, BlocksAreAlignedApartAndStable) {
     EXPECT_NE(moved.Allocate(8), nullptr);
 }
 
+// Blocks given back in the order they were cut free their chunks as they
+// go, the chunk being filled is cut again from its start, and blocks still
+// in use keep their bytes.
+TEST(TextArena, ChunksWhoseBlocksAreAllGivenBackAreFreed) {
+    TextArena arena;
+    constexpr std::size_t kBlock = 1000;
+    std::vector<unsigned char*> blocks;
+    for (int k = 0; k < 5000; ++k) {
+        blocks.push_back(arena.Allocate(kBlock));
+        std::memset(blocks.back(), k % 251, kBlock);
+    }
+    unsigned char* large = arena.Allocate(TextArena::kChunkSize);
+    const std::size_t held = arena.BytesHeld();
+    EXPECT_GE(held, 5000 * kBlock + TextArena::kChunkSize);
+    for (int k = 0; k < 4000; ++k) arena.Release(blocks[static_cast<std::size_t>(k)], kBlock);
+    EXPECT_LE(arena.BytesHeld(), held - 3 * TextArena::kChunkSize);
+    EXPECT_EQ(arena.BytesUsed(), 1000 * kBlock + TextArena::kChunkSize);
+    EXPECT_EQ(blocks[4000][0], 4000 % 251);
+    arena.Release(large, TextArena::kChunkSize);
+    for (int k = 4000; k < 5000; ++k) arena.Release(blocks[static_cast<std::size_t>(k)], kBlock);
+    EXPECT_EQ(arena.BytesUsed(), 0u);
+    EXPECT_EQ(arena.BytesHeld(), TextArena::kChunkSize);
+    // The chunk being filled holds the last blocks and is cut again from its first.
+    constexpr std::size_t kPerChunk = TextArena::kChunkSize / kBlock;
+    EXPECT_EQ(arena.Allocate(kBlock), blocks[(blocks.size() - 1) / kPerChunk * kPerChunk]);
+}
+
 }  // namespace
 }  // namespace qvr

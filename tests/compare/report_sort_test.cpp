@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -167,9 +168,10 @@ TEST(SortOrderTest, RankedSortTakesThePairwiseDecisions) {
             }
         }
     }
-    // Many distinct texts, some repeated, the empty one among them.
-    for (int round = 0; round < 20; ++round) {
-        std::vector<std::string> cells(1 + random() % 3000);
+    // Many distinct texts, some repeated, the empty one among them; the last
+    // round long enough to be sorted on two threads.
+    for (int round = 0; round < 21; ++round) {
+        std::vector<std::string> cells(round == 20 ? 120'000 : 1 + random() % 3000);
         for (auto& cell : cells) {
             for (int n = static_cast<int>(random() % 7); n > 0; --n) cell += "gx\\z"[random() % 4];
         }
@@ -231,8 +233,14 @@ TEST(SortTableTest, RowsMoveWholeWithTheirColoursAndStateIsKept) {
 // in exactly the order the pairwise quicksort gives over every row's key.
 TEST(SortTableTest, TableSortTakesThePairwiseDecisions) {
     std::mt19937 random(11);
+    using namespace std::string_literals;
     const std::vector<std::vector<std::string>> pools = {
         {"\\src", "\\src\\lib", "\\doc", "", "Zip", "main"},
+        // Plain texts that agree on 8, 16 or more bytes, end inside or at
+        // the end of an eight-byte key, hold zero bytes or bytes above 127.
+        {"\\sources\\", "\\sources\\lib", "\\sources", "\\sources\\lib\\x", "\\sources\0"s,
+         "\\sources\0\0"s, "\\sources\\libraries\\a", "\\sources\\libraries\\b", "\\sources\\lib\xe9",
+         "\\sources\\lib-x", "\\sources\\libraries"},
         {"0A", "a", "10", "ff", "FFFFFFFFFF", "00ff"},
         {"1.5", "2%", "-3", "1e3", "nan", "1.50"},
         {"03/05/2024 14:07:09", "3/5/2024", "2024-03-05", "12/31/1999 1:00 PM"},
@@ -261,6 +269,60 @@ TEST(SortTableTest, TableSortTakesThePairwiseDecisions) {
             }
         }
     }
+}
+
+// A long list is sorted from a copy on other threads while the pump keeps
+// running; the rows end exactly as the sort on the calling thread puts them,
+// ties broken alike, and a Cancel or a change meanwhile leaves them alone.
+TEST(SortTableTest, SortWhilePumpingMatchesTheSortHereOrLeavesTheRows) {
+    std::mt19937 random(5);
+    const std::vector<std::string> folders = {"\\src", "\\src\\lib", "\\src\\library\\deep\\er", "\\doc"};
+    ReportTable pumped;
+    ReportTable here;
+    const std::vector<std::string> kinds = {"1.5", "ff", "main", "3/5/2024", "10"};
+    for (ReportTable* table : {&pumped, &here}) ASSERT_TRUE(table->ApplyColumnSpec("Record;File;Path;Kind"));
+    for (int k = 0; k < 60'000; ++k) {
+        const std::string number = std::to_string(k);
+        std::string file = "f";
+        file += std::to_string(random() % 50);
+        std::string path = folders[random() % folders.size()];
+        path += std::to_string(random() % 2000);
+        const std::string_view texts[] = {number, file, path, kinds[random() % kinds.size()]};
+        for (ReportTable* table : {&pumped, &here}) table->InsertItem(0, texts);
+    }
+    struct Pump final : IMessagePump {
+        void PumpMessages() override {
+            ++count;
+            if (onPump) onPump();
+        }
+        void PumpPaintMessages() override {}
+        int count = 0;
+        std::function<void()> onPump;
+    } pump;
+    // Paths with ties broken by file, numbers, and a column of mixed kinds.
+    const TableSortRequest requests[] = {{2, 1, true}, {2, 1, false}, {0, -1, false}, {3, -1, true}};
+    for (const TableSortRequest& request : requests) {
+        ASSERT_TRUE(SortTableWhilePumping(pumped, request, pump));
+        if (request.tieColumn < 0) {
+            ASSERT_TRUE(SortTableByColumn(here, request.column, request.ascending));
+        } else {
+            ASSERT_TRUE(SortTableByColumnThenBy(here, request.column, request.tieColumn, request.ascending));
+        }
+        EXPECT_GT(pump.count, 0);
+        EXPECT_EQ(pumped.SortColumn(), request.column);
+        for (int row = 0; row < here.GetItemCount(); ++row) {
+            ASSERT_EQ(pumped.GetItemText(row, 0), here.GetItemText(row, 0)) << "row " << row;
+        }
+    }
+    const std::string firstBefore(pumped.GetItemText(0, 0));
+    int busy = 1;
+    pump.onPump = [&] { busy = 0; };
+    EXPECT_FALSE(SortTableWhilePumping(pumped, {0, -1, true}, pump, &busy));
+    pump.onPump = [&] { pumped.SetItemText(5, 2, "\\changed"); };
+    EXPECT_FALSE(SortTableWhilePumping(pumped, {0, -1, true}, pump));
+    EXPECT_EQ(pumped.GetItemText(0, 0), firstBefore);
+    EXPECT_EQ(pumped.SortColumn(), -1);
+    EXPECT_FALSE(SortTableWhilePumping(pumped, {4, -1, true}, pump));
 }
 
 TEST(SortTableTest, FewerThanTwoRowsStillRecordTheState) {

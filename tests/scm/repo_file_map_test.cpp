@@ -58,6 +58,11 @@ TEST(CMapStrToFObjTest, VisitsEveryEntryOnceInSequenceOrder) {
         keys.push_back(key);
     }
     EXPECT_EQ(keys, (std::vector<std::string>{"1", "2", "3", "9", "x", "10", "11", "100"}));
+    // Taken from the front, the records come in the same order.
+    keys.clear();
+    for (; map.GetCount() > 0; map.RemoveFirst()) keys.emplace_back(map.FirstFields().Field(0));
+    EXPECT_EQ(keys, (std::vector<std::string>{"1", "2", "3", "9", "x", "10", "11", "100"}));
+    EXPECT_EQ(map.FirstFields().Field(0), "");
 }
 
 TEST(CMapStrToFObjTest, HoldsTwoHundredThousandRecords) {
@@ -68,6 +73,11 @@ TEST(CMapStrToFObjTest, HoldsTwoHundredThousandRecords) {
     RepoFileRecord out;
     EXPECT_TRUE(map.Lookup("199999", out));
     EXPECT_FALSE(map.Lookup("200001", out));
+    // Handed over from the front, the rest stays readable.
+    for (int i = 1; i <= 150000; ++i) map.RemoveFirst();
+    EXPECT_EQ(map.FirstFields().ToRecord(), record);
+    EXPECT_TRUE(map.Lookup("200000", out));
+    EXPECT_FALSE(map.Lookup("150000", out));
 }
 
 TEST(CMapStrToFObjTest, FieldTextsGoInColumnOrderAndReadBackAsViewsOrCopies) {

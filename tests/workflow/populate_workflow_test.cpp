@@ -261,6 +261,30 @@ TEST_F(PopulateTest, PostingShowsTheCountEveryThousandRowsAndSorts) {
     EXPECT_EQ(TraceLines().back(), "CQvrCompareDlg::PostTopList END  Count=2500");
 }
 
+// A long list is sorted while the window keeps pumping; a Cancel then
+// leaves every posted row where it was posted.
+TEST_F(PopulateTest, CancelWhileALongListSortsKeepsThePostedOrder) {
+    constexpr int kRecords = 12'000;
+    for (int i = 1; i <= kRecords; ++i) {
+        RepoFileRecord record;
+        record.File = "f";
+        record.Path = "\\p" + std::to_string(kRecords - i + 10000);
+        m_records.SetAt(std::to_string(i), record);
+    }
+    m_pump.onPump = [&] {
+        if (m_view.Status() == " WAIT - Sorting Top List by Path") g_populateInProgress = 0;
+    };
+    g_populateInProgress = 1;
+    m_workflows.PostTopList();
+
+    EXPECT_EQ(m_records.GetCount(), 0);
+    ASSERT_EQ(m_top.GetItemCount(), kRecords);
+    EXPECT_EQ(m_top.GetItemText(0, 0), "12000");
+    EXPECT_EQ(m_top.GetItemText(0, 2), "\\p10000");
+    EXPECT_EQ(m_top.GetItemText(kRecords - 1, 2), "\\p21999");
+    EXPECT_EQ(m_view.texts[IDC_TOPCOUNT], "12000");
+}
+
 TEST_F(PopulateTest, CancelDuringPostingKeepsThePostedRowsUnsorted) {
     ImportSource({{"a.txt", "a"}, {"b.txt", "b"}, {"c.txt", "c"}, {"d.txt", "d"}, {"e.txt", "e"}});
     m_pump.onPump = [&] {

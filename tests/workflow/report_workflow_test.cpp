@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "app/busy_flags.h"
+#include "compare/report_sort.h"
 #include "support/test_platform.h"
 #include "workflow_fixture.h"
 
@@ -86,6 +87,28 @@ TEST_F(ReportTest, ReportListsNewSameAndDiffSortedByPath) {
     std::vector<std::string> records = Column(m_bottom, BottomRecord);
     std::sort(records.begin(), records.end());
     EXPECT_EQ(records, (std::vector<std::string>{"0001", "0002", "0003"}));
+}
+
+// The files are paired while the checkout runs, on a copy of the Top List:
+// a sort of the list meanwhile still leaves each file with its own copy.
+TEST_F(ReportTest, TopListSortedWhileTheCheckoutRunsKeepsThePairs) {
+    // Each file equals the other's copy: a file paired with the row its
+    // copy had before the sort would be Diff.
+    ImportSource({{"a.c", "A"}, {"b.c", "B"}});
+    WriteLocal("a.c", "A");
+    WriteLocal("b.c", "B");
+    m_workflows.OnBtnGenTopScmList();
+    m_sandbox.SlowDown("vgt", 300);
+    bool sorted = false;
+    m_pump.onPump = [&] {
+        if (!sorted && g_reportInProgress) sorted = SortTableByColumn(m_top, 1, false);
+    };
+    m_workflows.OnBtnGenBtmReport();
+
+    ExpectIdle();
+    EXPECT_TRUE(sorted);
+    EXPECT_EQ(Column(m_bottom, BottomFile), (std::vector<std::string>{"a.c", "b.c"}));
+    EXPECT_EQ(Column(m_bottom, BottomStatus), (std::vector<std::string>{"Same", "Same"}));
 }
 
 // Same needs fresh copies as much as Diff: a copy an earlier run left in the
@@ -235,6 +258,27 @@ TEST_F(ReportTest, CancelDuringTheScanKeepsTheRowsSoFarSorted) {
     ASSERT_EQ(m_bottom.GetItemCount(), 3);
     EXPECT_EQ(m_view.texts[IDC_BTMCOUNT], "3");
     EXPECT_EQ(m_view.Status(), " Cancelled - the list is incomplete.");
+    const auto paths = Column(m_bottom, BottomPath);
+    EXPECT_TRUE(std::is_sorted(paths.begin(), paths.end()));
+}
+
+// A list long enough to be sorted while the window is pumped: a Cancel then
+// comes after the last row and ends the run once, the whole list sorted.
+TEST_F(ReportTest, CancelDuringTheFinalSortEndsTheRunOnce) {
+    ImportSource({{"x.txt", "x"}});
+    m_workflows.OnBtnGenTopScmList();
+    m_settings.display = DisplayOptions{1, 0, 0, 1, 0};
+    constexpr int kFiles = 10000;
+    for (int i = kFiles; i > 0; --i) WriteLocal("d" + std::to_string(i % 97) + "/n" + std::to_string(i), "n");
+    m_pump.onPump = [&] {
+        if (g_reportInProgress && CountFilledRows(m_bottom) == kFiles) m_workflows.OnBtnGenBtmReport();
+    };
+    m_workflows.OnBtnGenBtmReport();
+
+    ExpectIdle();
+    const auto lines = TraceLines();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "CQvrCompareDlg::OnBtnGenBtmReport: END"), 1);
+    EXPECT_EQ(m_view.texts[IDC_BTMCOUNT], std::to_string(kFiles));
     const auto paths = Column(m_bottom, BottomPath);
     EXPECT_TRUE(std::is_sorted(paths.begin(), paths.end()));
 }
