@@ -514,16 +514,12 @@ void CQvrCompareDlg::OnBtnGenTopScmList() {
     // its own, and a list that is only looked at, sorted and exported never
     // needs the index, which costs tens of megabytes on a long list. The
     // first lookup that needs it starts it.
-    ++m_runsUnderWay;
     m_workflows->OnBtnGenTopScmList();
-    --m_runsUnderWay;
     AfterRun(IDC_GEN_TOP);
 }
 
 void CQvrCompareDlg::OnBtnGenBtmReport() {
-    ++m_runsUnderWay;
     m_workflows->OnBtnGenBtmReport();
-    --m_runsUnderWay;
     AfterRun(IDC_GEN_BTM);
 }
 
@@ -531,11 +527,6 @@ void CQvrCompareDlg::AfterRun(int buttonId) {
     // A Cancel click returns here from inside the run it cancelled; the run
     // itself comes back here when it has ended.
     if (g_populateInProgress || g_reportInProgress) return;
-    // The listing's records were read only to be posted into the Top List,
-    // which now holds every text of them; the next populate reads the log
-    // again. A long listing's copy is tens of megabytes. The run a Cancel
-    // click returns into may still be posting them.
-    if (m_runsUnderWay == 0) m_topRecords.RemoveAll();
     for (CReportCtrl* list : {m_topList, m_bottomList}) {
         list->Flush();
         list->ShowTableSort();

@@ -214,9 +214,6 @@ private:
     std::vector<EditorWatch> m_editors;
     QTimer m_editorTimer;
 
-    // Workflows started by a button and not yet returned (a Cancel click
-    // runs inside the run it cancels).
-    int m_runsUnderWay = 0;
     int m_timerId = 0;
     int m_activeList = 0;
     int m_topPosition = 0;

@@ -119,7 +119,7 @@ void WorkflowE2eTest::populateFillsTheTopListSortedByPath() {
     QCOMPARE(w.Top().GetItemText(0, 2), std::string("\\"));
     QCOMPARE(w.Top().GetItemText(1, 1), std::string("alpha.cpp"));
     QCOMPARE(w.Top().GetItemText(2, 2), std::string("\\src\\deep"));
-    // The list holds every text of the listing's records: they are not kept.
+    // A long listing is never held twice: its records left as they became rows.
     QCOMPARE(w.dialog->TopRecordMap().GetCount(), 0);
     // The view shows what the table holds once the pump has run.
     QTRY_COMPARE(w.dialog->TopList().model()->rowCount(), 3);
@@ -409,21 +409,16 @@ void WorkflowE2eTest::cancelDuringPostingKeepsThePostedRows() {
     // have arrived.
     QTimer poll;
     poll.setInterval(0);
-    int recordsAfterCancel = 0;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         if (g_populateInProgress && w.dialog->CountTopRows() >= 100) {
             poll.stop();
             w.Click(IDC_GEN_TOP);
-            // The cancelled run has not returned yet: its records stay until it has.
-            recordsAfterCancel = w.dialog->TopRecordMap().GetCount();
         }
     });
     poll.start();
     w.Click(IDC_GEN_TOP);
 
     w.ExpectIdle();
-    QCOMPARE(recordsAfterCancel, 3000);
-    QCOMPARE(w.dialog->TopRecordMap().GetCount(), 0);
     const int rows = w.dialog->CountTopRows();
     QVERIFY2(rows >= 100 && rows < 3000, QByteArray::number(rows));
     QCOMPARE(w.Text(IDC_TOPCOUNT), std::to_string(rows));
