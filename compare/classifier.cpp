@@ -364,8 +364,11 @@ void Classifier::PrepareCounterpartsInto(CounterpartRule& rule, const ReportTabl
     // is never longer than its path.
     CounterpartRule::LocalKeySource keys;
     keys.count = static_cast<std::size_t>(scanner.PathCount());
+    // A key is its path less the local path where that begins it.
+    const std::size_t localPathBytes = mapping::WithoutTrailingSeparator(m_context.localPath).size();
     for (int i = 0; i < scanner.PathCount(); ++i) {
-        keys.textBytes += scanner.FolderTextAt(i).size() + scanner.NameAt(i).size();
+        const std::size_t folderBytes = scanner.FolderTextAt(i).size();
+        keys.textBytes += folderBytes - std::min(folderBytes, localPathBytes) + scanner.NameAt(i).size();
     }
     keys.keyAt = [this, &scanner](std::size_t i, std::string& buffer) {
         buffer = LocalKeyInOwnCase(scanner.PathTextAt(static_cast<int>(i)));

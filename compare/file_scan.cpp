@@ -113,10 +113,11 @@ void CFileScan::SetCallback(Callback callback, void* userData) {
 }
 
 void CFileScan::ClearPaths() {
-    m_folders.clear();
-    m_names.clear();
-    m_nameEnds.clear();
-    m_pathFolders.clear();
+    // A large tree's listing gives its memory back at once.
+    m_folders = {};
+    m_names = {};
+    m_nameEnds = {};
+    m_pathFolders = {};
 }
 
 CPath CFileScan::PathAt(int index) const {

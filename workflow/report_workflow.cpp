@@ -198,6 +198,10 @@ void CompareWorkflows::StartReport() {
         ReportFileError(error);
         return;
     }
+    // The listing and what was read ahead are done with: the sort and the
+    // export of a large list need the room.
+    m_scanner.ClearPaths();
+    m_early.digests = {};
     const bool cancelled = !g_reportInProgress;
     if (!cancelled && display.showMissingFiles && m_classifier.Counterparts().HasFolder()) {
         const int missing = m_classifier.AddMissingRows();
