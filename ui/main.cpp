@@ -12,6 +12,7 @@
 
 #include "app/settings.h"
 #include "app/startup.h"
+#include "ui/allocator_settings.h"
 #include "ui/qt_message_box_host.h"
 #include "ui/qt_message_pump.h"
 #include "ui/qvr_compare_dlg.h"
@@ -81,6 +82,10 @@ int SaveScreenshot(const char* file) {
 
 int main(int argc, char** argv) {
     if (const int printed = PrintInformation(argc, argv); printed >= 0) return printed;
+    // Before the first thread: the window holds lists of hundreds of
+    // thousands of rows, and what a long run frees goes back to the system
+    // instead of staying with the process.
+    qvr::LimitAllocatorRetention();
     QApplication app(argc, argv);
     if ((argc == 3 || argc == 4) && std::strcmp(argv[1], "--screenshot") == 0) {
         if (argc == 4 && std::strcmp(argv[3], "--dark") == 0) {

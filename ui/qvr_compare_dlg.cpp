@@ -324,9 +324,6 @@ void CQvrCompareDlg::ConnectCommands() {
         }
     }
     connect(m_topList, &CReportCtrl::RowClicked, this, &CQvrCompareDlg::OnListClick);
-    connect(m_topList, &CReportCtrl::Sorted, this, [this] {
-        if (m_workflows) m_workflows->GetClassifier().IndexTopListInBackground();
-    });
     connect(m_bottomList, &CReportCtrl::RowClicked, this, &CQvrCompareDlg::OnListClick);
     connect(m_topList, &CReportCtrl::RowDoubleClicked, this, &CQvrCompareDlg::OnListDblClick);
     connect(m_bottomList, &CReportCtrl::RowDoubleClicked, this, &CQvrCompareDlg::OnListDblClick);
@@ -513,9 +510,11 @@ void CQvrCompareDlg::SetLaunchDirectory(std::string folder) {
 }
 
 void CQvrCompareDlg::OnBtnGenTopScmList() {
+    // The Top List is not indexed here: a report pairs its files by a rule of
+    // its own, and a list that is only looked at, sorted and exported never
+    // needs the index, which costs tens of megabytes on a long list. The
+    // first lookup that needs it starts it.
     m_workflows->OnBtnGenTopScmList();
-    // The new list is indexed while the user looks at it, not at the first click.
-    m_workflows->GetClassifier().IndexTopListInBackground();
     AfterRun(IDC_GEN_TOP);
 }
 

@@ -20,15 +20,21 @@
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 #include "app/busy_flags.h"
 #include "compare/repository_key_index.h"
 #include "res/resource.h"
 #include "support/recording_message_box_host.h"
+#include "ui/allocator_settings.h"
 #include "ui/qt_message_pump.h"
 #include "ui/qvr_compare_dlg.h"
 #include "ui/report_ctrl.h"
@@ -80,6 +86,66 @@ long PeakRssKb() {
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
 }
+
+// A field of /proc/self/status in KiB ("VmRSS", "VmHWM"), or -1.
+long StatusKb(const std::string& field) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind(field + ":", 0) == 0) return std::atol(line.c_str() + field.size() + 1);
+    }
+    return -1;
+}
+
+double Mib(long kb) { return static_cast<double>(kb) / 1024; }
+
+// The resident memory of each step of a run: what the step held at its
+// peak and what stays after it. The kernel's high-water mark is set back to
+// the current size between steps where it allows that (Linux 4.0 and later);
+// elsewhere each step's peak is the peak so far.
+class MemorySteps {
+public:
+    MemorySteps() { Begin(); }
+    // The next step starts now.
+    void Begin() {
+        std::ofstream("/proc/self/clear_refs") << "5";
+        m_startKb = StatusKb("VmRSS");
+    }
+    // The step just run ends: its figures are noted under name.
+    void End(const char* name) {
+        long peak = StatusKb("VmHWM");
+        if (peak < 0) peak = PeakRssKb();
+        const long now = StatusKb("VmRSS");
+        m_peakKb = std::max(m_peakKb, peak);
+        std::string heap;
+#ifdef __GLIBC__
+        // What the allocator keeps: bytes the program holds, and bytes it
+        // has freed that the allocator did not give back to the system.
+        const struct mallinfo2 info = mallinfo2();
+        char text[96];
+        std::snprintf(text, sizeof text, ", heap in use %.1f MiB, freed but kept %.1f MiB",
+                      static_cast<double>(info.uordblks + info.hblkhd) / 1048576,
+                      static_cast<double>(info.fordblks) / 1048576);
+        heap = text;
+#endif
+        m_lines += "  " + std::string(name) + ": peak " + Format(peak) + " MiB (from " + Format(m_startKb) +
+                   "), after it " + Format(now) + " MiB" + heap + "\n";
+    }
+    // The largest peak of the steps noted, in KiB.
+    long PeakKb() const { return m_peakKb; }
+    // Every step noted since the last call, one line each.
+    std::string TakeLines() { return std::exchange(m_lines, {}); }
+
+private:
+    static std::string Format(long kb) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.1f", Mib(kb));
+        return text;
+    }
+    long m_startKb = 0;
+    long m_peakKb = 0;
+    std::string m_lines;
+};
 
 double Ms(const QElapsedTimer& clock) { return static_cast<double>(clock.nsecsElapsed()) / 1e6; }
 
@@ -174,6 +240,8 @@ void PrintRatio(const char* what, const std::vector<double>& gui, const std::vec
 }  // namespace
 
 int main(int argc, char** argv) {
+    // As the window program starts.
+    LimitAllocatorRetention();
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const int listingRows = argc > 1 ? std::atoi(argv[1]) : 200000;
@@ -225,10 +293,13 @@ int main(int argc, char** argv) {
     };
 
     Figures f;
-    long windowPeakKb = 0;
+    QCoreApplication::processEvents();
+    MemorySteps memory;
+    memory.End("the window shown, lists empty");
     for (int run = 1; run <= runs; ++run) {
         // The report: a Top List that matches the local tree, then the report.
         WriteListing(prepared, localFiles);
+        memory.Begin();
         click(IDC_GEN_TOP);
         watch.Start();
         QElapsedTimer clock;
@@ -236,26 +307,34 @@ int main(int argc, char** argv) {
         click(IDC_GEN_BTM);
         f.reportGui.push_back(Ms(clock));
         f.reportGap.push_back(static_cast<double>(watch.Stop()));
+        memory.End("the report with its populate");
+        memory.Begin();
         const int bottomRows = dialog.CountBottomRows();
         f.clickAfterReport.push_back(TimeBottomClick(dialog, bottomRows / 2));
         TimeTopSort(dialog, 1);
         f.clickAfterReportSort.push_back(TimeBottomClick(dialog, bottomRows / 3));
+        QTest::qWait(200);  // the Top List's index, if one is built, ends meanwhile
+        memory.End("two Bottom List clicks and a Top List sort");
         f.reportCli.push_back(headless({"report", "--local", sandbox.LocalDir(), "--temp", sandbox.TempPath(),
                                         "--new", "--same", "--diff"}));
 
         // The populate of the long listing; the Bottom List keeps the report's rows.
         WriteListing(prepared, listingRows);
+        memory.Begin();
         watch.Start();
         clock.restart();
         click(IDC_GEN_TOP);
         f.populateGui.push_back(Ms(clock));
         f.populateGap.push_back(static_cast<double>(watch.Stop()));
+        memory.End("the populate");
+        memory.Begin();
         const int topRows = dialog.CountTopRows();
         f.clickAfterPopulate.push_back(TimeBottomClick(dialog, bottomRows / 2));
         f.topSort.push_back(TimeTopSort(dialog, 1));
         f.clickAfterPopulateSort.push_back(TimeBottomClick(dialog, bottomRows / 3));
-        // The window's peak so far; the probe below holds a second index.
-        windowPeakKb = std::max(windowPeakKb, PeakRssKb());
+        QTest::qWait(200);
+        memory.End("two Bottom List clicks and a Top List sort");
+        // The probes below hold indexes of their own: not the window's.
         // What the first click cost when it built the index itself, and
         // what a build on a worker thread costs the GUI thread (the copy of
         // the keys it starts from).
@@ -271,6 +350,11 @@ int main(int argc, char** argv) {
             index.BuildInBackground(dialog.TopList().Table());
             f.keyCopy.push_back(Ms(clock));
         }
+#ifdef __GLIBC__
+        // What the probes freed goes back to the system, so that the next
+        // run's steps start from the window's own memory.
+        malloc_trim(0);
+#endif
         f.populateCli.push_back(headless({"list"}));
 
         std::printf("run %d: populate %d rows: window %.0f ms (gap %.0f ms), headless %.0f ms; report %d files "
@@ -282,6 +366,7 @@ int main(int argc, char** argv) {
                     "keys copied for a worker %.0f ms\n",
                     run, f.clickAfterReport.back(), f.clickAfterReportSort.back(), f.clickAfterPopulate.back(),
                     f.topSort.back(), f.clickAfterPopulateSort.back(), f.indexOnGuiThread.back(), f.keyCopy.back());
+        std::printf("run %d: resident memory of each step:\n%s", run, memory.TakeLines().c_str());
         std::fflush(stdout);
     }
     PrintRatio(("populate, " + std::to_string(listingRows) + " rows").c_str(), f.populateGui, f.populateCli,
@@ -293,6 +378,6 @@ int main(int argc, char** argv) {
                 Median(f.clickAfterReport), Median(f.clickAfterReportSort), Median(f.clickAfterPopulate),
                 Median(f.clickAfterPopulateSort), Median(f.indexOnGuiThread), Median(f.keyCopy));
     std::printf("gui: peak RSS of the window %.1f MiB (%d Top rows, %d Bottom rows)\n",
-                static_cast<double>(windowPeakKb) / 1024, listingRows, dialog.CountBottomRows());
+                Mib(memory.PeakKb()), listingRows, dialog.CountBottomRows());
     return 0;
 }

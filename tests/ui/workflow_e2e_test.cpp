@@ -119,6 +119,8 @@ void WorkflowE2eTest::populateFillsTheTopListSortedByPath() {
     QCOMPARE(w.Top().GetItemText(0, 2), std::string("\\"));
     QCOMPARE(w.Top().GetItemText(1, 1), std::string("alpha.cpp"));
     QCOMPARE(w.Top().GetItemText(2, 2), std::string("\\src\\deep"));
+    // A long listing is never held twice: its records left as they became rows.
+    QCOMPARE(w.dialog->TopRecordMap().GetCount(), 0);
     // The view shows what the table holds once the pump has run.
     QTRY_COMPARE(w.dialog->TopList().model()->rowCount(), 3);
 
@@ -348,6 +350,26 @@ void WorkflowE2eTest::reportOfNewFilesOnlyRunsNoCheckout() {
     QCOMPARE(tools, std::string("vlx "));
     QVERIFY(fs::is_empty(w.sandbox.TempPath()));
     QCOMPARE(w.Bottom().GetItemText(0, BottomStatus), std::string("New"));
+}
+
+void WorkflowE2eTest::newFileNamedElsewhereIsTracedOnEveryReport() {
+    World& w = *m_world;
+    w.Import({{"a.txt", "a"}, {"docs/notes.txt", "n"}});
+    w.sandbox.Root().Write("local/a.txt", "a");
+    w.sandbox.Root().Write("local/notes.txt", "other notes");
+    // A populate, then two reports over its list: the first pairs the files,
+    // the second runs with that pairing in place.
+    w.Click(IDC_GEN_TOP);
+    w.Click(IDC_GEN_BTM);
+    w.Click(IDC_GEN_BTM);
+
+    w.ExpectIdle();
+    const auto lines = w.TraceLines();
+    QCOMPARE(std::count_if(lines.begin(), lines.end(), [](const std::string& line) {
+                 return line.starts_with("Classifier: New: ") &&
+                        line.ends_with("notes.txt - the same name is at \\docs\\notes.txt, outside the repository folder");
+             }),
+             2);
 }
 
 void WorkflowE2eTest::cancelWhileTheListingToolRuns() {

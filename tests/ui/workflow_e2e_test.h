@@ -22,6 +22,7 @@ private slots:
     void brokerCheckRepaintsWhileItWaits();
     void reportListsNewSameAndDiff();
     void reportOfNewFilesOnlyRunsNoCheckout();
+    void newFileNamedElsewhereIsTracedOnEveryReport();
     void typedLocalPathBecomesAbsolute_data();
     void typedLocalPathBecomesAbsolute();
     void cancelWhileTheListingToolRuns();
