@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "app/allocator_settings.h"
 #include "app/platform.h"
 #include "cli/cli_run.h"
 #include "cli/settings_store.h"
@@ -55,6 +56,7 @@ bool TerminalCanErase() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    qvr::LimitAllocatorRetention();
     std::ios::sync_with_stdio(false);
     EndTheToolsOnInterrupt();
     qvr::platform::UseBinaryStandardOutput();

@@ -12,7 +12,7 @@
 
 #include "app/settings.h"
 #include "app/startup.h"
-#include "ui/allocator_settings.h"
+#include "app/allocator_settings.h"
 #include "ui/qt_message_box_host.h"
 #include "ui/qt_message_pump.h"
 #include "ui/qvr_compare_dlg.h"

@@ -34,7 +34,7 @@
 #include "compare/repository_key_index.h"
 #include "res/resource.h"
 #include "support/recording_message_box_host.h"
-#include "ui/allocator_settings.h"
+#include "app/allocator_settings.h"
 #include "ui/qt_message_pump.h"
 #include "ui/qvr_compare_dlg.h"
 #include "ui/report_ctrl.h"

@@ -1,5 +1,6 @@
 #pragma once
-// How the C library's allocator is told to keep memory in the window program.
+// How the C library's allocator is told to keep memory, in the window and
+// the command line alike.
 
 namespace qvr {
 

@@ -1,4 +1,4 @@
-#include "ui/allocator_settings.h"
+#include "app/allocator_settings.h"
 
 // Any C library header says which C library it is.
 #include <cstdlib>
