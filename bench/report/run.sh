@@ -144,8 +144,13 @@ diff -rq "$work/local" "$work/install/Temp" > /dev/null || true
 now() { date +%s%N; }
 cli_times=() peer_times=() launch_times=()
 for run in $(seq 1 "$runs"); do
+  # Each side starts with the copies the other wrote on disk: the kernel's
+  # writing back of a large checkout would otherwise slow whoever comes next.
+  sync
   t0=$(now)
   "${report[@]}" --same --new 2>/dev/null || [ $? -eq 1 ]
+  t1=$(now)
+  sync
   t1=$(now)
   replay_tool_launches "$work/launches" || true
   t2=$(now)
