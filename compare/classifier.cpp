@@ -309,10 +309,8 @@ void Classifier::ClassifyLocalFile(const std::string& path, const LocalDigest* d
     FileStatus status;
     bool same = false;
     try {
-        same = digest ? CopyMatchesDigest(CopyPathFor(counterpart), mapping::LocalFileForCompare(path), *digest,
-                                          status, &m_directories) == 1
-                      : FilesHaveSameChecksum(CopyPathFor(counterpart), mapping::LocalFileForCompare(path), status,
-                                              &m_directories) == 1;
+        same = CopyMatchesDigest(CopyPathFor(counterpart), mapping::LocalFileForCompare(path), digest, status,
+                                 &m_directories) == 1;
     } catch (const CFileException& error) {
         if (LeftOutAsVanished(error, path)) return;
         throw;

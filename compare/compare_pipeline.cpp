@@ -85,11 +85,8 @@ void ComparePipeline::Work() {
         }
         CompareOutcome outcome;
         try {
-            outcome.same = slot.secondDigest
-                               ? CopyMatchesDigest(slot.firstPath, slot.secondPath, *slot.secondDigest,
-                                                   outcome.secondStatus, &directories, &m_abandon) == 1
-                               : FilesHaveSameChecksum(slot.firstPath, slot.secondPath, outcome.secondStatus,
-                                                       &directories, &m_abandon) == 1;
+            outcome.same = CopyMatchesDigest(slot.firstPath, slot.secondPath, slot.secondDigest,
+                                             outcome.secondStatus, &directories, &m_abandon) == 1;
         } catch (const CFileException& error) {
             outcome.error = error;
         }

@@ -87,10 +87,13 @@ void DigestLocalFile(const std::string& path, LocalDigest& digest, DirectoryHand
     }
 }
 
-int CopyMatchesDigest(const std::string& copyPath, const std::string& localPath, const LocalDigest& local,
+int CopyMatchesDigest(const std::string& copyPath, const std::string& localPath, const LocalDigest* digest,
                       FileStatus& secondStatus, DirectoryHandles* directories,
                       const std::atomic<bool>* abandon) {
-    if (!local.Known()) return FilesHaveSameChecksum(copyPath, localPath, secondStatus, directories, abandon);
+    if (!digest || !digest->Known()) {
+        return FilesHaveSameChecksum(copyPath, localPath, secondStatus, directories, abandon);
+    }
+    const LocalDigest& local = *digest;
     CFile copy(copyPath, CFile::modeRead | CFile::shareDenyWrite | CFile::noLinks, directories);
     secondStatus = local.status;
     XXH128_hash_t hash{};

@@ -46,8 +46,9 @@ void DigestLocalFile(const std::string& path, LocalDigest& digest, DirectoryHand
 
 // FilesHaveSameChecksum for a local file whose digest is known: the copy is
 // opened as there, and is the same when it has the local size and digest.
-// secondStatus is the local file's status from its digest.
-int CopyMatchesDigest(const std::string& copyPath, const std::string& localPath, const LocalDigest& local,
+// secondStatus is the local file's status from its digest. Without a known
+// digest (none given, or unknown) both files are read and compared.
+int CopyMatchesDigest(const std::string& copyPath, const std::string& localPath, const LocalDigest* local,
                       FileStatus& secondStatus, DirectoryHandles* directories = nullptr,
                       const std::atomic<bool>* abandon = nullptr);
 

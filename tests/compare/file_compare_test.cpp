@@ -60,7 +60,7 @@ TEST(FilesHaveSameChecksum, DecidesOnTheBytesThemselves) {
         LocalDigest digest;
         DigestLocalFile(local.string(), digest);
         FileStatus status;
-        EXPECT_EQ(CopyMatchesDigest(copy.string(), local.string(), digest, status), c.expected) << c.what;
+        EXPECT_EQ(CopyMatchesDigest(copy.string(), local.string(), &digest, status), c.expected) << c.what;
         EXPECT_EQ(status.size, static_cast<std::int64_t>(c.local.size())) << c.what;
     }
     // A local file that cannot be read ahead is compared as before, which
@@ -70,7 +70,7 @@ TEST(FilesHaveSameChecksum, DecidesOnTheBytesThemselves) {
     EXPECT_FALSE(unread.Known());
     FileStatus status;
     try {
-        CopyMatchesDigest(dir.Write("copy", "x").string(), (dir / "gone").string(), unread, status);
+        CopyMatchesDigest(dir.Write("copy", "x").string(), (dir / "gone").string(), &unread, status);
         ADD_FAILURE() << "no error for a missing local file";
     } catch (const CFileException& e) {
         EXPECT_EQ(e.FileName(), (dir / "gone").string());
