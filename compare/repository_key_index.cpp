@@ -210,15 +210,41 @@ bool EqualBlind(std::string_view a, std::string_view b) {
     return true;
 }
 
+bool SameText(std::string_view a, std::string_view b, bool blind) { return blind ? EqualBlind(a, b) : a == b; }
+
+// A normal key in its two pieces: the folder ends at its last backslash.
+KeyParts SplitNormalKey(std::string_view key) {
+    const std::size_t slash = key.rfind('\\');
+    if (slash == std::string_view::npos) return {{}, key};
+    return {key.substr(0, slash), key.substr(slash + 1)};
+}
+
+std::uint64_t BlindHash(const KeyParts& key) {
+    const std::uint64_t name = BlindHash(key.name);
+    return key.folder.empty() ? name : BlindHash(key.folder, BlindStep(name, '\\'));
+}
+
+// The hash of folder + "\\" + below (below alone for the root).
+std::uint64_t BlindHashAt(std::string_view folder, const KeyParts& below) {
+    const std::uint64_t hash = BlindHash(below);
+    return folder.empty() ? hash : BlindHash(folder, BlindStep(hash, '\\'));
+}
+
+// Keys in normal form are equal when their pieces are.
+bool SameKey(const KeyParts& a, const KeyParts& b, bool blind) {
+    return a.name.size() == b.name.size() && a.folder.size() == b.folder.size() && SameText(a.name, b.name, blind) &&
+           SameText(a.folder, b.folder, blind);
+}
+
 // A key that is folder + "\\" + below (just below for the root), compared as
 // bytes or without case.
-bool KeyIsAt(std::string_view key, std::string_view folder, std::string_view below, bool blind) {
-    const std::size_t size = folder.empty() ? below.size() : folder.size() + 1 + below.size();
-    if (key.size() != size) return false;
-    const auto same = [blind](std::string_view a, std::string_view b) { return blind ? EqualBlind(a, b) : a == b; };
-    if (folder.empty()) return same(key, below);
-    return key[folder.size()] == '\\' && same(key.substr(0, folder.size()), folder) &&
-           same(key.substr(folder.size() + 1), below);
+bool KeyIsAt(const KeyParts& key, std::string_view folder, const KeyParts& below, bool blind) {
+    if (key.name.size() != below.name.size() || !SameText(key.name, below.name, blind)) return false;
+    if (folder.empty()) return SameText(key.folder, below.folder, blind);
+    if (below.folder.empty()) return SameText(key.folder, folder, blind);
+    return key.folder.size() == folder.size() + 1 + below.folder.size() && key.folder[folder.size()] == '\\' &&
+           SameText(key.folder.substr(0, folder.size()), folder, blind) &&
+           SameText(key.folder.substr(folder.size() + 1), below.folder, blind);
 }
 
 // A local key in normal form, made without an allocation per call: lookups
@@ -229,6 +255,28 @@ std::string_view NormalKeyInScratch(std::string_view key) {
     bool named = false;
     AppendNames(scratch, UpToNul(key), named);
     return scratch;
+}
+
+// Names joined by single backslashes, none empty, no slash: a text the
+// normal form keeps as it is.
+bool IsNormalText(std::string_view text) {
+    if (text.empty()) return true;
+    if (text.front() == '\\' || text.back() == '\\') return false;
+    return text.find('/') == std::string_view::npos && text.find("\\\\") == std::string_view::npos;
+}
+
+// A row's key in normal form where its cells hold it as it is (bar one
+// leading backslash of the path), as the list keeps its rows: else nothing,
+// and the rule keeps that row's normal key aside.
+std::optional<KeyParts> KeyInCells(const RowKey& cells) {
+    std::string_view folder = cells.path;
+    if (!folder.empty() && folder.front() == '\\') folder.remove_prefix(1);
+    if (!IsNormalText(folder)) return std::nullopt;
+    if (cells.withFile && !cells.file.empty()) {
+        if (cells.file.find_first_of("\\/") != std::string_view::npos) return std::nullopt;
+        return KeyParts{folder, cells.file};
+    }
+    return SplitNormalKey(folder);
 }
 
 // The part of a row's key, read from its cells, whose every name-boundary
@@ -287,6 +335,15 @@ std::string ShownRepositoryFolder(std::string_view normalFolder) {
     return shown;
 }
 
+std::string KeyParts::Text() const {
+    std::string text;
+    text.reserve(Size());
+    text += folder;
+    if (!folder.empty()) text += '\\';
+    text += name;
+    return text;
+}
+
 void KeyTextList::Clear() {
     text = std::string();
     start = {0};
@@ -306,17 +363,30 @@ void BlindKeyTable::Clear() {
     m_entries = 0;
 }
 
+std::uint64_t BlindKeyTable::TagOf(std::uint64_t spread) const {
+    return m_indexBits >= 32 ? 0 : (spread & ((1ull << (32 - m_indexBits)) - 1));
+}
+
 template <class Equal>
-std::size_t BlindKeyTable::Find(std::uint64_t hash, const Equal& equal) const {
-    const std::uint64_t spread = Spread(hash);
+std::size_t BlindKeyTable::Probe(std::size_t slot, std::uint64_t tag, const Equal& equal) const {
     const std::size_t mask = m_slots.size() - 1;
-    const std::uint64_t tag = m_indexBits >= 32 ? 0 : (spread & ((1ull << (32 - m_indexBits)) - 1));
     const std::uint64_t indexMask = (1ull << m_indexBits) - 1;
-    for (std::size_t slot = static_cast<std::size_t>(spread >> m_shift);; slot = (slot + 1) & mask) {
+    for (;; slot = (slot + 1) & mask) {
         const std::uint64_t held = m_slots[slot];
         if (held == 0) return slot;
         if ((held >> m_indexBits) == tag && equal(static_cast<std::uint32_t>((held & indexMask) - 1))) return slot;
     }
+}
+
+template <class Equal>
+std::size_t BlindKeyTable::Find(std::uint64_t hash, const Equal& equal) const {
+    const std::uint64_t spread = Spread(hash);
+    return Probe(static_cast<std::size_t>(spread >> m_shift), TagOf(spread), equal);
+}
+
+template <class Equal>
+std::size_t BlindKeyTable::FindNext(std::size_t slot, std::uint64_t hash, const Equal& equal) const {
+    return Probe((slot + 1) & (m_slots.size() - 1), TagOf(Spread(hash)), equal);
 }
 
 std::uint32_t BlindKeyTable::IndexAt(std::size_t slot) const {
@@ -325,9 +395,12 @@ std::uint32_t BlindKeyTable::IndexAt(std::size_t slot) const {
 }
 
 void BlindKeyTable::Set(std::size_t slot, std::uint64_t hash, std::uint32_t index) {
-    const std::uint64_t tag = m_indexBits >= 32 ? 0 : (Spread(hash) & ((1ull << (32 - m_indexBits)) - 1));
     if (m_slots[slot] == 0) ++m_entries;
-    m_slots[slot] = static_cast<std::uint32_t>(tag << m_indexBits | (std::uint64_t{index} + 1));
+    m_slots[slot] = static_cast<std::uint32_t>(TagOf(Spread(hash)) << m_indexBits | (std::uint64_t{index} + 1));
+}
+
+void BlindKeyTable::Insert(std::uint64_t hash, std::uint32_t index) {
+    Set(Find(hash, [](std::uint32_t) { return false; }), hash, index);
 }
 
 void CounterpartRule::Clear() {
@@ -339,16 +412,19 @@ void CounterpartRule::Clear() {
     m_folder.clear();
     m_votes = 0;
     // The memory goes too: a large tree's keys are tens of megabytes.
-    m_localKeys.Clear();
+    m_localFolders.Clear();
+    m_localFolderOf = {};
+    m_localNames.Clear();
     m_localTwins.Clear();
-    m_nextLocalTwin = {};
     m_localForms = {};
     m_pairs = {};
     m_elsewhere = {};
-    m_elsewhereExact = {};
-    m_rowKeys.Clear();
+    m_elsewhereApart = {};
+    m_sideRows = {};
+    m_sideKeys.Clear();
+    m_blindPairLocal = {};
+    m_blindPairKeys.Clear();
     m_rowTwins.Clear();
-    m_nextRowTwin = {};
     m_claimed = {};
 }
 
@@ -376,9 +452,10 @@ void CounterpartRule::Prepare(const ReportTable& top, const LocalKeySource& loca
     // The named folder may be this rule's own.
     const std::optional<std::string> named = namedFolder;
     Clear();
-    StoreLocalKeys(localKeys);
-    Build(top, named);
-    Pair();
+    const std::vector<bool> localTwinned = StoreLocalKeys(localKeys);
+    BuildResult built = Build(top, named);
+    Pair(localTwinned, built.rowTwinned);
+    KeepElsewhere(std::move(built.elsewhere));
 }
 
 // The trace's note asks what RepositoryKeyIndex::FindCounterpart answers:
@@ -393,63 +470,104 @@ CounterpartRule::KeyForm CounterpartRule::FormOf(std::string_view given, std::st
     return KeyForm::Other;
 }
 
-void CounterpartRule::StoreLocalKeys(const LocalKeySource& localKeys) {
-    m_localKeys.text.reserve(std::min<std::size_t>(localKeys.textBytes, std::numeric_limits<std::uint32_t>::max()));
-    m_localKeys.start.reserve(localKeys.count + 1);
-    m_localTwins.Reset(localKeys.count);
-    m_nextLocalTwin.reserve(localKeys.count);
+KeyParts CounterpartRule::LocalKey(std::uint32_t k) const {
+    return {m_localFolders.At(m_localFolderOf[k]), m_localNames.At(k)};
+}
+
+KeyParts CounterpartRule::RowKeyParts(std::uint32_t row) const {
+    const RowKey cells = KeyOfRow(*m_table, static_cast<int>(row));
+    if (const std::optional<KeyParts> key = KeyInCells(cells)) return *key;
+    const auto aside = std::lower_bound(m_sideRows.begin(), m_sideRows.end(), row);
+    if (aside == m_sideRows.end() || *aside != row) return {};
+    return SplitNormalKey(m_sideKeys.At(static_cast<std::uint32_t>(aside - m_sideRows.begin())));
+}
+
+std::vector<bool> CounterpartRule::StoreLocalKeys(const LocalKeySource& localKeys) {
+    constexpr std::size_t kMaxText = std::numeric_limits<std::uint32_t>::max();
+    // The names are fewer bytes than the keys: the room left over is given
+    // back once all are in.
+    m_localNames.text.reserve(std::min(localKeys.textBytes, kMaxText));
+    m_localNames.start.reserve(localKeys.count + 1);
+    m_localFolderOf.reserve(localKeys.count);
     m_localForms.reserve(localKeys.count);
+    m_localTwins.Reset(localKeys.count);
+    std::vector<bool> twinned;
+    twinned.reserve(localKeys.count);
+    // Files of one folder mostly come together; any folder met before is
+    // found by its hash.
+    BlindKeyTable folders;
+    folders.Reset(64);
+    std::uint32_t lastFolder = BlindKeyTable::kNone;
     std::string buffer;
+    std::string normal;
     for (std::size_t i = 0; i < localKeys.count; ++i) {
         const std::string_view given = localKeys.keyAt(i, buffer);
-        std::string& text = m_localKeys.text;
-        const std::size_t from = text.size();
+        normal.clear();
         bool named = false;
-        AppendNames(text, UpToNul(given), named);
-        // Keys past what 32-bit positions reach are not kept: they are
-        // looked up as keys made since.
-        if (text.size() == from || text.size() > std::numeric_limits<std::uint32_t>::max()) {
-            text.resize(from);
-            continue;
-        }
-        const std::string_view normal = std::string_view(text).substr(from);
+        AppendNames(normal, UpToNul(given), named);
+        if (normal.empty()) continue;
+        const KeyParts key = SplitNormalKey(normal);
         const KeyForm form = FormOf(given, normal);
-        const std::uint64_t hash = BlindHash(normal);
-        const std::size_t slot =
-            m_localTwins.Find(hash, [&](std::uint32_t k) { return EqualBlind(m_localKeys.At(k), normal); });
-        const std::uint32_t index = m_localKeys.Count();
-        std::uint32_t last = m_localTwins.IndexAt(slot);
-        if (last != BlindKeyTable::kNone) {
+        const std::uint64_t hash = BlindHash(std::string_view(normal));
+        const auto sameBlind = [&](std::uint32_t k) { return SameKey(LocalKey(k), key, true); };
+        const std::size_t slot = m_localTwins.Find(hash, sameBlind);
+        const bool hasTwin = m_localTwins.IndexAt(slot) != BlindKeyTable::kNone;
+        if (hasTwin) {
             // The same key twice is kept once; given in two forms, the index
             // tells where else it lies.
-            std::uint32_t same = last;
-            while (same != BlindKeyTable::kNone && m_localKeys.At(same) != normal) same = m_nextLocalTwin[same];
-            if (same != BlindKeyTable::kNone) {
-                if (m_localForms[same] != form) m_localForms[same] = KeyForm::Other;
-                text.resize(from);
-                continue;
+            bool kept = false;
+            for (std::size_t s = slot; m_localTwins.IndexAt(s) != BlindKeyTable::kNone && !kept;
+                 s = m_localTwins.FindNext(s, hash, sameBlind)) {
+                const std::uint32_t k = m_localTwins.IndexAt(s);
+                if (!SameKey(LocalKey(k), key, false)) continue;
+                if (m_localForms[k] != form) m_localForms[k] = KeyForm::Other;
+                kept = true;
             }
-            while (m_nextLocalTwin[last] != BlindKeyTable::kNone) last = m_nextLocalTwin[last];
-            m_nextLocalTwin[last] = index;
+            if (kept) continue;
+        }
+        // Keys past what 32-bit positions reach are not kept: they are
+        // looked up as keys made since.
+        if (m_localNames.text.size() + key.name.size() > kMaxText) continue;
+        std::uint32_t folder = lastFolder;
+        if (folder == BlindKeyTable::kNone || m_localFolders.At(folder) != key.folder) {
+            const std::uint64_t folderHash = HashOf(key.folder);
+            const auto sameFolder = [&](std::uint32_t f) { return m_localFolders.At(f) == key.folder; };
+            std::size_t folderSlot = folders.Find(folderHash, sameFolder);
+            folder = folders.IndexAt(folderSlot);
+            if (folder == BlindKeyTable::kNone) {
+                if (m_localFolders.text.size() + key.folder.size() > kMaxText) continue;
+                if (folders.Entries() + 1 > folders.Capacity() / 2) {
+                    folders.Reset(2 * folders.Capacity());
+                    for (std::uint32_t f = 0; f < m_localFolders.Count(); ++f) folders.Insert(HashOf(m_localFolders.At(f)), f);
+                    folderSlot = folders.Find(folderHash, sameFolder);
+                }
+                folder = m_localFolders.Count();
+                m_localFolders.text += key.folder;
+                m_localFolders.start.push_back(static_cast<std::uint32_t>(m_localFolders.text.size()));
+                folders.Set(folderSlot, folderHash, folder);
+            }
+            lastFolder = folder;
+        }
+        const std::uint32_t index = m_localNames.Count();
+        m_localNames.text += key.name;
+        m_localNames.start.push_back(static_cast<std::uint32_t>(m_localNames.text.size()));
+        m_localFolderOf.push_back(folder);
+        m_localForms.push_back(form);
+        if (hasTwin) {
+            twinned[m_localTwins.IndexAt(slot)] = true;
+            m_localTwins.Insert(hash, index);
         } else {
             m_localTwins.Set(slot, hash, index);
         }
-        m_localKeys.start.push_back(static_cast<std::uint32_t>(text.size()));
-        m_nextLocalTwin.push_back(BlindKeyTable::kNone);
-        m_localForms.push_back(form);
+        twinned.push_back(hasTwin);
     }
+    m_localNames.text.shrink_to_fit();
+    m_localFolders.text.shrink_to_fit();
+    m_localFolders.start.shrink_to_fit();
+    return twinned;
 }
 
-struct CounterpartRule::RowFacts {
-    // The length of each row's plain end (see PlainEndOf), with the top bit
-    // set when that is the whole key.
-    std::vector<std::uint32_t> plainEnds;
-    std::vector<bool> firstOfTwins;
-};
-
 namespace {
-
-constexpr std::uint32_t kWholeKey = 0x80000000u;
 
 // A filter of one bit per hash in front of a large table: most ends of row
 // keys name no local file, and a bit in a block that stays in the cache
@@ -475,53 +593,8 @@ private:
 
 }  // namespace
 
-CounterpartRule::RowFacts CounterpartRule::StoreRowKeys(const ReportTable& top) {
-    const auto rows = static_cast<std::uint32_t>(m_rowCount);
-    RowFacts facts;
-    // Room for the keys at most as long as their cells.
-    std::size_t bytes = 0;
-    for (std::uint32_t row = 0; row < rows; ++row) {
-        bytes += top.GetItemText(static_cast<int>(row), 2).size() + top.GetItemText(static_cast<int>(row), 1).size();
-    }
-    m_rowKeys.Clear();
-    m_rowKeys.text.reserve(std::min<std::size_t>(bytes, std::numeric_limits<std::uint32_t>::max()));
-    m_rowKeys.start.reserve(std::size_t{rows} + 1);
-    facts.plainEnds.reserve(rows);
-    for (std::uint32_t row = 0; row < rows; ++row) {
-        const RowKey key = KeyOfRow(top, static_cast<int>(row));
-        std::string& text = m_rowKeys.text;
-        const std::size_t from = text.size();
-        bool named = false;
-        AppendNames(text, key.path, named);
-        if (key.withFile) AppendNames(text, key.file, named);
-        // A key past what 32-bit positions reach names no file, as a blank row.
-        if (text.size() > std::numeric_limits<std::uint32_t>::max()) text.resize(from);
-        m_rowKeys.start.push_back(static_cast<std::uint32_t>(text.size()));
-        const PlainEnd plain = PlainEndOf(key);
-        facts.plainEnds.push_back(
-            static_cast<std::uint32_t>(std::min<std::size_t>(plain.length, ~kWholeKey)) | (plain.wholeKey ? kWholeKey : 0));
-    }
-    // Twins are chained from the last row up, so that each chain runs in row
-    // order from the first row of its key.
-    m_rowTwins.Reset(rows);
-    m_nextRowTwin.assign(rows, BlindKeyTable::kNone);
-    facts.firstOfTwins.assign(rows, false);
-    for (std::uint32_t row = rows; row-- > 0;) {
-        const std::string_view key = m_rowKeys.At(row);
-        if (key.empty()) continue;  // a blank row names no file
-        const std::uint64_t hash = BlindHash(key);
-        const std::size_t slot =
-            m_rowTwins.Find(hash, [&](std::uint32_t r) { return EqualBlind(m_rowKeys.At(r), key); });
-        const std::uint32_t next = m_rowTwins.IndexAt(slot);
-        m_nextRowTwin[row] = next;
-        if (next != BlindKeyTable::kNone) facts.firstOfTwins[next] = false;
-        facts.firstOfTwins[row] = true;
-        m_rowTwins.Set(slot, hash, row);
-    }
-    return facts;
-}
-
-void CounterpartRule::Build(const ReportTable& top, const std::optional<std::string>& namedFolder) {
+CounterpartRule::BuildResult CounterpartRule::Build(const ReportTable& top,
+                                                    const std::optional<std::string>& namedFolder) {
     m_table = &top;
     m_textChangeCount = top.TextChangeCount();
     m_rowCount = top.GetItemCount();
@@ -529,107 +602,162 @@ void CounterpartRule::Build(const ReportTable& top, const std::optional<std::str
     m_named = false;
     m_folder.clear();
     m_votes = 0;
-    const RowFacts rowFacts = StoreRowKeys(top);
+    m_sideRows = {};
+    m_sideKeys.Clear();
+    const auto rows = static_cast<std::uint32_t>(m_rowCount);
+    m_rowTwins.Reset(rows);
+    BuildResult built;
+    built.rowTwinned.assign(rows, false);
 
     // Every name-boundary end of every row's key is looked up among the
     // local keys. Each local file votes once for each folder where its key
     // names a Top List file: rows that differ in letter case only count as
     // one file. On the way each local key notes the first row that names it
     // anywhere, exact case first where the platform tells cases apart.
-    const std::uint32_t localCount = m_localKeys.Count();
+    const std::uint32_t localCount = m_localNames.Count();
     HashFilter localHashes(localCount);
-    for (std::uint32_t k = 0; k < localCount; ++k) localHashes.Add(BlindHash(m_localKeys.At(k)));
-    m_elsewhere.assign(localCount, -1);
+    for (std::uint32_t k = 0; k < localCount; ++k) localHashes.Add(BlindHash(LocalKey(k)));
+    built.elsewhere.assign(localCount, -1);
+    std::vector<bool> elsewhereExact(localCount, false);
     // Until the pairing, the first of each local key's twins holds the one
     // first-of-twins row whose key ends with it, -2 for more than one.
     m_pairs.assign(localCount, -1);
-    m_elsewhereExact.assign(localCount, false);
     std::vector<Tally> tallies;
+    KeyTextList tallyFolders;
     BlindKeyTable folders;
     folders.Reset(64);
-    const auto folderOf = [this](const Tally& tally) { return m_rowKeys.At(tally.row).substr(0, tally.length); };
-    for (std::uint32_t row = 0; row < static_cast<std::uint32_t>(m_rowCount); ++row) {
-        const std::string_view key = m_rowKeys.At(row);
-        if (key.empty()) continue;
-        const bool votes = rowFacts.firstOfTwins[row];
-        const std::uint32_t plainEnd = rowFacts.plainEnds[row] & ~kWholeKey;
-        const bool plainWholeKey = (rowFacts.plainEnds[row] & kWholeKey) != 0;
-        std::uint64_t hash = 0;
-        for (std::size_t at = key.size(); at-- > 0;) {
-            hash = BlindStep(hash, key[at]);
-            if ((at != 0 && key[at - 1] != '\\') || !localHashes.MayHold(hash)) continue;
-            const std::string_view end = key.substr(at);
-            const std::uint32_t local = m_localTwins.IndexAt(
-                m_localTwins.Find(hash, [&](std::uint32_t k) { return EqualBlind(m_localKeys.At(k), end); }));
-            if (local == BlindKeyTable::kNone) continue;
+    const auto folderOf = [&tallyFolders](std::uint32_t t) { return tallyFolders.At(t); };
+    std::string normal;
+    for (std::uint32_t row = 0; row < rows; ++row) {
+        const RowKey cells = KeyOfRow(top, static_cast<int>(row));
+        KeyParts key;
+        if (const std::optional<KeyParts> inCells = KeyInCells(cells)) {
+            key = *inCells;
+        } else {
+            normal.clear();
+            bool named = false;
+            AppendNames(normal, cells.path, named);
+            if (cells.withFile) AppendNames(normal, cells.file, named);
+            // A key past what 32-bit positions reach names no file, as a
+            // blank row.
+            if (normal.empty() || m_sideKeys.text.size() + normal.size() > std::numeric_limits<std::uint32_t>::max()) {
+                continue;
+            }
+            m_sideRows.push_back(row);
+            m_sideKeys.text += normal;
+            m_sideKeys.start.push_back(static_cast<std::uint32_t>(m_sideKeys.text.size()));
+            key = SplitNormalKey(normal);
+        }
+        if (key.Empty()) continue;  // a blank row names no file
+
+        // Rows that differ in letter case only are twins: the first of them
+        // votes, and all lie on one run of the table in row order.
+        const std::uint64_t rowHash = BlindHash(key);
+        const std::size_t twinSlot =
+            m_rowTwins.Find(rowHash, [&](std::uint32_t r) { return SameKey(RowKeyParts(r), key, true); });
+        const std::uint32_t firstTwin = m_rowTwins.IndexAt(twinSlot);
+        const bool votes = firstTwin == BlindKeyTable::kNone;
+        if (votes) {
+            m_rowTwins.Set(twinSlot, rowHash, row);
+        } else {
+            built.rowTwinned[firstTwin] = true;
+            m_rowTwins.Insert(rowHash, row);
+        }
+
+        const PlainEnd plain = PlainEndOf(cells);
+        // One end of the key: the name alone, or the folder from folderAt on
+        // and the name; the folder voted for is the part before it.
+        const auto atEnd = [&](std::uint64_t hash, std::size_t folderAt) {
+            if (!localHashes.MayHold(hash)) return;
+            const bool wholeKey = folderAt == 0;
+            const KeyParts end{key.folder.substr(std::min(folderAt, key.folder.size())), key.name};
+            const auto sameBlind = [&](std::uint32_t k) { return SameKey(LocalKey(k), end, true); };
+            const std::size_t localSlot = m_localTwins.Find(hash, sameBlind);
+            const std::uint32_t local = m_localTwins.IndexAt(localSlot);
+            if (local == BlindKeyTable::kNone) return;
             if (votes) {
                 m_pairs[local] = m_pairs[local] == -1 ? static_cast<std::int32_t>(row) : -2;
-                const std::string_view folder = key.substr(0, at == 0 ? 0 : at - 1);
+                const std::string_view folder = key.folder.substr(0, folderAt == 0 ? 0 : folderAt - 1);
                 const std::uint64_t folderHash = BlindHash(folder);
-                const auto sameFolder = [&](std::uint32_t t) { return EqualBlind(folderOf(tallies[t]), folder); };
+                const auto sameFolder = [&](std::uint32_t t) { return EqualBlind(folderOf(t), folder); };
                 std::size_t slot = folders.Find(folderHash, sameFolder);
                 if (folders.IndexAt(slot) == BlindKeyTable::kNone) {
                     if (folders.Entries() + 1 > folders.Capacity() / 2) {
                         folders.Reset(2 * folders.Capacity());
-                        for (std::uint32_t t = 0; t < tallies.size(); ++t) {
-                            folders.Set(folders.Find(tallies[t].hash, [](std::uint32_t) { return false; }),
-                                        tallies[t].hash, t);
-                        }
+                        for (std::uint32_t t = 0; t < tallies.size(); ++t) folders.Insert(tallies[t].hash, t);
                         slot = folders.Find(folderHash, sameFolder);
                     }
                     folders.Set(slot, folderHash, static_cast<std::uint32_t>(tallies.size()));
                     tallies.push_back({folderHash, row, static_cast<std::uint32_t>(folder.size()), 0});
+                    tallyFolders.text += folder;
+                    tallyFolders.start.push_back(static_cast<std::uint32_t>(tallyFolders.text.size()));
                 }
                 ++tallies[folders.IndexAt(slot)].votes;
             }
             // What the cells hold may differ from the normal form nearer the
             // key's start: only the plain end names a key as it is given.
-            if (end.size() > plainEnd) continue;
-            const bool afterSlash = !(plainWholeKey && at == 0);
-            for (std::uint32_t k = local; k != BlindKeyTable::kNone; k = m_nextLocalTwin[k]) {
-                if (m_elsewhereExact[k] || m_localForms[k] == KeyForm::Other) continue;
+            const std::size_t endSize = (folderAt >= key.folder.size() ? 0 : key.folder.size() - folderAt + 1) + key.name.size();
+            if (endSize > plain.length) return;
+            const bool afterSlash = !(plain.wholeKey && wholeKey);
+            for (std::size_t s = localSlot; m_localTwins.IndexAt(s) != BlindKeyTable::kNone;
+                 s = m_localTwins.FindNext(s, hash, sameBlind)) {
+                const std::uint32_t k = m_localTwins.IndexAt(s);
+                if (elsewhereExact[k] || m_localForms[k] == KeyForm::Other) continue;
                 if (m_localForms[k] == KeyForm::LeadingSlash && !afterSlash) continue;
                 bool exact = false;
-                if constexpr (!platform::kIsWindows) exact = end == m_localKeys.At(k);
+                if constexpr (!platform::kIsWindows) exact = SameKey(end, LocalKey(k), false);
                 if (exact) {
-                    m_elsewhere[k] = static_cast<std::int32_t>(row);
-                    m_elsewhereExact[k] = true;
-                } else if (m_elsewhere[k] < 0) {
-                    m_elsewhere[k] = static_cast<std::int32_t>(row);
+                    built.elsewhere[k] = static_cast<std::int32_t>(row);
+                    elsewhereExact[k] = true;
+                } else if (built.elsewhere[k] < 0) {
+                    built.elsewhere[k] = static_cast<std::int32_t>(row);
                 }
             }
+        };
+        std::uint64_t hash = BlindHash(key.name);
+        atEnd(hash, key.folder.empty() ? 0 : key.folder.size() + 1);
+        if (key.folder.empty()) continue;
+        hash = BlindStep(hash, '\\');
+        for (std::size_t at = key.folder.size(); at-- > 0;) {
+            hash = BlindStep(hash, key.folder[at]);
+            if (at == 0 || key.folder[at - 1] == '\\') atEnd(hash, at);
         }
     }
+    m_sideKeys.text.shrink_to_fit();
 
     if (namedFolder) {
         m_named = true;
         m_hasFolder = true;
         m_folder = NormalKey(*namedFolder);
-        const std::uint32_t named = folders.IndexAt(folders.Find(
-            BlindHash(m_folder), [&](std::uint32_t t) { return EqualBlind(folderOf(tallies[t]), m_folder); }));
+        const std::uint32_t named = folders.IndexAt(
+            folders.Find(BlindHash(m_folder), [&](std::uint32_t t) { return EqualBlind(folderOf(t), m_folder); }));
         m_votes = named == BlindKeyTable::kNone ? 0 : tallies[named].votes;
-        return;
+        return built;
     }
     // Most votes win, then fewer levels, then the first row: one order over
     // all folders, whatever order they were tallied in.
     const Tally* best = nullptr;
-    for (const Tally& tally : tallies) {
+    std::uint32_t bestIndex = 0;
+    for (std::uint32_t t = 0; t < tallies.size(); ++t) {
+        const Tally& tally = tallies[t];
         if (best != nullptr) {
             if (tally.votes != best->votes) {
                 if (tally.votes < best->votes) continue;
-            } else if (LevelsOf(folderOf(tally)) != LevelsOf(folderOf(*best))) {
-                if (LevelsOf(folderOf(tally)) > LevelsOf(folderOf(*best))) continue;
+            } else if (LevelsOf(folderOf(t)) != LevelsOf(folderOf(bestIndex))) {
+                if (LevelsOf(folderOf(t)) > LevelsOf(folderOf(bestIndex))) continue;
             } else if (tally.row >= best->row) {
                 continue;
             }
         }
         best = &tally;
+        bestIndex = t;
     }
     if (best != nullptr) {
         m_hasFolder = true;
         m_votes = best->votes;
-        m_folder = std::string(folderOf(*best));
+        m_folder = std::string(folderOf(bestIndex));
     }
+    return built;
 }
 
 void CounterpartRule::Refresh(const ReportTable& top) {
@@ -638,91 +766,139 @@ void CounterpartRule::Refresh(const ReportTable& top) {
     if (m_hasFolder) folder = m_folder;
     const bool named = m_named;
     // Each file keeps the repository file it was paired with, wherever the
-    // sort moved it: a case-blind pair must not move to another twin.
-    const KeyTextList before = std::move(m_rowKeys);
+    // sort moved it: a case-blind pair must not move to another twin. The
+    // rows before the sort can no longer be read: an exact pair's row key
+    // is B + the local key, the others' keys were kept.
     const std::vector<std::int32_t> pairedBefore = std::move(m_pairs);
-    Build(top, folder);
+    BuildResult built = Build(top, folder);
     m_named = named;
     m_claimed.assign(static_cast<std::size_t>(m_rowCount), false);
-    m_pairs.assign(m_localKeys.Count(), -1);
-    for (std::size_t k = 0; k < pairedBefore.size(); ++k) {
+    m_pairs.assign(m_localNames.Count(), -1);
+    for (std::uint32_t k = 0; k < pairedBefore.size(); ++k) {
         if (pairedBefore[k] < 0) continue;
-        const int row = FirstRowWithKey(before.At(static_cast<std::uint32_t>(pairedBefore[k])));
+        const auto blind = std::lower_bound(m_blindPairLocal.begin(), m_blindPairLocal.end(), k);
+        const int row = blind != m_blindPairLocal.end() && *blind == k
+                            ? FirstRowWithKey(SplitNormalKey(
+                                  m_blindPairKeys.At(static_cast<std::uint32_t>(blind - m_blindPairLocal.begin()))))
+                            : ExactRow(LocalKey(k));
         m_pairs[k] = row;
         if (row >= 0) m_claimed[static_cast<std::size_t>(row)] = true;
     }
+    KeepElsewhere(std::move(built.elsewhere));
 }
 
-std::uint32_t CounterpartRule::LocalIndexOf(std::string_view normalKey) const {
-    if (normalKey.empty() || m_localKeys.Count() == 0) return BlindKeyTable::kNone;
-    std::uint32_t k = m_localTwins.IndexAt(m_localTwins.Find(
-        BlindHash(normalKey), [&](std::uint32_t i) { return EqualBlind(m_localKeys.At(i), normalKey); }));
-    while (k != BlindKeyTable::kNone && m_localKeys.At(k) != normalKey) k = m_nextLocalTwin[k];
-    return k;
+void CounterpartRule::KeepElsewhere(std::vector<std::int32_t> elsewhere) {
+    m_elsewhere = {};
+    m_elsewhereApart = {};
+    // Mostly the first row naming a file is its pair, or none for a New
+    // file: only the others are kept, unless they are many.
+    std::size_t apart = 0;
+    for (std::size_t k = 0; k < elsewhere.size(); ++k) apart += elsewhere[k] != m_pairs[k];
+    if (apart * 2 > elsewhere.size()) {
+        m_elsewhere = std::move(elsewhere);
+        return;
+    }
+    m_elsewhereApart.reserve(apart);
+    for (std::size_t k = 0; k < elsewhere.size(); ++k) {
+        if (elsewhere[k] != m_pairs[k]) m_elsewhereApart.emplace_back(static_cast<std::uint32_t>(k), elsewhere[k]);
+    }
 }
 
-std::uint32_t CounterpartRule::RowTwinsAt(std::string_view normalKey) const {
-    if (m_rowTwins.Capacity() == 0) return BlindKeyTable::kNone;
-    std::uint64_t hash = BlindHash(normalKey);
-    if (!m_folder.empty()) hash = BlindHash(m_folder, BlindStep(hash, '\\'));
-    return m_rowTwins.IndexAt(m_rowTwins.Find(
-        hash, [&](std::uint32_t r) { return KeyIsAt(m_rowKeys.At(r), m_folder, normalKey, true); }));
+std::uint32_t CounterpartRule::LocalIndexOf(const KeyParts& normalKey) const {
+    if (normalKey.Empty() || m_localNames.Count() == 0) return BlindKeyTable::kNone;
+    const std::uint64_t hash = BlindHash(normalKey);
+    const auto sameBlind = [&](std::uint32_t k) { return SameKey(LocalKey(k), normalKey, true); };
+    for (std::size_t s = m_localTwins.Find(hash, sameBlind); m_localTwins.IndexAt(s) != BlindKeyTable::kNone;
+         s = m_localTwins.FindNext(s, hash, sameBlind)) {
+        const std::uint32_t k = m_localTwins.IndexAt(s);
+        if (SameKey(LocalKey(k), normalKey, false)) return k;
+    }
+    return BlindKeyTable::kNone;
 }
 
-int CounterpartRule::ExactRow(std::string_view normalKey) const {
-    for (std::uint32_t row = RowTwinsAt(normalKey); row != BlindKeyTable::kNone; row = m_nextRowTwin[row]) {
-        if (KeyIsAt(m_rowKeys.At(row), m_folder, normalKey, false)) return static_cast<int>(row);
+bool CounterpartRule::RowIsAt(std::uint32_t row, const KeyParts& below, bool blind) const {
+    return KeyIsAt(RowKeyParts(row), m_folder, below, blind);
+}
+
+template <class Visit>
+int CounterpartRule::FirstRowAt(const KeyParts& below, const Visit& visit) const {
+    if (m_rowTwins.Capacity() == 0 || below.Empty()) return -1;
+    const std::uint64_t hash = BlindHashAt(m_folder, below);
+    const auto sameBlind = [&](std::uint32_t r) { return RowIsAt(r, below, true); };
+    for (std::size_t s = m_rowTwins.Find(hash, sameBlind);; s = m_rowTwins.FindNext(s, hash, sameBlind)) {
+        const std::uint32_t row = m_rowTwins.IndexAt(s);
+        if (row == BlindKeyTable::kNone) return -1;
+        if (visit(row)) return static_cast<int>(row);
+    }
+}
+
+int CounterpartRule::ExactRow(const KeyParts& normalKey) const {
+    return FirstRowAt(normalKey, [&](std::uint32_t row) { return RowIsAt(row, normalKey, false); });
+}
+
+int CounterpartRule::FirstUnclaimedBlindRow(const KeyParts& normalKey) const {
+    return FirstRowAt(normalKey, [&](std::uint32_t row) { return !m_claimed[row]; });
+}
+
+int CounterpartRule::FirstRowWithKey(const KeyParts& rowKey) const {
+    if (rowKey.Empty() || m_rowTwins.Capacity() == 0) return -1;
+    const std::uint64_t hash = BlindHash(rowKey);
+    const auto sameBlind = [&](std::uint32_t r) { return SameKey(RowKeyParts(r), rowKey, true); };
+    for (std::size_t s = m_rowTwins.Find(hash, sameBlind); m_rowTwins.IndexAt(s) != BlindKeyTable::kNone;
+         s = m_rowTwins.FindNext(s, hash, sameBlind)) {
+        const std::uint32_t row = m_rowTwins.IndexAt(s);
+        if (SameKey(RowKeyParts(row), rowKey, false)) return static_cast<int>(row);
     }
     return -1;
 }
 
-int CounterpartRule::FirstUnclaimedBlindRow(std::string_view normalKey) const {
-    for (std::uint32_t row = RowTwinsAt(normalKey); row != BlindKeyTable::kNone; row = m_nextRowTwin[row]) {
-        if (!m_claimed[row]) return static_cast<int>(row);
-    }
-    return -1;
-}
-
-int CounterpartRule::FirstRowWithKey(std::string_view rowKey) const {
-    if (rowKey.empty() || m_rowTwins.Capacity() == 0) return -1;
-    std::uint32_t row = m_rowTwins.IndexAt(
-        m_rowTwins.Find(BlindHash(rowKey), [&](std::uint32_t r) { return EqualBlind(m_rowKeys.At(r), rowKey); }));
-    while (row != BlindKeyTable::kNone && m_rowKeys.At(row) != rowKey) row = m_nextRowTwin[row];
-    return row == BlindKeyTable::kNone ? -1 : static_cast<int>(row);
-}
-
-void CounterpartRule::Pair() {
-    const std::uint32_t localCount = m_localKeys.Count();
+void CounterpartRule::Pair(const std::vector<bool>& localTwinned, const std::vector<bool>& rowTwinned) {
+    const std::uint32_t localCount = m_localNames.Count();
     m_claimed.assign(static_cast<std::size_t>(m_rowCount), false);
     if (!m_hasFolder) {
         m_pairs.assign(localCount, -1);
         return;
     }
-    // Only twins can want the same rows, so each chain of local twins is
+    // Only twins can want the same rows, so each set of local twins is
     // paired alone (its first key comes before the rest of it): exact case
     // first, then the twins that name a repository file only without case,
     // the one first in byte order first, whatever order the scan found them
     // in.
     std::vector<bool> settled(localCount, false);
+    std::vector<std::uint32_t> twins;
+    std::vector<std::uint32_t> rows;
     std::vector<std::uint32_t> waiting;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> blindPairs;
     for (std::uint32_t first = 0; first < localCount; ++first) {
         if (settled[first]) continue;
-        const std::string_view key = m_localKeys.At(first);
+        const KeyParts key = LocalKey(first);
+        twins.assign(1, first);
+        if (localTwinned[first]) {
+            const std::uint64_t hash = BlindHash(key);
+            const auto sameBlind = [&](std::uint32_t k) { return SameKey(LocalKey(k), key, true); };
+            std::size_t s = m_localTwins.FindNext(m_localTwins.Find(hash, sameBlind), hash, sameBlind);
+            for (; m_localTwins.IndexAt(s) != BlindKeyTable::kNone; s = m_localTwins.FindNext(s, hash, sameBlind)) {
+                twins.push_back(m_localTwins.IndexAt(s));
+            }
+        }
         // The vote saw which rows' keys end with it: mostly one, or none.
         const std::int32_t seen = m_pairs[first];
-        std::uint32_t twins = BlindKeyTable::kNone;
-        if (seen >= 0 && KeyIsAt(m_rowKeys.At(static_cast<std::uint32_t>(seen)), m_folder, key, true)) {
-            twins = static_cast<std::uint32_t>(seen);
-        } else if (seen == -2) {
-            twins = RowTwinsAt(key);
+        rows.clear();
+        if (seen >= 0 && !rowTwinned[static_cast<std::size_t>(seen)]) {
+            if (RowIsAt(static_cast<std::uint32_t>(seen), key, true)) rows.push_back(static_cast<std::uint32_t>(seen));
+        } else if (seen != -1) {
+            FirstRowAt(key, [&](std::uint32_t row) {
+                rows.push_back(row);
+                return false;
+            });
         }
         waiting.clear();
-        for (std::uint32_t k = first; k != BlindKeyTable::kNone; k = m_nextLocalTwin[k]) {
+        for (const std::uint32_t k : twins) {
             settled[k] = true;
             m_pairs[k] = -1;
             if constexpr (!platform::kIsWindows) {
-                for (std::uint32_t row = twins; row != BlindKeyTable::kNone; row = m_nextRowTwin[row]) {
-                    if (!KeyIsAt(m_rowKeys.At(row), m_folder, m_localKeys.At(k), false)) continue;
+                for (const std::uint32_t row : rows) {
+                    if (!RowIsAt(row, LocalKey(k), false)) continue;
                     m_pairs[k] = static_cast<std::int32_t>(row);
                     m_claimed[row] = true;
                     break;
@@ -730,23 +906,35 @@ void CounterpartRule::Pair() {
             }
             if (m_pairs[k] < 0) waiting.push_back(k);
         }
-        std::sort(waiting.begin(), waiting.end(),
-                  [this](std::uint32_t a, std::uint32_t b) { return m_localKeys.At(a) < m_localKeys.At(b); });
+        // Twins have their backslashes in the same places: folder first,
+        // then name, is their byte order.
+        std::sort(waiting.begin(), waiting.end(), [this](std::uint32_t a, std::uint32_t b) {
+            const KeyParts ka = LocalKey(a);
+            const KeyParts kb = LocalKey(b);
+            return ka.folder != kb.folder ? ka.folder < kb.folder : ka.name < kb.name;
+        });
         for (const std::uint32_t k : waiting) {
-            for (std::uint32_t row = twins; row != BlindKeyTable::kNone; row = m_nextRowTwin[row]) {
+            for (const std::uint32_t row : rows) {
                 if (m_claimed[row]) continue;
                 m_pairs[k] = static_cast<std::int32_t>(row);
                 m_claimed[row] = true;
+                if (!RowIsAt(row, LocalKey(k), false)) blindPairs.emplace_back(k, row);
                 break;
             }
         }
+    }
+    std::sort(blindPairs.begin(), blindPairs.end());
+    for (const auto& [k, row] : blindPairs) {
+        m_blindPairLocal.push_back(k);
+        m_blindPairKeys.text += RowKeyParts(row).Text();
+        m_blindPairKeys.start.push_back(static_cast<std::uint32_t>(m_blindPairKeys.text.size()));
     }
 }
 
 int CounterpartRule::CounterpartOf(std::string_view localKey) const {
     if (!m_hasFolder) return -1;
-    const std::string_view key = NormalKeyInScratch(localKey);
-    if (key.empty()) return -1;
+    const KeyParts key = SplitNormalKey(NormalKeyInScratch(localKey));
+    if (key.Empty()) return -1;
     if (const std::uint32_t k = LocalIndexOf(key); k != BlindKeyTable::kNone) return m_pairs[k];
     if constexpr (!platform::kIsWindows) {
         const int row = ExactRow(key);
@@ -758,42 +946,50 @@ int CounterpartRule::CounterpartOf(std::string_view localKey) const {
 std::optional<int> CounterpartRule::FirstRowNaming(std::string_view localKey) const {
     if (!IsPrepared()) return std::nullopt;
     const std::string_view given = UpToNul(localKey);
-    const std::string_view key = NormalKeyInScratch(given);
-    const KeyForm form = FormOf(given, key);
-    if (key.empty()) {
+    const std::string_view normal = NormalKeyInScratch(given);
+    const KeyForm form = FormOf(given, normal);
+    if (normal.empty()) {
         // No name to find: "" and "\\" name nothing.
         if (form != KeyForm::Other) return -1;
         return std::nullopt;
     }
-    const std::uint32_t k = LocalIndexOf(key);
+    const std::uint32_t k = LocalIndexOf(SplitNormalKey(normal));
     if (k == BlindKeyTable::kNone || form == KeyForm::Other || m_localForms[k] != form) {
         return std::nullopt;
     }
-    return m_elsewhere[k];
+    if (!m_elsewhere.empty()) return m_elsewhere[k];
+    const auto apart = std::lower_bound(m_elsewhereApart.begin(), m_elsewhereApart.end(), k,
+                                        [](const auto& entry, std::uint32_t key) { return entry.first < key; });
+    if (apart != m_elsewhereApart.end() && apart->first == k) return apart->second;
+    return m_pairs[k];
 }
 
-std::string_view CounterpartRule::BelowFolder(std::uint32_t row) const {
-    if (!m_hasFolder || row >= m_rowKeys.Count()) return {};
-    const std::string_view key = m_rowKeys.At(row);
+std::optional<KeyParts> CounterpartRule::BelowFolder(std::uint32_t row) const {
+    if (!m_hasFolder || row >= static_cast<std::uint32_t>(m_rowCount)) return std::nullopt;
+    const KeyParts key = RowKeyParts(row);
+    if (key.Empty()) return std::nullopt;
     if (m_folder.empty()) return key;
-    if (key.size() <= m_folder.size() || key[m_folder.size()] != '\\') return {};
     // Folders that differ in letter case only are one folder to the rule.
-    if (!EqualBlind(key.substr(0, m_folder.size()), m_folder)) return {};
-    return key.substr(m_folder.size() + 1);
+    const std::size_t size = m_folder.size();
+    if (key.folder.size() < size || !EqualBlind(key.folder.substr(0, size), m_folder)) return std::nullopt;
+    if (key.folder.size() == size) return KeyParts{{}, key.name};
+    if (key.folder[size] != '\\') return std::nullopt;
+    return KeyParts{key.folder.substr(size + 1), key.name};
 }
 
 std::string CounterpartRule::KeyBelowFolder(int row) const {
     if (row < 0) return {};
-    return std::string(BelowFolder(static_cast<std::uint32_t>(row)));
+    const std::optional<KeyParts> below = BelowFolder(static_cast<std::uint32_t>(row));
+    return below ? below->Text() : std::string();
 }
 
 std::vector<int> CounterpartRule::UnpairedRowsBelowFolder(bool subFolders) const {
     std::vector<int> rows;
     if (!m_hasFolder) return rows;
-    for (std::uint32_t row = 0; row < m_rowKeys.Count(); ++row) {
+    for (std::uint32_t row = 0; row < static_cast<std::uint32_t>(m_rowCount); ++row) {
         if (m_claimed[row]) continue;
-        const std::string_view below = BelowFolder(row);
-        if (below.empty() || (!subFolders && below.find('\\') != std::string_view::npos)) continue;
+        const std::optional<KeyParts> below = BelowFolder(row);
+        if (!below || (!subFolders && !below->folder.empty())) continue;
         rows.push_back(static_cast<int>(row));
     }
     return rows;

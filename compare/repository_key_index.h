@@ -14,9 +14,9 @@
 //    compares without case only.
 // Preparing the rule hashes every key and every name-boundary suffix once
 // (only case twins waiting for a case-blind match are sorted); each lookup
-// is then a hash-table probe. It keeps each key's text once, in one block,
-// and 32-bit row and key numbers beside it: a million files cost it a few
-// tens of bytes each beyond their keys.
+// is then a hash-table probe. It reads the rows' keys from the list's cells
+// and keeps each local folder once and each local name, with 32-bit row and
+// key numbers beside them: a million files cost it a few tens of bytes each.
 //
 // The rest of this header exists for the tests, for lookups before the
 // first report has chosen B, and for the trace's "the same name is
@@ -42,6 +42,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "compare/report_table.h"
@@ -75,6 +76,17 @@ std::string NormalRepositoryFolder(std::string_view folder);
 // The folder shown to the user: "\\" for the root, else "\\" + names.
 std::string ShownRepositoryFolder(std::string_view normalFolder);
 
+// A key in normal form in two pieces, each read where it is kept: its
+// folder (empty at the root) and its last name; both empty for no key.
+struct KeyParts {
+    std::string_view folder;
+    std::string_view name;
+
+    std::size_t Size() const { return folder.empty() ? name.size() : folder.size() + 1 + name.size(); }
+    bool Empty() const { return name.empty(); }
+    std::string Text() const;
+};
+
 // Many keys' texts one after another in one block: key i is
 // text[start[i], start[i + 1]). Positions are 32-bit, so a key that would
 // end past 4 GiB is not kept.
@@ -92,6 +104,8 @@ struct KeyTextList {
 // Indices of keys found by a case-blind hash of their text: one array of
 // 32-bit slots, each an index and, in the bits the index leaves free, more
 // of the hash, so that most probes never read a text. The texts decide.
+// Keys that differ in letter case only may all be inserted: they then lie
+// on one run of slots in the order they came in, and FindNext walks them.
 class BlindKeyTable {
 public:
     static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
@@ -103,14 +117,23 @@ public:
     // one hashed, else the empty slot where it would go.
     template <class Equal>
     std::size_t Find(std::uint64_t hash, const Equal& equal) const;
+    // The same, from the slot after one Find or FindNext gave.
+    template <class Equal>
+    std::size_t FindNext(std::size_t slot, std::uint64_t hash, const Equal& equal) const;
     std::uint32_t IndexAt(std::size_t slot) const;  // kNone for an empty slot
     // Puts index in the slot Find gave for hash: an empty one, or one of the
     // same text (which then names the new index).
     void Set(std::size_t slot, std::uint64_t hash, std::uint32_t index);
+    // Puts index after every index already held for hash.
+    void Insert(std::uint64_t hash, std::uint32_t index);
     std::size_t Entries() const { return m_entries; }
     std::size_t Capacity() const { return m_slots.size(); }
 
 private:
+    template <class Equal>
+    std::size_t Probe(std::size_t slot, std::uint64_t tag, const Equal& equal) const;
+    std::uint64_t TagOf(std::uint64_t spread) const;
+
     std::vector<std::uint32_t> m_slots;  // 0: empty; else tag << m_indexBits | (index + 1)
     int m_shift = 64;                    // the hash's top bits choose the slot
     int m_indexBits = 32;
@@ -180,21 +203,35 @@ private:
     enum class KeyForm : std::uint8_t { LeadingSlash, Bare, Other };
     static KeyForm FormOf(std::string_view given, std::string_view normal);
 
-    void StoreLocalKeys(const LocalKeySource& localKeys);
-    // Keeps the rows' keys and finds B (named, else by vote) for them.
-    void Build(const ReportTable& top, const std::optional<std::string>& namedFolder);
-    // What the vote needs of each row beyond its key, for the time it takes.
-    struct RowFacts;
-    RowFacts StoreRowKeys(const ReportTable& top);
-    void Pair();
-    std::uint32_t LocalIndexOf(std::string_view normalKey) const;
-    // The first row of the case-blind twins whose key is B + normalKey.
-    std::uint32_t RowTwinsAt(std::string_view normalKey) const;
-    int ExactRow(std::string_view normalKey) const;
-    int FirstUnclaimedBlindRow(std::string_view normalKey) const;
-    int FirstRowWithKey(std::string_view rowKey) const;
-    std::string_view BelowFolder(std::uint32_t row) const;
+    // Returns, per local key kept, whether it has case-blind twins.
+    std::vector<bool> StoreLocalKeys(const LocalKeySource& localKeys);
+    KeyParts LocalKey(std::uint32_t k) const;
+    // A row's key in normal form, read from the rule's table.
+    KeyParts RowKeyParts(std::uint32_t row) const;
+    // What Build found beyond B, for the time the pairing takes.
+    struct BuildResult {
+        std::vector<std::int32_t> elsewhere;  // per local key: FirstRowNaming
+        std::vector<bool> rowTwinned;         // per row: the first of twins
+    };
+    // Finds B (named, else by vote) for the rows of top.
+    BuildResult Build(const ReportTable& top, const std::optional<std::string>& namedFolder);
+    void Pair(const std::vector<bool>& localTwinned, const std::vector<bool>& rowTwinned);
+    // Keeps what FirstRowNaming answers, once the pairs are made.
+    void KeepElsewhere(std::vector<std::int32_t> elsewhere);
+    std::uint32_t LocalIndexOf(const KeyParts& normalKey) const;
+    bool RowIsAt(std::uint32_t row, const KeyParts& below, bool blind) const;
+    // The first of the rows whose key is B + below without case, in row
+    // order, for which visit(row) is true; -1 when none is.
+    template <class Visit>
+    int FirstRowAt(const KeyParts& below, const Visit& visit) const;
+    int ExactRow(const KeyParts& normalKey) const;
+    int FirstUnclaimedBlindRow(const KeyParts& normalKey) const;
+    int FirstRowWithKey(const KeyParts& rowKey) const;
+    // The row's key below B, as folder and name; nothing when not below B.
+    std::optional<KeyParts> BelowFolder(std::uint32_t row) const;
 
+    // The Top List, or a copy of its File and Path columns: the rows' keys
+    // are read from it whenever they are needed, never kept.
     const ReportTable* m_table = nullptr;
     std::uint64_t m_textChangeCount = 0;
     int m_rowCount = 0;
@@ -202,21 +239,30 @@ private:
     bool m_named = false;
     std::string m_folder;
     int m_votes = 0;
-    // Each prepared local key once, in normal form; keys that differ in
-    // letter case only are twins, chained from the first.
-    KeyTextList m_localKeys;
-    BlindKeyTable m_localTwins;                // -> the first of the twins
-    std::vector<std::uint32_t> m_nextLocalTwin;  // per local key
-    std::vector<KeyForm> m_localForms;
-    std::vector<std::int32_t> m_pairs;      // per local key: its row, or -1
-    std::vector<std::int32_t> m_elsewhere;  // per local key: FirstRowNaming
-    std::vector<bool> m_elsewhereExact;     // ... found in its exact case
-    // The rows' keys in normal form and own case; rows whose keys differ in
-    // letter case only are twins, chained in row order.
-    KeyTextList m_rowKeys;
-    BlindKeyTable m_rowTwins;                  // -> the first of the twins
-    std::vector<std::uint32_t> m_nextRowTwin;  // per row
-    std::vector<bool> m_claimed;               // per row
+    // Each prepared local key once, in normal form: its folder, kept once
+    // for all the keys in it, and its name. Keys that differ in letter case
+    // only are twins.
+    KeyTextList m_localFolders;
+    std::vector<std::uint32_t> m_localFolderOf;  // per local key
+    KeyTextList m_localNames;                    // per local key
+    BlindKeyTable m_localTwins;                  // every local key
+    std::vector<KeyForm> m_localForms;           // per local key
+    std::vector<std::int32_t> m_pairs;           // per local key: its row, or -1
+    // FirstRowNaming per local key where many differ from the pair (or -1
+    // unpaired); else only those that do, by local key.
+    std::vector<std::int32_t> m_elsewhere;
+    std::vector<std::pair<std::uint32_t, std::int32_t>> m_elsewhereApart;
+    // Rows whose cells do not hold their key's normal form as it is: that
+    // form, by row.
+    std::vector<std::uint32_t> m_sideRows;
+    KeyTextList m_sideKeys;
+    // The key of each row a local key was paired with without case (or in
+    // a folder of another letter case), by local key: after a sort it finds
+    // the same row again. An exact pair's row key is B + the local key.
+    std::vector<std::uint32_t> m_blindPairLocal;
+    KeyTextList m_blindPairKeys;
+    BlindKeyTable m_rowTwins;  // every row with a key
+    std::vector<bool> m_claimed;  // per row
 };
 
 class RepositoryKeyIndex {
