@@ -8,6 +8,10 @@
 
 #include "app/platform.h"
 
+// The hashes and compares below run once per byte of every key: the
+// compilers would otherwise call them.
+#define QVR_HOT_INLINE [[gnu::always_inline]] inline
+
 namespace qvr {
 namespace {
 
@@ -103,11 +107,23 @@ struct RowKey {
     }
 };
 
-RowKey KeyOfRow(const ReportTable& top, int row) {
-    const std::string_view path = top.GetItemText(row, 2);
+RowKey KeyOfCells(std::string_view path, std::string_view file) {
     const std::string_view cut = UpToNul(path);
     if (cut.size() < path.size()) return {cut, false, {}};
-    return {path, true, UpToNul(top.GetItemText(row, 1))};
+    return {path, true, UpToNul(file)};
+}
+
+RowKey KeyOfRow(const ReportTable& top, int row) { return KeyOfCells(top.GetItemText(row, 2), top.GetItemText(row, 1)); }
+
+// The same on a row as the list stores it: a walk over the rows in order
+// has the next ones read ahead.
+RowKey KeyOfStoredRow(const ReportTable::StoredRow& stored) {
+    const auto cell = [&stored](std::size_t column) {
+        if (column >= stored.columns) return std::string_view();
+        const std::size_t start = column == 0 ? 0 : stored.End(column - 1);
+        return stored.texts.substr(start, stored.End(column) - start);
+    };
+    return KeyOfCells(cell(2), cell(1));
 }
 
 char UpperAsciiChar(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
@@ -197,12 +213,12 @@ int LevelsOf(std::string_view normalFolder) {
 // from the one after it in one step.
 std::uint64_t BlindStep(std::uint64_t following, char c) { return HashStep(following, UpperAsciiChar(c)); }
 
-std::uint64_t BlindHash(std::string_view text, std::uint64_t following = 0) {
+QVR_HOT_INLINE std::uint64_t BlindHash(std::string_view text, std::uint64_t following = 0) {
     for (auto it = text.rbegin(); it != text.rend(); ++it) following = BlindStep(following, *it);
     return following;
 }
 
-bool EqualBlind(std::string_view a, std::string_view b) {
+QVR_HOT_INLINE bool EqualBlind(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
         if (a[i] != b[i] && UpperAsciiChar(a[i]) != UpperAsciiChar(b[i])) return false;
@@ -210,7 +226,7 @@ bool EqualBlind(std::string_view a, std::string_view b) {
     return true;
 }
 
-bool SameText(std::string_view a, std::string_view b, bool blind) { return blind ? EqualBlind(a, b) : a == b; }
+QVR_HOT_INLINE bool SameText(std::string_view a, std::string_view b, bool blind) { return blind ? EqualBlind(a, b) : a == b; }
 
 // A normal key in its two pieces: the folder ends at its last backslash.
 KeyParts SplitNormalKey(std::string_view key) {
@@ -219,7 +235,7 @@ KeyParts SplitNormalKey(std::string_view key) {
     return {key.substr(0, slash), key.substr(slash + 1)};
 }
 
-std::uint64_t BlindHash(const KeyParts& key) {
+QVR_HOT_INLINE std::uint64_t BlindHash(const KeyParts& key) {
     const std::uint64_t name = BlindHash(key.name);
     return key.folder.empty() ? name : BlindHash(key.folder, BlindStep(name, '\\'));
 }
@@ -231,7 +247,7 @@ std::uint64_t BlindHashAt(std::string_view folder, const KeyParts& below) {
 }
 
 // Keys in normal form are equal when their pieces are.
-bool SameKey(const KeyParts& a, const KeyParts& b, bool blind) {
+QVR_HOT_INLINE bool SameKey(const KeyParts& a, const KeyParts& b, bool blind) {
     return a.name.size() == b.name.size() && a.folder.size() == b.folder.size() && SameText(a.name, b.name, blind) &&
            SameText(a.folder, b.folder, blind);
 }
@@ -262,7 +278,12 @@ std::string_view NormalKeyInScratch(std::string_view key) {
 bool IsNormalText(std::string_view text) {
     if (text.empty()) return true;
     if (text.front() == '\\' || text.back() == '\\') return false;
-    return text.find('/') == std::string_view::npos && text.find("\\\\") == std::string_view::npos;
+    char previous = 0;
+    for (const char c : text) {
+        if (c == '/' || (c == '\\' && previous == '\\')) return false;
+        previous = c;
+    }
+    return true;
 }
 
 // A row's key in normal form where its cells hold it as it is (bar one
@@ -273,7 +294,9 @@ std::optional<KeyParts> KeyInCells(const RowKey& cells) {
     if (!folder.empty() && folder.front() == '\\') folder.remove_prefix(1);
     if (!IsNormalText(folder)) return std::nullopt;
     if (cells.withFile && !cells.file.empty()) {
-        if (cells.file.find_first_of("\\/") != std::string_view::npos) return std::nullopt;
+        for (const char c : cells.file) {
+            if (IsRepositorySeparator(c)) return std::nullopt;
+        }
         return KeyParts{folder, cells.file};
     }
     return SplitNormalKey(folder);
@@ -308,6 +331,7 @@ struct Tally {
     std::uint32_t row;
     std::uint32_t length;
     int votes;
+    bool sameSpelling;  // every row that voted for it spells it alike
 };
 
 // A 64-bit mix of a hash, so that its top bits choose a slot and its low
@@ -452,9 +476,10 @@ void CounterpartRule::Prepare(const ReportTable& top, const LocalKeySource& loca
     // The named folder may be this rule's own.
     const std::optional<std::string> named = namedFolder;
     Clear();
-    const std::vector<bool> localTwinned = StoreLocalKeys(localKeys);
-    BuildResult built = Build(top, named);
-    Pair(localTwinned, built.rowTwinned);
+    StoredKeys stored = StoreLocalKeys(localKeys);
+    BuildResult built = Build(top, named, &stored.hashes);
+    stored.hashes = {};
+    Pair(stored.twinned, built);
     KeepElsewhere(std::move(built.elsewhere));
 }
 
@@ -482,7 +507,7 @@ KeyParts CounterpartRule::RowKeyParts(std::uint32_t row) const {
     return SplitNormalKey(m_sideKeys.At(static_cast<std::uint32_t>(aside - m_sideRows.begin())));
 }
 
-std::vector<bool> CounterpartRule::StoreLocalKeys(const LocalKeySource& localKeys) {
+CounterpartRule::StoredKeys CounterpartRule::StoreLocalKeys(const LocalKeySource& localKeys) {
     constexpr std::size_t kMaxText = std::numeric_limits<std::uint32_t>::max();
     // The names are fewer bytes than the keys: the room left over is given
     // back once all are in.
@@ -491,8 +516,10 @@ std::vector<bool> CounterpartRule::StoreLocalKeys(const LocalKeySource& localKey
     m_localFolderOf.reserve(localKeys.count);
     m_localForms.reserve(localKeys.count);
     m_localTwins.Reset(localKeys.count);
-    std::vector<bool> twinned;
+    StoredKeys stored;
+    std::vector<bool>& twinned = stored.twinned;
     twinned.reserve(localKeys.count);
+    stored.hashes.reserve(localKeys.count);
     // Files of one folder mostly come together; any folder met before is
     // found by its hash.
     BlindKeyTable folders;
@@ -530,7 +557,7 @@ std::vector<bool> CounterpartRule::StoreLocalKeys(const LocalKeySource& localKey
         if (m_localNames.text.size() + key.name.size() > kMaxText) continue;
         std::uint32_t folder = lastFolder;
         if (folder == BlindKeyTable::kNone || m_localFolders.At(folder) != key.folder) {
-            const std::uint64_t folderHash = HashOf(key.folder);
+            const std::uint64_t folderHash = std::hash<std::string_view>{}(key.folder);
             const auto sameFolder = [&](std::uint32_t f) { return m_localFolders.At(f) == key.folder; };
             std::size_t folderSlot = folders.Find(folderHash, sameFolder);
             folder = folders.IndexAt(folderSlot);
@@ -538,7 +565,9 @@ std::vector<bool> CounterpartRule::StoreLocalKeys(const LocalKeySource& localKey
                 if (m_localFolders.text.size() + key.folder.size() > kMaxText) continue;
                 if (folders.Entries() + 1 > folders.Capacity() / 2) {
                     folders.Reset(2 * folders.Capacity());
-                    for (std::uint32_t f = 0; f < m_localFolders.Count(); ++f) folders.Insert(HashOf(m_localFolders.At(f)), f);
+                    for (std::uint32_t f = 0; f < m_localFolders.Count(); ++f) {
+                        folders.Insert(std::hash<std::string_view>{}(m_localFolders.At(f)), f);
+                    }
                     folderSlot = folders.Find(folderHash, sameFolder);
                 }
                 folder = m_localFolders.Count();
@@ -560,11 +589,12 @@ std::vector<bool> CounterpartRule::StoreLocalKeys(const LocalKeySource& localKey
             m_localTwins.Set(slot, hash, index);
         }
         twinned.push_back(hasTwin);
+        stored.hashes.push_back(hash);
     }
     m_localNames.text.shrink_to_fit();
     m_localFolders.text.shrink_to_fit();
     m_localFolders.start.shrink_to_fit();
-    return twinned;
+    return stored;
 }
 
 namespace {
@@ -594,7 +624,8 @@ private:
 }  // namespace
 
 CounterpartRule::BuildResult CounterpartRule::Build(const ReportTable& top,
-                                                    const std::optional<std::string>& namedFolder) {
+                                                    const std::optional<std::string>& namedFolder,
+                                                    const std::vector<std::uint64_t>* localHashes) {
     m_table = &top;
     m_textChangeCount = top.TextChangeCount();
     m_rowCount = top.GetItemCount();
@@ -615,9 +646,13 @@ CounterpartRule::BuildResult CounterpartRule::Build(const ReportTable& top,
     // one file. On the way each local key notes the first row that names it
     // anywhere, exact case first where the platform tells cases apart.
     const std::uint32_t localCount = m_localNames.Count();
-    HashFilter localHashes(localCount);
-    for (std::uint32_t k = 0; k < localCount; ++k) localHashes.Add(BlindHash(LocalKey(k)));
+    HashFilter localFilter(localCount);
+    for (std::uint32_t k = 0; k < localCount; ++k) {
+        localFilter.Add(localHashes != nullptr ? (*localHashes)[k] : BlindHash(LocalKey(k)));
+    }
     built.elsewhere.assign(localCount, -1);
+    built.seenFolder.assign(localCount, BlindKeyTable::kNone);
+    built.seenExact.assign(localCount, false);
     std::vector<bool> elsewhereExact(localCount, false);
     // Until the pairing, the first of each local key's twins holds the one
     // first-of-twins row whose key ends with it, -2 for more than one.
@@ -627,9 +662,15 @@ CounterpartRule::BuildResult CounterpartRule::Build(const ReportTable& top,
     BlindKeyTable folders;
     folders.Reset(64);
     const auto folderOf = [&tallyFolders](std::uint32_t t) { return tallyFolders.At(t); };
+    struct EndMatch {
+        std::uint64_t hash;
+        std::size_t folderAt;
+        std::size_t localSlot;
+    };
+    std::vector<EndMatch> matches;
     std::string normal;
     for (std::uint32_t row = 0; row < rows; ++row) {
-        const RowKey cells = KeyOfRow(top, static_cast<int>(row));
+        const RowKey cells = KeyOfStoredRow(top.GetStoredRow(static_cast<int>(row)));
         KeyParts key;
         if (const std::optional<KeyParts> inCells = KeyInCells(cells)) {
             key = *inCells;
@@ -650,9 +691,29 @@ CounterpartRule::BuildResult CounterpartRule::Build(const ReportTable& top,
         }
         if (key.Empty()) continue;  // a blank row names no file
 
+        // The ends that name a local key, from the shortest: the name alone,
+        // or the folder from folderAt on and the name. Hashing them all gives
+        // the whole key's hash on the way.
+        matches.clear();
+        const auto atEnd = [&](std::uint64_t hash, std::size_t folderAt) {
+            if (!localFilter.MayHold(hash)) return;
+            const KeyParts end{key.folder.substr(std::min(folderAt, key.folder.size())), key.name};
+            const std::size_t localSlot =
+                m_localTwins.Find(hash, [&](std::uint32_t k) { return SameKey(LocalKey(k), end, true); });
+            if (m_localTwins.IndexAt(localSlot) != BlindKeyTable::kNone) matches.push_back({hash, folderAt, localSlot});
+        };
+        std::uint64_t rowHash = BlindHash(key.name);
+        atEnd(rowHash, key.folder.empty() ? 0 : key.folder.size() + 1);
+        if (!key.folder.empty()) {
+            rowHash = BlindStep(rowHash, '\\');
+            for (std::size_t at = key.folder.size(); at-- > 0;) {
+                rowHash = BlindStep(rowHash, key.folder[at]);
+                if (at == 0 || key.folder[at - 1] == '\\') atEnd(rowHash, at);
+            }
+        }
+
         // Rows that differ in letter case only are twins: the first of them
         // votes, and all lie on one run of the table in row order.
-        const std::uint64_t rowHash = BlindHash(key);
         const std::size_t twinSlot =
             m_rowTwins.Find(rowHash, [&](std::uint32_t r) { return SameKey(RowKeyParts(r), key, true); });
         const std::uint32_t firstTwin = m_rowTwins.IndexAt(twinSlot);
@@ -663,18 +724,14 @@ CounterpartRule::BuildResult CounterpartRule::Build(const ReportTable& top,
             built.rowTwinned[firstTwin] = true;
             m_rowTwins.Insert(rowHash, row);
         }
+        if (matches.empty()) continue;
 
         const PlainEnd plain = PlainEndOf(cells);
-        // One end of the key: the name alone, or the folder from folderAt on
-        // and the name; the folder voted for is the part before it.
-        const auto atEnd = [&](std::uint64_t hash, std::size_t folderAt) {
-            if (!localHashes.MayHold(hash)) return;
+        for (const EndMatch& match : matches) {
+            const std::size_t folderAt = match.folderAt;
             const bool wholeKey = folderAt == 0;
             const KeyParts end{key.folder.substr(std::min(folderAt, key.folder.size())), key.name};
-            const auto sameBlind = [&](std::uint32_t k) { return SameKey(LocalKey(k), end, true); };
-            const std::size_t localSlot = m_localTwins.Find(hash, sameBlind);
-            const std::uint32_t local = m_localTwins.IndexAt(localSlot);
-            if (local == BlindKeyTable::kNone) return;
+            const std::uint32_t local = m_localTwins.IndexAt(match.localSlot);
             if (votes) {
                 m_pairs[local] = m_pairs[local] == -1 ? static_cast<std::int32_t>(row) : -2;
                 const std::string_view folder = key.folder.substr(0, folderAt == 0 ? 0 : folderAt - 1);
@@ -688,19 +745,24 @@ CounterpartRule::BuildResult CounterpartRule::Build(const ReportTable& top,
                         slot = folders.Find(folderHash, sameFolder);
                     }
                     folders.Set(slot, folderHash, static_cast<std::uint32_t>(tallies.size()));
-                    tallies.push_back({folderHash, row, static_cast<std::uint32_t>(folder.size()), 0});
+                    tallies.push_back({folderHash, row, static_cast<std::uint32_t>(folder.size()), 0, true});
                     tallyFolders.text += folder;
                     tallyFolders.start.push_back(static_cast<std::uint32_t>(tallyFolders.text.size()));
                 }
-                ++tallies[folders.IndexAt(slot)].votes;
+                const std::uint32_t t = folders.IndexAt(slot);
+                Tally& tally = tallies[t];
+                ++tally.votes;
+                if (tally.sameSpelling && tally.row != row && folder != folderOf(t)) tally.sameSpelling = false;
+                built.seenFolder[local] = t;
+                built.seenExact[local] = SameKey(end, LocalKey(local), false);
             }
             // What the cells hold may differ from the normal form nearer the
             // key's start: only the plain end names a key as it is given.
-            const std::size_t endSize = (folderAt >= key.folder.size() ? 0 : key.folder.size() - folderAt + 1) + key.name.size();
-            if (endSize > plain.length) return;
+            if (end.Size() > plain.length) continue;
             const bool afterSlash = !(plain.wholeKey && wholeKey);
-            for (std::size_t s = localSlot; m_localTwins.IndexAt(s) != BlindKeyTable::kNone;
-                 s = m_localTwins.FindNext(s, hash, sameBlind)) {
+            const auto sameBlind = [&](std::uint32_t k) { return SameKey(LocalKey(k), end, true); };
+            for (std::size_t s = match.localSlot; m_localTwins.IndexAt(s) != BlindKeyTable::kNone;
+                 s = m_localTwins.FindNext(s, match.hash, sameBlind)) {
                 const std::uint32_t k = m_localTwins.IndexAt(s);
                 if (elsewhereExact[k] || m_localForms[k] == KeyForm::Other) continue;
                 if (m_localForms[k] == KeyForm::LeadingSlash && !afterSlash) continue;
@@ -713,14 +775,6 @@ CounterpartRule::BuildResult CounterpartRule::Build(const ReportTable& top,
                     built.elsewhere[k] = static_cast<std::int32_t>(row);
                 }
             }
-        };
-        std::uint64_t hash = BlindHash(key.name);
-        atEnd(hash, key.folder.empty() ? 0 : key.folder.size() + 1);
-        if (key.folder.empty()) continue;
-        hash = BlindStep(hash, '\\');
-        for (std::size_t at = key.folder.size(); at-- > 0;) {
-            hash = BlindStep(hash, key.folder[at]);
-            if (at == 0 || key.folder[at - 1] == '\\') atEnd(hash, at);
         }
     }
     m_sideKeys.text.shrink_to_fit();
@@ -732,6 +786,8 @@ CounterpartRule::BuildResult CounterpartRule::Build(const ReportTable& top,
         const std::uint32_t named = folders.IndexAt(
             folders.Find(BlindHash(m_folder), [&](std::uint32_t t) { return EqualBlind(folderOf(t), m_folder); }));
         m_votes = named == BlindKeyTable::kNone ? 0 : tallies[named].votes;
+        built.folderTally = named;
+        built.folderExact = named != BlindKeyTable::kNone && tallies[named].sameSpelling && folderOf(named) == m_folder;
         return built;
     }
     // Most votes win, then fewer levels, then the first row: one order over
@@ -756,6 +812,8 @@ CounterpartRule::BuildResult CounterpartRule::Build(const ReportTable& top,
         m_hasFolder = true;
         m_votes = best->votes;
         m_folder = std::string(folderOf(bestIndex));
+        built.folderTally = bestIndex;
+        built.folderExact = best->sameSpelling;
     }
     return built;
 }
@@ -773,14 +831,20 @@ void CounterpartRule::Refresh(const ReportTable& top) {
     BuildResult built = Build(top, folder);
     m_named = named;
     m_claimed.assign(static_cast<std::size_t>(m_rowCount), false);
+    const std::vector<std::int32_t> seen = std::move(m_pairs);
     m_pairs.assign(m_localNames.Count(), -1);
     for (std::uint32_t k = 0; k < pairedBefore.size(); ++k) {
         if (pairedBefore[k] < 0) continue;
         const auto blind = std::lower_bound(m_blindPairLocal.begin(), m_blindPairLocal.end(), k);
-        const int row = blind != m_blindPairLocal.end() && *blind == k
-                            ? FirstRowWithKey(SplitNormalKey(
-                                  m_blindPairKeys.At(static_cast<std::uint32_t>(blind - m_blindPairLocal.begin()))))
-                            : ExactRow(LocalKey(k));
+        int row = -1;
+        if (blind != m_blindPairLocal.end() && *blind == k) {
+            row = FirstRowWithKey(
+                SplitNormalKey(m_blindPairKeys.At(static_cast<std::uint32_t>(blind - m_blindPairLocal.begin()))));
+        } else if (built.SeenExactlyAtFolder(seen[k], k)) {
+            row = seen[k];
+        } else {
+            row = ExactRow(LocalKey(k));
+        }
         m_pairs[k] = row;
         if (row >= 0) m_claimed[static_cast<std::size_t>(row)] = true;
     }
@@ -852,7 +916,7 @@ int CounterpartRule::FirstRowWithKey(const KeyParts& rowKey) const {
     return -1;
 }
 
-void CounterpartRule::Pair(const std::vector<bool>& localTwinned, const std::vector<bool>& rowTwinned) {
+void CounterpartRule::Pair(const std::vector<bool>& localTwinned, const BuildResult& built) {
     const std::uint32_t localCount = m_localNames.Count();
     m_claimed.assign(static_cast<std::size_t>(m_rowCount), false);
     if (!m_hasFolder) {
@@ -867,10 +931,17 @@ void CounterpartRule::Pair(const std::vector<bool>& localTwinned, const std::vec
     std::vector<bool> settled(localCount, false);
     std::vector<std::uint32_t> twins;
     std::vector<std::uint32_t> rows;
+    std::vector<KeyParts> rowKeys;  // of those rows
     std::vector<std::uint32_t> waiting;
     std::vector<std::pair<std::uint32_t, std::uint32_t>> blindPairs;
     for (std::uint32_t first = 0; first < localCount; ++first) {
         if (settled[first]) continue;
+        // The vote saw which rows' keys end with it: mostly one, or none.
+        const std::int32_t seen = m_pairs[first];
+        if (!localTwinned[first] && built.SeenExactlyAtFolder(seen, first)) {
+            m_claimed[static_cast<std::size_t>(seen)] = true;
+            continue;
+        }
         const KeyParts key = LocalKey(first);
         twins.assign(1, first);
         if (localTwinned[first]) {
@@ -881,14 +952,20 @@ void CounterpartRule::Pair(const std::vector<bool>& localTwinned, const std::vec
                 twins.push_back(m_localTwins.IndexAt(s));
             }
         }
-        // The vote saw which rows' keys end with it: mostly one, or none.
-        const std::int32_t seen = m_pairs[first];
         rows.clear();
-        if (seen >= 0 && !rowTwinned[static_cast<std::size_t>(seen)]) {
-            if (RowIsAt(static_cast<std::uint32_t>(seen), key, true)) rows.push_back(static_cast<std::uint32_t>(seen));
+        rowKeys.clear();
+        if (seen >= 0 && built.seenFolder[first] != built.folderTally) {
+            // That row is not below B, nor any of its twins.
+        } else if (seen >= 0 && !built.rowTwinned[static_cast<std::size_t>(seen)]) {
+            const KeyParts rowKey = RowKeyParts(static_cast<std::uint32_t>(seen));
+            if (KeyIsAt(rowKey, m_folder, key, true)) {
+                rows.push_back(static_cast<std::uint32_t>(seen));
+                rowKeys.push_back(rowKey);
+            }
         } else if (seen != -1) {
             FirstRowAt(key, [&](std::uint32_t row) {
                 rows.push_back(row);
+                rowKeys.push_back(RowKeyParts(row));
                 return false;
             });
         }
@@ -897,10 +974,10 @@ void CounterpartRule::Pair(const std::vector<bool>& localTwinned, const std::vec
             settled[k] = true;
             m_pairs[k] = -1;
             if constexpr (!platform::kIsWindows) {
-                for (const std::uint32_t row : rows) {
-                    if (!RowIsAt(row, LocalKey(k), false)) continue;
-                    m_pairs[k] = static_cast<std::int32_t>(row);
-                    m_claimed[row] = true;
+                for (std::size_t i = 0; i < rows.size(); ++i) {
+                    if (!KeyIsAt(rowKeys[i], m_folder, LocalKey(k), false)) continue;
+                    m_pairs[k] = static_cast<std::int32_t>(rows[i]);
+                    m_claimed[rows[i]] = true;
                     break;
                 }
             }
@@ -914,11 +991,11 @@ void CounterpartRule::Pair(const std::vector<bool>& localTwinned, const std::vec
             return ka.folder != kb.folder ? ka.folder < kb.folder : ka.name < kb.name;
         });
         for (const std::uint32_t k : waiting) {
-            for (const std::uint32_t row : rows) {
-                if (m_claimed[row]) continue;
-                m_pairs[k] = static_cast<std::int32_t>(row);
-                m_claimed[row] = true;
-                if (!RowIsAt(row, LocalKey(k), false)) blindPairs.emplace_back(k, row);
+            for (std::size_t i = 0; i < rows.size(); ++i) {
+                if (m_claimed[rows[i]]) continue;
+                m_pairs[k] = static_cast<std::int32_t>(rows[i]);
+                m_claimed[rows[i]] = true;
+                if (!KeyIsAt(rowKeys[i], m_folder, LocalKey(k), false)) blindPairs.emplace_back(k, rows[i]);
                 break;
             }
         }

@@ -203,8 +203,13 @@ private:
     enum class KeyForm : std::uint8_t { LeadingSlash, Bare, Other };
     static KeyForm FormOf(std::string_view given, std::string_view normal);
 
-    // Returns, per local key kept, whether it has case-blind twins.
-    std::vector<bool> StoreLocalKeys(const LocalKeySource& localKeys);
+    // Per local key kept, for the time Prepare takes: its case-blind hash,
+    // and whether it has case-blind twins.
+    struct StoredKeys {
+        std::vector<std::uint64_t> hashes;
+        std::vector<bool> twinned;
+    };
+    StoredKeys StoreLocalKeys(const LocalKeySource& localKeys);
     KeyParts LocalKey(std::uint32_t k) const;
     // A row's key in normal form, read from the rule's table.
     KeyParts RowKeyParts(std::uint32_t row) const;
@@ -212,10 +217,26 @@ private:
     struct BuildResult {
         std::vector<std::int32_t> elsewhere;  // per local key: FirstRowNaming
         std::vector<bool> rowTwinned;         // per row: the first of twins
+        // Per first local twin whose key ends one row's key (see Build):
+        // the folder that row voted for, and whether the end is the key
+        // byte for byte.
+        std::vector<std::uint32_t> seenFolder;
+        std::vector<bool> seenExact;
+        // B's folder among those voted for, and whether every row that
+        // voted for it spells it as B does.
+        std::uint32_t folderTally = 0xFFFFFFFFu;
+        bool folderExact = false;
+
+        // True when the one row seen for local key k is B + the key byte for
+        // byte: then it is the first such row, and no row need be read.
+        bool SeenExactlyAtFolder(std::int32_t seen, std::uint32_t k) const {
+            return seen >= 0 && folderExact && seenFolder[k] == folderTally && seenExact[k];
+        }
     };
     // Finds B (named, else by vote) for the rows of top.
-    BuildResult Build(const ReportTable& top, const std::optional<std::string>& namedFolder);
-    void Pair(const std::vector<bool>& localTwinned, const std::vector<bool>& rowTwinned);
+    BuildResult Build(const ReportTable& top, const std::optional<std::string>& namedFolder,
+                      const std::vector<std::uint64_t>* localHashes = nullptr);
+    void Pair(const std::vector<bool>& localTwinned, const BuildResult& built);
     // Keeps what FirstRowNaming answers, once the pairs are made.
     void KeepElsewhere(std::vector<std::int32_t> elsewhere);
     std::uint32_t LocalIndexOf(const KeyParts& normalKey) const;
