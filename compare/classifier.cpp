@@ -402,6 +402,9 @@ int Classifier::AddMissingRows() {
     const bool subFolders = m_display.subFolders != 0;
     const std::string localRoot(mapping::WithoutTrailingSeparator(m_context.localPath));
     int added = 0;
+    // The rows are read where they are now: a sort since the last lookup
+    // moved them.
+    m_rule.Refresh(m_top);
     for (const int row : m_rule.UnpairedRowsBelowFolder(subFolders)) {
         const std::string below = m_rule.KeyBelowFolder(row);
         std::string directory = localRoot;
