@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -14,6 +15,7 @@
 #include "app/platform.h"
 #include "compare/file_exception.h"
 #include "compare/file_scan.h"
+#include "compare/report_sort.h"
 #include "support/callback_message_pump.h"
 #include "support/temp_dir.h"
 #include "support/test_platform.h"
@@ -393,6 +395,29 @@ TEST_F(ClassifierTest, TopListChangesAreSeenByTheNextLookup) {
     AddTopRow("\\p", "a.txt");
     classifier.ClassifyLocalFile(Local("a.txt", "a"));
     EXPECT_EQ(bottom.GetItemCount(), 1);
+}
+
+TEST_F(ClassifierTest, MissingRowsAreTheUnpairedOnesAfterASortOfTheTopList) {
+    display = {1, 1, 1, 1, 1};
+    for (const char* file : {"a.txt", "b.txt", "c.txt"}) AddTopRow("\\p", file);
+    Copy("p/a.txt", "a");
+    const std::string local = Local("a.txt", "a");
+    CFileScan scan;
+    ScanCriteria criteria;
+    criteria.directory = context.localPath;
+    criteria.filterFlags = ScanCollectPaths;
+    scan.Scan(criteria);
+    classifier.PrepareCounterparts(scan, std::nullopt);
+    classifier.ClassifyLocalFile(local);
+    // The window may sort the Top List before the rows missing locally are added.
+    SortTableByColumn(top, 1, false);
+    EXPECT_EQ(classifier.AddMissingRows(), 2);
+    std::vector<std::string> rows;
+    for (int r = 0; r < bottom.GetItemCount(); ++r) {
+        rows.push_back(std::string(bottom.GetItemText(r, BottomFile)) + " " + std::string(bottom.GetItemText(r, BottomStatus)));
+    }
+    std::sort(rows.begin(), rows.end());
+    EXPECT_EQ(rows, (std::vector<std::string>{"a.txt Same", "b.txt Missing", "c.txt Missing"}));
 }
 
 TEST_F(ClassifierTest, ScanCallbackClassifiesAcceptedFilesAndPumps) {

@@ -506,13 +506,15 @@ TEST(CounterpartRule, KeysWithTheSameHashAreToldApartByTheirText) {
 
 TEST(CounterpartRule, TheVoteCountsEveryFolderOfALargeTree) {
     // Each file lies once alone in a folder of its own, and all of them
-    // together in one folder that must win.
+    // together in one folder that must win. The local files lie in 150
+    // folders, met in turn.
     std::vector<std::pair<std::string, std::string>> entries;
     std::vector<std::string> local;
     for (int i = 0; i < 300; ++i) {
-        entries.emplace_back("\\all", "x" + std::to_string(i));
-        entries.emplace_back("\\p" + std::to_string(i), "x" + std::to_string(i));
-        local.push_back("\\x" + std::to_string(i));
+        const std::string folder = "\\f" + std::to_string(i % 150);
+        entries.emplace_back("\\all" + folder, "x" + std::to_string(i));
+        entries.emplace_back("\\p" + std::to_string(i) + folder, "x" + std::to_string(i));
+        local.push_back(folder + "\\x" + std::to_string(i));
     }
     const ReportTable top = TopList(entries);
     CounterpartRule rule;
