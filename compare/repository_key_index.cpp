@@ -220,6 +220,8 @@ QVR_HOT_INLINE std::uint64_t BlindHash(std::string_view text, std::uint64_t foll
 
 QVR_HOT_INLINE bool EqualBlind(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
+    // Mostly the letters match as they are: a compare of whole words says so.
+    if (a == b) return true;
     for (std::size_t i = 0; i < a.size(); ++i) {
         if (a[i] != b[i] && UpperAsciiChar(a[i]) != UpperAsciiChar(b[i])) return false;
     }
@@ -374,10 +376,9 @@ void KeyTextList::Clear() {
 }
 
 void BlindKeyTable::Reset(std::size_t keys) {
-    // At most two thirds full: a probe that misses passes few slots.
-    const std::size_t capacity = std::bit_ceil(std::max<std::size_t>(8, keys + keys / 2 + 1));
-    m_slots.assign(capacity, 0);
-    m_shift = 64 - std::countr_zero(capacity);
+    // At most two thirds full: a probe that misses passes few slots. Any
+    // count of slots will do, so none is left over.
+    m_slots.assign(std::max<std::size_t>(8, keys + keys / 2 + 1), 0);
     m_indexBits = std::max(1, static_cast<int>(std::bit_width(keys)));
     m_entries = 0;
 }
@@ -387,15 +388,21 @@ void BlindKeyTable::Clear() {
     m_entries = 0;
 }
 
+std::size_t BlindKeyTable::HomeSlot(std::uint64_t spread) const {
+    // The top 32 bits of the hash, scaled to the slots: the tag takes the
+    // low ones.
+    return static_cast<std::size_t>(((spread >> 32) * m_slots.size()) >> 32);
+}
+
 std::uint64_t BlindKeyTable::TagOf(std::uint64_t spread) const {
     return m_indexBits >= 32 ? 0 : (spread & ((1ull << (32 - m_indexBits)) - 1));
 }
 
 template <class Equal>
 std::size_t BlindKeyTable::Probe(std::size_t slot, std::uint64_t tag, const Equal& equal) const {
-    const std::size_t mask = m_slots.size() - 1;
+    const std::size_t size = m_slots.size();
     const std::uint64_t indexMask = (1ull << m_indexBits) - 1;
-    for (;; slot = (slot + 1) & mask) {
+    for (;; slot = slot + 1 == size ? 0 : slot + 1) {
         const std::uint64_t held = m_slots[slot];
         if (held == 0) return slot;
         if ((held >> m_indexBits) == tag && equal(static_cast<std::uint32_t>((held & indexMask) - 1))) return slot;
@@ -405,12 +412,12 @@ std::size_t BlindKeyTable::Probe(std::size_t slot, std::uint64_t tag, const Equa
 template <class Equal>
 std::size_t BlindKeyTable::Find(std::uint64_t hash, const Equal& equal) const {
     const std::uint64_t spread = Spread(hash);
-    return Probe(static_cast<std::size_t>(spread >> m_shift), TagOf(spread), equal);
+    return Probe(HomeSlot(spread), TagOf(spread), equal);
 }
 
 template <class Equal>
 std::size_t BlindKeyTable::FindNext(std::size_t slot, std::uint64_t hash, const Equal& equal) const {
-    return Probe((slot + 1) & (m_slots.size() - 1), TagOf(Spread(hash)), equal);
+    return Probe(slot + 1 == m_slots.size() ? 0 : slot + 1, TagOf(Spread(hash)), equal);
 }
 
 std::uint32_t BlindKeyTable::IndexAt(std::size_t slot) const {

@@ -132,10 +132,10 @@ public:
 private:
     template <class Equal>
     std::size_t Probe(std::size_t slot, std::uint64_t tag, const Equal& equal) const;
+    std::size_t HomeSlot(std::uint64_t spread) const;
     std::uint64_t TagOf(std::uint64_t spread) const;
 
     std::vector<std::uint32_t> m_slots;  // 0: empty; else tag << m_indexBits | (index + 1)
-    int m_shift = 64;                    // the hash's top bits choose the slot
     int m_indexBits = 32;
     std::size_t m_entries = 0;
 };

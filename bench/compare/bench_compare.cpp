@@ -230,23 +230,36 @@ int Rule(int files) {
     rusage after{};
     ::getrusage(RUSAGE_SELF, &after);
     const std::size_t heapAfter = HeapInUse();
+    auto timed = std::chrono::steady_clock::now();
     long long paired = 0;
     for (const std::string& key : keys) paired += rule.CounterpartOf(key) >= 0;
-    // The keys' texts in the form the rule keeps them, once each.
+    const double lookups = Seconds(timed);
+    // The keys' texts in the form the rule would keep them, once each.
     std::size_t normalBytes = 0;
     for (const std::string& key : keys) normalBytes += NormalRepositoryFolder(key).size();
     for (int row = 0; row < top.GetItemCount(); ++row) {
         normalBytes += NormalRepositoryFolder(RepositoryPathOf(top, row)).size();
     }
+    // A sort turns the rows round; the first lookup after it prepares the
+    // rule again with the same pairs.
+    std::vector<std::size_t> order(static_cast<std::size_t>(top.GetItemCount()));
+    for (std::size_t k = 0; k < order.size(); ++k) order[k] = order.size() - 1 - k;
+    top.ApplyPermutation(order);
+    timed = std::chrono::steady_clock::now();
+    rule.Refresh(top);
+    const double refresh = Seconds(timed);
+    long long pairedAfter = 0;
+    for (const std::string& key : keys) pairedAfter += rule.CounterpartOf(key) >= 0;
     const double perFile = static_cast<double>(heapAfter - heapBefore) / static_cast<double>(keys.size());
     std::printf("rule %zu local keys (%.1f bytes of text each) x %d rows: prepare %.3f s (cpu %.3f s), folder %s with %d votes, "
-                "%lld paired; the rule keeps %.0f bytes per file, %.0f beyond the keys' texts\n",
+                "%lld paired, %zu lookups %.3f s, refresh after a sort %.3f s (%lld paired); the rule keeps %.0f bytes "
+                "per file (the keys' texts alone: %.0f)\n",
                 keys.size(), static_cast<double>(keyBytes) / static_cast<double>(keys.size()), top.GetItemCount(),
                 prepare,
                 CpuSeconds(after.ru_utime) - CpuSeconds(before.ru_utime) + CpuSeconds(after.ru_stime) -
                     CpuSeconds(before.ru_stime),
-                ShownRepositoryFolder(rule.Folder()).c_str(), rule.Votes(), paired, perFile,
-                perFile - static_cast<double>(normalBytes) / static_cast<double>(keys.size()));
+                ShownRepositoryFolder(rule.Folder()).c_str(), rule.Votes(), paired, keys.size(), lookups, refresh,
+                pairedAfter, perFile, static_cast<double>(normalBytes) / static_cast<double>(keys.size()));
     return 0;
 }
 
