@@ -444,8 +444,8 @@ void CounterpartRule::Clear() {
     m_votes = 0;
     // The memory goes too: a large tree's keys are tens of megabytes.
     m_localFolders.Clear();
-    m_localFolderOf = {};
-    m_localNames.Clear();
+    m_localNames = std::string();
+    m_localKeys = {};
     m_localTwins.Clear();
     m_localForms = {};
     m_pairs = {};
@@ -503,7 +503,9 @@ CounterpartRule::KeyForm CounterpartRule::FormOf(std::string_view given, std::st
 }
 
 KeyParts CounterpartRule::LocalKey(std::uint32_t k) const {
-    return {m_localFolders.At(m_localFolderOf[k]), m_localNames.At(k)};
+    const std::uint32_t nameStart = k == 0 ? 0 : m_localKeys[k - 1].nameEnd;
+    const LocalKeyEntry& entry = m_localKeys[k];
+    return {m_localFolders.At(entry.folder), std::string_view(m_localNames).substr(nameStart, entry.nameEnd - nameStart)};
 }
 
 KeyParts CounterpartRule::RowKeyParts(std::uint32_t row) const {
@@ -518,9 +520,8 @@ CounterpartRule::StoredKeys CounterpartRule::StoreLocalKeys(const LocalKeySource
     constexpr std::size_t kMaxText = std::numeric_limits<std::uint32_t>::max();
     // The names are fewer bytes than the keys: the room left over is given
     // back once all are in.
-    m_localNames.text.reserve(std::min(localKeys.textBytes, kMaxText));
-    m_localNames.start.reserve(localKeys.count + 1);
-    m_localFolderOf.reserve(localKeys.count);
+    m_localNames.reserve(std::min(localKeys.textBytes, kMaxText));
+    m_localKeys.reserve(localKeys.count);
     m_localForms.reserve(localKeys.count);
     m_localTwins.Reset(localKeys.count);
     StoredKeys stored;
@@ -561,7 +562,7 @@ CounterpartRule::StoredKeys CounterpartRule::StoreLocalKeys(const LocalKeySource
         }
         // Keys past what 32-bit positions reach are not kept: they are
         // looked up as keys made since.
-        if (m_localNames.text.size() + key.name.size() > kMaxText) continue;
+        if (m_localNames.size() + key.name.size() > kMaxText) continue;
         std::uint32_t folder = lastFolder;
         if (folder == BlindKeyTable::kNone || m_localFolders.At(folder) != key.folder) {
             const std::uint64_t folderHash = std::hash<std::string_view>{}(key.folder);
@@ -584,10 +585,9 @@ CounterpartRule::StoredKeys CounterpartRule::StoreLocalKeys(const LocalKeySource
             }
             lastFolder = folder;
         }
-        const std::uint32_t index = m_localNames.Count();
-        m_localNames.text += key.name;
-        m_localNames.start.push_back(static_cast<std::uint32_t>(m_localNames.text.size()));
-        m_localFolderOf.push_back(folder);
+        const auto index = static_cast<std::uint32_t>(m_localKeys.size());
+        m_localNames += key.name;
+        m_localKeys.push_back({static_cast<std::uint32_t>(m_localNames.size()), folder});
         m_localForms.push_back(form);
         if (hasTwin) {
             twinned[m_localTwins.IndexAt(slot)] = true;
@@ -598,7 +598,7 @@ CounterpartRule::StoredKeys CounterpartRule::StoreLocalKeys(const LocalKeySource
         twinned.push_back(hasTwin);
         stored.hashes.push_back(hash);
     }
-    m_localNames.text.shrink_to_fit();
+    m_localNames.shrink_to_fit();
     m_localFolders.text.shrink_to_fit();
     m_localFolders.start.shrink_to_fit();
     return stored;
@@ -652,7 +652,7 @@ CounterpartRule::BuildResult CounterpartRule::Build(const ReportTable& top,
     // names a Top List file: rows that differ in letter case only count as
     // one file. On the way each local key notes the first row that names it
     // anywhere, exact case first where the platform tells cases apart.
-    const std::uint32_t localCount = m_localNames.Count();
+    const std::uint32_t localCount = LocalCount();
     HashFilter localFilter(localCount);
     for (std::uint32_t k = 0; k < localCount; ++k) {
         localFilter.Add(localHashes != nullptr ? (*localHashes)[k] : BlindHash(LocalKey(k)));
@@ -839,7 +839,7 @@ void CounterpartRule::Refresh(const ReportTable& top) {
     m_named = named;
     m_claimed.assign(static_cast<std::size_t>(m_rowCount), false);
     const std::vector<std::int32_t> seen = std::move(m_pairs);
-    m_pairs.assign(m_localNames.Count(), -1);
+    m_pairs.assign(LocalCount(), -1);
     for (std::uint32_t k = 0; k < pairedBefore.size(); ++k) {
         if (pairedBefore[k] < 0) continue;
         const auto blind = std::lower_bound(m_blindPairLocal.begin(), m_blindPairLocal.end(), k);
@@ -876,7 +876,7 @@ void CounterpartRule::KeepElsewhere(std::vector<std::int32_t> elsewhere) {
 }
 
 std::uint32_t CounterpartRule::LocalIndexOf(const KeyParts& normalKey) const {
-    if (normalKey.Empty() || m_localNames.Count() == 0) return BlindKeyTable::kNone;
+    if (normalKey.Empty() || LocalCount() == 0) return BlindKeyTable::kNone;
     const std::uint64_t hash = BlindHash(normalKey);
     const auto sameBlind = [&](std::uint32_t k) { return SameKey(LocalKey(k), normalKey, true); };
     for (std::size_t s = m_localTwins.Find(hash, sameBlind); m_localTwins.IndexAt(s) != BlindKeyTable::kNone;
@@ -924,7 +924,7 @@ int CounterpartRule::FirstRowWithKey(const KeyParts& rowKey) const {
 }
 
 void CounterpartRule::Pair(const std::vector<bool>& localTwinned, const BuildResult& built) {
-    const std::uint32_t localCount = m_localNames.Count();
+    const std::uint32_t localCount = LocalCount();
     m_claimed.assign(static_cast<std::size_t>(m_rowCount), false);
     if (!m_hasFolder) {
         m_pairs.assign(localCount, -1);

@@ -211,6 +211,7 @@ private:
     };
     StoredKeys StoreLocalKeys(const LocalKeySource& localKeys);
     KeyParts LocalKey(std::uint32_t k) const;
+    std::uint32_t LocalCount() const { return static_cast<std::uint32_t>(m_localKeys.size()); }
     // A row's key in normal form, read from the rule's table.
     KeyParts RowKeyParts(std::uint32_t row) const;
     // What Build found beyond B, for the time the pairing takes.
@@ -264,8 +265,14 @@ private:
     // for all the keys in it, and its name. Keys that differ in letter case
     // only are twins.
     KeyTextList m_localFolders;
-    std::vector<std::uint32_t> m_localFolderOf;  // per local key
-    KeyTextList m_localNames;                    // per local key
+    // Per local key, where its name ends in m_localNames and its folder:
+    // side by side, so that a lookup reads both at once.
+    struct LocalKeyEntry {
+        std::uint32_t nameEnd;
+        std::uint32_t folder;
+    };
+    std::vector<LocalKeyEntry> m_localKeys;
+    std::string m_localNames;  // back to back
     BlindKeyTable m_localTwins;                  // every local key
     std::vector<KeyForm> m_localForms;           // per local key
     std::vector<std::int32_t> m_pairs;           // per local key: its row, or -1
