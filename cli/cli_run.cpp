@@ -189,6 +189,7 @@ private:
         CompareWorkflows workflows(WorkflowParts{m_view, top, bottom, settings, records, environment.installDir,
                                                  environment.trace, m_host, m_pump});
         if (m_options.oneAtATime) workflows.GetClassifier().SetCompareThreads(0);
+        workflows.SetLookupsAfterReport(false);
         FillControls(settings.context, m_view);
         m_console.SetProgressSource([&] { return ProgressText(m_view, workflows, top, bottom); });
 

@@ -201,13 +201,14 @@ void CompareWorkflows::StartReport() {
     // The listing and what was read ahead are done with: the sort and the
     // export of a large list need the room.
     m_scanner.ClearPaths();
-    m_early.digests = {};
+    m_early.digests = std::vector<LocalDigest>();
     const bool cancelled = !g_reportInProgress;
     if (!cancelled && display.showMissingFiles && m_classifier.Counterparts().HasFolder()) {
         const int missing = m_classifier.AddMissingRows();
         m_parts.trace.WriteTraceLine("CQvrCompareDlg::OnBtnGenBtmReport: " + std::to_string(missing) +
                                      " repository file(s) missing locally");
     }
+    if (!m_lookupsAfterReport) m_classifier.ForgetCounterparts();
     ListScanResult(cancelled ? std::string() : folderNote);
     if (cancelled) {
         // What the scan had listed stays, sorted; the status says it is a part.
@@ -382,7 +383,7 @@ void CompareWorkflows::StartEarlyListing() {
 
 bool CompareWorkflows::FinishEarlyListing(bool keep) {
     if (!m_early.thread.joinable()) {
-        if (!keep) m_early.digests = {};
+        if (!keep) m_early.digests = std::vector<LocalDigest>();
         return false;
     }
     m_early.stopReading = true;
@@ -400,7 +401,7 @@ bool CompareWorkflows::FinishEarlyListing(bool keep) {
     m_scanner.SetNoteBuffer(nullptr);
     if (!keep) {
         m_scanner.ClearPaths();
-        m_early.digests = {};
+        m_early.digests = std::vector<LocalDigest>();
         m_early.rule = CounterpartRule();
         m_early.prepared = false;
         return false;

@@ -87,6 +87,14 @@ TEST_F(ReportTest, ReportListsNewSameAndDiffSortedByPath) {
     std::vector<std::string> records = Column(m_bottom, BottomRecord);
     std::sort(records.begin(), records.end());
     EXPECT_EQ(records, (std::vector<std::string>{"0001", "0002", "0003"}));
+    // The window keeps the rule for its clicks; a headless run lets it go
+    // and lists the same rows.
+    EXPECT_TRUE(m_workflows.GetClassifier().Counterparts().IsPrepared());
+    const std::vector<std::string> paths = Column(m_bottom, BottomPath);
+    m_workflows.SetLookupsAfterReport(false);
+    m_workflows.OnBtnGenBtmReport();
+    EXPECT_FALSE(m_workflows.GetClassifier().Counterparts().IsPrepared());
+    EXPECT_EQ(Column(m_bottom, BottomPath), paths);
 }
 
 // The files are paired while the checkout runs, on a copy of the Top List:
