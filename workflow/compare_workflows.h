@@ -125,6 +125,9 @@ private:
     void CancelReport();
     // False when a populate it ran failed or was cancelled.
     bool RefreshTopListIfStale();
+    // The last report's rule prepared again, on a worker while the window
+    // stays alive, for a Top List that changed since.
+    void RefreshCounterpartsForTopList();
     bool TopListCriteriaChanged();
     bool CheckOutForBrowse();
     bool CheckoutLogIsBelievable();

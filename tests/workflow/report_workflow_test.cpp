@@ -97,6 +97,21 @@ TEST_F(ReportTest, ReportListsNewSameAndDiffSortedByPath) {
     EXPECT_EQ(Column(m_bottom, BottomPath), paths);
 }
 
+// A populate after a report leaves the rule ready for the new rows: the
+// first click afterwards does not prepare it on the window's thread.
+TEST_F(ReportTest, PopulateAfterAReportLeavesTheRuleReadyForItsRows) {
+    MakeMixedTrees();
+    m_workflows.OnBtnGenBtmReport();
+    m_workflows.OnBtnGenTopScmList();
+
+    ExpectIdle();
+    Classifier& classifier = m_workflows.GetClassifier();
+    EXPECT_TRUE(classifier.Counterparts().IsCurrentFor(m_top));
+    const int row = classifier.CounterpartOf(Local() + "src/changed.c");
+    ASSERT_GE(row, 0);
+    EXPECT_EQ(m_top.GetItemText(row, 1), "changed.c");
+}
+
 // The files are paired while the checkout runs, on a copy of the Top List:
 // a sort of the list meanwhile still leaves each file with its own copy.
 TEST_F(ReportTest, TopListSortedWhileTheCheckoutRunsKeepsThePairs) {
