@@ -372,7 +372,7 @@ std::string KeyParts::Text() const {
 
 void KeyTextList::Clear() {
     text = std::string();
-    start = {0};
+    start = std::vector<std::uint32_t>{0};
 }
 
 void BlindKeyTable::Reset(std::size_t keys) {
@@ -442,21 +442,22 @@ void CounterpartRule::Clear() {
     m_named = false;
     m_folder.clear();
     m_votes = 0;
-    // The memory goes too: a large tree's keys are tens of megabytes.
+    // The memory goes too: a large tree's keys are tens of megabytes (an
+    // empty container put in each place; "= {}" would keep the room).
     m_localFolders.Clear();
     m_localNames = std::string();
-    m_localKeys = {};
+    m_localKeys = decltype(m_localKeys)();
     m_localTwins.Clear();
-    m_localForms = {};
-    m_pairs = {};
-    m_elsewhere = {};
-    m_elsewhereApart = {};
-    m_sideRows = {};
+    m_localForms = decltype(m_localForms)();
+    m_pairs = decltype(m_pairs)();
+    m_elsewhere = decltype(m_elsewhere)();
+    m_elsewhereApart = decltype(m_elsewhereApart)();
+    m_sideRows = decltype(m_sideRows)();
     m_sideKeys.Clear();
-    m_blindPairLocal = {};
+    m_blindPairLocal = decltype(m_blindPairLocal)();
     m_blindPairKeys.Clear();
     m_rowTwins.Clear();
-    m_claimed = {};
+    m_claimed = decltype(m_claimed)();
 }
 
 void CounterpartRule::StandFor(const ReportTable& top, std::uint64_t textChangeCount) {
@@ -485,7 +486,7 @@ void CounterpartRule::Prepare(const ReportTable& top, const LocalKeySource& loca
     Clear();
     StoredKeys stored = StoreLocalKeys(localKeys);
     BuildResult built = Build(top, named, &stored.hashes);
-    stored.hashes = {};
+    stored.hashes = std::vector<std::uint64_t>();
     Pair(stored.twinned, built);
     KeepElsewhere(std::move(built.elsewhere));
 }
@@ -640,7 +641,7 @@ CounterpartRule::BuildResult CounterpartRule::Build(const ReportTable& top,
     m_named = false;
     m_folder.clear();
     m_votes = 0;
-    m_sideRows = {};
+    m_sideRows = decltype(m_sideRows)();
     m_sideKeys.Clear();
     const auto rows = static_cast<std::uint32_t>(m_rowCount);
     m_rowTwins.Reset(rows);
@@ -859,8 +860,8 @@ void CounterpartRule::Refresh(const ReportTable& top) {
 }
 
 void CounterpartRule::KeepElsewhere(std::vector<std::int32_t> elsewhere) {
-    m_elsewhere = {};
-    m_elsewhereApart = {};
+    m_elsewhere = decltype(m_elsewhere)();
+    m_elsewhereApart = decltype(m_elsewhereApart)();
     // Mostly the first row naming a file is its pair, or none for a New
     // file: only the others are kept, unless they are many.
     std::size_t apart = 0;
