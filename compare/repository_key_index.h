@@ -217,7 +217,7 @@ private:
     // What Build found beyond B, for the time the pairing takes.
     struct BuildResult {
         std::vector<std::int32_t> elsewhere;  // per local key: FirstRowNaming
-        std::vector<bool> rowTwinned;         // per row: the first of twins
+        std::vector<bool> rowTwinned;         // per row: first of two twins or more
         // Per first local twin whose key ends one row's key (see Build):
         // the folder that row voted for, and whether the end is the key
         // byte for byte.
@@ -234,7 +234,8 @@ private:
             return seen >= 0 && folderExact && seenFolder[k] == folderTally && seenExact[k];
         }
     };
-    // Finds B (named, else by vote) for the rows of top.
+    // Finds B (named, else by vote) for the rows of top; localHashes, when
+    // given, are the local keys' hashes Prepare has already made.
     BuildResult Build(const ReportTable& top, const std::optional<std::string>& namedFolder,
                       const std::vector<std::uint64_t>* localHashes = nullptr);
     void Pair(const std::vector<bool>& localTwinned, const BuildResult& built);
