@@ -13,6 +13,8 @@
 #include <memory>
 #include <vector>
 
+#include "app/allocator_settings.h"
+
 namespace qvr {
 
 class TextArena {
@@ -34,7 +36,11 @@ public:
     std::size_t BytesHeld() const { return m_held; }
 
     // Blocks are cut from chunks of this size; a larger block gets a chunk of its own.
-    static constexpr std::size_t kChunkSize = std::size_t{1} << 20;
+    // A chunk stays below the size the allocator maps on its own: a chunk one
+    // list gives back is then the next one's, already in memory. The
+    // listing's records hand theirs to the Top List row by row this way,
+    // instead of the system clearing fresh pages for every chunk of the list.
+    static constexpr std::size_t kChunkSize = kOwnMappingBytes - 4096;
 
 private:
     struct Chunk {
