@@ -125,7 +125,7 @@ public:
 
     bool SetAt(const std::string& key, const RepoFileRecord& record);
     // The same from the field texts (missing ones empty, extra ones ignored).
-    bool SetAt(const std::string& key, std::span<const std::string_view> fields);
+    bool SetAt(std::string_view key, std::span<const std::string_view> fields);
     bool Lookup(const std::string& key, RepoFileRecord& record) const;
     bool RemoveKey(const std::string& key);
     int GetCount() const { return static_cast<int>(m_entries.size()); }

@@ -2,6 +2,7 @@
 // vlx.log, into the Top List record map.
 
 #include <array>
+#include <charconv>
 #include <cstdio>
 #include <span>
 #include <string>
@@ -139,6 +140,9 @@ int ScmBridge::ReadVlxLog(std::string& errorText) {
     bool complete = false;
     int counter = 0;
     std::string_view line;
+    // Filled anew for every row: a row sets only the fields it has.
+    std::array<std::string_view, RepoFileRecord::kFieldCount> fields;
+    char keyText[16];
     while (reader.ReadPiece(line)) {
         if (line.empty()) continue;
         if (IsErrorLine(line)) {
@@ -161,9 +165,10 @@ int ScmBridge::ReadVlxLog(std::string& errorText) {
             break;
         }
         ++counter;
-        std::array<std::string_view, RepoFileRecord::kFieldCount> fields;
         const std::size_t count = SplitDataLine(line, fields);
-        records.SetAt(std::to_string(counter), std::span<const std::string_view>(fields.data(), count));
+        const char* keyEnd = std::to_chars(keyText, keyText + sizeof keyText, counter).ptr;
+        records.SetAt(std::string_view(keyText, static_cast<std::size_t>(keyEnd - keyText)),
+                      std::span<const std::string_view>(fields.data(), count));
     }
     if (reader.LineTooLong()) {
         errorText = "a line of " + logPath + " is longer than " + std::to_string(kLongestLine) + " characters";
