@@ -27,7 +27,7 @@ bool Contains(std::string_view text, std::string_view part) {
     return text.find(part) != std::string_view::npos;
 }
 
-bool HasFields(std::string_view line) { return Contains(line, "\t"); }
+bool HasFields(std::string_view line) { return line.find('\t') != std::string_view::npos; }
 
 std::string_view TrimBlanks(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.back() == ' ')) {
@@ -38,9 +38,9 @@ std::string_view TrimBlanks(std::string_view text) {
 
 // The tool's own lines are free text; a row of fields is a row whatever its
 // names hold ("!old", "Error: notes.txt", "--------.txt").
-bool IsErrorLine(std::string_view line) {
+bool IsErrorLine(std::string_view line, bool hasFields) {
     if (line.starts_with("Error: ")) return true;
-    return !HasFields(line) && (Contains(line, "Error: ") || Contains(line, "!"));
+    return !hasFields && (Contains(line, "Error: ") || Contains(line, "!"));
 }
 
 bool IsSeparatorLine(std::string_view line) {
@@ -48,7 +48,7 @@ bool IsSeparatorLine(std::string_view line) {
     return text.starts_with(kSeparatorMark) && text.find_first_not_of('-') == std::string_view::npos;
 }
 
-bool IsSuccessLine(std::string_view line) { return !HasFields(line) && TrimBlanks(line) == kSuccessLine; }
+bool IsSuccessLine(std::string_view line, bool hasFields) { return !hasFields && TrimBlanks(line) == kSuccessLine; }
 
 // Calls tab(position) for every tab of line, in order, until it answers false.
 template <typename Tab>
@@ -145,7 +145,8 @@ int ScmBridge::ReadVlxLog(std::string& errorText) {
     char keyText[16];
     while (reader.ReadPiece(line)) {
         if (line.empty()) continue;
-        if (IsErrorLine(line)) {
+        const bool hasFields = HasFields(line);
+        if (IsErrorLine(line, hasFields)) {
             // A failed listing yields no records, whatever came before.
             errorText.assign(line);
             MaskPassword(errorText, m_state.context.password);
@@ -160,7 +161,7 @@ int ScmBridge::ReadVlxLog(std::string& errorText) {
             headerPassed = IsSeparatorLine(line);
             continue;
         }
-        if (IsSuccessLine(line)) {
+        if (IsSuccessLine(line, hasFields)) {
             complete = true;
             break;
         }
