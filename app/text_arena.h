@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "app/allocator_settings.h"
@@ -27,6 +28,12 @@ public:
     unsigned char* Allocate(std::size_t size);
     // Gives back a block Allocate(size) handed out; it is not used again.
     void Release(const unsigned char* block, std::size_t size);
+    // Sets chunks aside for at least bytes more of blocks; they are cut from
+    // before any new chunk is made. Their room, not yet used, is listed by
+    // SpareRoom, and DropSpare gives back the chunks still unused.
+    void Reserve(std::size_t bytes);
+    std::vector<std::span<unsigned char>> SpareRoom() const;
+    void DropSpare();
     // Gives every chunk back; every block handed out becomes invalid.
     void Clear();
     // Bytes handed out and not given back since the last Clear(), alignment
@@ -55,6 +62,8 @@ private:
     void FreeChunk(std::size_t index);
 
     std::vector<Chunk> m_chunks;
+    // Chunks set aside by Reserve and not yet cut from, first used first.
+    std::vector<std::size_t> m_spare;
     // Indexes of the chunks held, in the order of their addresses.
     std::vector<std::size_t> m_byAddress;
     static constexpr std::size_t kNone = static_cast<std::size_t>(-1);

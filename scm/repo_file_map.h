@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "app/text_arena.h"
 
@@ -140,6 +141,12 @@ public:
     RepoFileFields FirstFields() const;
     void RemoveFirst();
     void RemoveAll();
+    // Room for records of about bytes set aside before they are added; the
+    // part not used yet, and giving back what the records did not need (see
+    // TextArena::Reserve).
+    void ReserveRoom(std::size_t bytes) { m_arena.Reserve(bytes); }
+    std::vector<std::span<unsigned char>> SpareRoom() const { return m_arena.SpareRoom(); }
+    void DropSpareRoom() { m_arena.DropSpare(); }
 
 private:
     Entries::const_iterator Find(std::string_view key) const;
