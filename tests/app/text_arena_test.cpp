@@ -97,6 +97,13 @@ TEST(TextArena, ReservedRoomIsUsedFirstAndTheRestGivenBack) {
     EXPECT_EQ(arena.BytesHeld(), 2 * TextArena::kChunkSize);
     EXPECT_TRUE(arena.SpareRoom().empty());
     EXPECT_EQ(blocks[0][0], 7);
+    // Room set aside goes with everything else, and is never cut from after.
+    arena.Reserve(TextArena::kChunkSize);
+    arena.Clear();
+    EXPECT_EQ(arena.BytesHeld(), 0u);
+    EXPECT_TRUE(arena.SpareRoom().empty());
+    EXPECT_NE(arena.Allocate(kQuarter), nullptr);
+    EXPECT_EQ(arena.BytesHeld(), TextArena::kChunkSize);
 }
 
 }  // namespace
