@@ -448,12 +448,15 @@ TEST(CounterpartRule, EachFileKeepsItsRowWhenTheListIsSorted) {
         std::vector<std::pair<std::string, std::string>> top;
         std::vector<std::string> local;
         bool preparedOnACopy = false;
+        // Keys of files made since, and the row each finds after the sort.
+        std::vector<std::pair<std::string, std::string>> madeSince = {};
     };
     const std::vector<Case> cases = {
-        {"case-blind pairs", {{"\\d", "X.h"}, {"\\d", "x.H"}, {"\\d", "y"}}, {"\\x.h", "\\Y"}},
+        {"case-blind pairs", {{"\\d", "X.h"}, {"\\d", "x.H"}, {"\\d", "y"}}, {"\\x.h", "\\Y"}, false,
+         {{"\\X.H", "\\d\\x.H"}}},
         {"folder in another case", {{"\\D", "a"}, {"\\d", "b"}, {"\\d", "a"}, {"\\D", "c"}}, {"a", "b"}},
         {"cells not in normal form", {{"/d//s/", "a.h"}, {"\\d\\s", "A.h"}, {"\\d\\s", "b"}, {"d/s", "c"}},
-         {"s\\a.h", "s\\B"}},
+         {"s\\a.h", "s\\B"}, false, {{"s\\c", "d/s\\c"}, {"s/A.h", "\\d\\s\\A.h"}}},
         {"prepared on a copy", {{"\\d", "X.h"}, {"\\d", "x.H"}, {"\\D", "x.h"}, {"\\d", "z"}}, {"x.h", "X.H"}, true},
     };
     for (const Case& c : cases) {
@@ -484,6 +487,10 @@ TEST(CounterpartRule, EachFileKeepsItsRowWhenTheListIsSorted) {
         }
         rule.Refresh(top);
         EXPECT_EQ(rowsOf(top), before) << c.name;
+        for (const auto& [key, path] : c.madeSince) {
+            const int row = rule.CounterpartOf(key);
+            EXPECT_EQ(row < 0 ? "" : RepositoryPathOf(top, row), path) << c.name << ": " << key;
+        }
     }
 }
 
