@@ -111,41 +111,40 @@ void AppendHeaderLine(std::string& out, const ReportTable& table, const CsvLayou
 }
 
 // One row's line, made from the row's stored texts: one look for special
-// bytes over the whole row, and then nearly always plain copies straight
-// into the block.
+// bytes over the row's own texts (and each shared one), and then nearly
+// always plain copies straight into the block.
 void AppendRowLine(std::string& out, const CsvLayout& layout, const ReportTable::StoredRow& row) {
-    std::size_t start = 0;
-    if (HasCsvSpecial(row.texts)) {
+    bool special = false;
+    std::size_t room = row.columns + 2;
+    if (row.HasShared()) {
+        for (std::size_t column = 0; column < row.columns && !special; ++column) {
+            const std::string_view text = row.Cell(column);
+            special = HasCsvSpecial(text);
+            room += text.size();
+        }
+    } else {
+        special = HasCsvSpecial(row.stored);
+        room += row.stored.size();
+    }
+    if (special) {
         for (std::size_t column = 0; column < row.columns; ++column) {
-            const std::size_t end = row.End(column);
-            if (layout.shown[column]) AppendCsvField(out, row.texts.substr(start, end - start));
+            if (layout.shown[column]) AppendCsvField(out, row.Cell(column));
             if (column > 0) out += ',';
-            start = end;
         }
         out += kCsvLineEnd;
         return;
     }
     // Room for every text, every comma and the line end; cut to what was written.
     const std::size_t before = out.size();
-    out.resize(before + row.texts.size() + row.columns + 2);
+    out.resize(before + room);
     char* next = out.data() + before;
-    auto copy = [&](auto endType) {
-        using EndType = decltype(endType);
-        for (std::size_t column = 0; column < row.columns; ++column) {
-            EndType end;
-            std::memcpy(&end, row.ends + column * sizeof end, sizeof end);
-            if (layout.shown[column]) {
-                std::memcpy(next, row.texts.data() + start, end - start);
-                next += end - start;
-            }
-            if (column > 0) *next++ = ',';
-            start = end;
+    for (std::size_t column = 0; column < row.columns; ++column) {
+        if (layout.shown[column]) {
+            const std::string_view text = row.Cell(column);
+            std::memcpy(next, text.data(), text.size());
+            next += text.size();
         }
-    };
-    if (row.wideEnds) {
-        copy(std::uint32_t{});
-    } else {
-        copy(std::uint16_t{});
+        if (column > 0) *next++ = ',';
     }
     *next++ = '\r';
     *next++ = '\n';

@@ -420,14 +420,12 @@ void ExpectTexts(const ReportTable& table, const std::vector<std::vector<std::st
         table.GetRowTexts(r, whole);
         const ReportTable::StoredRow stored = table.GetStoredRow(r);
         ASSERT_EQ(stored.columns, row.size());
-        std::size_t start = 0;
         for (std::size_t c = 0; c < row.size(); ++c) {
             ASSERT_EQ(table.GetItemText(r, static_cast<int>(c)), row[c]) << "cell " << r << "," << c;
             ASSERT_EQ(whole[c], row[c]);
-            ASSERT_EQ(stored.texts.substr(start, stored.End(c) - start), row[c]);
-            start = stored.End(c);
+            ASSERT_EQ(stored.Cell(c), row[c]);
         }
-        ASSERT_EQ(start, stored.texts.size());
+        ASSERT_EQ(stored.End(row.size() - 1), stored.stored.size());
     }
 }
 
@@ -529,7 +527,7 @@ TEST(ReportTable, CellsSurviveGrowingEditsRemovalsAndRepacking) {
     for (int r = 0; r < table.GetItemCount(); ++r) coloured += table.GetCellBackColor(r, 1) == 0x123456u;
     EXPECT_EQ(coloured, 0);
     EXPECT_EQ(table.RemoveAllRows(), static_cast<int>(model.size()));
-    EXPECT_EQ(table.GetStoredRow(0).texts.size(), 0u);
+    EXPECT_EQ(table.GetStoredRow(0).stored.size(), 0u);
 }
 
 // Rows share colour combinations; recolouring some of them must not reach
