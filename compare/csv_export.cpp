@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include <algorithm>
+#include <array>
 #include <exception>
 #include <system_error>
 #include <thread>
@@ -110,21 +111,25 @@ void AppendHeaderLine(std::string& out, const ReportTable& table, const CsvLayou
     out += kCsvLineEnd;
 }
 
-// One row's line, made from the row's stored texts: one look for special
-// bytes over the row's own texts (and each shared one), and then nearly
-// always plain copies straight into the block.
+// One row's line, made from the row's stored texts: each cell read once, one
+// look for special bytes over the row's own texts (and each shared one), and
+// then nearly always plain copies straight into the block.
 void AppendRowLine(std::string& out, const CsvLayout& layout, const ReportTable::StoredRow& row) {
-    bool special = false;
+    constexpr std::size_t kFewColumns = 32;
+    std::array<std::string_view, kFewColumns> cells;
+    bool special = row.columns > kFewColumns;
     std::size_t room = row.columns + 2;
-    if (row.HasShared()) {
-        for (std::size_t column = 0; column < row.columns && !special; ++column) {
-            const std::string_view text = row.Cell(column);
-            special = HasCsvSpecial(text);
-            room += text.size();
+    if (!special) {
+        row.Cells(cells.data());
+        if (row.HasShared()) {
+            for (std::size_t column = 0; column < row.columns; ++column) {
+                special = special || HasCsvSpecial(cells[column]);
+                room += cells[column].size();
+            }
+        } else {
+            special = HasCsvSpecial(row.stored);
+            room += row.stored.size();
         }
-    } else {
-        special = HasCsvSpecial(row.stored);
-        room += row.stored.size();
     }
     if (special) {
         for (std::size_t column = 0; column < row.columns; ++column) {
@@ -140,9 +145,8 @@ void AppendRowLine(std::string& out, const CsvLayout& layout, const ReportTable:
     char* next = out.data() + before;
     for (std::size_t column = 0; column < row.columns; ++column) {
         if (layout.shown[column]) {
-            const std::string_view text = row.Cell(column);
-            std::memcpy(next, text.data(), text.size());
-            next += text.size();
+            std::memcpy(next, cells[column].data(), cells[column].size());
+            next += cells[column].size();
         }
         if (column > 0) *next++ = ',';
     }

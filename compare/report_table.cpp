@@ -190,17 +190,6 @@ std::uint64_t ReportTable::ChooseSharedCells(std::span<const std::string_view> t
     return mask;
 }
 
-// Notes the cells of the row just made for the next row to compare with.
-void ReportTable::RememberRow(const Row& row, std::span<const std::string_view> texts) {
-    const std::uint64_t mask = SharedMask(row);
-    for (std::size_t k = 0; k < m_columns.size(); ++k) {
-        PreviousCell& previous = m_previous[k];
-        previous.text = CellText(row, k);
-        previous.shared = k < 64 && ((mask >> k) & 1u) != 0 ? m_sharedIds[k] : kOwnText;
-        if (k >= texts.size()) previous.inRun = false;
-    }
-}
-
 void ReportTable::ForgetPreviousRow() {
     m_previous.assign(m_columns.size(), PreviousCell{});
 }
@@ -240,14 +229,40 @@ ReportTable::Row ReportTable::MakeRow(std::span<const std::string_view> texts) {
     }
     row.capacity = static_cast<std::uint32_t>(total);
     row.block = m_arena.Allocate(HeaderBytes(row) + total);
-    std::size_t end = 0;
-    for (std::size_t k = 0; k < columns; ++k) {
-        if (k < given) end += isShared(k) ? sizeof(std::uint32_t) : texts[k].size();
-        SetEnd(row, k, end);
+    char* const stored = Texts(row);
+    // The ends, and where the next row finds this one's texts to compare.
+    auto writeEnds = [&](auto endType) {
+        using EndType = decltype(endType);
+        std::size_t end = 0;
+        for (std::size_t k = 0; k < columns; ++k) {
+            PreviousCell& previous = m_previous[k];
+            std::size_t size = 0;
+            if (k >= given) {
+                previous.text = {};
+                previous.shared = kOwnText;
+                previous.inRun = false;
+            } else if (isShared(k)) {
+                size = sizeof(std::uint32_t);
+                previous.text = m_shared.Text(m_sharedIds[k]);
+                previous.shared = m_sharedIds[k];
+            } else {
+                size = texts[k].size();
+                previous.text = {stored + end, size};
+                previous.shared = kOwnText;
+            }
+            end += size;
+            const auto value = static_cast<EndType>(end);
+            std::memcpy(row.block + k * sizeof value, &value, sizeof value);
+        }
+    };
+    switch (EndWidth(row)) {
+        case 1: writeEnds(std::uint8_t{}); break;
+        case 2: writeEnds(std::uint16_t{}); break;
+        default: writeEnds(std::uint32_t{}); break;
     }
     // Texts that already lie back to back (a listing record's fields do) are
     // copied in one piece.
-    char* out = Texts(row);
+    char* out = stored;
     for (std::size_t k = 0; k < given;) {
         if (isShared(k)) {
             std::memcpy(out, &m_sharedIds[k], sizeof(std::uint32_t));
@@ -261,12 +276,13 @@ ReportTable::Row ReportTable::MakeRow(std::span<const std::string_view> texts) {
         if (length > 0) std::memcpy(out, from, length);
         out += length;
     }
-    if (mask != 0) {
+    if (mask != m_lastNewRowMask) {
         auto [known, added] = m_newRowSchemes.try_emplace(mask, 0);
         if (added) known->second = WithSharedMask(0, mask);
-        row.scheme = known->second;
+        m_lastNewRowMask = mask;
+        m_lastNewRowScheme = known->second;
     }
-    RememberRow(row, texts);
+    row.scheme = m_lastNewRowScheme;
     return row;
 }
 
@@ -352,6 +368,9 @@ void ReportTable::ClearStorage() {
     m_schemeIds.clear();
     m_schemeMasks.clear();
     m_newRowSchemes.clear();
+    m_newRowSchemes.emplace(0, 0);
+    m_lastNewRowMask = 0;
+    m_lastNewRowScheme = 0;
     // The colours, then the mask of shared cells in two halves.
     std::vector<Colorref> system(2 * m_columns.size() + 2, m_systemBack);
     std::fill_n(system.begin(), m_columns.size(), m_systemText);
@@ -436,9 +455,9 @@ std::string_view ReportTable::GetItemText(int row, int column) const {
 }
 
 void ReportTable::GetRowTexts(int row, std::vector<std::string_view>& texts) const {
-    texts.clear();
     const StoredRow stored = GetStoredRow(row);
-    for (std::size_t column = 0; column < stored.columns; ++column) texts.push_back(stored.Cell(column));
+    texts.resize(stored.columns);
+    if (stored.columns > 0) stored.Cells(texts.data());
 }
 
 ReportTable::StoredRow ReportTable::GetStoredRow(int row) const {

@@ -4,6 +4,7 @@
 // list view is a thin adapter over it; classification, find, export and
 // sorting work on the table alone.
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -118,6 +119,8 @@ public:
         // The shared text's reference, or kOwnText for a text of the row's own.
         std::uint32_t SharedId(std::size_t column) const;
         std::string_view Cell(std::size_t column) const;
+        // Every cell's text at once, into texts[0, columns).
+        void Cells(std::string_view* texts) const;
     };
     static constexpr std::uint32_t kOwnText = 0xFFFFFFFFu;
     StoredRow GetStoredRow(int row) const;
@@ -207,7 +210,6 @@ private:
 
     Row MakeRow(std::span<const std::string_view> texts);
     std::uint64_t ChooseSharedCells(std::span<const std::string_view> texts, std::vector<std::uint32_t>& ids);
-    void RememberRow(const Row& row, std::span<const std::string_view> texts);
     static unsigned EndWidth(const Row& row);
     std::size_t HeaderBytes(const Row& row) const;
     std::size_t BlockBytes(const Row& row) const;
@@ -245,6 +247,9 @@ private:
     std::vector<std::uint64_t> m_schemeMasks;
     // Scheme 0 with each mask of shared cells a new row has had.
     std::unordered_map<std::uint64_t, std::uint32_t> m_newRowSchemes;
+    // The last of them, as rows in a run mostly have the same.
+    std::uint64_t m_lastNewRowMask = 0;
+    std::uint32_t m_lastNewRowScheme = 0;
     SharedTexts m_shared;
     std::vector<PreviousCell> m_previous;
     std::vector<std::uint32_t> m_sharedIds;
@@ -272,6 +277,32 @@ inline std::string_view ReportTable::StoredRow::Cell(std::size_t column) const {
         return table->m_shared.Text(id);
     }
     return {stored.data() + start, End(column) - start};
+}
+
+inline void ReportTable::StoredRow::Cells(std::string_view* texts) const {
+    auto walk = [&](auto endType) {
+        using EndType = decltype(endType);
+        std::size_t start = 0;
+        for (std::size_t column = 0; column < columns; ++column) {
+            EndType end;
+            std::memcpy(&end, ends + column * sizeof end, sizeof end);
+            texts[column] = {stored.data() + start, end - start};
+            start = end;
+        }
+    };
+    if (endWidth == 1) {
+        walk(std::uint8_t{});
+    } else if (endWidth == 2) {
+        walk(std::uint16_t{});
+    } else {
+        walk(std::uint32_t{});
+    }
+    for (std::uint64_t mask = sharedMask; mask != 0; mask &= mask - 1) {
+        const auto column = static_cast<std::size_t>(std::countr_zero(mask));
+        std::uint32_t id;
+        std::memcpy(&id, texts[column].data(), sizeof id);
+        texts[column] = table->m_shared.Text(id);
+    }
 }
 
 // Rows holding data: the row count when row 0's Record cell (column 0) is
