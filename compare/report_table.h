@@ -176,7 +176,9 @@ private:
     // chunk's number and a place in it; each text is led by its length.
     class SharedTexts {
     public:
-        // Texts this long or longer are worth a reference.
+        // A reference takes four bytes, so a text of eight or more saves at
+        // least half of it in every row after the first; the longest ones
+        // are left to the rows, so every text fits the smallest chunk.
         static constexpr std::size_t kMinLength = 8;
         static constexpr std::size_t kMaxLength = 4096;
         // kOwnText when the store is full.
