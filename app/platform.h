@@ -75,6 +75,22 @@ struct FileFacts {
 // The named file's facts, links followed; false with the error number.
 bool StatPath(const std::string& path, FileFacts& facts, int& error);
 
+// StatPath for many paths in a row, for one thread: the folder of the last
+// path stays open, and the next path in that folder is found from it
+// instead of walking every folder from the root again.
+class PathStatter {
+public:
+    PathStatter() = default;
+    ~PathStatter();
+    PathStatter(const PathStatter&) = delete;
+    PathStatter& operator=(const PathStatter&) = delete;
+    bool Stat(const std::string& path, FileFacts& facts, int& error);
+
+private:
+    std::string m_folder;
+    int m_folderFd = -1;
+};
+
 enum class FileLookup { Measured, NotOpened, NotMeasured };
 // The facts of a file that can be opened for reading: it is opened (never
 // waiting, whatever kind of file the name leads to), measured and closed. A

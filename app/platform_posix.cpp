@@ -65,6 +65,35 @@ bool StatPath(const std::string& path, FileFacts& facts, int& error) {
     return true;
 }
 
+PathStatter::~PathStatter() {
+    if (m_folderFd >= 0) ::close(m_folderFd);
+}
+
+bool PathStatter::Stat(const std::string& path, FileFacts& facts, int& error) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos || slash + 1 == path.size()) return StatPath(path, facts, error);
+    const std::string_view folder(path.data(), slash + 1);
+    if (m_folderFd < 0 || folder != m_folder) {
+        if (m_folderFd >= 0) ::close(m_folderFd);
+        m_folder.assign(folder);
+#ifdef O_PATH
+        m_folderFd = ::open(m_folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+#else
+        m_folderFd = ::open(m_folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+#endif
+    }
+    // A folder that cannot be opened is left to the whole path, which then
+    // gives the error the path itself meets.
+    if (m_folderFd < 0) return StatPath(path, facts, error);
+    struct stat info {};
+    if (::fstatat(m_folderFd, path.c_str() + slash + 1, &info, 0) != 0) {
+        error = errno;
+        return false;
+    }
+    facts = FactsOf(info);
+    return true;
+}
+
 FileLookup LookAtReadableFile(const std::string& path, FileFacts& facts, int& error) {
     // Non-blocking, so a pipe without a writer cannot hold the caller.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);

@@ -170,6 +170,14 @@ bool StatPath(const std::string& path, FileFacts& facts, int& error) {
     return ReadFacts(file, facts, error);
 }
 
+// Windows finds a path from its volume in one call: nothing is kept open.
+PathStatter::~PathStatter() = default;
+
+bool PathStatter::Stat(const std::string& path, FileFacts& facts, int& error) {
+    (void)m_folderFd;
+    return StatPath(path, facts, error);
+}
+
 FileLookup LookAtReadableFile(const std::string& path, FileFacts& facts, int& error) {
     HANDLE file = OpenShared(path, GENERIC_READ, FILE_ATTRIBUTE_NORMAL);
     if (file == INVALID_HANDLE_VALUE) {

@@ -112,8 +112,11 @@ void FillControls(const ScmContext& context, CliWorkflowView& view) {
 std::string ProgressText(const CliWorkflowView& view, CompareWorkflows& workflows, const ReportTable& top,
                          const ReportTable& bottom) {
     if (view.Scanning()) {
-        return "files visited " + std::to_string(workflows.Scanner().PathCount()) +
-               ", rows listed " + std::to_string(CountFilledRows(bottom));
+        const int visited = workflows.Scanner().PathCount();
+        const int rows = CountFilledRows(bottom);
+        // The listing is let go before the final sort: the rows alone count then.
+        if (visited == 0 && rows > 0) return "rows listed " + std::to_string(rows);
+        return "files visited " + std::to_string(visited) + ", rows listed " + std::to_string(rows);
     }
     return "rows listed " + std::to_string(CountFilledRows(top));
 }
@@ -189,6 +192,7 @@ private:
         CompareWorkflows workflows(WorkflowParts{m_view, top, bottom, settings, records, environment.installDir,
                                                  environment.trace, m_host, m_pump});
         if (m_options.oneAtATime) workflows.GetClassifier().SetCompareThreads(0);
+        workflows.SetLookupsAfterReport(false);
         FillControls(settings.context, m_view);
         m_console.SetProgressSource([&] { return ProgressText(m_view, workflows, top, bottom); });
 

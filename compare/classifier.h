@@ -121,6 +121,9 @@ public:
                                  const std::optional<std::string>& namedFolder) const;
     void AdoptCounterparts(CounterpartRule&& rule, std::uint64_t textChangeCount);
     const CounterpartRule& Counterparts() const { return m_rule; }
+    // Lets the rule and its memory go; lookups then find the first
+    // whole-name match again, as before a report.
+    void ForgetCounterparts() { m_rule.Clear(); }
     // While true, the scan callback only lists the accepted files.
     void SetListingOnly(bool listingOnly) { m_listingOnly = listingOnly; }
     bool ListingOnly() const { return m_listingOnly; }

@@ -113,11 +113,13 @@ void CFileScan::SetCallback(Callback callback, void* userData) {
 }
 
 void CFileScan::ClearPaths() {
-    // A large tree's listing gives its memory back at once.
-    m_folders = {};
-    m_names = {};
-    m_nameEnds = {};
-    m_pathFolders = {};
+    // A large tree's listing gives its memory back at once: each container
+    // is replaced by an empty one, since "= {}" would only empty it and
+    // keep its room.
+    m_folders = decltype(m_folders)();
+    m_names = decltype(m_names)();
+    m_nameEnds = decltype(m_nameEnds)();
+    m_pathFolders = decltype(m_pathFolders)();
 }
 
 CPath CFileScan::PathAt(int index) const {
@@ -148,6 +150,14 @@ int CFileScan::Scan(ScanCriteria& criteria) {
     if (error == 0) error = filesError;
     // Once stopped, what was not read is not missing: the user ended the scan.
     if (error != 0 && !g_scanStop && AnnounceNote()) NoteUnreadable(criteria.directory, error);
+    // The listing is kept for the whole report: the room its growth left
+    // spare (up to as much again) goes back once it is complete.
+    if (m_depth == 1) {
+        m_folders.shrink_to_fit();
+        m_names.shrink_to_fit();
+        m_nameEnds.shrink_to_fit();
+        m_pathFolders.shrink_to_fit();
+    }
     return PathCount();
 }
 

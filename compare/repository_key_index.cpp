@@ -289,7 +289,7 @@ std::string ShownRepositoryFolder(std::string_view normalFolder) {
 
 void KeyTextList::Clear() {
     text = std::string();
-    start = {0};
+    start = std::vector<std::uint32_t>{0};
 }
 
 void BlindKeyTable::Reset(std::size_t keys) {
@@ -338,18 +338,19 @@ void CounterpartRule::Clear() {
     m_named = false;
     m_folder.clear();
     m_votes = 0;
-    // The memory goes too: a large tree's keys are tens of megabytes.
+    // The memory goes too: a large tree's keys are tens of megabytes (an
+    // empty container put in each place; "= {}" would keep the room).
     m_localKeys.Clear();
     m_localTwins.Clear();
-    m_nextLocalTwin = {};
-    m_localForms = {};
-    m_pairs = {};
-    m_elsewhere = {};
-    m_elsewhereExact = {};
+    m_nextLocalTwin = decltype(m_nextLocalTwin)();
+    m_localForms = decltype(m_localForms)();
+    m_pairs = decltype(m_pairs)();
+    m_elsewhere = decltype(m_elsewhere)();
+    m_elsewhereExact = decltype(m_elsewhereExact)();
     m_rowKeys.Clear();
     m_rowTwins.Clear();
-    m_nextRowTwin = {};
-    m_claimed = {};
+    m_nextRowTwin = decltype(m_nextRowTwin)();
+    m_claimed = decltype(m_claimed)();
 }
 
 void CounterpartRule::StandFor(const ReportTable& top, std::uint64_t textChangeCount) {

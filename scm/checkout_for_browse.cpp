@@ -32,6 +32,18 @@ bool Contains(std::string_view text, std::string_view part) {
     return text.find(part) != std::string_view::npos;
 }
 
+// Contains for an upper-case part, the text's letters taken as upper case:
+// a log line is looked at without an upper-cased copy of it.
+bool ContainsUpper(std::string_view text, std::string_view upperPart) {
+    const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
+    for (std::size_t at = 0; at + upperPart.size() <= text.size(); ++at) {
+        std::size_t matched = 0;
+        while (matched < upperPart.size() && upper(text[at + matched]) == upperPart[matched]) ++matched;
+        if (matched == upperPart.size()) return true;
+    }
+    return false;
+}
+
 void EraseFirst(std::string& text, std::string_view part) {
     std::size_t at = text.find(part);
     if (at != std::string::npos) text.erase(at, part.size());
@@ -177,10 +189,12 @@ void ScmBridge::CountMissingCopies(const std::vector<std::string>& copies) {
     // Adds to the counts of the log read so far. A copy is missing unless it is a regular file (or a link to one).
     const auto firstMissing = [&copies](std::size_t from, std::size_t to, std::int64_t& missing) {
         std::size_t first = to;
+        // The copies come folder by folder: each is found from its folder.
+        platform::PathStatter statter;
         for (std::size_t i = from; i < to; ++i) {
             platform::FileFacts facts;
             int error = 0;
-            if (platform::StatPath(copies[i], facts, error) && facts.isRegularFile) continue;
+            if (statter.Stat(copies[i], facts, error) && facts.isRegularFile) continue;
             if (missing++ == 0) first = i;
         }
         return first;
@@ -274,12 +288,11 @@ int ScmBridge::ReadVgtLog(std::string& outLine) {
             m_state.pump.PumpMessages();
             if (g_reportInProgress == 0) break;  // Cancel: finish as at the end of the log
         }
-        std::string upper = platform::UpperAscii(line);
         // A copy the log says it wrote must be there: one that is not means
         // the compare would read whatever an earlier run left. (A name the
         // tool had to alter, "Total : ", cannot be looked for.)
         if (const std::string_view item = CheckedOutItem(line); !item.empty()) {
-            if (Contains(upper, "TOTAL : ")) continue;
+            if (ContainsUpper(line, "TOTAL : ")) continue;
             claimedCopies.push_back(
                 CopyOfItem(m_checkoutDestination.empty() ? m_state.context.tempPath : m_checkoutDestination, item));
             if (claimedCopies.size() == kClaimBatch) {
@@ -288,7 +301,8 @@ int ScmBridge::ReadVgtLog(std::string& outLine) {
             }
             continue;
         }
-        if (!Contains(upper, "TOTAL: ")) continue;
+        if (!ContainsUpper(line, "TOTAL: ")) continue;
+        const std::string upper = platform::UpperAscii(line);
         m_checkoutTotal = std::max<std::int64_t>(0, ToLong32(CountAfter(upper, "TOTAL: ")));
 
         std::string success = CountAfter(upper, "SUCCESS: ");

@@ -176,12 +176,21 @@ StartResult Start(const StartRequest& request) {
     SpawnActions actions;
     SpawnAttributes attributes;
     pid_t pid = 0;
+    // An interrupt that came between the start and the note would end the
+    // program and leave this tool running in its own process group: the
+    // signals that end it wait until the tool is noted. (The tool's own
+    // signal mask is set by the spawn attributes.)
+    sigset_t ending, before;
+    sigemptyset(&ending);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&ending, sig);
+    pthread_sigmask(SIG_BLOCK, &ending, &before);
     int error = ::posix_spawnp(&pid, argv[0], actions.Get(), attributes.Get(), argv.data(), environ);
+    if (error == 0 && request.waiting) NoteRunning(pid);
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
     if (error != 0) {
         started.result = ResultForError(error);
         return started;
     }
-    if (request.waiting) NoteRunning(pid);
     started.child = static_cast<ChildHandle>(pid);
     started.processId = static_cast<std::uint32_t>(pid);
     return started;

@@ -94,6 +94,10 @@ public:
     // The folder a relative Local Path is taken from: the one the program was
     // started in (until it is set, the current directory).
     void SetLaunchDirectory(std::string folder) { m_launchDir = std::move(folder); }
+    // False for a caller that reads the report's lists once and asks no
+    // counterpart afterwards (the headless run): the rule is then let go as
+    // soon as the Missing rows are listed, before the final sort needs room.
+    void SetLookupsAfterReport(bool keep) { m_lookupsAfterReport = keep; }
 
     ScmBridge& Bridge() { return m_bridge; }
     CFileScan& Scanner() { return m_scanner; }
@@ -121,6 +125,9 @@ private:
     void CancelReport();
     // False when a populate it ran failed or was cancelled.
     bool RefreshTopListIfStale();
+    // The last report's rule prepared again, on a worker while the window
+    // stays alive, for a Top List that changed since.
+    void RefreshCounterpartsForTopList();
     bool TopListCriteriaChanged();
     bool CheckOutForBrowse();
     bool CheckoutLogIsBelievable();
@@ -173,6 +180,7 @@ private:
     std::string m_guardFailure;
     // The last populate ended without posting its listing (failed or cancelled).
     bool m_populateFailed = false;
+    bool m_lookupsAfterReport = true;
     // The listing made while the checkout runs (see StartEarlyListing).
     struct EarlyListing {
         std::thread thread;

@@ -166,6 +166,8 @@ void CompareWorkflows::ReadAndPostListing() {
         return;
     }
     PostTopList();
+    // A report that runs this populate prepares its own rule next.
+    if (g_populateInProgress && !g_reportInProgress) RefreshCounterpartsForTopList();
     m_populateFailed = !g_populateInProgress;
     view.StopBlinkTimer();
     // A Cancel while the rows were posted leaves a part of the listing, not

@@ -2,6 +2,7 @@
 // the scan of the local path with every accepted file classified into the
 // Bottom List, and the list sorted by path.
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <optional>
@@ -201,13 +202,14 @@ void CompareWorkflows::StartReport() {
     // The listing and what was read ahead are done with: the sort and the
     // export of a large list need the room.
     m_scanner.ClearPaths();
-    m_early.digests = {};
+    m_early.digests = std::vector<LocalDigest>();
     const bool cancelled = !g_reportInProgress;
     if (!cancelled && display.showMissingFiles && m_classifier.Counterparts().HasFolder()) {
         const int missing = m_classifier.AddMissingRows();
         m_parts.trace.WriteTraceLine("CQvrCompareDlg::OnBtnGenBtmReport: " + std::to_string(missing) +
                                      " repository file(s) missing locally");
     }
+    if (!m_lookupsAfterReport) m_classifier.ForgetCounterparts();
     ListScanResult(cancelled ? std::string() : folderNote);
     if (cancelled) {
         // What the scan had listed stays, sorted; the status says it is a part.
@@ -382,7 +384,7 @@ void CompareWorkflows::StartEarlyListing() {
 
 bool CompareWorkflows::FinishEarlyListing(bool keep) {
     if (!m_early.thread.joinable()) {
-        if (!keep) m_early.digests = {};
+        if (!keep) m_early.digests = std::vector<LocalDigest>();
         return false;
     }
     m_early.stopReading = true;
@@ -400,7 +402,7 @@ bool CompareWorkflows::FinishEarlyListing(bool keep) {
     m_scanner.SetNoteBuffer(nullptr);
     if (!keep) {
         m_scanner.ClearPaths();
-        m_early.digests = {};
+        m_early.digests = std::vector<LocalDigest>();
         m_early.rule = CounterpartRule();
         m_early.prepared = false;
         return false;
@@ -408,6 +410,39 @@ bool CompareWorkflows::FinishEarlyListing(bool keep) {
     for (const std::string& note : m_early.notes) m_parts.trace.WriteTraceLine(note);
     m_early.notes.clear();
     return true;
+}
+
+// After a populate every row is new to the report's rule: it is made ready
+// for them here, so the first click afterwards finds its counterpart at
+// once instead of preparing the rule on the window's thread. The worker
+// refreshes a copy, on a copy of the keys; the window may go on looking up
+// with the old rule meanwhile.
+void CompareWorkflows::RefreshCounterpartsForTopList() {
+    const CounterpartRule& current = m_classifier.Counterparts();
+    const ReportTable& top = m_parts.topList;
+    if (!current.IsPrepared() || current.IsCurrentFor(top)) return;
+    ReportTable keys;
+    CopyTopListKeys(top, keys);
+    const std::uint64_t changeCount = top.TextChangeCount();
+    CounterpartRule rule = current;
+    std::atomic<bool> done{false};
+    std::thread worker;
+    try {
+        worker = std::thread([&] {
+            rule.Refresh(keys);
+            done = true;
+        });
+    } catch (const std::system_error&) {
+        rule.Refresh(keys);
+        done = true;
+    }
+    while (!done) {
+        m_parts.pump.PumpMessages();
+        if (!done) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    if (worker.joinable()) worker.join();
+    // A change of the list meanwhile leaves the rule to prepare itself again.
+    if (top.TextChangeCount() == changeCount) m_classifier.AdoptCounterparts(std::move(rule), changeCount);
 }
 
 void CompareWorkflows::ScanAndClassify() {

@@ -1,4 +1,5 @@
 #include "app/path.h"
+#include "app/platform.h"
 
 #include <gtest/gtest.h>
 
@@ -8,6 +9,8 @@
 #include <future>
 #include <memory>
 #include <thread>
+#include <tuple>
+#include <vector>
 
 #include "support/temp_dir.h"
 #include "support/param_names.h"
@@ -175,6 +178,31 @@ TEST(AbsolutePathFrom, WindowsRootsAndDrivesStay) {
         {"C:src", "D:\\x", "C:src"},
     };
     for (const AbsoluteCase& c : cases) EXPECT_EQ(AbsolutePathFrom(c.path, c.base), c.expected) << c.path;
+}
+
+// Paths looked at in a row from their folders answer as each path alone:
+// files of one folder, then others, a folder, missing names and folders,
+// links followed.
+TEST(PathStatter, AnswersAsStatPathForEveryPathInARow) {
+    TempDir dir;
+    const std::string a = dir.Write("a/one.txt", "1").string(), b = dir.Write("a/two.txt", "22").string();
+    const std::string c = dir.Write("b/three.txt", "333").string();
+    std::vector<std::string> paths = {a, b, dir.Str() + "/a/gone.txt", c, dir.Str() + "/none/x.txt", a,
+                                      dir.Str() + "/a", dir.Str() + "/a/", "relative-name"};
+    std::error_code ec;
+    std::filesystem::create_symlink(c, dir / "a/link.txt", ec);
+    if (!ec) paths.insert(paths.end(), {dir.Str() + "/a/link.txt", b});
+    platform::PathStatter statter;
+    for (const std::string& path : paths) {
+        platform::FileFacts alone, inRow;
+        int aloneError = 0, inRowError = 0;
+        const bool aloneFound = platform::StatPath(path, alone, aloneError);
+        EXPECT_EQ(statter.Stat(path, inRow, inRowError), aloneFound) << path;
+        EXPECT_EQ(inRowError, aloneError) << path;
+        EXPECT_EQ(std::tie(inRow.isRegularFile, inRow.isDirectory, inRow.size, inRow.identity),
+                  std::tie(alone.isRegularFile, alone.isDirectory, alone.size, alone.identity))
+            << path;
+    }
 }
 
 TEST(CPathSize, ReadsTheSizeOfAnExistingFile) {

@@ -87,6 +87,29 @@ TEST_F(ReportTest, ReportListsNewSameAndDiffSortedByPath) {
     std::vector<std::string> records = Column(m_bottom, BottomRecord);
     std::sort(records.begin(), records.end());
     EXPECT_EQ(records, (std::vector<std::string>{"0001", "0002", "0003"}));
+    // The window keeps the rule for its clicks; a headless run lets it go
+    // and lists the same rows.
+    EXPECT_TRUE(m_workflows.GetClassifier().Counterparts().IsPrepared());
+    const std::vector<std::string> paths = Column(m_bottom, BottomPath);
+    m_workflows.SetLookupsAfterReport(false);
+    m_workflows.OnBtnGenBtmReport();
+    EXPECT_FALSE(m_workflows.GetClassifier().Counterparts().IsPrepared());
+    EXPECT_EQ(Column(m_bottom, BottomPath), paths);
+}
+
+// A populate after a report leaves the rule ready for the new rows: the
+// first click afterwards does not prepare it on the window's thread.
+TEST_F(ReportTest, PopulateAfterAReportLeavesTheRuleReadyForItsRows) {
+    MakeMixedTrees();
+    m_workflows.OnBtnGenBtmReport();
+    m_workflows.OnBtnGenTopScmList();
+
+    ExpectIdle();
+    Classifier& classifier = m_workflows.GetClassifier();
+    EXPECT_TRUE(classifier.Counterparts().IsCurrentFor(m_top));
+    const int row = classifier.CounterpartOf(Local() + "src/changed.c");
+    ASSERT_GE(row, 0);
+    EXPECT_EQ(m_top.GetItemText(row, 1), "changed.c");
 }
 
 // The files are paired while the checkout runs, on a copy of the Top List:
