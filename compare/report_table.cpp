@@ -369,6 +369,7 @@ void ReportTable::ClearStorage() {
     m_schemeMasks.clear();
     m_newRowSchemes.clear();
     m_newRowSchemes.emplace(0, 0);
+    m_lastRecolouring.reset();
     m_lastNewRowMask = 0;
     m_lastNewRowScheme = 0;
     // The colours, then the mask of shared cells in two halves.
@@ -528,9 +529,14 @@ void ReportTable::SetColor(ColorKind kind, int row, int column, Colorref color, 
         return InternScheme(std::move(colors));
     };
     if (firstRow == lastRow) {
-        // One row, as the report colours its rows one by one.
+        // One row, as the report colours its rows one by one: mostly the
+        // same change to the same scheme as the row before.
         std::uint32_t& scheme = m_rows[static_cast<std::size_t>(firstRow)].scheme;
-        scheme = recolour(scheme);
+        const Recolouring asked{scheme, kind, firstColumn, lastColumn, color};
+        if (!m_lastRecolouring || !m_lastRecolouring->first.Same(asked)) {
+            m_lastRecolouring.emplace(asked, recolour(scheme));
+        }
+        scheme = m_lastRecolouring->second;
     } else {
         // Rows sharing a scheme before share the recoloured one after.
         std::unordered_map<std::uint32_t, std::uint32_t> recoloured;

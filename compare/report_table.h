@@ -11,10 +11,12 @@
 #include <deque>
 #include <map>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "app/text_arena.h"
@@ -249,6 +251,19 @@ private:
     std::vector<std::uint64_t> m_schemeMasks;
     // Scheme 0 with each mask of shared cells a new row has had.
     std::unordered_map<std::uint64_t, std::uint32_t> m_newRowSchemes;
+    // A colour change to one row's scheme, and the scheme it gave.
+    struct Recolouring {
+        std::uint32_t scheme;
+        ColorKind kind;
+        int firstColumn;
+        int lastColumn;
+        Colorref color;
+        bool Same(const Recolouring& other) const {
+            return scheme == other.scheme && kind == other.kind && firstColumn == other.firstColumn &&
+                   lastColumn == other.lastColumn && color == other.color;
+        }
+    };
+    std::optional<std::pair<Recolouring, std::uint32_t>> m_lastRecolouring;
     // The last of them, as rows in a run mostly have the same.
     std::uint64_t m_lastNewRowMask = 0;
     std::uint32_t m_lastNewRowScheme = 0;

@@ -700,6 +700,10 @@ TEST(ReportTable, RowsSharingColoursAreRecolouredApart) {
     table.InsertItem(0, "new");
     EXPECT_EQ(table.GetCellTextColor(0, 2), sys);
     EXPECT_EQ(table.GetCellBackColor(0, 2), sysBack);
+    // The last change made before the emptying is worked out again.
+    table.SetCellTextColor(0, 2, 0xFF0000);
+    EXPECT_EQ(table.GetCellTextColor(0, 2), 0xFF0000u);
+    EXPECT_EQ(table.GetCellTextColor(0, 1), sys);
 }
 
 }  // namespace
