@@ -243,8 +243,11 @@ ReportTable::Row ReportTable::MakeRow(std::span<const std::string_view> texts) {
                 previous.inRun = false;
             } else if (isShared(k)) {
                 size = sizeof(std::uint32_t);
-                previous.text = m_shared.Text(m_sharedIds[k]);
-                previous.shared = m_sharedIds[k];
+                // Within a run the text is the one already noted.
+                if (previous.shared != m_sharedIds[k]) {
+                    previous.text = m_shared.Text(m_sharedIds[k]);
+                    previous.shared = m_sharedIds[k];
+                }
             } else {
                 size = texts[k].size();
                 previous.text = {stored + end, size};
