@@ -17,7 +17,7 @@ void LimitAllocatorRetention() {
     // 32 MiB): from then on such blocks are cut from the heap and stay part
     // of the process after they are freed. A fixed threshold keeps them
     // mapped on their own and unmapped when freed.
-    mallopt(M_MMAP_THRESHOLD, 1 << 20);
+    mallopt(M_MMAP_THRESHOLD, static_cast<int>(kOwnMappingBytes));
     // Each thread that allocates (the index build, the compare workers)
     // would get a heap of its own, and what one frees the others cannot
     // reuse. Two heaps keep the worker off the window thread's lock.

@@ -91,6 +91,12 @@ private:
     int m_folderFd = -1;
 };
 
+// Has the system supply the pages of [start, start + size) now, ready to be
+// written, instead of one at a time at their first write; what the memory
+// holds does not change. Only whole pages inside the range are prepared.
+// False where the system takes no such request.
+bool PrepareMemoryForWriting(void* start, std::size_t size);
+
 enum class FileLookup { Measured, NotOpened, NotMeasured };
 // The facts of a file that can be opened for reading: it is opened (never
 // waiting, whatever kind of file the name leads to), measured and closed. A

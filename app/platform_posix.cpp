@@ -4,6 +4,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -54,6 +55,20 @@ FileFacts FactsOf(const struct stat& info) {
 }
 
 }  // namespace
+
+bool PrepareMemoryForWriting(void* start, std::size_t size) {
+#if defined(MADV_POPULATE_WRITE)
+    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    const auto first = (reinterpret_cast<std::uintptr_t>(start) + page - 1) / page * page;
+    const auto end = (reinterpret_cast<std::uintptr_t>(start) + size) / page * page;
+    if (end <= first) return true;
+    return ::madvise(reinterpret_cast<void*>(first), end - first, MADV_POPULATE_WRITE) == 0;
+#else
+    (void)start;
+    (void)size;
+    return false;
+#endif
+}
 
 bool StatPath(const std::string& path, FileFacts& facts, int& error) {
     struct stat info {};

@@ -159,6 +159,8 @@ bool ReadModuleName(int processId, std::string& name) {
     return !name.empty();
 }
 
+bool PrepareMemoryForWriting(void* /*start*/, std::size_t /*size*/) { return false; }
+
 bool StatPath(const std::string& path, FileFacts& facts, int& error) {
     // Backup semantics let a folder be opened too; no right to read is needed
     // to learn its facts.

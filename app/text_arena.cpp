@@ -37,7 +37,12 @@ unsigned char* TextArena::Allocate(std::size_t size) {
             own.live = size;
             return own.bytes.get();
         }
-        m_current = AddChunk(kChunkSize);
+        if (m_spare.empty()) {
+            m_current = AddChunk(kChunkSize);
+        } else {
+            m_current = m_spare.front();
+            m_spare.erase(m_spare.begin());
+        }
         m_next = m_chunks[m_current].bytes.get();
         m_left = kChunkSize;
     }
@@ -90,7 +95,25 @@ void TextArena::Release(const unsigned char* block, std::size_t size) {
     FreeChunk(index);
 }
 
+void TextArena::Reserve(std::size_t bytes) {
+    for (std::size_t room = m_spare.size() * kChunkSize; room < bytes; room += kChunkSize) {
+        m_spare.push_back(AddChunk(kChunkSize));
+    }
+}
+
+std::vector<std::span<unsigned char>> TextArena::SpareRoom() const {
+    std::vector<std::span<unsigned char>> room;
+    for (std::size_t index : m_spare) room.emplace_back(m_chunks[index].bytes.get(), m_chunks[index].size);
+    return room;
+}
+
+void TextArena::DropSpare() {
+    for (std::size_t index : m_spare) FreeChunk(index);
+    m_spare.clear();
+}
+
 void TextArena::Clear() {
+    m_spare.clear();
     m_chunks.clear();
     m_chunks.shrink_to_fit();
     m_byAddress.clear();

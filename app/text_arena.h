@@ -11,7 +11,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <vector>
+
+#include "app/allocator_settings.h"
 
 namespace qvr {
 
@@ -25,6 +28,12 @@ public:
     unsigned char* Allocate(std::size_t size);
     // Gives back a block Allocate(size) handed out; it is not used again.
     void Release(const unsigned char* block, std::size_t size);
+    // Sets chunks aside for at least bytes more of blocks; they are cut from
+    // before any new chunk is made. Their room, not yet used, is listed by
+    // SpareRoom, and DropSpare gives back the chunks still unused.
+    void Reserve(std::size_t bytes);
+    std::vector<std::span<unsigned char>> SpareRoom() const;
+    void DropSpare();
     // Gives every chunk back; every block handed out becomes invalid.
     void Clear();
     // Bytes handed out and not given back since the last Clear(), alignment
@@ -34,7 +43,11 @@ public:
     std::size_t BytesHeld() const { return m_held; }
 
     // Blocks are cut from chunks of this size; a larger block gets a chunk of its own.
-    static constexpr std::size_t kChunkSize = std::size_t{1} << 20;
+    // A chunk stays below the size the allocator maps on its own: a chunk one
+    // list gives back is then the next one's, already in memory. The
+    // listing's records hand theirs to the Top List row by row this way,
+    // instead of the system clearing fresh pages for every chunk of the list.
+    static constexpr std::size_t kChunkSize = kOwnMappingBytes - 4096;
 
 private:
     struct Chunk {
@@ -49,6 +62,8 @@ private:
     void FreeChunk(std::size_t index);
 
     std::vector<Chunk> m_chunks;
+    // Chunks set aside by Reserve and not yet cut from, first used first.
+    std::vector<std::size_t> m_spare;
     // Indexes of the chunks held, in the order of their addresses.
     std::vector<std::size_t> m_byAddress;
     static constexpr std::size_t kNone = static_cast<std::size_t>(-1);

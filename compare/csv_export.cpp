@@ -210,11 +210,10 @@ public:
         try {
             m_thread = std::thread([this, first, last] {
                 try {
-                    std::string block;
-                    block.reserve(kCsvBlock + 4096);
+                    std::string block = SpareBlock();
                     FormatRows(m_table, m_layout, first, last, block, [this](std::string& full) {
                         m_blocks.push_back(std::move(full));
-                        full.reserve(kCsvBlock + 4096);
+                        full = SpareBlock();
                         return true;
                     });
                     m_blocks.push_back(std::move(block));
@@ -241,14 +240,31 @@ public:
         for (std::string& made : m_blocks) {
             if (!write(made)) break;
         }
+        // The written blocks make the next segment's lines: their memory is
+        // in use already and costs the system no fresh pages.
+        for (std::string& made : m_blocks) {
+            made.clear();
+            m_spare.push_back(std::move(made));
+        }
         m_blocks.clear();
     }
 
 private:
+    std::string SpareBlock() {
+        std::string block;
+        if (!m_spare.empty()) {
+            block = std::move(m_spare.back());
+            m_spare.pop_back();
+        }
+        block.reserve(kCsvBlock + 4096);
+        return block;
+    }
+
     const ReportTable& m_table;
     const CsvLayout& m_layout;
     std::thread m_thread;
     std::vector<std::string> m_blocks;
+    std::vector<std::string> m_spare;
     std::exception_ptr m_failure;
 };
 

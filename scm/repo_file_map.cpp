@@ -84,7 +84,7 @@ bool CMapStrToFObj::SetAt(const std::string& key, const RepoFileRecord& record) 
     return SetAt(key, fields);
 }
 
-bool CMapStrToFObj::SetAt(const std::string& key, std::span<const std::string_view> fields) {
+bool CMapStrToFObj::SetAt(std::string_view key, std::span<const std::string_view> fields) {
     const auto before = [](const Entry& entry, std::string_view k) { return KeyOrder{}(entry.Key(), k); };
     // The listing adds its keys in increasing order: the end is then the
     // right place and the insertion costs constant time.

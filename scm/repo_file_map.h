@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "app/text_arena.h"
 
@@ -125,7 +126,7 @@ public:
 
     bool SetAt(const std::string& key, const RepoFileRecord& record);
     // The same from the field texts (missing ones empty, extra ones ignored).
-    bool SetAt(const std::string& key, std::span<const std::string_view> fields);
+    bool SetAt(std::string_view key, std::span<const std::string_view> fields);
     bool Lookup(const std::string& key, RepoFileRecord& record) const;
     bool RemoveKey(const std::string& key);
     int GetCount() const { return static_cast<int>(m_entries.size()); }
@@ -140,6 +141,12 @@ public:
     RepoFileFields FirstFields() const;
     void RemoveFirst();
     void RemoveAll();
+    // Room for records of about bytes set aside before they are added; the
+    // part not used yet, and giving back what the records did not need (see
+    // TextArena::Reserve).
+    void ReserveRoom(std::size_t bytes) { m_arena.Reserve(bytes); }
+    std::vector<std::span<unsigned char>> SpareRoom() const { return m_arena.SpareRoom(); }
+    void DropSpareRoom() { m_arena.DropSpare(); }
 
 private:
     Entries::const_iterator Find(std::string_view key) const;

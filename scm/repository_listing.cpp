@@ -2,6 +2,11 @@
 // vlx.log, into the Top List record map.
 
 #include <array>
+#include <atomic>
+#include <system_error>
+#include <thread>
+#include <vector>
+#include <charconv>
 #include <cstdio>
 #include <span>
 #include <string>
@@ -12,6 +17,7 @@
 #endif
 
 #include "app/busy_flags.h"
+#include "app/platform.h"
 #include "scm/command_line.h"
 #include "scm/scm_bridge.h"
 #include "scm/text_line_reader.h"
@@ -26,7 +32,7 @@ bool Contains(std::string_view text, std::string_view part) {
     return text.find(part) != std::string_view::npos;
 }
 
-bool HasFields(std::string_view line) { return Contains(line, "\t"); }
+bool HasFields(std::string_view line) { return line.find('\t') != std::string_view::npos; }
 
 std::string_view TrimBlanks(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.back() == ' ')) {
@@ -37,9 +43,9 @@ std::string_view TrimBlanks(std::string_view text) {
 
 // The tool's own lines are free text; a row of fields is a row whatever its
 // names hold ("!old", "Error: notes.txt", "--------.txt").
-bool IsErrorLine(std::string_view line) {
+bool IsErrorLine(std::string_view line, bool hasFields) {
     if (line.starts_with("Error: ")) return true;
-    return !HasFields(line) && (Contains(line, "Error: ") || Contains(line, "!"));
+    return !hasFields && (Contains(line, "Error: ") || Contains(line, "!"));
 }
 
 bool IsSeparatorLine(std::string_view line) {
@@ -47,7 +53,7 @@ bool IsSeparatorLine(std::string_view line) {
     return text.starts_with(kSeparatorMark) && text.find_first_not_of('-') == std::string_view::npos;
 }
 
-bool IsSuccessLine(std::string_view line) { return !HasFields(line) && TrimBlanks(line) == kSuccessLine; }
+bool IsSuccessLine(std::string_view line, bool hasFields) { return !hasFields && TrimBlanks(line) == kSuccessLine; }
 
 // Calls tab(position) for every tab of line, in order, until it answers false.
 template <typename Tab>
@@ -83,6 +89,55 @@ std::size_t SplitDataLine(std::string_view line, std::array<std::string_view, Re
     });
     if (field < kTokens && line.size() > start) fields[field++] = line.substr(start);
     return field;
+}
+
+// Has the second core make the records' room ready while this one reads the
+// log, so that the reading does not wait for the system at every new page
+// the records are copied into. Stopped, and waited for, before the records
+// give their room back.
+class RoomPreparer {
+public:
+    RoomPreparer() = default;
+    RoomPreparer(const RoomPreparer&) = delete;
+    RoomPreparer& operator=(const RoomPreparer&) = delete;
+    ~RoomPreparer() { Stop(); }
+
+    void Start(std::vector<std::span<unsigned char>> room) {
+        if (room.empty()) return;
+        try {
+            m_thread = std::thread([this, room = std::move(room)] {
+                for (const std::span<unsigned char> part : room) {
+                    if (m_stop || !platform::PrepareMemoryForWriting(part.data(), part.size())) return;
+                }
+            });
+        } catch (const std::system_error&) {
+            // No second thread: the pages come as they are first written.
+        }
+    }
+
+    void Stop() {
+        m_stop = true;
+        if (m_thread.joinable()) m_thread.join();
+    }
+
+private:
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
+
+// Below this size a log is read before a second thread would have started.
+constexpr std::uint64_t kLogWorthPreparing = std::uint64_t{4} << 20;
+
+// A long log's records get their room set aside before the first one is
+// read: about the log's size, since a record keeps its line's texts without
+// the separators but with where each field ends. What they leave unused is
+// given back when the log has been read.
+void PrepareRoomForRecords(const std::string& logPath, CMapStrToFObj& records, RoomPreparer& preparer) {
+    platform::FileFacts facts;
+    int error = 0;
+    if (!platform::StatPath(logPath, facts, error) || facts.size < kLogWorthPreparing) return;
+    records.ReserveRoom(static_cast<std::size_t>(facts.size + facts.size / 8));
+    preparer.Start(records.SpareRoom());
 }
 
 }  // namespace
@@ -135,17 +190,28 @@ int ScmBridge::ReadVlxLog(std::string& errorText) {
     }
     CMapStrToFObj& records = m_state.topRecords;
     records.RemoveAll();
+    RoomPreparer preparer;
+    PrepareRoomForRecords(logPath, records, preparer);
+    // Records are dropped only once nothing prepares their room any more.
+    const auto dropRecords = [&] {
+        preparer.Stop();
+        records.RemoveAll();
+    };
     bool headerPassed = false;
     bool complete = false;
     int counter = 0;
     std::string_view line;
+    // Filled anew for every row: a row sets only the fields it has.
+    std::array<std::string_view, RepoFileRecord::kFieldCount> fields;
+    char keyText[16];
     while (reader.ReadPiece(line)) {
         if (line.empty()) continue;
-        if (IsErrorLine(line)) {
+        const bool hasFields = HasFields(line);
+        if (IsErrorLine(line, hasFields)) {
             // A failed listing yields no records, whatever came before.
             errorText.assign(line);
             MaskPassword(errorText, m_state.context.password);
-            records.RemoveAll();
+            dropRecords();
             return 0;
         }
         if (g_populateInProgress == 0) {
@@ -156,23 +222,24 @@ int ScmBridge::ReadVlxLog(std::string& errorText) {
             headerPassed = IsSeparatorLine(line);
             continue;
         }
-        if (IsSuccessLine(line)) {
+        if (IsSuccessLine(line, hasFields)) {
             complete = true;
             break;
         }
         ++counter;
-        std::array<std::string_view, RepoFileRecord::kFieldCount> fields;
         const std::size_t count = SplitDataLine(line, fields);
-        records.SetAt(std::to_string(counter), std::span<const std::string_view>(fields.data(), count));
+        const char* keyEnd = std::to_chars(keyText, keyText + sizeof keyText, counter).ptr;
+        records.SetAt(std::string_view(keyText, static_cast<std::size_t>(keyEnd - keyText)),
+                      std::span<const std::string_view>(fields.data(), count));
     }
     if (reader.LineTooLong()) {
         errorText = "a line of " + logPath + " is longer than " + std::to_string(kLongestLine) + " characters";
-        records.RemoveAll();
+        dropRecords();
         return 0;
     }
     if (reader.Failed()) {
         m_vlxLogUnreadable = true;
-        records.RemoveAll();
+        dropRecords();
         ShowUnableToRead(logPath);
         return 0;
     }
@@ -180,9 +247,11 @@ int ScmBridge::ReadVlxLog(std::string& errorText) {
     // disk filled up): the files it does not name are not new.
     if (!complete) {
         errorText = "the listing is incomplete: " + logPath;
-        records.RemoveAll();
+        dropRecords();
         return 0;
     }
+    preparer.Stop();
+    records.DropSpareRoom();
     return counter;
 }
 

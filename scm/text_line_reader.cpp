@@ -3,7 +3,34 @@
 #include <algorithm>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace qvr {
+namespace {
+
+// Where the first carriage return or line feed of [start, start + size)
+// lies, or size when there is none: one look at each byte for both.
+std::size_t FindLineBreak(const char* start, std::size_t size) {
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i feed = _mm_set1_epi8('\n');
+    const __m128i ret = _mm_set1_epi8('\r');
+    for (; i + 16 <= size; i += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(start + i));
+        const auto hits = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(bytes, feed), _mm_cmpeq_epi8(bytes, ret))));
+        if (hits != 0) return i + static_cast<std::size_t>(__builtin_ctz(hits));
+    }
+#endif
+    for (; i < size; ++i) {
+        if (start[i] == '\n' || start[i] == '\r') return i;
+    }
+    return size;
+}
+
+}  // namespace
 
 bool TextLineReader::Open(const std::string& path) {
     Close();
@@ -85,14 +112,17 @@ bool TextLineReader::ReadPiece(std::string_view& piece) {
         // shown where it lies.
         const char* start = m_buffer.data() + m_pos;
         const std::size_t avail = std::min(m_limit, m_end - m_pos);
-        if (const void* feed = std::memchr(start, '\n', avail)) {
-            std::size_t length = static_cast<std::size_t>(static_cast<const char*>(feed) - start);
-            const std::size_t content = length > 0 && start[length - 1] == '\r' ? length - 1 : length;
-            if (!std::memchr(start, '\r', content)) {
-                piece = std::string_view(start, content);
-                m_pos += length + 1;
-                return true;
-            }
+        const std::size_t lineBreak = FindLineBreak(start, avail);
+        std::size_t breakLength = 0;
+        if (lineBreak < avail && start[lineBreak] == '\n') {
+            breakLength = 1;
+        } else if (lineBreak + 1 < avail && start[lineBreak + 1] == '\n') {
+            breakLength = 2;  // the carriage return before the line feed
+        }
+        if (breakLength > 0) {
+            piece = std::string_view(start, lineBreak);
+            m_pos += lineBreak + breakLength;
+            return true;
         }
     }
     if (!ReadPiece(m_piece)) return false;

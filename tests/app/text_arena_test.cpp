@@ -1,9 +1,12 @@
 #include "app/text_arena.h"
 
+#include "app/platform.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstring>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -68,6 +71,39 @@ TEST(TextArena, ChunksWhoseBlocksAreAllGivenBackAreFreed) {
     // The chunk being filled holds the last blocks and is cut again from its first.
     constexpr std::size_t kPerChunk = TextArena::kChunkSize / kBlock;
     EXPECT_EQ(arena.Allocate(kBlock), blocks[(blocks.size() - 1) / kPerChunk * kPerChunk]);
+}
+
+// Room set aside is cut from before any new chunk is made, its pages can be
+// made ready without changing what they hold, and what stays unused is
+// given back.
+TEST(TextArena, ReservedRoomIsUsedFirstAndTheRestGivenBack) {
+    constexpr std::size_t kQuarter = TextArena::kChunkSize / 4;
+    TextArena arena;
+    arena.Reserve(2 * TextArena::kChunkSize + 1);
+    EXPECT_EQ(arena.BytesHeld(), 3 * TextArena::kChunkSize);
+    const std::vector<std::span<unsigned char>> room = arena.SpareRoom();
+    ASSERT_EQ(room.size(), 3u);
+    std::vector<unsigned char*> blocks;
+    for (int k = 0; k < 5; ++k) blocks.push_back(arena.Allocate(kQuarter));
+    EXPECT_EQ(blocks[0], room[0].data());
+    EXPECT_EQ(blocks[4], room[1].data());
+    std::memset(blocks[0], 7, kQuarter);
+    if (platform::PrepareMemoryForWriting(room[0].data(), room[0].size())) {
+        EXPECT_EQ(blocks[0][kQuarter - 1], 7) << "preparing keeps the bytes";
+    }
+    EXPECT_EQ(arena.BytesHeld(), 3 * TextArena::kChunkSize);
+    EXPECT_EQ(arena.SpareRoom().size(), 1u);
+    arena.DropSpare();
+    EXPECT_EQ(arena.BytesHeld(), 2 * TextArena::kChunkSize);
+    EXPECT_TRUE(arena.SpareRoom().empty());
+    EXPECT_EQ(blocks[0][0], 7);
+    // Room set aside goes with everything else, and is never cut from after.
+    arena.Reserve(TextArena::kChunkSize);
+    arena.Clear();
+    EXPECT_EQ(arena.BytesHeld(), 0u);
+    EXPECT_TRUE(arena.SpareRoom().empty());
+    EXPECT_NE(arena.Allocate(kQuarter), nullptr);
+    EXPECT_EQ(arena.BytesHeld(), TextArena::kChunkSize);
 }
 
 }  // namespace

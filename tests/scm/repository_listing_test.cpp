@@ -97,6 +97,10 @@ TEST_F(RepositoryListingTest, LogGrammar) {
     };
     const std::string header = kHeader;
     const std::string incomplete = "the listing is incomplete: " + installDir + kSep + "vlx.log";
+    // Long enough for its records' room to be made ready while it is read,
+    // with names long enough to leave some of that room unused.
+    std::string longRows;
+    for (int i = 1; i <= 15000; ++i) longRows += std::string(300, 'n') + DataLine(i);
     const Case cases[] = {
         {"three lines", header + DataLine(1) + DataLine(2) + DataLine(3) + kSuccess, 3, ""},
         {"CR LF", "h\r\n--------\r\n" + DataLine(1).substr(0, DataLine(1).size() - 1) +
@@ -122,6 +126,9 @@ TEST_F(RepositoryListingTest, LogGrammar) {
         {"row named like the separator", header + "--------.txt\t\\p\\\t1\n" + kSuccess, 1, ""},
         {"Error without blank is data", header + "Error:x\t\\p\\\n" + kSuccess, 1, ""},
         {"empty file", "", 0, incomplete},
+        {"long log", header + longRows + kSuccess, 15000, ""},
+        {"long log failing at its end", header + longRows + "vlx: Error: lost\n", 0, "vlx: Error: lost"},
+        {"long log cut off", header + longRows, 0, incomplete},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -129,6 +136,7 @@ TEST_F(RepositoryListingTest, LogGrammar) {
         EXPECT_EQ(Read(c.log, error), c.count);
         EXPECT_EQ(error, c.error);
         EXPECT_EQ(records.GetCount(), c.count);
+        EXPECT_TRUE(records.SpareRoom().empty()) << "room the records did not need is given back";
     }
     EXPECT_TRUE(host.boxes.empty());
 }

@@ -94,6 +94,8 @@ TEST(TextLineReaderTest, ViewsGiveTheSamePiecesAsCopies) {
         {"LF", "one\ntwo\n"},
         {"CR LF", "one\r\ntwo\r\n"},
         {"lone CR", "a\rb\r\r\n\rc\n"},
+        {"line ends beyond the first sixteen bytes", std::string(20, 'p') + "\r" + std::string(17, 'q') + "\r\n" +
+                                                         std::string(33, 'r') + "\r\r\n" + std::string(16, 's') + "\n"},
         {"long lines", std::string(5000, 'x') + "\n" + std::string(2046, 'a') + "\r\n" + std::string(2047, 'b') +
                            "\n" + std::string(2045, 'c') + "\r\r\nend"},
         {"CR LF split by the block end", around(block - 1, "\r\nafter\n")},
