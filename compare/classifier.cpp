@@ -422,20 +422,20 @@ int Classifier::AddMissingRows() {
         if (excluded || NameIsExcluded(m_exclusions, name) || name.find(kSignatureFile) != std::string::npos) {
             continue;
         }
-        const int recordNumber = CountFilledRows(m_bottom) + 1;
-        const int addedRow = m_bottom.InsertItem(0, "");
-        if (addedRow < 0) break;
-        m_bottom.SetItemText(addedRow, BottomRecord, RecordNumber(recordNumber));
-        m_bottom.SetItemText(addedRow, BottomFile, name);
-        m_bottom.SetItemText(addedRow, BottomPath, directory);
         std::int64_t size = 0;
         const std::string_view sizeText = m_top.GetItemText(row, kTopDatasizeColumn);
         for (const char c : sizeText) {
             if (c < '0' || c > '9' || size > (std::numeric_limits<std::int64_t>::max() - 9) / 10) break;
             size = size * 10 + (c - '0');
         }
-        SetSizeAndDate(addedRow, size, std::string(m_top.GetItemText(row, kTopModifiedDateColumn)));
-        m_bottom.SetItemText(addedRow, BottomStatus, "Missing");
+        // The row is made whole in one step, as a listed file's is, so the
+        // texts it repeats from the row before are kept once.
+        const std::string record = RecordNumber(CountFilledRows(m_bottom) + 1);
+        const std::string datasize = FormatDatasize(size);
+        const std::string date(m_top.GetItemText(row, kTopModifiedDateColumn));
+        const std::string_view texts[] = {record, name, directory, datasize, date, "Missing"};
+        const int addedRow = m_bottom.InsertItem(0, texts);
+        if (addedRow < 0) break;
         m_bottom.SetCellTextColor(addedRow, BottomStatus, kMissingColor, true);
         ++added;
     }

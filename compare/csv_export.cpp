@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include <algorithm>
+#include <array>
 #include <exception>
 #include <system_error>
 #include <thread>
@@ -110,42 +111,44 @@ void AppendHeaderLine(std::string& out, const ReportTable& table, const CsvLayou
     out += kCsvLineEnd;
 }
 
-// One row's line, made from the row's stored texts: one look for special
-// bytes over the whole row, and then nearly always plain copies straight
-// into the block.
+// One row's line, made from the row's stored texts: each cell read once, one
+// look for special bytes over the row's own texts (and each shared one), and
+// then nearly always plain copies straight into the block.
 void AppendRowLine(std::string& out, const CsvLayout& layout, const ReportTable::StoredRow& row) {
-    std::size_t start = 0;
-    if (HasCsvSpecial(row.texts)) {
+    constexpr std::size_t kFewColumns = 32;
+    std::array<std::string_view, kFewColumns> cells;
+    bool special = row.columns > kFewColumns;
+    std::size_t room = row.columns + 2;
+    if (!special) {
+        row.Cells(cells.data());
+        if (row.HasShared()) {
+            for (std::size_t column = 0; column < row.columns; ++column) {
+                special = special || HasCsvSpecial(cells[column]);
+                room += cells[column].size();
+            }
+        } else {
+            special = HasCsvSpecial(row.stored);
+            room += row.stored.size();
+        }
+    }
+    if (special) {
         for (std::size_t column = 0; column < row.columns; ++column) {
-            const std::size_t end = row.End(column);
-            if (layout.shown[column]) AppendCsvField(out, row.texts.substr(start, end - start));
+            if (layout.shown[column]) AppendCsvField(out, row.Cell(column));
             if (column > 0) out += ',';
-            start = end;
         }
         out += kCsvLineEnd;
         return;
     }
     // Room for every text, every comma and the line end; cut to what was written.
     const std::size_t before = out.size();
-    out.resize(before + row.texts.size() + row.columns + 2);
+    out.resize(before + room);
     char* next = out.data() + before;
-    auto copy = [&](auto endType) {
-        using EndType = decltype(endType);
-        for (std::size_t column = 0; column < row.columns; ++column) {
-            EndType end;
-            std::memcpy(&end, row.ends + column * sizeof end, sizeof end);
-            if (layout.shown[column]) {
-                std::memcpy(next, row.texts.data() + start, end - start);
-                next += end - start;
-            }
-            if (column > 0) *next++ = ',';
-            start = end;
+    for (std::size_t column = 0; column < row.columns; ++column) {
+        if (layout.shown[column]) {
+            std::memcpy(next, cells[column].data(), cells[column].size());
+            next += cells[column].size();
         }
-    };
-    if (row.wideEnds) {
-        copy(std::uint32_t{});
-    } else {
-        copy(std::uint16_t{});
+        if (column > 0) *next++ = ',';
     }
     *next++ = '\r';
     *next++ = '\n';

@@ -561,58 +561,121 @@ std::vector<std::size_t> ComputeSortOrder(const std::vector<std::string_view>& t
 
 namespace {
 
-// The texts a table sort reads, copied out of the table: the order can then
-// be worked out on another thread while the table stays in use (painted,
-// scrolled) on its own.
-struct ColumnSnapshot {
-    // Row r's text is texts[starts[r], starts[r + 1]); eight zero bytes
-    // follow the last one, so a key can always load eight bytes.
-    std::string texts;
-    std::vector<std::size_t> starts;
-    // The same for the tie column, when there is one.
-    std::string tieTexts;
-    std::vector<std::size_t> tieStarts;
-
-    std::size_t Rows() const { return starts.size() - 1; }
-    std::string_view Text(std::size_t row) const {
-        return std::string_view(texts).substr(starts[row], starts[row + 1] - starts[row]);
+// One column's texts, copied out of the table so the order can be worked
+// out on another thread while the table stays in use (painted, scrolled) on
+// its own. Rows come folder by folder, so neighbours often hold the same
+// text (a shared cell): each run of equal texts is copied once, and each row
+// notes its run.
+class ColumnCopy {
+public:
+    void Take(const ReportTable& table, std::size_t column) {
+        m_rows = static_cast<std::size_t>(table.GetItemCount());
+        // Where the runs begin and how much they hold is found first, so the
+        // room is known before anything is copied.
+        std::vector<bool> startsRun(m_rows);
+        std::size_t runs = 0;
+        std::size_t total = 0;
+        WalkRuns(table, column, [&](std::size_t row, bool newRun, std::string_view text) {
+            startsRun[row] = newRun;
+            if (!newRun) return;
+            ++runs;
+            total += text.size();
+        });
+        m_texts.resize(total + kPadding);
+        m_wide = total > 0xFFFFFFFFu;
+        if (m_wide) {
+            m_wideStarts.resize(runs + 1);
+        } else {
+            m_starts.resize(runs + 1);
+        }
+        if (runs < m_rows) m_runOf.resize(m_rows);
+        std::size_t run = 0;
+        std::size_t at = 0;
+        for (std::size_t row = 0; row < m_rows; ++row) {
+            if (startsRun[row]) {
+                const std::string_view text = table.GetStoredRow(static_cast<int>(row)).Cell(column);
+                SetStart(run++, at);
+                if (!text.empty()) std::memcpy(m_texts.data() + at, text.data(), text.size());
+                at += text.size();
+            }
+            if (!m_runOf.empty()) m_runOf[row] = static_cast<std::uint32_t>(run - 1);
+        }
+        SetStart(runs, at);
+        std::memset(m_texts.data() + at, 0, kPadding);
     }
-    std::string_view Tie(std::size_t row) const {
-        return std::string_view(tieTexts).substr(tieStarts[row], tieStarts[row + 1] - tieStarts[row]);
+
+    std::size_t Rows() const { return m_rows; }
+    std::size_t Runs() const { return (m_wide ? m_wideStarts.size() : m_starts.size()) - 1; }
+    std::size_t RunOf(std::size_t row) const { return m_runOf.empty() ? row : m_runOf[row]; }
+    std::size_t RunStart(std::size_t run) const { return m_wide ? m_wideStarts[run] : m_starts[run]; }
+    std::string_view RunText(std::size_t run) const {
+        const std::size_t start = RunStart(run);
+        return {m_texts.data() + start, RunStart(run + 1) - start};
+    }
+    std::string_view Text(std::size_t row) const { return RunText(RunOf(row)); }
+    // The copied texts; kPadding zero bytes follow the last one, so a key
+    // can always load eight bytes.
+    const char* Bytes() const { return m_texts.data(); }
+    static constexpr std::size_t kPadding = 8;
+
+private:
+    // Calls visit(row, newRun, text) for every row in order: a row starts a
+    // new run unless it holds the text of the row before it.
+    template <typename Visit>
+    static void WalkRuns(const ReportTable& table, std::size_t column, Visit&& visit) {
+        const int rows = table.GetItemCount();
+        std::string_view last;
+        std::uint32_t lastShared = ReportTable::kOwnText;
+        for (int row = 0; row < rows; ++row) {
+            const ReportTable::StoredRow stored = table.GetStoredRow(row);
+            const std::uint32_t shared = stored.SharedId(column);
+            const std::string_view text = stored.Cell(column);
+            const bool sameCell = shared != ReportTable::kOwnText && shared == lastShared;
+            visit(static_cast<std::size_t>(row), row == 0 || !(sameCell || text == last), text);
+            last = text;
+            lastShared = shared;
+        }
+    }
+
+    void SetStart(std::size_t run, std::size_t at) {
+        if (m_wide) {
+            m_wideStarts[run] = at;
+        } else {
+            m_starts[run] = static_cast<std::uint32_t>(at);
+        }
+    }
+
+    std::string m_texts;
+    // Run k's text is m_texts[start(k), start(k + 1)): 32-bit starts, unless
+    // the texts pass 4 GiB.
+    std::vector<std::uint32_t> m_starts;
+    std::vector<std::uint64_t> m_wideStarts;
+    bool m_wide = false;
+    // Each row's run; empty when every row is a run of its own.
+    std::vector<std::uint32_t> m_runOf;
+    std::size_t m_rows = 0;
+};
+
+// The texts a table sort reads: the sort column's, and the tie column's
+// when there is one.
+struct ColumnSnapshot {
+    ColumnCopy sorted;
+    ColumnCopy tie;
+    bool hasTie = false;
+
+    std::size_t Rows() const { return sorted.Rows(); }
+    std::string_view Text(std::size_t row) const { return sorted.Text(row); }
+    std::string_view Tie(std::size_t row) const { return tie.Text(row); }
+    bool SameText(std::size_t a, std::size_t b) const {
+        return sorted.RunOf(a) == sorted.RunOf(b) || sorted.Text(a) == sorted.Text(b);
     }
 };
 
-std::string_view CellOf(const ReportTable::StoredRow& row, std::size_t column) {
-    const std::size_t start = column == 0 ? 0 : row.End(column - 1);
-    return row.texts.substr(start, row.End(column) - start);
-}
-
-// Copies one column's texts back to back, in row order: where they lie is
-// noted first, so the room is known before anything is copied.
-void CopyColumn(const ReportTable& table, std::size_t column, std::string& texts, std::vector<std::size_t>& starts) {
-    const auto rows = static_cast<std::size_t>(table.GetItemCount());
-    std::vector<std::string_view> cells(rows);
-    std::size_t total = 0;
-    for (std::size_t r = 0; r < rows; ++r) {
-        cells[r] = CellOf(table.GetStoredRow(static_cast<int>(r)), column);
-        total += cells[r].size();
-    }
-    texts.resize(total + 8);
-    starts.resize(rows + 1);
-    std::size_t at = 0;
-    for (std::size_t r = 0; r < rows; ++r) {
-        starts[r] = at;
-        if (!cells[r].empty()) std::memcpy(texts.data() + at, cells[r].data(), cells[r].size());
-        at += cells[r].size();
-    }
-    starts[rows] = at;
-    std::memset(texts.data() + at, 0, 8);
-}
-
 ColumnSnapshot TakeSnapshot(const ReportTable& table, int column, int tieColumn) {
     ColumnSnapshot snapshot;
-    CopyColumn(table, static_cast<std::size_t>(column), snapshot.texts, snapshot.starts);
-    if (tieColumn >= 0) CopyColumn(table, static_cast<std::size_t>(tieColumn), snapshot.tieTexts, snapshot.tieStarts);
+    snapshot.sorted.Take(table, static_cast<std::size_t>(column));
+    snapshot.hasTie = tieColumn >= 0;
+    if (snapshot.hasTie) snapshot.tie.Take(table, static_cast<std::size_t>(tieColumn));
     return snapshot;
 }
 
@@ -627,24 +690,26 @@ bool ReadsAsPlainText(std::string_view text) {
     return !ReadHexCell(text, small, big) && !ReadDecimalCell(text, decimal) && !ReadDateCell(text, seconds);
 }
 
-// Dense byte-order ranks of the rows' texts, without comparing whole texts:
-// the rows are ordered by the first eight bytes of their texts held in a
+// Dense byte-order ranks of a column's runs of texts, without comparing whole
+// texts: the runs are ordered by the first eight bytes of their texts held in a
 // number, then each group that agrees on them by the next eight, and so on,
 // so the long beginnings paths share are read once per group, not once per
 // comparison. Texts that agree to their ends are equal and share a rank.
 class PlainTextRanker {
 public:
-    explicit PlainTextRanker(const ColumnSnapshot& snapshot) : m_snapshot(snapshot) {}
+    explicit PlainTextRanker(const ColumnCopy& column) : m_column(column) {}
 
+    // The rank of each run.
     std::vector<std::uint32_t> Rank() {
-        const std::size_t count = m_snapshot.Rows();
+        const std::size_t count = m_column.Runs();
         m_items.resize(count);
         // A new rank begins wherever two neighbours in the final order were
         // told apart.
         m_newRank.assign(count, 0);
         for (std::size_t r = 0; r < count; ++r) {
             // A cell's text is counted in 32 bits by the table.
-            m_items[r] = {0, m_snapshot.starts[r], static_cast<std::uint32_t>(m_snapshot.starts[r + 1] - m_snapshot.starts[r]),
+            const std::size_t start = m_column.RunStart(r);
+            m_items[r] = {0, start, static_cast<std::uint32_t>(m_column.RunStart(r + 1) - start),
                           static_cast<std::uint32_t>(r)};
         }
         // The groups the first bytes leave are independent of each other: a
@@ -704,7 +769,7 @@ private:
         const std::size_t left = item.length - depth;
         unsigned char bytes[8];
         // The padding after the last text makes eight bytes always readable.
-        std::memcpy(bytes, m_snapshot.texts.data() + item.start + depth, sizeof bytes);
+        std::memcpy(bytes, m_column.Bytes() + item.start + depth, sizeof bytes);
         std::uint64_t chunk = 0;
         for (unsigned char byte : bytes) chunk = (chunk << 8) | byte;
         if (left < 8) chunk &= ~(~std::uint64_t{0} >> (8 * left));
@@ -765,7 +830,7 @@ private:
         }
     }
 
-    const ColumnSnapshot& m_snapshot;
+    const ColumnCopy& m_column;
     std::vector<Item> m_items;
     // Written by two threads at once, each in the places of its own groups.
     std::vector<std::uint8_t> m_newRank;
@@ -774,26 +839,35 @@ private:
 // Dense ranks of the rows' texts by the rule the pairwise sort applies
 // between them; empty when no one rule decides every pair.
 std::vector<std::uint32_t> RankSnapshotTexts(const ColumnSnapshot& snapshot) {
-    const std::size_t rows = snapshot.Rows();
+    const ColumnCopy& column = snapshot.sorted;
+    const std::size_t runs = column.Runs();
     bool plain = true;
-    for (std::size_t r = 0; r < rows && plain; ++r) plain = ReadsAsPlainText(snapshot.Text(r));
-    if (plain) return PlainTextRanker(snapshot).Rank();
-    // Numbers and dates repeat a lot in a long list: each distinct text is
-    // read once.
-    std::vector<std::size_t> distinctRows;
-    const std::vector<std::uint32_t> distinctOf =
-        GroupEqualTexts(rows, [&snapshot](std::size_t row) { return snapshot.Text(row); }, distinctRows);
-    std::vector<CellSortKey> keys;
-    keys.reserve(distinctRows.size());
-    for (std::size_t row : distinctRows) keys.push_back(MakeCellSortKey(snapshot.Text(row)));
-    // Whether one rule decides every pair depends only on which readings
-    // succeed, the same over the distinct keys as over all of them.
-    if (!ComparedByOneRule(keys)) return {};
-    std::vector<std::size_t> everyKey(keys.size());
-    for (std::size_t d = 0; d < everyKey.size(); ++d) everyKey[d] = d;
-    const std::vector<std::uint32_t> rankOfDistinct = RankDistinctKeys(keys, everyKey);
+    for (std::size_t r = 0; r < runs && plain; ++r) plain = ReadsAsPlainText(column.RunText(r));
+    std::vector<std::uint32_t> rankOfRun;
+    if (plain) {
+        rankOfRun = PlainTextRanker(column).Rank();
+    } else {
+        // Numbers and dates repeat a lot in a long list: each distinct text
+        // is read once.
+        std::vector<std::size_t> distinctRuns;
+        const std::vector<std::uint32_t> distinctOf =
+            GroupEqualTexts(runs, [&column](std::size_t run) { return column.RunText(run); }, distinctRuns);
+        std::vector<CellSortKey> keys;
+        keys.reserve(distinctRuns.size());
+        for (std::size_t run : distinctRuns) keys.push_back(MakeCellSortKey(column.RunText(run)));
+        // Whether one rule decides every pair depends only on which readings
+        // succeed, the same over the distinct keys as over all of them.
+        if (!ComparedByOneRule(keys)) return {};
+        std::vector<std::size_t> everyKey(keys.size());
+        for (std::size_t d = 0; d < everyKey.size(); ++d) everyKey[d] = d;
+        const std::vector<std::uint32_t> rankOfDistinct = RankDistinctKeys(keys, everyKey);
+        rankOfRun.resize(runs);
+        for (std::size_t run = 0; run < runs; ++run) rankOfRun[run] = rankOfDistinct[distinctOf[run]];
+    }
+    const std::size_t rows = column.Rows();
+    if (runs == rows) return rankOfRun;
     std::vector<std::uint32_t> ranks(rows);
-    for (std::size_t row = 0; row < rows; ++row) ranks[row] = rankOfDistinct[distinctOf[row]];
+    for (std::size_t row = 0; row < rows; ++row) ranks[row] = rankOfRun[column.RunOf(row)];
     return ranks;
 }
 
@@ -802,8 +876,7 @@ std::vector<std::uint32_t> RankSnapshotTexts(const ColumnSnapshot& snapshot) {
 void BreakTies(const ColumnSnapshot& snapshot, bool ascending, std::vector<std::size_t>& order) {
     for (std::size_t start = 0; start < order.size();) {
         std::size_t end = start + 1;
-        const std::string_view text = snapshot.Text(order[start]);
-        while (end < order.size() && snapshot.Text(order[end]) == text) ++end;
+        while (end < order.size() && snapshot.SameText(order[start], order[end])) ++end;
         if (end - start > 1) {
             std::stable_sort(order.begin() + static_cast<std::ptrdiff_t>(start),
                              order.begin() + static_cast<std::ptrdiff_t>(end), [&](std::size_t a, std::size_t b) {
@@ -832,7 +905,7 @@ std::vector<std::size_t> ComputeSnapshotOrder(const ColumnSnapshot& snapshot, bo
         order = SortByRank(ranks, ascending);
     }
     if (stop) return {};
-    if (!snapshot.tieStarts.empty()) BreakTies(snapshot, ascending, order);
+    if (snapshot.hasTie) BreakTies(snapshot, ascending, order);
     return order;
 }
 

@@ -89,27 +89,38 @@ const ReportColumn* ReportTable::Column(int column) const {
     return &m_columns[static_cast<std::size_t>(column)];
 }
 
-// Block layout for c columns: c text ends, then the texts. The ends take two
-// bytes each when the row's texts fit 64 KiB (nearly every row), else four.
-bool ReportTable::WideEnds(const Row& row) { return row.capacity > 0xFFFFu; }
-
-std::size_t ReportTable::HeaderBytes(const Row& row) const {
-    return m_columns.size() * (WideEnds(row) ? sizeof(std::uint32_t) : sizeof(std::uint16_t));
+// Block layout for c columns: c ends of the cells' stored bytes, then those
+// bytes. An end takes one byte when the row's room fits 255 bytes (most rows
+// once their repeated texts are shared), two when it fits 64 KiB, else four.
+unsigned ReportTable::EndWidth(const Row& row) {
+    if (row.capacity <= 0xFFu) return 1;
+    return row.capacity <= 0xFFFFu ? 2 : 4;
 }
+
+std::size_t ReportTable::HeaderBytes(const Row& row) const { return m_columns.size() * EndWidth(row); }
 
 std::size_t ReportTable::BlockBytes(const Row& row) const { return HeaderBytes(row) + row.capacity; }
 
 std::size_t ReportTable::End(const Row& row, std::size_t column) const {
-    return StoredRow{{}, row.block, m_columns.size(), WideEnds(row)}.End(column);
+    StoredRow stored;
+    stored.ends = row.block;
+    stored.endWidth = EndWidth(row);
+    return stored.End(column);
 }
 
 void ReportTable::SetEnd(const Row& row, std::size_t column, std::size_t end) const {
-    if (WideEnds(row)) {
-        const auto value = static_cast<std::uint32_t>(end);
-        std::memcpy(row.block + column * sizeof value, &value, sizeof value);
-    } else {
-        const auto value = static_cast<std::uint16_t>(end);
-        std::memcpy(row.block + column * sizeof value, &value, sizeof value);
+    switch (EndWidth(row)) {
+        case 1: row.block[column] = static_cast<unsigned char>(end); break;
+        case 2: {
+            const auto value = static_cast<std::uint16_t>(end);
+            std::memcpy(row.block + column * sizeof value, &value, sizeof value);
+            break;
+        }
+        default: {
+            const auto value = static_cast<std::uint32_t>(end);
+            std::memcpy(row.block + column * sizeof value, &value, sizeof value);
+            break;
+        }
     }
 }
 
@@ -119,24 +130,74 @@ std::size_t ReportTable::TextBytes(const Row& row) const {
 
 char* ReportTable::Texts(const Row& row) const { return reinterpret_cast<char*>(row.block + HeaderBytes(row)); }
 
-namespace {
-
-// Writes the ends of a new row's cells, in the width the row uses.
-template <typename EndType>
-void WriteEnds(unsigned char* block, std::span<const std::string_view> texts, std::size_t columns) {
-    std::size_t end = 0;
-    for (std::size_t k = 0; k < columns; ++k) {
-        if (k < texts.size()) end += texts[k].size();
-        const auto value = static_cast<EndType>(end);
-        std::memcpy(block + k * sizeof value, &value, sizeof value);
+std::uint32_t ReportTable::SharedTexts::Add(std::string_view text) {
+    constexpr std::size_t kFirstChunk = std::size_t{16} << 10;
+    constexpr std::size_t kMaxChunks = (std::size_t{1} << (32 - kPlaceBits)) - 1;
+    const std::size_t need = sizeof(std::uint16_t) + text.size();
+    if (m_chunks.empty() || m_used + need > m_chunkSize) {
+        if (m_chunks.size() >= kMaxChunks) return kOwnText;
+        // A short list's texts take little room; a long one's chunks grow
+        // to the most a reference can point into.
+        m_chunkSize = m_chunks.empty() ? kFirstChunk : std::min<std::size_t>(2 * m_chunkSize, kPlaceMask + 1);
+        m_chunks.push_back(std::make_unique_for_overwrite<char[]>(m_chunkSize));
+        m_used = 0;
     }
+    const auto id = static_cast<std::uint32_t>(((m_chunks.size() - 1) << kPlaceBits) | m_used);
+    char* at = m_chunks.back().get() + m_used;
+    const auto length = static_cast<std::uint16_t>(text.size());
+    std::memcpy(at, &length, sizeof length);
+    std::memcpy(at + sizeof length, text.data(), text.size());
+    m_used += need;
+    return id;
 }
 
-}  // namespace
+void ReportTable::SharedTexts::Clear() {
+    m_chunks.clear();
+    m_chunks.shrink_to_fit();
+    m_chunkSize = 0;
+    m_used = 0;
+}
+
+// Which of a new row's texts are kept shared, and under which reference
+// (ids[k], kOwnText for a text of the row's own): a text repeating the same
+// column's text of the row inserted before it, and the first text of a run
+// in a column that holds runs. Rows arrive folder by folder, so the folder
+// and date columns repeat for many rows at a time.
+std::uint64_t ReportTable::ChooseSharedCells(std::span<const std::string_view> texts,
+                                             std::vector<std::uint32_t>& ids) {
+    ids.assign(texts.size(), kOwnText);
+    std::uint64_t mask = 0;
+    const std::size_t shareable = std::min<std::size_t>(texts.size(), 64);
+    for (std::size_t k = 0; k < shareable; ++k) {
+        const std::string_view text = texts[k];
+        PreviousCell& previous = m_previous[k];
+        if (text.size() < SharedTexts::kMinLength || text.size() > SharedTexts::kMaxLength) {
+            previous.inRun = false;
+            continue;
+        }
+        const bool repeats = previous.text == text;
+        std::uint32_t id = kOwnText;
+        if (repeats) {
+            id = previous.shared != kOwnText ? previous.shared : m_shared.Add(text);
+        } else if (previous.inRun) {
+            id = m_shared.Add(text);
+        }
+        previous.inRun = repeats;
+        if (id == kOwnText) continue;
+        ids[k] = id;
+        mask |= std::uint64_t{1} << k;
+    }
+    return mask;
+}
+
+void ReportTable::ForgetPreviousRow() {
+    m_previous.assign(m_columns.size(), PreviousCell{});
+}
 
 ReportTable::Row ReportTable::MakeRow(std::span<const std::string_view> texts) {
     const std::size_t columns = m_columns.size();
-    const std::size_t given = std::min(texts.size(), columns);
+    texts = texts.first(std::min(texts.size(), columns));
+    const std::size_t given = texts.size();
     std::size_t total = 0;
     bool cut = false;
     for (std::size_t k = 0; k < given; ++k) {
@@ -144,10 +205,12 @@ ReportTable::Row ReportTable::MakeRow(std::span<const std::string_view> texts) {
         total += std::min(texts[k].size(), kMaxRowText - total);
     }
     Row row;
-    row.capacity = static_cast<std::uint32_t>(total);
-    row.block = m_arena.Allocate(HeaderBytes(row) + total);
-    char* out = Texts(row);
     if (cut) {
+        // Only a row of gigabytes is cut; its texts are all its own.
+        ForgetPreviousRow();
+        row.capacity = static_cast<std::uint32_t>(total);
+        row.block = m_arena.Allocate(HeaderBytes(row) + total);
+        char* out = Texts(row);
         std::size_t end = 0;
         for (std::size_t k = 0; k < columns; ++k) {
             if (k < given) {
@@ -159,21 +222,70 @@ ReportTable::Row ReportTable::MakeRow(std::span<const std::string_view> texts) {
         }
         return row;
     }
-    texts = texts.first(given);
-    if (WideEnds(row)) {
-        WriteEnds<std::uint32_t>(row.block, texts, columns);
-    } else {
-        WriteEnds<std::uint16_t>(row.block, texts, columns);
+    const std::uint64_t mask = ChooseSharedCells(texts, m_sharedIds);
+    auto isShared = [mask](std::size_t k) { return k < 64 && ((mask >> k) & 1u) != 0; };
+    for (std::size_t k = 0; k < given; ++k) {
+        if (isShared(k)) total -= texts[k].size() - sizeof(std::uint32_t);
+    }
+    row.capacity = static_cast<std::uint32_t>(total);
+    row.block = m_arena.Allocate(HeaderBytes(row) + total);
+    char* const stored = Texts(row);
+    // The ends, and where the next row finds this one's texts to compare.
+    auto writeEnds = [&](auto endType) {
+        using EndType = decltype(endType);
+        std::size_t end = 0;
+        for (std::size_t k = 0; k < columns; ++k) {
+            PreviousCell& previous = m_previous[k];
+            std::size_t size = 0;
+            if (k >= given) {
+                previous.text = {};
+                previous.shared = kOwnText;
+                previous.inRun = false;
+            } else if (isShared(k)) {
+                size = sizeof(std::uint32_t);
+                // Within a run the text is the one already noted.
+                if (previous.shared != m_sharedIds[k]) {
+                    previous.text = m_shared.Text(m_sharedIds[k]);
+                    previous.shared = m_sharedIds[k];
+                }
+            } else {
+                size = texts[k].size();
+                previous.text = {stored + end, size};
+                previous.shared = kOwnText;
+            }
+            end += size;
+            const auto value = static_cast<EndType>(end);
+            std::memcpy(row.block + k * sizeof value, &value, sizeof value);
+        }
+    };
+    switch (EndWidth(row)) {
+        case 1: writeEnds(std::uint8_t{}); break;
+        case 2: writeEnds(std::uint16_t{}); break;
+        default: writeEnds(std::uint32_t{}); break;
     }
     // Texts that already lie back to back (a listing record's fields do) are
     // copied in one piece.
+    char* out = stored;
     for (std::size_t k = 0; k < given;) {
+        if (isShared(k)) {
+            std::memcpy(out, &m_sharedIds[k], sizeof(std::uint32_t));
+            out += sizeof(std::uint32_t);
+            ++k;
+            continue;
+        }
         const char* from = texts[k].data();
         std::size_t length = texts[k].size();
-        for (++k; k < given && texts[k].data() == from + length; ++k) length += texts[k].size();
+        for (++k; k < given && !isShared(k) && texts[k].data() == from + length; ++k) length += texts[k].size();
         if (length > 0) std::memcpy(out, from, length);
         out += length;
     }
+    if (mask != m_lastNewRowMask) {
+        auto [known, added] = m_newRowSchemes.try_emplace(mask, 0);
+        if (added) known->second = WithSharedMask(0, mask);
+        m_lastNewRowMask = mask;
+        m_lastNewRowScheme = known->second;
+    }
+    row.scheme = m_lastNewRowScheme;
     return row;
 }
 
@@ -242,6 +354,8 @@ void ReportTable::CompactIfWasteful() {
     }
     m_arena = std::move(fresh);
     m_abandoned = 0;
+    // The last row's texts moved with it.
+    ForgetPreviousRow();
 }
 
 // Forgets every row's storage and colour schemes; only scheme 0 is left.
@@ -251,10 +365,21 @@ void ReportTable::ClearStorage() {
     m_rows.shrink_to_fit();
     m_arena.Clear();
     m_abandoned = 0;
+    m_shared.Clear();
+    ForgetPreviousRow();
     m_schemes.clear();
     m_schemeIds.clear();
-    std::vector<Colorref> system(2 * m_columns.size(), m_systemBack);
+    m_schemeMasks.clear();
+    m_newRowSchemes.clear();
+    m_newRowSchemes.emplace(0, 0);
+    m_lastRecolouring.reset();
+    m_lastNewRowMask = 0;
+    m_lastNewRowScheme = 0;
+    // The colours, then the mask of shared cells in two halves.
+    std::vector<Colorref> system(2 * m_columns.size() + 2, m_systemBack);
     std::fill_n(system.begin(), m_columns.size(), m_systemText);
+    system[2 * m_columns.size()] = 0;
+    system[2 * m_columns.size() + 1] = 0;
     InternScheme(std::move(system));
 }
 
@@ -262,9 +387,19 @@ std::uint32_t ReportTable::InternScheme(std::vector<Colorref>&& colors) {
     const auto found = m_schemeIds.find(colors);
     if (found != m_schemeIds.end()) return found->second;
     const auto id = static_cast<std::uint32_t>(m_schemes.size());
+    const std::size_t maskAt = colors.size() - 2;
+    m_schemeMasks.push_back(std::uint64_t{colors[maskAt]} | (std::uint64_t{colors[maskAt + 1]} << 32));
     m_schemeIds.emplace(colors, id);
     m_schemes.push_back(std::move(colors));
     return id;
+}
+
+// The scheme with the same colours and mask as the cells that are shared.
+std::uint32_t ReportTable::WithSharedMask(std::uint32_t scheme, std::uint64_t mask) {
+    std::vector<Colorref> colors = m_schemes[scheme];
+    colors[colors.size() - 2] = static_cast<Colorref>(mask);
+    colors[colors.size() - 1] = static_cast<Colorref>(mask >> 32);
+    return InternScheme(std::move(colors));
 }
 
 int ReportTable::InsertItem(int row, std::string_view text) {
@@ -293,7 +428,13 @@ bool ReportTable::ValidCell(int row, int column) const {
 
 bool ReportTable::SetItemText(int row, int column, std::string_view text) {
     if (!ValidCell(row, column)) return false;
-    ReplaceCellText(m_rows[static_cast<std::size_t>(row)], static_cast<std::size_t>(column), text);
+    Row& cells = m_rows[static_cast<std::size_t>(row)];
+    const auto k = static_cast<std::size_t>(column);
+    ReplaceCellText(cells, k, text);
+    // A text set on its own is the row's own, even where it was shared.
+    const std::uint64_t mask = SharedMask(cells);
+    if (k < 64 && ((mask >> k) & 1u) != 0) cells.scheme = WithSharedMask(cells.scheme, mask & ~(std::uint64_t{1} << k));
+    ForgetPreviousRow();
     CompactIfWasteful();
     ClearSortState();
     TextChanged();
@@ -301,17 +442,30 @@ bool ReportTable::SetItemText(int row, int column, std::string_view text) {
     return true;
 }
 
+std::string_view ReportTable::CellText(const Row& row, std::size_t column) const {
+    const std::size_t start = column == 0 ? 0 : End(row, column - 1);
+    const char* stored = Texts(row) + start;
+    if (column < 64 && ((SharedMask(row) >> column) & 1u) != 0) {
+        std::uint32_t id;
+        std::memcpy(&id, stored, sizeof id);
+        return m_shared.Text(id);
+    }
+    return {stored, End(row, column) - start};
+}
+
 std::string_view ReportTable::GetItemText(int row, int column) const {
     if (!ValidCell(row, column)) return {};
-    const Row& cells = m_rows[static_cast<std::size_t>(row)];
-    const auto k = static_cast<std::size_t>(column);
-    const std::size_t start = k == 0 ? 0 : End(cells, k - 1);
-    return {Texts(cells) + start, End(cells, k) - start};
+    return CellText(m_rows[static_cast<std::size_t>(row)], static_cast<std::size_t>(column));
 }
 
 void ReportTable::GetRowTexts(int row, std::vector<std::string_view>& texts) const {
-    texts.clear();
-    if (row < 0 || row >= GetItemCount()) return;
+    const StoredRow stored = GetStoredRow(row);
+    texts.resize(stored.columns);
+    if (stored.columns > 0) stored.Cells(texts.data());
+}
+
+ReportTable::StoredRow ReportTable::GetStoredRow(int row) const {
+    if (row < 0 || row >= GetItemCount()) return {};
     const Row& cells = m_rows[static_cast<std::size_t>(row)];
 #if defined(__GNUC__)
     // Whole-row walks go row by row, and after a sort the rows' blocks lie
@@ -319,29 +473,21 @@ void ReportTable::GetRowTexts(int row, std::vector<std::string_view>& texts) con
     constexpr int kAhead = 4;
     if (row + kAhead < GetItemCount()) __builtin_prefetch(m_rows[static_cast<std::size_t>(row + kAhead)].block);
 #endif
-    const char* chars = Texts(cells);
-    std::size_t start = 0;
-    for (std::size_t column = 0; column < m_columns.size(); ++column) {
-        const std::size_t end = End(cells, column);
-        texts.emplace_back(chars + start, end - start);
-        start = end;
-    }
-}
-
-ReportTable::StoredRow ReportTable::GetStoredRow(int row) const {
-    if (row < 0 || row >= GetItemCount()) return {};
-    const Row& cells = m_rows[static_cast<std::size_t>(row)];
-#if defined(__GNUC__)
-    constexpr int kAhead = 4;
-    if (row + kAhead < GetItemCount()) __builtin_prefetch(m_rows[static_cast<std::size_t>(row + kAhead)].block);
-#endif
-    return {{Texts(cells), TextBytes(cells)}, cells.block, m_columns.size(), WideEnds(cells)};
+    StoredRow stored;
+    stored.stored = {Texts(cells), TextBytes(cells)};
+    stored.ends = cells.block;
+    stored.columns = m_columns.size();
+    stored.endWidth = EndWidth(cells);
+    stored.sharedMask = SharedMask(cells);
+    stored.table = this;
+    return stored;
 }
 
 void ReportTable::RemoveRow(int row) {
     if (row < 0 || row >= GetItemCount()) return;
     if (m_listener) m_listener->RowsAboutToBeRemoved(row, row);
     Abandon(m_rows[static_cast<std::size_t>(row)]);
+    ForgetPreviousRow();
     if (row == 0) {
         m_rows.pop_front();
     } else {
@@ -386,9 +532,14 @@ void ReportTable::SetColor(ColorKind kind, int row, int column, Colorref color, 
         return InternScheme(std::move(colors));
     };
     if (firstRow == lastRow) {
-        // One row, as the report colours its rows one by one.
+        // One row, as the report colours its rows one by one: mostly the
+        // same change to the same scheme as the row before.
         std::uint32_t& scheme = m_rows[static_cast<std::size_t>(firstRow)].scheme;
-        scheme = recolour(scheme);
+        const Recolouring asked{scheme, kind, firstColumn, lastColumn, color};
+        if (!m_lastRecolouring || !m_lastRecolouring->first.Same(asked)) {
+            m_lastRecolouring.emplace(asked, recolour(scheme));
+        }
+        scheme = m_lastRecolouring->second;
     } else {
         // Rows sharing a scheme before share the recoloured one after.
         std::unordered_map<std::uint32_t, std::uint32_t> recoloured;

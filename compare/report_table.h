@@ -4,14 +4,19 @@
 // list view is a thin adapter over it; classification, find, export and
 // sorting work on the table alone.
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <deque>
 #include <map>
+#include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "app/text_arena.h"
@@ -84,27 +89,42 @@ public:
     // Every cell text of a row at once (none out of range), for walks over
     // whole rows such as the export.
     void GetRowTexts(int row, std::vector<std::string_view>& texts) const;
-    // A row's cell texts as they are stored: all of them back to back, and
-    // where each column's text ends in them. Empty out of range; valid until
-    // the table next changes.
+    // A row's cells as they are stored, for walks over many rows (the sort,
+    // the export). Each cell's text is the row's own or, where rows inserted
+    // one after another repeat a text, one copy kept for all of them; Cell()
+    // reads either. Empty out of range; valid until the table next changes.
     struct StoredRow {
-        std::string_view texts;
+        // The row's own texts back to back; a shared cell holds its reference
+        // here, so the bytes read as texts only while HasShared() is false.
+        std::string_view stored;
         const unsigned char* ends = nullptr;
         std::size_t columns = 0;
-        bool wideEnds = false;
+        // Bytes per end: 1, 2 or 4.
+        unsigned endWidth = 1;
+        std::uint64_t sharedMask = 0;
+        const ReportTable* table = nullptr;
 
-        // Where column's text ends in texts (column < columns).
+        // Where column's stored bytes end (column < columns).
         std::size_t End(std::size_t column) const {
-            if (wideEnds) {
-                std::uint32_t end;
+            if (endWidth == 1) return ends[column];
+            if (endWidth == 2) {
+                std::uint16_t end;
                 std::memcpy(&end, ends + column * sizeof end, sizeof end);
                 return end;
             }
-            std::uint16_t end;
+            std::uint32_t end;
             std::memcpy(&end, ends + column * sizeof end, sizeof end);
             return end;
         }
+        bool HasShared() const { return sharedMask != 0; }
+        bool Shared(std::size_t column) const { return column < 64 && ((sharedMask >> column) & 1u) != 0; }
+        // The shared text's reference, or kOwnText for a text of the row's own.
+        std::uint32_t SharedId(std::size_t column) const;
+        std::string_view Cell(std::size_t column) const;
+        // Every cell's text at once, into texts[0, columns).
+        void Cells(std::string_view* texts) const;
     };
+    static constexpr std::uint32_t kOwnText = 0xFFFFFFFFu;
     StoredRow GetStoredRow(int row) const;
     void RemoveRow(int row);
     // Returns the number of rows removed.
@@ -141,19 +161,60 @@ public:
 private:
     // A row's cell texts live in one block of the table's arena: where each
     // cell's text ends, then the texts back to back, with room to spare given
-    // by capacity. Its colours are one of the table's colour schemes: rows
-    // share the few combinations a list uses, so a row costs its texts and
-    // sixteen bytes.
+    // by capacity. A cell that repeats the text of the row inserted before it
+    // holds a four-byte reference to one copy of it instead. Its colours and
+    // which of its cells are such references are one of the table's schemes:
+    // rows share the few combinations a list uses, so a row costs its texts
+    // and sixteen bytes.
     struct Row {
         unsigned char* block = nullptr;
         std::uint32_t capacity = 0;
         std::uint32_t scheme = 0;
     };
 
+    // Texts kept once for runs of rows that repeat them. Append-only: a text
+    // stays where it is (compaction, removal and sorting move only the
+    // references) until the table's rows are emptied. A reference is a
+    // chunk's number and a place in it; each text is led by its length.
+    class SharedTexts {
+    public:
+        // A reference takes four bytes, so a text of eight or more saves at
+        // least half of it in every row after the first; the longest ones
+        // are left to the rows, so every text fits the smallest chunk.
+        static constexpr std::size_t kMinLength = 8;
+        static constexpr std::size_t kMaxLength = 4096;
+        // kOwnText when the store is full.
+        std::uint32_t Add(std::string_view text);
+        std::string_view Text(std::uint32_t id) const {
+            const char* at = m_chunks[id >> kPlaceBits].get() + (id & kPlaceMask);
+            std::uint16_t length;
+            std::memcpy(&length, at, sizeof length);
+            return {at + sizeof length, length};
+        }
+        void Clear();
+
+    private:
+        static constexpr unsigned kPlaceBits = 18;
+        static constexpr std::uint32_t kPlaceMask = (std::uint32_t{1} << kPlaceBits) - 1;
+        std::vector<std::unique_ptr<char[]>> m_chunks;
+        std::size_t m_chunkSize = 0;
+        std::size_t m_used = 0;
+    };
+
+    // The cell of the row inserted last, for the next row to compare with.
+    struct PreviousCell {
+        std::string_view text;
+        std::uint32_t shared = kOwnText;
+        // The cell repeated the one before it: the column holds runs, so a
+        // new text there is kept shared from its first row on.
+        bool inRun = false;
+    };
+
     enum class ColorKind { Text, Back };
 
     Row MakeRow(std::span<const std::string_view> texts);
-    static bool WideEnds(const Row& row);
+    std::uint64_t ChooseSharedCells(std::span<const std::string_view> texts, std::vector<std::uint32_t>& ids);
+    static unsigned EndWidth(const Row& row);
     std::size_t HeaderBytes(const Row& row) const;
     std::size_t BlockBytes(const Row& row) const;
     std::size_t End(const Row& row, std::size_t column) const;
@@ -165,6 +226,10 @@ private:
     void CompactIfWasteful();
     void ClearStorage();
     std::uint32_t InternScheme(std::vector<Colorref>&& colors);
+    std::uint32_t WithSharedMask(std::uint32_t scheme, std::uint64_t mask);
+    std::uint64_t SharedMask(const Row& row) const { return m_schemeMasks[row.scheme]; }
+    std::string_view CellText(const Row& row, std::size_t column) const;
+    void ForgetPreviousRow();
     bool ValidCell(int row, int column) const;
     void SetColor(ColorKind kind, int row, int column, Colorref color, bool redraw);
     Colorref GetColor(ColorKind kind, int row, int column) const;
@@ -181,6 +246,30 @@ private:
     // Scheme 0 is the system colours everywhere.
     std::vector<std::vector<Colorref>> m_schemes;
     std::map<std::vector<Colorref>, std::uint32_t> m_schemeIds;
+    // Which cells of a scheme's rows are shared: the scheme's last two
+    // entries, kept here too for a quick look.
+    std::vector<std::uint64_t> m_schemeMasks;
+    // Scheme 0 with each mask of shared cells a new row has had.
+    std::unordered_map<std::uint64_t, std::uint32_t> m_newRowSchemes;
+    // A colour change to one row's scheme, and the scheme it gave.
+    struct Recolouring {
+        std::uint32_t scheme;
+        ColorKind kind;
+        int firstColumn;
+        int lastColumn;
+        Colorref color;
+        bool Same(const Recolouring& other) const {
+            return scheme == other.scheme && kind == other.kind && firstColumn == other.firstColumn &&
+                   lastColumn == other.lastColumn && color == other.color;
+        }
+    };
+    std::optional<std::pair<Recolouring, std::uint32_t>> m_lastRecolouring;
+    // The last of them, as rows in a run mostly have the same.
+    std::uint64_t m_lastNewRowMask = 0;
+    std::uint32_t m_lastNewRowScheme = 0;
+    SharedTexts m_shared;
+    std::vector<PreviousCell> m_previous;
+    std::vector<std::uint32_t> m_sharedIds;
     Colorref m_systemText;
     Colorref m_systemBack;
     int m_sortColumn = -1;
@@ -189,6 +278,49 @@ private:
     std::uint64_t m_textChangeCount = 0;
     IReportTableListener* m_listener = nullptr;
 };
+
+inline std::uint32_t ReportTable::StoredRow::SharedId(std::size_t column) const {
+    if (!Shared(column)) return kOwnText;
+    std::uint32_t id;
+    std::memcpy(&id, stored.data() + (column == 0 ? 0 : End(column - 1)), sizeof id);
+    return id;
+}
+
+inline std::string_view ReportTable::StoredRow::Cell(std::size_t column) const {
+    const std::size_t start = column == 0 ? 0 : End(column - 1);
+    if (Shared(column)) {
+        std::uint32_t id;
+        std::memcpy(&id, stored.data() + start, sizeof id);
+        return table->m_shared.Text(id);
+    }
+    return {stored.data() + start, End(column) - start};
+}
+
+inline void ReportTable::StoredRow::Cells(std::string_view* texts) const {
+    auto walk = [&](auto endType) {
+        using EndType = decltype(endType);
+        std::size_t start = 0;
+        for (std::size_t column = 0; column < columns; ++column) {
+            EndType end;
+            std::memcpy(&end, ends + column * sizeof end, sizeof end);
+            texts[column] = {stored.data() + start, end - start};
+            start = end;
+        }
+    };
+    if (endWidth == 1) {
+        walk(std::uint8_t{});
+    } else if (endWidth == 2) {
+        walk(std::uint16_t{});
+    } else {
+        walk(std::uint32_t{});
+    }
+    for (std::uint64_t mask = sharedMask; mask != 0; mask &= mask - 1) {
+        const auto column = static_cast<std::size_t>(std::countr_zero(mask));
+        std::uint32_t id;
+        std::memcpy(&id, texts[column].data(), sizeof id);
+        texts[column] = table->m_shared.Text(id);
+    }
+}
 
 // Rows holding data: the row count when row 0's Record cell (column 0) is
 // filled, else 0, so a list showing only blank rows counts as empty.

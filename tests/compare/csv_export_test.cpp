@@ -46,13 +46,12 @@ struct BottomRow {
 ReportTable BottomList(const std::vector<BottomRow>& rows) {
     ReportTable table;
     table.ApplyColumnSpec(kBottomSpec);
+    // Whole rows at once, as the report makes them: texts repeated from the
+    // row before are kept shared.
     for (std::size_t k = 0; k < rows.size(); ++k) {
-        const int row = table.InsertItem(static_cast<int>(k), std::to_string(k + 1));
-        table.SetItemText(row, 1, rows[k].file);
-        table.SetItemText(row, 2, rows[k].path);
-        table.SetItemText(row, 3, rows[k].size);
-        table.SetItemText(row, 4, rows[k].date);
-        table.SetItemText(row, 5, rows[k].status);
+        const std::string number = std::to_string(k + 1);
+        const std::string_view texts[] = {number, rows[k].file, rows[k].path, rows[k].size, rows[k].date, rows[k].status};
+        table.InsertItem(static_cast<int>(k), texts);
     }
     return table;
 }
@@ -105,11 +104,21 @@ TEST(WriteCsv, BottomListFormatByteForByte) {
     const ReportTable table = BottomList({
         {"main.cpp", "/home/u/src/", "2 KB", "01-02-2026 03:04:05\n", "Diff"},
         {"a,b \"q\".txt", "/home/u/src/", "1 KB", "12-31-2025 23:59:59\n", "New"},
+        // Shared texts: with a line break, with a comma, and plain ones.
+        {"z.txt", "/home/u/src/", "1 KB", "12-31-2025 23:59:59\n", "Same"},
+        {"y.txt", "/home/u/s,rc/", "1 KB", "12-31-2025 23:59:59\n", "Same"},
+        {"x.txt", "/home/u/s,rc/", "1 KB", "01-01-2026 00:00:00", "Same"},
+        {"w.txt", "/home/u/lib/", "1 KB", "01-01-2026 00:00:00", "Same"},
     });
+    ASSERT_TRUE(table.GetStoredRow(5).Shared(2) && table.GetStoredRow(5).Shared(4));
     EXPECT_EQ(Export(table, DeclaredColumnWidths(table)),
               "File,Path,Datasize,Date,Status,\r\n"
               "main.cpp,/home/u/src/,2 KB,01-02-2026 03:04:05,Diff,\r\n"
-              "\"a,b \"\"q\"\".txt\",/home/u/src/,1 KB,12-31-2025 23:59:59,New,\r\n");
+              "\"a,b \"\"q\"\".txt\",/home/u/src/,1 KB,12-31-2025 23:59:59,New,\r\n"
+              "z.txt,/home/u/src/,1 KB,12-31-2025 23:59:59,Same,\r\n"
+              "y.txt,\"/home/u/s,rc/\",1 KB,12-31-2025 23:59:59,Same,\r\n"
+              "x.txt,\"/home/u/s,rc/\",1 KB,01-01-2026 00:00:00,Same,\r\n"
+              "w.txt,/home/u/lib/,1 KB,01-01-2026 00:00:00,Same,\r\n");
 }
 
 struct WidthCase {

@@ -159,7 +159,10 @@ TEST(SortOrderTest, RankedSortTakesThePairwiseDecisions) {
     for (const auto& pool : pools) {
         for (int round = 0; round < 20; ++round) {
             std::vector<std::string> cells(1 + random() % 300);
-            for (auto& cell : cells) cell = pool[random() % pool.size()];
+            // Half the rows repeat the text of the row before: runs of shared cells.
+            for (std::size_t k = 0; k < cells.size(); ++k) {
+                cells[k] = k > 0 && random() % 2 == 0 ? cells[k - 1] : pool[random() % pool.size()];
+            }
             std::vector<CellSortKey> keys;
             for (const auto& cell : cells) keys.push_back(MakeCellSortKey(cell));
             for (bool ascending : {true, false}) {
@@ -249,7 +252,10 @@ TEST(SortTableTest, TableSortTakesThePairwiseDecisions) {
     for (const auto& pool : pools) {
         for (int round = 0; round < 10; ++round) {
             std::vector<std::string> cells(2 + random() % 400);
-            for (auto& cell : cells) cell = pool[random() % pool.size()];
+            // Half the rows repeat the text of the row before: runs of shared cells.
+            for (std::size_t k = 0; k < cells.size(); ++k) {
+                cells[k] = k > 0 && random() % 2 == 0 ? cells[k - 1] : pool[random() % pool.size()];
+            }
             std::vector<CellSortKey> keys;
             for (const auto& cell : cells) keys.push_back(MakeCellSortKey(cell));
             for (bool ascending : {true, false}) {
@@ -281,12 +287,16 @@ TEST(SortTableTest, SortWhilePumpingMatchesTheSortHereOrLeavesTheRows) {
     ReportTable here;
     const std::vector<std::string> kinds = {"1.5", "ff", "main", "3/5/2024", "10"};
     for (ReportTable* table : {&pumped, &here}) ASSERT_TRUE(table->ApplyColumnSpec("Record;File;Path;Kind"));
+    std::string path;
     for (int k = 0; k < 60'000; ++k) {
         const std::string number = std::to_string(k);
         std::string file = "f";
         file += std::to_string(random() % 50);
-        std::string path = folders[random() % folders.size()];
-        path += std::to_string(random() % 2000);
+        // Rows come folder by folder, a folder now and then coming back.
+        if (k % 8 == 0) {
+            path = folders[random() % folders.size()];
+            path += std::to_string(random() % 2000);
+        }
         const std::string_view texts[] = {number, file, path, kinds[random() % kinds.size()]};
         for (ReportTable* table : {&pumped, &here}) table->InsertItem(0, texts);
     }

@@ -327,7 +327,10 @@ TEST(ReportTable, RandomEditsKeepEveryCellAndColour) {
     std::vector<std::string_view> whole;
     std::mt19937 random(20261207);
     auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+    const std::string pooled[] = {"\\folder\\of\\many", "12/08/2026 11:25:50", "1234567", "12345678"};
     auto someText = [&] {
+        // Rows often repeat texts of the row before, which are then shared.
+        if (pick(3) == 0) return pooled[pick(4)];
         const int length = pick(4) == 0 ? pick(300) : pick(12);
         std::string text;
         for (int i = 0; i < length; ++i) text += static_cast<char>(pick(256));
@@ -413,6 +416,7 @@ TEST(ReportTable, RandomEditsKeepEveryCellAndColour) {
 // Checks every cell of the table against the texts expected, through each
 // way of reading a row.
 void ExpectTexts(const ReportTable& table, const std::vector<std::vector<std::string>>& expected) {
+    ASSERT_EQ(table.GetStoredRow(table.GetItemCount()).columns, 0u) << "no row past the end";
     ASSERT_EQ(table.GetItemCount(), static_cast<int>(expected.size()));
     std::vector<std::string_view> whole;
     for (int r = 0; r < table.GetItemCount(); ++r) {
@@ -420,14 +424,130 @@ void ExpectTexts(const ReportTable& table, const std::vector<std::vector<std::st
         table.GetRowTexts(r, whole);
         const ReportTable::StoredRow stored = table.GetStoredRow(r);
         ASSERT_EQ(stored.columns, row.size());
-        std::size_t start = 0;
         for (std::size_t c = 0; c < row.size(); ++c) {
             ASSERT_EQ(table.GetItemText(r, static_cast<int>(c)), row[c]) << "cell " << r << "," << c;
             ASSERT_EQ(whole[c], row[c]);
-            ASSERT_EQ(stored.texts.substr(start, stored.End(c) - start), row[c]);
-            start = stored.End(c);
+            ASSERT_EQ(stored.Cell(c), row[c]);
         }
-        ASSERT_EQ(start, stored.texts.size());
+        ASSERT_EQ(stored.End(row.size() - 1), stored.stored.size());
+    }
+}
+
+// Which cells of each row are kept shared: "S" or "." per column.
+std::string SharedCells(const ReportTable& table) {
+    std::string flags;
+    for (int r = 0; r < table.GetItemCount(); ++r) {
+        const ReportTable::StoredRow stored = table.GetStoredRow(r);
+        for (std::size_t c = 0; c < stored.columns; ++c) flags += stored.Shared(c) ? 'S' : '.';
+        flags += ' ';
+    }
+    return flags;
+}
+
+using TextRows = std::vector<std::vector<std::string>>;
+
+int InsertRow(ReportTable& table, TextRows& model, int at, std::vector<std::string> texts) {
+    const std::vector<std::string_view> views(texts.begin(), texts.end());
+    const int row = table.InsertItem(at, views);
+    texts.resize(static_cast<std::size_t>(table.ColumnCount()));
+    model.insert(model.begin() + row, texts);
+    return row;
+}
+
+// A text repeating the same column's text of the row inserted just before is
+// kept once, and so is the first text of a run in a column that holds runs;
+// texts of 8 to 4096 bytes only.
+TEST(ReportTable, RepeatedTextsAreSharedFromRowToRow) {
+    struct Case {
+        const char* name;
+        std::vector<std::pair<int, std::vector<std::string>>> inserts;  // where, texts
+        const char* shared;
+    };
+    const std::string a = "\\folder\\a", b = "\\folder\\b", page(4096, 'p'), overPage(4097, 'o');
+    const Case cases[] = {
+        {"a run shares from its second row", {{9, {"r0", a, "x"}}, {9, {"r1", a, "x"}}, {9, {"r2", a, "x"}}},
+         "... .S. .S. "},
+        {"seven bytes stay apart, eight are shared", {{9, {"1234567", "12345678"}}, {9, {"1234567", "12345678"}}},
+         "... .S. "},
+        {"a column of runs keeps a new run shared from its first row", {{9, {"", a}}, {9, {"", a}}, {9, {"", b}}, {9, {"", b}}},
+         "... .S. .S. .S. "},
+        {"after a single text a run starts in its row",
+         {{9, {"", a}}, {9, {"", a}}, {9, {"", "\\lonely\\one"}}, {9, {"", b}}, {9, {"", b}}}, "... .S. .S. ... .S. "},
+        {"rows inserted at the top compare with the row inserted before", {{0, {"", a}}, {0, {"", a}}, {0, {"", b}}},
+         ".S. .S. ... "},
+        {"4096 bytes are shared, 4097 are not", {{9, {page, overPage}}, {9, {page, overPage}}}, "... S.. "},
+        {"only the same column is compared", {{9, {"", a}}, {9, {a, ""}}, {9, {"", "", a}}}, "... ... ... "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ReportTable table = ThreeColumns();
+        TextRows model;
+        for (const auto& [at, texts] : c.inserts) InsertRow(table, model, at, texts);
+        ExpectTexts(table, model);
+        EXPECT_EQ(SharedCells(table), c.shared);
+    }
+}
+
+// Shared cells read right through every change to the table; a text set on
+// a cell is the row's own from then on.
+TEST(ReportTable, SharedCellsReadRightThroughEveryChange) {
+    using Change = std::function<void(ReportTable&, TextRows&)>;
+    const std::string folder = "\\folder\\a", date = "12/08/2026 11:25:50";
+    auto set = [](ReportTable& table, TextRows& model, int r, int c, const std::string& text) {
+        ASSERT_TRUE(table.SetItemText(r, c, text));
+        model[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)] = text;
+    };
+    const std::pair<const char*, Change> cases[] = {
+        {"a shared cell set anew", [&](ReportTable& t, TextRows& m) { set(t, m, 2, 1, folder); }},
+        {"its neighbours grow and shrink",
+         [&](ReportTable& t, TextRows& m) {
+             set(t, m, 1, 0, std::string(300, 'x'));
+             set(t, m, 3, 2, "");
+             set(t, m, 3, 0, "r");
+         }},
+        {"a cell takes a shared text of its row",
+         [&](ReportTable& t, TextRows& m) { set(t, m, 1, 0, std::string(t.GetItemText(1, 1))); }},
+        {"colours",
+         [&](ReportTable& t, TextRows&) {
+             t.SetCellTextColor(2, 2, 0xFF);
+             t.SetCellBackColor(-1, 1, 0x1);
+             EXPECT_EQ(t.GetCellTextColor(2, 2), 0xFFu);
+         }},
+        {"rows moved and removed",
+         [&](ReportTable& t, TextRows& m) {
+             ASSERT_TRUE(t.ApplyPermutation({3, 1, 0, 2}));
+             m = {m[3], m[1], m[0], m[2]};
+             t.RemoveRow(1);
+             m.erase(m.begin() + 1);
+         }},
+        {"a row after an edit starts anew",
+         [&](ReportTable& t, TextRows& m) {
+             set(t, m, 0, 0, "x");
+             InsertRow(t, m, 9, {"r4", folder, date});
+         }},
+        {"rows packed again",
+         [&](ReportTable& t, TextRows& m) {
+             for (std::size_t k = 0; k < 8; ++k) set(t, m, 0, 0, std::string(300'000 + k, 'g'));
+             InsertRow(t, m, 9, {"r4", folder, date});
+         }},
+        {"emptied and filled again",
+         [&](ReportTable& t, TextRows& m) {
+             t.RemoveAllRows();
+             m.clear();
+             InsertRow(t, m, 0, {"r0", folder, date});
+             InsertRow(t, m, 1, {"r1", folder, date});
+         }},
+    };
+    const char* expected[] = {"... .SS ..S .SS ", "... .SS .SS .S. ", "... .SS .SS .SS ", "... .SS .SS .SS ",
+                              ".SS ... .SS ",     "... .SS .SS .SS ... ", "... .SS .SS .SS ... ", "... .SS "};
+    for (std::size_t k = 0; k < std::size(cases); ++k) {
+        SCOPED_TRACE(cases[k].first);
+        ReportTable table = ThreeColumns();
+        TextRows model;
+        for (int r = 0; r < 4; ++r) InsertRow(table, model, r, {"r" + std::to_string(r), folder, date});
+        cases[k].second(table, model);
+        ExpectTexts(table, model);
+        EXPECT_EQ(SharedCells(table), expected[k]);
     }
 }
 
@@ -512,7 +632,8 @@ TEST(ReportTable, CellsSurviveGrowingEditsRemovalsAndRepacking) {
     ReportTable table = ThreeColumns();
     std::vector<std::vector<std::string>> model;
     for (int r = 0; r < 4000; ++r) {
-        const std::string a = text(r, 0, 100), b = text(r, 1, 200), c = text(r, 2, 3);
+        // Column C holds runs of one folder, kept shared.
+        const std::string a = text(r, 0, 100), b = text(r, 1, 200), c = "\\folder\\" + std::to_string(r / 7);
         const std::string_view texts[] = {a, b, c};
         table.InsertItem(r, texts);
         model.push_back({a, b, c});
@@ -529,7 +650,7 @@ TEST(ReportTable, CellsSurviveGrowingEditsRemovalsAndRepacking) {
     for (int r = 0; r < table.GetItemCount(); ++r) coloured += table.GetCellBackColor(r, 1) == 0x123456u;
     EXPECT_EQ(coloured, 0);
     EXPECT_EQ(table.RemoveAllRows(), static_cast<int>(model.size()));
-    EXPECT_EQ(table.GetStoredRow(0).texts.size(), 0u);
+    EXPECT_EQ(table.GetStoredRow(0).stored.size(), 0u);
 }
 
 // Rows share colour combinations; recolouring some of them must not reach
@@ -579,6 +700,10 @@ TEST(ReportTable, RowsSharingColoursAreRecolouredApart) {
     table.InsertItem(0, "new");
     EXPECT_EQ(table.GetCellTextColor(0, 2), sys);
     EXPECT_EQ(table.GetCellBackColor(0, 2), sysBack);
+    // The last change made before the emptying is worked out again.
+    table.SetCellTextColor(0, 2, 0xFF0000);
+    EXPECT_EQ(table.GetCellTextColor(0, 2), 0xFF0000u);
+    EXPECT_EQ(table.GetCellTextColor(0, 1), sys);
 }
 
 }  // namespace
