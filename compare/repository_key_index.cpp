@@ -119,9 +119,7 @@ RowKey KeyOfRow(const ReportTable& top, int row) { return KeyOfCells(top.GetItem
 // has the next ones read ahead.
 RowKey KeyOfStoredRow(const ReportTable::StoredRow& stored) {
     const auto cell = [&stored](std::size_t column) {
-        if (column >= stored.columns) return std::string_view();
-        const std::size_t start = column == 0 ? 0 : stored.End(column - 1);
-        return stored.texts.substr(start, stored.End(column) - start);
+        return column < stored.columns ? stored.Cell(column) : std::string_view();
     };
     return KeyOfCells(cell(2), cell(1));
 }
