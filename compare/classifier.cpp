@@ -358,16 +358,11 @@ void Classifier::PrepareCounterparts(const CFileScan& scanner, const std::option
 void Classifier::PrepareCounterpartsInto(CounterpartRule& rule, const ReportTable& top, const CFileScan& scanner,
                                          const std::optional<std::string>& namedFolder) const {
     // The keys are made one at a time as the rule takes them: a list of a
-    // large tree's keys would cost more than the rule keeps of them. A key
-    // is never longer than its path.
+    // large tree's keys would cost more than the rule keeps of them. A
+    // key's last name is never longer than the file's name.
     CounterpartRule::LocalKeySource keys;
     keys.count = static_cast<std::size_t>(scanner.PathCount());
-    // A key is its path less the local path where that begins it.
-    const std::size_t localPathBytes = mapping::WithoutTrailingSeparator(m_context.localPath).size();
-    for (int i = 0; i < scanner.PathCount(); ++i) {
-        const std::size_t folderBytes = scanner.FolderTextAt(i).size();
-        keys.textBytes += folderBytes - std::min(folderBytes, localPathBytes) + scanner.NameAt(i).size();
-    }
+    for (int i = 0; i < scanner.PathCount(); ++i) keys.nameBytes += scanner.NameAt(i).size();
     keys.keyAt = [this, &scanner](std::size_t i, std::string& buffer) {
         buffer = LocalKeyInOwnCase(scanner.PathTextAt(static_cast<int>(i)));
         return std::string_view(buffer);

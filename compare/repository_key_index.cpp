@@ -472,7 +472,10 @@ void CounterpartRule::Prepare(const ReportTable& top, const std::vector<std::str
                               const std::optional<std::string>& namedFolder) {
     LocalKeySource source;
     source.count = localKeys.size();
-    for (const std::string& key : localKeys) source.textBytes += key.size();
+    for (const std::string& key : localKeys) {
+        const std::size_t slash = key.find_last_of("\\/");
+        source.nameBytes += slash == std::string::npos ? key.size() : key.size() - slash - 1;
+    }
     source.keyAt = [&localKeys](std::size_t i, std::string&) { return std::string_view(localKeys[i]); };
     Prepare(top, source, namedFolder);
 }
@@ -517,9 +520,7 @@ KeyParts CounterpartRule::RowKeyParts(std::uint32_t row) const {
 
 CounterpartRule::StoredKeys CounterpartRule::StoreLocalKeys(const LocalKeySource& localKeys) {
     constexpr std::size_t kMaxText = std::numeric_limits<std::uint32_t>::max();
-    // The names are fewer bytes than the keys: the room left over is given
-    // back once all are in.
-    m_localNames.reserve(std::min(localKeys.textBytes, kMaxText));
+    m_localNames.reserve(std::min(localKeys.nameBytes, kMaxText));
     m_localKeys.reserve(localKeys.count);
     m_localForms.reserve(localKeys.count);
     m_localTwins.Reset(localKeys.count);
@@ -597,7 +598,9 @@ CounterpartRule::StoredKeys CounterpartRule::StoreLocalKeys(const LocalKeySource
         twinned.push_back(hasTwin);
         stored.hashes.push_back(hash);
     }
-    m_localNames.shrink_to_fit();
+    // Room left over (names given with a trailing separator, or twice) is
+    // given back when it is worth a copy.
+    if (m_localNames.capacity() - m_localNames.size() > m_localNames.size() / 8) m_localNames.shrink_to_fit();
     m_localFolders.text.shrink_to_fit();
     m_localFolders.start.shrink_to_fit();
     return stored;

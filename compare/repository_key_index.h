@@ -147,7 +147,8 @@ public:
     // written into buffer or kept elsewhere until the next call.
     struct LocalKeySource {
         std::size_t count = 0;
-        std::size_t textBytes = 0;  // the keys' bytes together, or more: room is made once
+        // The bytes of the keys' last names together, or more: room is made once.
+        std::size_t nameBytes = 0;
         std::function<std::string_view(std::size_t i, std::string& buffer)> keyAt;
     };
 
