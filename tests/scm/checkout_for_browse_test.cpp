@@ -163,6 +163,9 @@ TEST_F(CheckoutTest, ClaimsAreCheckedAgainstTheCopies) {
     EXPECT_EQ(bridge.CheckoutTotal(), 3);
     EXPECT_EQ(bridge.MissingCopies(), 2);
     EXPECT_EQ(bridge.FirstMissingCopy(), context.tempPath + "/src/b version x.c");
+    // A name the tool had to alter ("Total : ", in any letter case) is not looked for.
+    Read(wroteA + "Checked out \\notes ToTaL : 2.c version 1\nTotal: 2; Success: 2\n", line);
+    EXPECT_EQ(bridge.MissingCopies(), 0);
     Read(wroteA + "Total: 0; Success: 0\n", line);
     EXPECT_EQ(bridge.CheckoutTotal(), 0);
     EXPECT_EQ(bridge.MissingCopies(), 0);
