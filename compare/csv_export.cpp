@@ -4,6 +4,10 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
 #include <exception>
 #include <system_error>
 #include <thread>
@@ -175,11 +179,12 @@ namespace {
 // Lines are gathered into blocks so a long list costs few stream writes.
 constexpr std::size_t kCsvBlock = 1 << 20;
 // From this many rows on, lines are made on two cores: the rows go in
-// segments, and while this thread makes and writes one segment a helper makes
-// the next, which is written after it. Only one segment's lines wait in
-// memory at a time.
+// segments that the two threads take in turn, and each thread writes the
+// segment it made as soon as the one before it is out, so one thread's
+// writing overlaps the other's making. Each thread holds the lines of one
+// segment at a time.
 constexpr int kParallelRows = 50'000;
-constexpr int kSegmentRows = 16'384;
+constexpr int kSegmentRows = 8'192;
 
 // Makes the lines of rows [first, last) and hands each full block to put,
 // which answers false to stop early.
@@ -195,76 +200,82 @@ void FormatRows(const ReportTable& table, const CsvLayout& layout, int first, in
     }
 }
 
-// The lines of rows [first, last) as blocks, made on a helper thread.
-class SegmentMaker {
+// The segments of a long list, made and written by two threads: a segment
+// goes out only after every segment before it.
+class SegmentedExport {
 public:
-    SegmentMaker(const ReportTable& table, const CsvLayout& layout) : m_table(table), m_layout(layout) {}
-    SegmentMaker(const SegmentMaker&) = delete;
-    SegmentMaker& operator=(const SegmentMaker&) = delete;
-    ~SegmentMaker() { Wait(); }
+    using Write = std::function<bool(const std::string&)>;
+    SegmentedExport(const ReportTable& table, const CsvLayout& layout, int rows, Write write)
+        : m_table(table), m_layout(layout), m_rows(rows), m_write(std::move(write)) {}
 
-    // False when no thread could be started; the caller makes the lines then.
-    bool Start(int first, int last) {
-        m_blocks.clear();
-        m_failure = nullptr;
+    // False when no second thread could be started; nothing was written then.
+    bool Run() {
+        std::thread helper;
         try {
-            m_thread = std::thread([this, first, last] {
-                try {
-                    std::string block = SpareBlock();
-                    FormatRows(m_table, m_layout, first, last, block, [this](std::string& full) {
-                        m_blocks.push_back(std::move(full));
-                        full = SpareBlock();
-                        return true;
-                    });
-                    m_blocks.push_back(std::move(block));
-                } catch (...) {
-                    m_failure = std::current_exception();
-                }
-            });
+            helper = std::thread([this] { Work(); });
         } catch (const std::system_error&) {
             return false;
         }
+        Work();
+        helper.join();
+        if (m_failure) std::rethrow_exception(m_failure);
         return true;
     }
 
-    void Wait() {
-        if (m_thread.joinable()) m_thread.join();
-    }
-
-    // Waits for the segment, then hands its blocks to write (which answers
-    // false to stop); a failure on the helper is raised here.
-    template <typename Write>
-    void Finish(Write&& write) {
-        Wait();
-        if (m_failure) std::rethrow_exception(m_failure);
-        for (std::string& made : m_blocks) {
-            if (!write(made)) break;
-        }
-        // The written blocks make the next segment's lines: their memory is
-        // in use already and costs the system no fresh pages.
-        for (std::string& made : m_blocks) {
-            made.clear();
-            m_spare.push_back(std::move(made));
-        }
-        m_blocks.clear();
-    }
-
 private:
-    std::string SpareBlock() {
-        std::string block;
-        if (!m_spare.empty()) {
-            block = std::move(m_spare.back());
-            m_spare.pop_back();
+    void Work() {
+        // This thread's lines of one segment; the blocks are kept from one
+        // segment to the next, so their memory is in use already.
+        std::vector<std::string> blocks;
+        try {
+            for (;;) {
+                const int segment = m_nextSegment.fetch_add(1);
+                const int first = static_cast<int>(std::min<long long>(m_rows, 1LL * segment * kSegmentRows));
+                if (first >= m_rows || m_stopped) return;
+                const int last = std::min(m_rows, first + kSegmentRows);
+                std::size_t used = 0;
+                for (int row = first; row < last; ++row) {
+                    if (used == 0 || blocks[used - 1].size() >= kCsvBlock) {
+                        if (used == blocks.size()) blocks.emplace_back().reserve(kCsvBlock + 4096);
+                        blocks[used++].clear();
+                    }
+                    AppendRowLine(blocks[used - 1], m_layout, m_table.GetStoredRow(row));
+                }
+                std::unique_lock lock(m_mutex);
+                m_turn.wait(lock, [&] { return m_written == segment || m_stopped; });
+                if (m_stopped) return;
+                for (std::size_t k = 0; k < used; ++k) {
+                    if (!m_write(blocks[k])) {
+                        Stop();
+                        return;
+                    }
+                }
+                ++m_written;
+                m_turn.notify_all();
+            }
+        } catch (...) {
+            std::lock_guard lock(m_mutex);
+            if (!m_failure) m_failure = std::current_exception();
+            Stop();
         }
-        block.reserve(kCsvBlock + 4096);
-        return block;
+    }
+
+    // Called with the mutex held.
+    void Stop() {
+        m_stopped = true;
+        m_turn.notify_all();
     }
 
     const ReportTable& m_table;
     const CsvLayout& m_layout;
-    std::thread m_thread;
-    std::vector<std::string> m_blocks;
-    std::vector<std::string> m_spare;
+    const int m_rows;
+    const Write m_write;
+    std::atomic<int> m_nextSegment{0};
+    std::mutex m_mutex;
+    std::condition_variable m_turn;
+    // Segments written so far, in order.
+    int m_written = 0;
+    std::atomic<bool> m_stopped{false};
     std::exception_ptr m_failure;
 };
 
@@ -273,30 +284,22 @@ private:
 void WriteCsv(std::ostream& out, const ReportTable& table, const std::vector<int>& widths) {
     const CsvLayout layout(table.ColumnCount(), widths);
     const int rows = table.GetItemCount();
-    auto write = [&out](std::string& block) {
+    auto write = [&out](const std::string& block) {
         out.write(block.data(), static_cast<std::streamsize>(block.size()));
         return static_cast<bool>(out);
     };
     std::string block;
     block.reserve(kCsvBlock + 4096);
     AppendHeaderLine(block, table, layout);
-
-    const bool twoCores = rows >= kParallelRows && std::thread::hardware_concurrency() > 1;
-    SegmentMaker helper(table, layout);
-    int row = 0;
-    while (row < rows && out) {
-        const int middle = twoCores ? std::min(rows, row + kSegmentRows) : rows;
-        const int last = std::min(rows, middle + kSegmentRows);
-        const bool helped = middle < last && helper.Start(middle, last);
-        FormatRows(table, layout, row, helped ? middle : last, block, write);
-        if (helped) {
-            // The lines so far go out before the helper's segment.
-            if (out) write(block);
-            block.clear();
-            helper.Finish([&](std::string& made) { return static_cast<bool>(out) && write(made); });
+    if (rows >= kParallelRows && std::thread::hardware_concurrency() > 1) {
+        write(block);
+        if (!out || SegmentedExport(table, layout, rows, write).Run()) {
+            out.flush();
+            return;
         }
-        row = last;
+        block.clear();
     }
+    FormatRows(table, layout, 0, rows, block, write);
     if (out) write(block);
     out.flush();
 }
