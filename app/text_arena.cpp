@@ -112,6 +112,20 @@ void TextArena::DropSpare() {
     m_spare.clear();
 }
 
+void TextArena::Adopt(TextArena&& other) {
+    if (&other == this) return;
+    const std::size_t offset = m_chunks.size();
+    for (Chunk& chunk : other.m_chunks) m_chunks.push_back(std::move(chunk));
+    for (std::size_t index : other.m_byAddress) m_byAddress.push_back(offset + index);
+    std::sort(m_byAddress.begin(), m_byAddress.end(), [this](std::size_t a, std::size_t b) {
+        return std::less<const unsigned char*>()(m_chunks[a].bytes.get(), m_chunks[b].bytes.get());
+    });
+    for (std::size_t index : other.m_spare) m_spare.push_back(offset + index);
+    m_used += other.m_used;
+    m_held += other.m_held;
+    other.Clear();
+}
+
 void TextArena::Clear() {
     m_spare.clear();
     m_chunks.clear();

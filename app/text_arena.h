@@ -36,6 +36,9 @@ public:
     void DropSpare();
     // Gives every chunk back; every block handed out becomes invalid.
     void Clear();
+    // Takes over other's chunks: its blocks stay where they are and are
+    // given back to this arena; other is left empty.
+    void Adopt(TextArena&& other);
     // Bytes handed out and not given back since the last Clear(), alignment
     // included.
     std::size_t BytesUsed() const { return m_used; }

@@ -141,6 +141,23 @@ void CMapStrToFObj::RemoveAll() {
     m_abandoned = 0;
 }
 
+void CMapStrToFObj::AppendAll(CMapStrToFObj&& later) {
+    if (&later == this || later.m_entries.empty()) return;
+    if (m_entries.empty() || KeyOrder{}(m_entries.back().Key(), later.m_entries.front().Key())) {
+        m_entries.insert(m_entries.end(), later.m_entries.begin(), later.m_entries.end());
+        m_arena.Adopt(std::move(later.m_arena));
+        m_abandoned += later.m_abandoned;
+    } else {
+        for (const Entry& entry : later.m_entries) {
+            std::array<std::string_view, RepoFileRecord::kFieldCount> fields;
+            const RepoFileFields texts = entry.Fields();
+            for (int i = 0; i < RepoFileRecord::kFieldCount; ++i) fields[static_cast<std::size_t>(i)] = texts.Field(i);
+            SetAt(entry.Key(), fields);
+        }
+    }
+    later.RemoveAll();
+}
+
 CMapStrToFObj::Position CMapStrToFObj::GetStartPosition() const {
     return Position(0, !m_entries.empty());
 }

@@ -141,6 +141,10 @@ public:
     RepoFileFields FirstFields() const;
     void RemoveFirst();
     void RemoveAll();
+    // Moves every record of later into this map, which is left empty; when
+    // all of later's keys come after this map's, as a listing read in parts
+    // gives them, the records themselves are not copied.
+    void AppendAll(CMapStrToFObj&& later);
     // Room for records of about bytes set aside before they are added; the
     // part not used yet, and giving back what the records did not need (see
     // TextArena::Reserve).

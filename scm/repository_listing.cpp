@@ -8,6 +8,8 @@
 #include <vector>
 #include <charconv>
 #include <cstdio>
+#include <fstream>
+#include <algorithm>
 #include <span>
 #include <string>
 #include <string_view>
@@ -140,6 +142,186 @@ void PrepareRoomForRecords(const std::string& logPath, CMapStrToFObj& records, R
     preparer.Start(records.SpareRoom());
 }
 
+// How reading a stretch of the log's lines ended.
+enum class LinesEnd {
+    Exhausted,  // its last line was read: the log goes on after it, or was cut off
+    Complete,   // the closing line, or a Cancel: what was read is the listing
+    ErrorLine,  // a line of the tool's own reporting a failure
+    TooLong,    // a line longer than any listing line
+    ReadFailed,
+};
+
+// Where the reading of the log stands after some of its lines.
+struct ListingState {
+    bool headerPassed = false;
+    int counter = 0;  // data rows so far
+
+    bool operator==(const ListingState&) const = default;
+};
+
+// Reads the lines reader yields on from state. Data rows go into records, or
+// are only counted when records is null. A Cancel is watched for through
+// cancelFlag when one is given (the thread that reads for the window); a
+// reader on a helper thread is stopped through stop instead.
+LinesEnd ReadListingLines(TextLineReader& reader, ListingState& state, CMapStrToFObj* records, std::string& errorLine,
+                          const int* cancelFlag, const std::atomic<bool>* stop = nullptr) {
+    std::string_view line;
+    // Filled anew for every row: a row sets only the fields it has.
+    std::array<std::string_view, RepoFileRecord::kFieldCount> fields;
+    char keyText[16];
+    while (reader.ReadPiece(line)) {
+        if (line.empty()) continue;
+        const bool hasFields = HasFields(line);
+        if (IsErrorLine(line, hasFields)) {
+            errorLine.assign(line);
+            return LinesEnd::ErrorLine;
+        }
+        // Cancelled: what was read is posted no further.
+        if (cancelFlag && *cancelFlag == 0) return LinesEnd::Complete;
+        if (stop && stop->load(std::memory_order_relaxed)) return LinesEnd::Exhausted;
+        if (!state.headerPassed) {
+            state.headerPassed = IsSeparatorLine(line);
+            continue;
+        }
+        if (IsSuccessLine(line, hasFields)) return LinesEnd::Complete;
+        ++state.counter;
+        if (!records) continue;
+        const std::size_t count = SplitDataLine(line, fields);
+        const char* keyEnd = std::to_chars(keyText, keyText + sizeof keyText, state.counter).ptr;
+        records->SetAt(std::string_view(keyText, static_cast<std::size_t>(keyEnd - keyText)),
+                       std::span<const std::string_view>(fields.data(), count));
+    }
+    if (reader.LineTooLong()) return LinesEnd::TooLong;
+    if (reader.Failed()) return LinesEnd::ReadFailed;
+    return LinesEnd::Exhausted;
+}
+
+// From this size on a log is read in two parts, one on each core.
+constexpr std::uint64_t kLogWorthSplitting = std::uint64_t{4} << 20;
+
+// Reads the later part of a long log on a helper thread while the caller
+// reads the earlier part. The helper first walks the earlier part itself,
+// counting its rows without keeping them, so its own rows get the keys and
+// the header state a reading from the start would give them; the two parts
+// are then joined without a copy. Whatever ends the earlier part first (an
+// error line, the closing line, a Cancel) ends the listing there, as it
+// would for one reader.
+class LaterPartReader {
+public:
+    explicit LaterPartReader(std::string logPath) : m_logPath(std::move(logPath)) {}
+    LaterPartReader(const LaterPartReader&) = delete;
+    LaterPartReader& operator=(const LaterPartReader&) = delete;
+    ~LaterPartReader() { StopAndWait(); }
+
+    // Splits the log and starts the helper; on success earlier reads the
+    // earlier part alone. False when the log is read whole by the caller.
+    bool Start(TextLineReader& earlier, CMapStrToFObj& earlierRecords) {
+        if (std::thread::hardware_concurrency() < 2 || !FindSplit()) return false;
+        if (!earlier.Open(m_logPath, 0, m_split)) {
+            earlier.Open(m_logPath);
+            return false;
+        }
+        // Both parts' room comes from this thread: the records are given
+        // back here as they are posted, and memory the helper took for
+        // itself would not be the Top List's next.
+        const auto room = [](std::uint64_t bytes) { return static_cast<std::size_t>(bytes + bytes / 8); };
+        earlierRecords.ReserveRoom(room(m_split));
+        m_records.ReserveRoom(room(m_size - m_split));
+        try {
+            m_thread = std::thread([this] { Run(); });
+        } catch (const std::system_error&) {
+            earlier.Open(m_logPath);
+            return false;
+        }
+        return true;
+    }
+
+    // Called once the earlier part was read to its end with state: the
+    // listing goes on with the helper's rows, or, should the two readings
+    // disagree (the log changed under them), is read on here.
+    LinesEnd Finish(TextLineReader& reader, ListingState& state, CMapStrToFObj& records, std::string& errorLine) {
+        Wait();
+        if (g_populateInProgress == 0) return LinesEnd::Complete;
+        if (m_usable && m_atSplit == state) {
+            m_records.DropSpareRoom();
+            records.AppendAll(std::move(m_records));
+            state = m_state;
+            errorLine = m_errorLine;
+            return m_end;
+        }
+        m_records.RemoveAll();
+        if (!reader.Open(m_logPath, m_split, UINT64_MAX)) return LinesEnd::ReadFailed;
+        return ReadListingLines(reader, state, &records, errorLine, &g_populateInProgress);
+    }
+
+private:
+    // The helper walks the earlier part before it reads its own, about a
+    // fifth of the work of reading it: the earlier part is the larger one
+    // by that much, so both end together.
+    static constexpr std::uint64_t kEarlierPercent = 56;
+
+    // The split follows the first line feed from there on, so both parts
+    // hold whole lines.
+    bool FindSplit() {
+        platform::FileFacts facts;
+        int error = 0;
+        if (!platform::StatPath(m_logPath, facts, error) || facts.size < kLogWorthSplitting) return false;
+        std::ifstream file(m_logPath, std::ios::binary);
+        const std::uint64_t from = facts.size / 100 * kEarlierPercent;
+        std::vector<char> bytes(kLongestLine + 2);
+        file.seekg(static_cast<std::streamoff>(from));
+        file.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        const auto got = static_cast<std::size_t>(std::max<std::streamsize>(file.gcount(), 0));
+        const auto feed = std::find(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(got), '\n');
+        if (feed == bytes.begin() + static_cast<std::ptrdiff_t>(got)) return false;
+        m_split = from + static_cast<std::uint64_t>(feed - bytes.begin()) + 1;
+        m_size = facts.size;
+        return m_split < m_size;
+    }
+
+    void Run() {
+        try {
+            TextLineReader reader(kLongestLine);
+            ListingState state;
+            std::string ignored;
+            if (!reader.Open(m_logPath, 0, m_split) ||
+                ReadListingLines(reader, state, nullptr, ignored, nullptr, &m_stop) != LinesEnd::Exhausted ||
+                m_stop || !reader.Open(m_logPath, m_split, UINT64_MAX)) {
+                return;
+            }
+            m_atSplit = state;
+            m_end = ReadListingLines(reader, state, &m_records, m_errorLine, nullptr, &m_stop);
+            m_state = state;
+            m_usable = !m_stop;
+        } catch (...) {
+            // Out of memory here: the caller reads the later part itself.
+            m_usable = false;
+        }
+    }
+
+    void Wait() {
+        if (m_thread.joinable()) m_thread.join();
+    }
+
+    void StopAndWait() {
+        m_stop = true;
+        Wait();
+    }
+
+    const std::string m_logPath;
+    std::uint64_t m_split = 0;
+    std::uint64_t m_size = 0;
+    std::thread m_thread;
+    std::atomic<bool> m_stop{false};
+    // Set by the helper; read once it has ended.
+    bool m_usable = false;
+    ListingState m_atSplit;
+    ListingState m_state;
+    LinesEnd m_end = LinesEnd::Exhausted;
+    std::string m_errorLine;
+    CMapStrToFObj m_records;
+};
+
 }  // namespace
 
 ToolCommandLine ScmBridge::BuildVlxCommandLine() const {
@@ -190,69 +372,47 @@ int ScmBridge::ReadVlxLog(std::string& errorText) {
     }
     CMapStrToFObj& records = m_state.topRecords;
     records.RemoveAll();
+    ListingState state;
+    std::string errorLine;
+    LinesEnd end = LinesEnd::Exhausted;
     RoomPreparer preparer;
-    PrepareRoomForRecords(logPath, records, preparer);
+    {
+        LaterPartReader later(logPath);
+        if (later.Start(reader, records)) {
+            end = ReadListingLines(reader, state, &records, errorLine, &g_populateInProgress);
+            if (end == LinesEnd::Exhausted) end = later.Finish(reader, state, records, errorLine);
+        } else {
+            PrepareRoomForRecords(logPath, records, preparer);
+            end = ReadListingLines(reader, state, &records, errorLine, &g_populateInProgress);
+        }
+    }
     // Records are dropped only once nothing prepares their room any more.
-    const auto dropRecords = [&] {
-        preparer.Stop();
-        records.RemoveAll();
-    };
-    bool headerPassed = false;
-    bool complete = false;
-    int counter = 0;
-    std::string_view line;
-    // Filled anew for every row: a row sets only the fields it has.
-    std::array<std::string_view, RepoFileRecord::kFieldCount> fields;
-    char keyText[16];
-    while (reader.ReadPiece(line)) {
-        if (line.empty()) continue;
-        const bool hasFields = HasFields(line);
-        if (IsErrorLine(line, hasFields)) {
-            // A failed listing yields no records, whatever came before.
-            errorText.assign(line);
-            MaskPassword(errorText, m_state.context.password);
-            dropRecords();
-            return 0;
-        }
-        if (g_populateInProgress == 0) {
-            complete = true;  // cancelled: what was read is posted no further
-            break;
-        }
-        if (!headerPassed) {
-            headerPassed = IsSeparatorLine(line);
-            continue;
-        }
-        if (IsSuccessLine(line, hasFields)) {
-            complete = true;
-            break;
-        }
-        ++counter;
-        const std::size_t count = SplitDataLine(line, fields);
-        const char* keyEnd = std::to_chars(keyText, keyText + sizeof keyText, counter).ptr;
-        records.SetAt(std::string_view(keyText, static_cast<std::size_t>(keyEnd - keyText)),
-                      std::span<const std::string_view>(fields.data(), count));
-    }
-    if (reader.LineTooLong()) {
-        errorText = "a line of " + logPath + " is longer than " + std::to_string(kLongestLine) + " characters";
-        dropRecords();
-        return 0;
-    }
-    if (reader.Failed()) {
-        m_vlxLogUnreadable = true;
-        dropRecords();
-        ShowUnableToRead(logPath);
-        return 0;
-    }
-    // A log without its closing line was cut off (the tool ended early, the
-    // disk filled up): the files it does not name are not new.
-    if (!complete) {
-        errorText = "the listing is incomplete: " + logPath;
-        dropRecords();
-        return 0;
-    }
     preparer.Stop();
-    records.DropSpareRoom();
-    return counter;
+    switch (end) {
+        case LinesEnd::Complete:
+            records.DropSpareRoom();
+            return state.counter;
+        case LinesEnd::ErrorLine:
+            // A failed listing yields no records, whatever came before.
+            errorText = errorLine;
+            MaskPassword(errorText, m_state.context.password);
+            break;
+        case LinesEnd::TooLong:
+            errorText = "a line of " + logPath + " is longer than " + std::to_string(kLongestLine) + " characters";
+            break;
+        case LinesEnd::ReadFailed:
+            m_vlxLogUnreadable = true;
+            records.RemoveAll();
+            ShowUnableToRead(logPath);
+            return 0;
+        case LinesEnd::Exhausted:
+            // A log without its closing line was cut off (the tool ended
+            // early, the disk filled up): the files it does not name are not new.
+            errorText = "the listing is incomplete: " + logPath;
+            break;
+    }
+    records.RemoveAll();
+    return 0;
 }
 
 }  // namespace qvr

@@ -30,14 +30,29 @@ std::size_t FindLineBreak(const char* start, std::size_t size) {
     return size;
 }
 
+bool SeekTo(std::FILE* file, std::uint64_t offset) {
+#if defined(_WIN32)
+    return _fseeki64(file, static_cast<__int64>(offset), SEEK_SET) == 0;
+#else
+    return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
+#endif
+}
+
 }  // namespace
 
-bool TextLineReader::Open(const std::string& path) {
+bool TextLineReader::Open(const std::string& path) { return Open(path, 0, UINT64_MAX); }
+
+bool TextLineReader::Open(const std::string& path, std::uint64_t begin, std::uint64_t end) {
     Close();
     m_file = std::fopen(path.c_str(), "rb");
     m_buffer.resize(kReadBlock);
     m_pos = m_end = 0;
+    m_left = end > begin ? end - begin : 0;
     m_eof = m_failed = m_lineTooLong = false;
+    if (m_file && begin > 0 && !SeekTo(m_file, begin)) {
+        Close();
+        return false;
+    }
     return m_file != nullptr;
 }
 
@@ -49,7 +64,8 @@ void TextLineReader::Close() {
 bool TextLineReader::Fill() {
     if (m_eof || !m_file) return false;
     m_pos = 0;
-    m_end = std::fread(m_buffer.data(), 1, m_buffer.size(), m_file);
+    m_end = m_left == 0 ? 0 : std::fread(m_buffer.data(), 1, std::min<std::uint64_t>(m_buffer.size(), m_left), m_file);
+    m_left -= m_end;
     if (m_end == 0) {
         m_eof = true;
         if (std::ferror(m_file)) m_failed = true;

@@ -8,6 +8,7 @@
 // Bytes are passed through as they are: NUL bytes and text that is not valid
 // UTF-8 are ordinary characters here.
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -34,6 +35,10 @@ public:
 
     // Opens for reading; other processes may keep the file open meanwhile.
     bool Open(const std::string& path);
+    // The same for the bytes [begin, end) alone, read as if they were the
+    // whole file; a part that begins right after a line feed reads as the
+    // lines it holds.
+    bool Open(const std::string& path, std::uint64_t begin, std::uint64_t end);
     void Close();
 
     // The next piece, cut at its line feed (the line feed is not kept).
@@ -55,6 +60,8 @@ private:
     std::vector<char> m_buffer;
     std::size_t m_pos = 0;
     std::size_t m_end = 0;
+    // Bytes of the file still to be read.
+    std::uint64_t m_left = UINT64_MAX;
     bool m_eof = false;
     bool m_failed = false;
     bool m_lineTooLong = false;

@@ -71,6 +71,22 @@ TEST(TextArena, ChunksWhoseBlocksAreAllGivenBackAreFreed) {
     // The chunk being filled holds the last blocks and is cut again from its first.
     constexpr std::size_t kPerChunk = TextArena::kChunkSize / kBlock;
     EXPECT_EQ(arena.Allocate(kBlock), blocks[(blocks.size() - 1) / kPerChunk * kPerChunk]);
+
+    // Blocks of an arena taken over stay where they are and are given back
+    // to the one that took them.
+    TextArena other;
+    std::vector<unsigned char*> others;
+    for (int k = 0; k < 3000; ++k) others.push_back(other.Allocate(kBlock));
+    other.Reserve(1);
+    const std::size_t heldBefore = arena.BytesHeld();
+    arena.Adopt(std::move(other));
+    EXPECT_EQ(other.BytesHeld(), 0u);
+    EXPECT_EQ(arena.SpareRoom().size(), 1u);
+    arena.DropSpare();
+    EXPECT_EQ(arena.BytesUsed(), kBlock + 3000 * kBlock);
+    for (unsigned char* block : others) arena.Release(block, kBlock);
+    EXPECT_EQ(arena.BytesUsed(), kBlock);
+    EXPECT_EQ(arena.BytesHeld(), heldBefore);
 }
 
 // Room set aside is cut from before any new chunk is made, its pages can be

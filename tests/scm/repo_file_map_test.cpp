@@ -80,6 +80,40 @@ TEST(CMapStrToFObjTest, HoldsTwoHundredThousandRecords) {
     EXPECT_FALSE(map.Lookup("150000", out));
 }
 
+// A map filled elsewhere joins this one whole: taken over when its keys come
+// later, its records placed one by one when they do not.
+TEST(CMapStrToFObjTest, AppendAllKeepsTheVisitingOrder) {
+    struct Case {
+        const char* name;
+        std::vector<int> first;
+        std::vector<int> later;
+    };
+    const Case cases[] = {
+        {"later keys", {1, 2, 3}, {4, 5, 10}},
+        {"into an empty map", {}, {7, 8}},
+        {"nothing to add", {1}, {}},
+        {"keys between and equal", {1, 5, 9}, {2, 5, 12}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CMapStrToFObj map;
+        CMapStrToFObj later;
+        std::map<int, std::string> expected;
+        for (int key : c.first) map.SetAt(std::to_string(key), Record("first" + std::to_string(key)));
+        for (int key : c.first) expected[key] = "first" + std::to_string(key);
+        for (int key : c.later) later.SetAt(std::to_string(key), Record("later" + std::to_string(key)));
+        for (int key : c.later) expected[key] = "later" + std::to_string(key);
+        map.AppendAll(std::move(later));
+        EXPECT_EQ(later.GetCount(), 0);
+        ASSERT_EQ(map.GetCount(), static_cast<int>(expected.size()));
+        // Given back from the front as posting does, every record whole.
+        for (const auto& [key, file] : expected) {
+            EXPECT_EQ(map.FirstFields().ToRecord(), Record(file));
+            map.RemoveFirst();
+        }
+    }
+}
+
 TEST(CMapStrToFObjTest, FieldTextsGoInColumnOrderAndReadBackAsViewsOrCopies) {
     CMapStrToFObj map;
     const std::string_view some[] = {"a.c", "\\src", "", "TAG"};

@@ -63,12 +63,14 @@ TEST(TextLineReaderTest, CarriageReturnAcrossTheReadBuffer) {
 }
 
 // Both ways of reading give the same pieces: the view shows the buffer where
-// it can and falls back to the copy for the rest.
-std::vector<std::string> ViewPieces(const std::string& content) {
+// it can and falls back to the copy for the rest. A part of the file
+// [begin, end) reads as if it were all there is.
+std::vector<std::string> ViewPieces(const std::string& content, std::uint64_t begin = 0,
+                                    std::uint64_t end = UINT64_MAX) {
     TempDir dir;
     auto path = dir.Write("log.txt", content);
     TextLineReader reader;
-    EXPECT_TRUE(reader.Open(path.string()));
+    EXPECT_TRUE(reader.Open(path.string(), begin, end));
     std::vector<std::string> pieces;
     std::string_view piece;
     while (reader.ReadPiece(piece)) pieces.emplace_back(piece);
@@ -108,6 +110,12 @@ TEST(TextLineReaderTest, ViewsGiveTheSamePiecesAsCopies) {
         const std::vector<std::string> copies = Pieces(c.content);
         EXPECT_EQ(ViewPieces(c.content), copies);
         EXPECT_FALSE(copies.empty());
+        // Read in two parts cut after a line feed, the same pieces.
+        const std::size_t split = c.content.find('\n', c.content.size() / 2) + 1;
+        if (split == 0) continue;
+        std::vector<std::string> parts = ViewPieces(c.content, 0, split);
+        for (std::string& piece : ViewPieces(c.content, split)) parts.push_back(std::move(piece));
+        EXPECT_EQ(parts, copies);
     }
 }
 
