@@ -569,13 +569,31 @@ namespace {
 class ColumnCopy {
 public:
     void Take(const ReportTable& table, std::size_t column) {
-        m_rows = static_cast<std::size_t>(table.GetItemCount());
+        Copy(static_cast<std::size_t>(table.GetItemCount()),
+             [&](auto&& visit) { WalkRuns(table, column, visit); },
+             [&](std::size_t row) { return table.GetStoredRow(static_cast<int>(row)).Cell(column); });
+    }
+
+    // The same from the texts themselves, row by row.
+    void Take(const std::vector<std::string_view>& texts) {
+        Copy(texts.size(), [&](auto&& visit) {
+            for (std::size_t row = 0; row < texts.size(); ++row) {
+                visit(row, row == 0 || texts[row] != texts[row - 1], texts[row]);
+            }
+        }, [&](std::size_t row) { return texts[row]; });
+    }
+
+    // Copies rows texts: walk(visit) calls visit(row, newRun, text) for every
+    // row in order, and textOf(row) gives a row's text again.
+    template <typename Walk, typename TextOf>
+    void Copy(std::size_t rows, Walk&& walk, TextOf&& textOf) {
+        m_rows = rows;
         // Where the runs begin and how much they hold is found first, so the
         // room is known before anything is copied.
         std::vector<bool> startsRun(m_rows);
         std::size_t runs = 0;
         std::size_t total = 0;
-        WalkRuns(table, column, [&](std::size_t row, bool newRun, std::string_view text) {
+        walk([&](std::size_t row, bool newRun, std::string_view text) {
             startsRun[row] = newRun;
             if (!newRun) return;
             ++runs;
@@ -593,7 +611,7 @@ public:
         std::size_t at = 0;
         for (std::size_t row = 0; row < m_rows; ++row) {
             if (startsRun[row]) {
-                const std::string_view text = table.GetStoredRow(static_cast<int>(row)).Cell(column);
+                const std::string_view text = textOf(row);
                 SetStart(run++, at);
                 if (!text.empty()) std::memcpy(m_texts.data() + at, text.data(), text.size());
                 at += text.size();
@@ -919,6 +937,61 @@ bool ValidColumns(const ReportTable& table, int column, int tieColumn) {
     return column >= 0 && column < table.ColumnCount() && tieColumn >= -1 && tieColumn < table.ColumnCount();
 }
 
+// An order being worked out on a worker thread from a snapshot.
+class BackgroundOrder {
+public:
+    BackgroundOrder() = default;
+    BackgroundOrder(const BackgroundOrder&) = delete;
+    BackgroundOrder& operator=(const BackgroundOrder&) = delete;
+    ~BackgroundOrder() {
+        *m_stop = true;
+        if (m_worker.joinable()) m_worker.join();
+    }
+
+    // False when no thread could be had.
+    bool Start(std::shared_ptr<const ColumnSnapshot> snapshot, bool ascending) {
+        std::packaged_task<std::vector<std::size_t>()> task(
+            [snapshot = std::move(snapshot), stop = m_stop, ascending] {
+                return ComputeSnapshotOrder(*snapshot, ascending, *stop);
+            });
+        m_done = task.get_future();
+        try {
+            m_worker = std::thread(std::move(task));
+        } catch (const std::system_error&) {
+            return false;
+        }
+        return true;
+    }
+
+    // Waits for the order while pump keeps the window alive. A Cancel (the
+    // busy flag, set when the wait began, cleared meanwhile) or a change of
+    // the table makes the order worthless: the worker is told so and nothing
+    // is returned.
+    std::optional<std::vector<std::size_t>> Wait(const ReportTable& table, IMessagePump& pump, const int* busyFlag) {
+        const bool watching = busyFlag && *busyFlag != 0;
+        const std::uint64_t before = table.TextChangeCount();
+        do {
+            pump.PumpMessages();
+            if ((watching && *busyFlag == 0) || table.TextChangeCount() != before) *m_stop = true;
+        } while (m_done.wait_for(kSortPumpInterval) != std::future_status::ready);
+        m_worker.join();
+        std::vector<std::size_t> order = m_done.get();
+        if (*m_stop) return std::nullopt;
+        return order;
+    }
+
+private:
+    std::shared_ptr<std::atomic<bool>> m_stop = std::make_shared<std::atomic<bool>>(false);
+    std::future<std::vector<std::size_t>> m_done;
+    std::thread m_worker;
+};
+
+void MoveRowsInto(ReportTable& table, int column, bool ascending, const std::vector<std::size_t>& order) {
+    table.SetSortState(column, ascending);
+    table.ApplyPermutation(order);
+    table.SetSortState(column, ascending);
+}
+
 bool SortTable(ReportTable& table, int column, int tieColumn, bool ascending, IMessagePump* pump,
                const int* busyFlag) {
     if (!ValidColumns(table, column, tieColumn)) return false;
@@ -927,40 +1000,19 @@ bool SortTable(ReportTable& table, int column, int tieColumn, bool ascending, IM
         table.SetSortState(column, ascending);
         return true;
     }
-    const std::uint64_t before = table.TextChangeCount();
     auto snapshot = std::make_shared<const ColumnSnapshot>(TakeSnapshot(table, column, tieColumn));
     std::vector<std::size_t> order;
     const std::atomic<bool> never{false};
-    if (!pump || rows < kBackgroundSortRows) {
+    BackgroundOrder background;
+    if (!pump || rows < kBackgroundSortRows || !background.Start(snapshot, ascending)) {
+        // A short list, or no second thread to be had: the order is worked out here.
         order = ComputeSnapshotOrder(*snapshot, ascending, never);
     } else {
-        const bool watching = busyFlag && *busyFlag != 0;
-        auto stop = std::make_shared<std::atomic<bool>>(false);
-        std::packaged_task<std::vector<std::size_t>()> task(
-            [snapshot, stop, ascending] { return ComputeSnapshotOrder(*snapshot, ascending, *stop); });
-        std::future<std::vector<std::size_t>> done = task.get_future();
-        std::thread worker;
-        try {
-            worker = std::thread(std::move(task));
-        } catch (const std::system_error&) {
-            // No second thread to be had: the order is worked out here.
-            order = ComputeSnapshotOrder(*snapshot, ascending, never);
-        }
-        if (worker.joinable()) {
-            // The window is kept alive meanwhile; a Cancel or a change of the
-            // table makes the order worthless, and the worker is told so.
-            do {
-                pump->PumpMessages();
-                if ((watching && *busyFlag == 0) || table.TextChangeCount() != before) *stop = true;
-            } while (done.wait_for(kSortPumpInterval) != std::future_status::ready);
-            worker.join();
-            order = done.get();
-            if (*stop) return false;
-        }
+        std::optional<std::vector<std::size_t>> found = background.Wait(table, *pump, busyFlag);
+        if (!found) return false;
+        order = std::move(*found);
     }
-    table.SetSortState(column, ascending);
-    table.ApplyPermutation(order);
-    table.SetSortState(column, ascending);
+    MoveRowsInto(table, column, ascending, order);
     return true;
 }
 
@@ -978,6 +1030,39 @@ bool SortTableByColumnThenBy(ReportTable& table, int column, int tieColumn, bool
 bool SortTableWhilePumping(ReportTable& table, const TableSortRequest& request, IMessagePump& pump,
                            const int* busyFlag) {
     return SortTable(table, request.column, request.tieColumn, request.ascending, &pump, busyFlag);
+}
+
+struct AdvanceSortOrder::Work {
+    std::shared_ptr<ColumnSnapshot> snapshot = std::make_shared<ColumnSnapshot>();
+    BackgroundOrder order;
+};
+
+AdvanceSortOrder::AdvanceSortOrder(const TableSortRequest& request) : m_request(request) {}
+AdvanceSortOrder::~AdvanceSortOrder() = default;
+
+void AdvanceSortOrder::Start(const std::vector<std::string_view>& texts) {
+    m_work.reset();
+    if (m_request.tieColumn >= 0 || texts.size() < static_cast<std::size_t>(kBackgroundSortRows)) return;
+    auto work = std::make_unique<Work>();
+    work->snapshot->sorted.Take(texts);
+    if (work->order.Start(work->snapshot, m_request.ascending)) m_work = std::move(work);
+}
+
+bool AdvanceSortOrder::SortWhilePumping(ReportTable& table, IMessagePump& pump, const int* busyFlag) {
+    const std::unique_ptr<Work> work = std::move(m_work);
+    const int column = m_request.column;
+    const auto rows = static_cast<std::size_t>(table.GetItemCount());
+    // The table must hold the texts the order was worked out from; a few
+    // rows are looked at to be sure it is the same list.
+    bool sameList = work && ValidColumns(table, column, -1) && rows == work->snapshot->Rows();
+    for (const std::size_t row : {std::size_t{0}, rows / 2, rows - 1}) {
+        sameList = sameList && table.GetItemText(static_cast<int>(row), column) == work->snapshot->Text(row);
+    }
+    if (!sameList) return SortTableWhilePumping(table, m_request, pump, busyFlag);
+    std::optional<std::vector<std::size_t>> order = work->order.Wait(table, pump, busyFlag);
+    if (!order) return false;
+    MoveRowsInto(table, column, m_request.ascending, *order);
+    return true;
 }
 
 }  // namespace qvr

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -77,5 +78,30 @@ struct TableSortRequest {
 // for a column that does not exist.
 bool SortTableWhilePumping(ReportTable& table, const TableSortRequest& request, IMessagePump& pump,
                            const int* busyFlag = nullptr);
+
+// The order of a long list worked out while its rows are still being added:
+// from the texts its sort column is going to hold, on a worker, so that once
+// the rows are in only the wait for what is left of the work remains.
+class AdvanceSortOrder {
+public:
+    explicit AdvanceSortOrder(const TableSortRequest& request);
+    ~AdvanceSortOrder();
+    AdvanceSortOrder(const AdvanceSortOrder&) = delete;
+    AdvanceSortOrder& operator=(const AdvanceSortOrder&) = delete;
+
+    // Copies texts (the sort column's text of each row to come, in row
+    // order) and starts working out the order. Nothing is started for a
+    // list short enough to be sorted at once, for a sort with a tie column,
+    // or when no thread can be had.
+    void Start(const std::vector<std::string_view>& texts);
+    // Sorts the table as SortTableWhilePumping does, with the order worked
+    // out in advance when the table holds the texts it was started with.
+    bool SortWhilePumping(ReportTable& table, IMessagePump& pump, const int* busyFlag = nullptr);
+
+private:
+    struct Work;
+    const TableSortRequest m_request;
+    std::unique_ptr<Work> m_work;
+};
 
 }  // namespace qvr

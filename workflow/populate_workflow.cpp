@@ -4,6 +4,7 @@
 #include <array>
 #include <charconv>
 #include <string_view>
+#include <vector>
 
 #include "app/busy_flags.h"
 #include "compare/report_sort.h"
@@ -19,6 +20,8 @@ constexpr const char* kPopulateWaitStatus = " WAIT - Processing SCM Repository f
 constexpr const char* kPopulateEnd = "CQvrCompareDlg::OnBtnGenTopScmList: END";
 constexpr const char* kIncompleteStatus = " Cancelled - the list is incomplete.";
 constexpr int kTopPathColumn = 2;
+// The record field the Path column shows.
+constexpr int kRecordPathField = kTopPathColumn - 1;
 // The count box follows the posting only every so many rows.
 constexpr int kCountInterval = 1000;
 
@@ -206,9 +209,21 @@ void CompareWorkflows::PostTopList() {
     SetText(IDC_TOPCOUNT, "");
     m_postedCountText.clear();
 
-    // Every record goes to the top; the window stays usable between rows and
-    // a Cancel stops the posting after the current one. A record leaves the
-    // map once it is a row, so a long listing is never held twice.
+    // The order by path is worked out while the rows go in. Every record
+    // goes to the top, so row k will hold the k-th record from the last.
+    AdvanceSortOrder byPath({kTopPathColumn, -1, true});
+    {
+        std::vector<std::string_view> paths(static_cast<std::size_t>(records.GetCount()));
+        std::size_t row = paths.size();
+        for (auto position = records.GetStartPosition(); position;) {
+            paths[--row] = records.GetNextFields(position).Field(kRecordPathField);
+        }
+        byPath.Start(paths);
+    }
+
+    // The window stays usable between rows and a Cancel stops the posting
+    // after the current one. A record leaves the map once it is a row, so a
+    // long listing is never held twice.
     int number = 0;
     while (records.GetCount() > 0) {
         PostRecord(records.FirstFields(), ++number);
@@ -229,7 +244,7 @@ void CompareWorkflows::PostTopList() {
             WaitCursorScope cursor(m_parts.view);
             // The window stays alive while the order is worked out; a Cancel
             // meanwhile leaves the rows as they were posted.
-            SortTableWhilePumping(top, {kTopPathColumn, -1, true}, m_parts.pump, &g_populateInProgress);
+            byPath.SortWhilePumping(top, m_parts.pump, &g_populateInProgress);
         }
     } else if (g_populateInProgress) {
         AddBlankRows(top, kBlankTopRows);

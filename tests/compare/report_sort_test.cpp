@@ -278,15 +278,17 @@ TEST(SortTableTest, TableSortTakesThePairwiseDecisions) {
 }
 
 // A long list is sorted from a copy on other threads while the pump keeps
-// running; the rows end exactly as the sort on the calling thread puts them,
-// ties broken alike, and a Cancel or a change meanwhile leaves them alone.
+// running, or from the texts it was going to hold, worked out in advance;
+// the rows end exactly as the sort on the calling thread puts them, ties
+// broken alike, and a Cancel or a change meanwhile leaves them alone.
 TEST(SortTableTest, SortWhilePumpingMatchesTheSortHereOrLeavesTheRows) {
     std::mt19937 random(5);
     const std::vector<std::string> folders = {"\\src", "\\src\\lib", "\\src\\library\\deep\\er", "\\doc"};
     ReportTable pumped;
     ReportTable here;
+    ReportTable ahead;
     const std::vector<std::string> kinds = {"1.5", "ff", "main", "3/5/2024", "10"};
-    for (ReportTable* table : {&pumped, &here}) ASSERT_TRUE(table->ApplyColumnSpec("Record;File;Path;Kind"));
+    for (ReportTable* table : {&pumped, &here, &ahead}) ASSERT_TRUE(table->ApplyColumnSpec("Record;File;Path;Kind"));
     std::string path;
     for (int k = 0; k < 60'000; ++k) {
         const std::string number = std::to_string(k);
@@ -298,7 +300,7 @@ TEST(SortTableTest, SortWhilePumpingMatchesTheSortHereOrLeavesTheRows) {
             path += std::to_string(random() % 2000);
         }
         const std::string_view texts[] = {number, file, path, kinds[random() % kinds.size()]};
-        for (ReportTable* table : {&pumped, &here}) table->InsertItem(0, texts);
+        for (ReportTable* table : {&pumped, &here, &ahead}) table->InsertItem(0, texts);
     }
     struct Pump final : IMessagePump {
         void PumpMessages() override {
@@ -310,9 +312,18 @@ TEST(SortTableTest, SortWhilePumpingMatchesTheSortHereOrLeavesTheRows) {
         std::function<void()> onPump;
     } pump;
     // Paths with ties broken by file, numbers, and a column of mixed kinds.
-    const TableSortRequest requests[] = {{2, 1, true}, {2, 1, false}, {0, -1, false}, {3, -1, true}};
+    const TableSortRequest requests[] = {{2, 1, true}, {2, 1, false}, {0, -1, false}, {3, -1, true}, {2, -1, true}};
     for (const TableSortRequest& request : requests) {
         ASSERT_TRUE(SortTableWhilePumping(pumped, request, pump));
+        // In advance from the column's texts; with a tie column, or texts of
+        // a list other than the table's, the table is sorted as it is.
+        std::vector<std::string_view> texts;
+        for (int row = 0; row < ahead.GetItemCount(); ++row) texts.push_back(ahead.GetItemText(row, request.column));
+        if (request.column == 2 && request.tieColumn < 0) texts.pop_back();
+        std::vector<std::string> copies(texts.begin(), texts.end());
+        AdvanceSortOrder advance(request);
+        advance.Start(std::vector<std::string_view>(copies.begin(), copies.end()));
+        ASSERT_TRUE(advance.SortWhilePumping(ahead, pump));
         if (request.tieColumn < 0) {
             ASSERT_TRUE(SortTableByColumn(here, request.column, request.ascending));
         } else {
@@ -322,12 +333,19 @@ TEST(SortTableTest, SortWhilePumpingMatchesTheSortHereOrLeavesTheRows) {
         EXPECT_EQ(pumped.SortColumn(), request.column);
         for (int row = 0; row < here.GetItemCount(); ++row) {
             ASSERT_EQ(pumped.GetItemText(row, 0), here.GetItemText(row, 0)) << "row " << row;
+            ASSERT_EQ(ahead.GetItemText(row, 0), here.GetItemText(row, 0)) << "row " << row;
         }
     }
     const std::string firstBefore(pumped.GetItemText(0, 0));
     int busy = 1;
     pump.onPump = [&] { busy = 0; };
     EXPECT_FALSE(SortTableWhilePumping(pumped, {0, -1, true}, pump, &busy));
+    AdvanceSortOrder advance({0, -1, true});
+    std::vector<std::string> numbers;
+    for (int row = 0; row < pumped.GetItemCount(); ++row) numbers.emplace_back(pumped.GetItemText(row, 0));
+    advance.Start(std::vector<std::string_view>(numbers.begin(), numbers.end()));
+    busy = 1;
+    EXPECT_FALSE(advance.SortWhilePumping(pumped, pump, &busy));
     pump.onPump = [&] { pumped.SetItemText(5, 2, "\\changed"); };
     EXPECT_FALSE(SortTableWhilePumping(pumped, {0, -1, true}, pump));
     EXPECT_EQ(pumped.GetItemText(0, 0), firstBefore);
