@@ -574,13 +574,43 @@ public:
              [&](std::size_t row) { return table.GetStoredRow(static_cast<int>(row)).Cell(column); });
     }
 
-    // The same from the texts themselves, row by row.
-    void Take(const std::vector<std::string_view>& texts) {
-        Copy(texts.size(), [&](auto&& visit) {
-            for (std::size_t row = 0; row < texts.size(); ++row) {
-                visit(row, row == 0 || texts[row] != texts[row - 1], texts[row]);
+    // The same from the texts themselves, given in one walk from the last
+    // row to the first (eachText(take) calls take(text) for every row), as
+    // a list filled at its top has them before its rows are in.
+    void TakeFromLast(std::size_t rows, std::size_t bytesAtMost, const TextsFromLastRow& eachText) {
+        m_rows = rows;
+        m_reversed = true;
+        // Room for the most the texts can take: the pages of what they do
+        // not use are never touched, where growing the copy would move it
+        // and make the system clear fresh pages again and again.
+        m_texts.reserve(bytesAtMost + kPadding);
+        m_runOf.resize(rows);
+        std::vector<std::uint64_t> starts;
+        std::size_t taken = 0;
+        std::string_view last;
+        eachText([&](std::string_view text) {
+            if (taken >= rows) return;
+            if (taken == 0 || text != last) {
+                starts.push_back(m_texts.size());
+                m_texts.append(text);
             }
-        }, [&](std::size_t row) { return texts[row]; });
+            m_runOf[taken++] = static_cast<std::uint32_t>(starts.size() - 1);
+            last = text;
+        });
+        // A walk that gave fewer texts leaves the rest empty.
+        for (; taken < rows; ++taken) {
+            if (taken == 0 || !last.empty()) starts.push_back(m_texts.size());
+            m_runOf[taken] = static_cast<std::uint32_t>(starts.size() - 1);
+            last = {};
+        }
+        starts.push_back(m_texts.size());
+        m_wide = m_texts.size() > 0xFFFFFFFFu;
+        if (m_wide) {
+            m_wideStarts = std::move(starts);
+        } else {
+            m_starts.assign(starts.begin(), starts.end());
+        }
+        m_texts.append(kPadding, '\0');
     }
 
     // Copies rows texts: walk(visit) calls visit(row, newRun, text) for every
@@ -624,7 +654,12 @@ public:
 
     std::size_t Rows() const { return m_rows; }
     std::size_t Runs() const { return (m_wide ? m_wideStarts.size() : m_starts.size()) - 1; }
-    std::size_t RunOf(std::size_t row) const { return m_runOf.empty() ? row : m_runOf[row]; }
+    std::size_t RunOf(std::size_t row) const {
+        if (m_reversed) row = m_rows - 1 - row;
+        return m_runOf.empty() ? row : m_runOf[row];
+    }
+    // Whether runs are numbered from the last row up.
+    bool Reversed() const { return m_reversed; }
     std::size_t RunStart(std::size_t run) const { return m_wide ? m_wideStarts[run] : m_starts[run]; }
     std::string_view RunText(std::size_t run) const {
         const std::size_t start = RunStart(run);
@@ -672,6 +707,7 @@ private:
     // Each row's run; empty when every row is a run of its own.
     std::vector<std::uint32_t> m_runOf;
     std::size_t m_rows = 0;
+    bool m_reversed = false;
 };
 
 // The texts a table sort reads: the sort column's, and the tie column's
@@ -883,7 +919,7 @@ std::vector<std::uint32_t> RankSnapshotTexts(const ColumnSnapshot& snapshot) {
         for (std::size_t run = 0; run < runs; ++run) rankOfRun[run] = rankOfDistinct[distinctOf[run]];
     }
     const std::size_t rows = column.Rows();
-    if (runs == rows) return rankOfRun;
+    if (runs == rows && !column.Reversed()) return rankOfRun;
     std::vector<std::uint32_t> ranks(rows);
     for (std::size_t row = 0; row < rows; ++row) ranks[row] = rankOfRun[column.RunOf(row)];
     return ranks;
@@ -1040,28 +1076,34 @@ struct AdvanceSortOrder::Work {
 AdvanceSortOrder::AdvanceSortOrder(const TableSortRequest& request) : m_request(request) {}
 AdvanceSortOrder::~AdvanceSortOrder() = default;
 
-void AdvanceSortOrder::Start(const std::vector<std::string_view>& texts) {
+void AdvanceSortOrder::Start(std::size_t rows, std::size_t bytesAtMost, const TextsFromLastRow& texts) {
     m_work.reset();
-    if (m_request.tieColumn >= 0 || texts.size() < static_cast<std::size_t>(kBackgroundSortRows)) return;
+    if (m_request.tieColumn >= 0 || rows < static_cast<std::size_t>(kBackgroundSortRows)) return;
     auto work = std::make_unique<Work>();
-    work->snapshot->sorted.Take(texts);
+    work->snapshot->sorted.TakeFromLast(rows, bytesAtMost, texts);
     if (work->order.Start(work->snapshot, m_request.ascending)) m_work = std::move(work);
 }
 
-bool AdvanceSortOrder::SortWhilePumping(ReportTable& table, IMessagePump& pump, const int* busyFlag) {
-    const std::unique_ptr<Work> work = std::move(m_work);
+bool AdvanceSortOrder::HoldsOrderFor(const ReportTable& table) const {
     const int column = m_request.column;
     const auto rows = static_cast<std::size_t>(table.GetItemCount());
-    // The table must hold the texts the order was worked out from; a few
-    // rows are looked at to be sure it is the same list.
-    bool sameList = work && ValidColumns(table, column, -1) && rows == work->snapshot->Rows();
+    // A few rows are looked at to be sure it is the same list.
+    bool same = m_work && ValidColumns(table, column, -1) && rows == m_work->snapshot->Rows();
     for (const std::size_t row : {std::size_t{0}, rows / 2, rows - 1}) {
-        sameList = sameList && table.GetItemText(static_cast<int>(row), column) == work->snapshot->Text(row);
+        same = same && table.GetItemText(static_cast<int>(row), column) == m_work->snapshot->Text(row);
     }
-    if (!sameList) return SortTableWhilePumping(table, m_request, pump, busyFlag);
+    return same;
+}
+
+bool AdvanceSortOrder::SortWhilePumping(ReportTable& table, IMessagePump& pump, const int* busyFlag) {
+    if (!HoldsOrderFor(table)) {
+        m_work.reset();
+        return SortTableWhilePumping(table, m_request, pump, busyFlag);
+    }
+    const std::unique_ptr<Work> work = std::move(m_work);
     std::optional<std::vector<std::size_t>> order = work->order.Wait(table, pump, busyFlag);
     if (!order) return false;
-    MoveRowsInto(table, column, m_request.ascending, *order);
+    MoveRowsInto(table, m_request.column, m_request.ascending, *order);
     return true;
 }
 

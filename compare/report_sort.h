@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -79,6 +80,8 @@ struct TableSortRequest {
 bool SortTableWhilePumping(ReportTable& table, const TableSortRequest& request, IMessagePump& pump,
                            const int* busyFlag = nullptr);
 
+using TextsFromLastRow = std::function<void(const std::function<void(std::string_view)>&)>;
+
 // The order of a long list worked out while its rows are still being added:
 // from the texts its sort column is going to hold, on a worker, so that once
 // the rows are in only the wait for what is left of the work remains.
@@ -89,14 +92,18 @@ public:
     AdvanceSortOrder(const AdvanceSortOrder&) = delete;
     AdvanceSortOrder& operator=(const AdvanceSortOrder&) = delete;
 
-    // Copies texts (the sort column's text of each row to come, in row
-    // order) and starts working out the order. Nothing is started for a
-    // list short enough to be sorted at once, for a sort with a tie column,
-    // or when no thread can be had.
-    void Start(const std::vector<std::string_view>& texts);
+    // Copies the sort column's texts of the rows to come and starts working
+    // out the order: texts(take) calls take(text) for each of the rows from
+    // the last to the first, as a list filled at its top gets them; together
+    // they hold no more than bytesAtMost (a bound, not an exact size). Nothing
+    // is started for a list short enough to be sorted at once, for a sort
+    // with a tie column, or when no thread can be had.
+    void Start(std::size_t rows, std::size_t bytesAtMost, const TextsFromLastRow& texts);
     // Sorts the table as SortTableWhilePumping does, with the order worked
     // out in advance when the table holds the texts it was started with.
     bool SortWhilePumping(ReportTable& table, IMessagePump& pump, const int* busyFlag = nullptr);
+    // Whether an order was started for the texts the table holds now.
+    bool HoldsOrderFor(const ReportTable& table) const;
 
 private:
     struct Work;

@@ -130,6 +130,8 @@ public:
     bool Lookup(const std::string& key, RepoFileRecord& record) const;
     bool RemoveKey(const std::string& key);
     int GetCount() const { return static_cast<int>(m_entries.size()); }
+    // At least the bytes of all the records' field texts together.
+    std::size_t TextBytesAtMost() const { return m_arena.BytesUsed(); }
     Position GetStartPosition() const;
     void GetNextAssoc(Position& position, std::string& key, RepoFileRecord& record) const;
     // The same visit without copying: the fields stay owned by the map.

@@ -212,14 +212,11 @@ void CompareWorkflows::PostTopList() {
     // The order by path is worked out while the rows go in. Every record
     // goes to the top, so row k will hold the k-th record from the last.
     AdvanceSortOrder byPath({kTopPathColumn, -1, true});
-    {
-        std::vector<std::string_view> paths(static_cast<std::size_t>(records.GetCount()));
-        std::size_t row = paths.size();
+    byPath.Start(static_cast<std::size_t>(records.GetCount()), records.TextBytesAtMost(), [&records](const auto& take) {
         for (auto position = records.GetStartPosition(); position;) {
-            paths[--row] = records.GetNextFields(position).Field(kRecordPathField);
+            take(records.GetNextFields(position).Field(kRecordPathField));
         }
-        byPath.Start(paths);
-    }
+    });
 
     // The window stays usable between rows and a Cancel stops the posting
     // after the current one. A record leaves the map once it is a row, so a

@@ -322,7 +322,10 @@ TEST(SortTableTest, SortWhilePumpingMatchesTheSortHereOrLeavesTheRows) {
         if (request.column == 2 && request.tieColumn < 0) texts.pop_back();
         std::vector<std::string> copies(texts.begin(), texts.end());
         AdvanceSortOrder advance(request);
-        advance.Start(std::vector<std::string_view>(copies.begin(), copies.end()));
+        advance.Start(ahead.GetItemCount(), 0, [&](const auto& take) {
+            for (auto text = copies.rbegin(); text != copies.rend(); ++text) take(*text);
+        });
+        EXPECT_EQ(advance.HoldsOrderFor(ahead), request.tieColumn < 0 && request.column != 2);
         ASSERT_TRUE(advance.SortWhilePumping(ahead, pump));
         if (request.tieColumn < 0) {
             ASSERT_TRUE(SortTableByColumn(here, request.column, request.ascending));
@@ -343,7 +346,9 @@ TEST(SortTableTest, SortWhilePumpingMatchesTheSortHereOrLeavesTheRows) {
     AdvanceSortOrder advance({0, -1, true});
     std::vector<std::string> numbers;
     for (int row = 0; row < pumped.GetItemCount(); ++row) numbers.emplace_back(pumped.GetItemText(row, 0));
-    advance.Start(std::vector<std::string_view>(numbers.begin(), numbers.end()));
+    advance.Start(numbers.size(), numbers.size() * 8, [&](const auto& take) {
+        for (auto text = numbers.rbegin(); text != numbers.rend(); ++text) take(*text);
+    });
     busy = 1;
     EXPECT_FALSE(advance.SortWhilePumping(pumped, pump, &busy));
     pump.onPump = [&] { pumped.SetItemText(5, 2, "\\changed"); };
