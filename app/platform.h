@@ -4,6 +4,7 @@
 // place, instead of conditionals scattered through the code.
 
 #include <cstdint>
+#include <cstdio>
 #include <ctime>
 #include <string>
 #include <string_view>
@@ -96,6 +97,11 @@ private:
 // holds does not change. Only whole pages inside the range are prepared.
 // False where the system takes no such request.
 bool PrepareMemoryForWriting(void* start, std::size_t size);
+
+// Has the system start putting [offset, offset + size) of a file being
+// written on its way to the disk now, without waiting for it; nothing where
+// the system takes no such request.
+void StartWritingToDisk(std::FILE* file, std::uint64_t offset, std::uint64_t size);
 
 enum class FileLookup { Measured, NotOpened, NotMeasured };
 // The facts of a file that can be opened for reading: it is opened (never

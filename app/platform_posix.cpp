@@ -70,6 +70,17 @@ bool PrepareMemoryForWriting(void* start, std::size_t size) {
 #endif
 }
 
+void StartWritingToDisk(std::FILE* file, std::uint64_t offset, std::uint64_t size) {
+#if defined(__linux__)
+    (void)::sync_file_range(::fileno(file), static_cast<off64_t>(offset), static_cast<off64_t>(size),
+                            SYNC_FILE_RANGE_WRITE);
+#else
+    (void)file;
+    (void)offset;
+    (void)size;
+#endif
+}
+
 bool StatPath(const std::string& path, FileFacts& facts, int& error) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {

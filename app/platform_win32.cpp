@@ -230,6 +230,10 @@ bool IsAbsolutePath(std::string_view path) {
     return path.size() >= 3 && path[1] == ':' && IsSeparator(path[2]);
 }
 
+// Windows writes a file out on its own schedule; a file replacing another
+// is not held back for it.
+void StartWritingToDisk(std::FILE*, std::uint64_t, std::uint64_t) {}
+
 bool ReplaceFileWith(const std::string& from, const std::string& to) {
     return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }

@@ -14,7 +14,6 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
-#include <fstream>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -279,28 +278,33 @@ private:
     std::exception_ptr m_failure;
 };
 
-}  // namespace
+using BlockWriter = std::function<bool(const std::string&)>;
 
-void WriteCsv(std::ostream& out, const ReportTable& table, const std::vector<int>& widths) {
+// The whole export, handed to write block by block; false once a write failed.
+bool WriteCsvBlocks(const ReportTable& table, const std::vector<int>& widths, const BlockWriter& write) {
     const CsvLayout layout(table.ColumnCount(), widths);
     const int rows = table.GetItemCount();
-    auto write = [&out](const std::string& block) {
-        out.write(block.data(), static_cast<std::streamsize>(block.size()));
-        return static_cast<bool>(out);
-    };
+    bool written = true;
+    const auto put = [&](const std::string& block) { return written = written && write(block); };
     std::string block;
     block.reserve(kCsvBlock + 4096);
     AppendHeaderLine(block, table, layout);
     if (rows >= kParallelRows && std::thread::hardware_concurrency() > 1) {
-        write(block);
-        if (!out || SegmentedExport(table, layout, rows, write).Run()) {
-            out.flush();
-            return;
-        }
+        if (!put(block)) return false;
+        if (SegmentedExport(table, layout, rows, put).Run()) return written;
         block.clear();
     }
-    FormatRows(table, layout, 0, rows, block, write);
-    if (out) write(block);
+    FormatRows(table, layout, 0, rows, block, put);
+    return put(block);
+}
+
+}  // namespace
+
+void WriteCsv(std::ostream& out, const ReportTable& table, const std::vector<int>& widths) {
+    WriteCsvBlocks(table, widths, [&out](const std::string& block) {
+        out.write(block.data(), static_cast<std::streamsize>(block.size()));
+        return static_cast<bool>(out);
+    });
     out.flush();
 }
 
@@ -315,19 +319,32 @@ bool WriteCsvFile(const std::string& path, const ReportTable& table, const std::
     const std::string temporary =
         special ? path : path + ".tmp" + std::to_string(platform::CurrentProcessId());
     errno = 0;
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    std::FILE* out = std::fopen(temporary.c_str(), "wb");
     if (!out) {
         error = errno != 0 ? errno : EIO;
         return false;
     }
-    WriteCsv(out, table, widths);
-    out.close();
-    if (special) {
-        if (out) return true;
+    // Blocks go to the system as they are; each is put on its way to the
+    // disk at once, which the system would otherwise do all at the end,
+    // when the file takes the old one's place.
+    std::setvbuf(out, nullptr, _IONBF, 0);
+    std::uint64_t offset = 0;
+    bool written = WriteCsvBlocks(table, widths, [&](const std::string& block) {
+        if (std::fwrite(block.data(), 1, block.size(), out) != block.size()) return false;
+        platform::StartWritingToDisk(out, offset, block.size());
+        offset += block.size();
+        return true;
+    });
+    if (!written) error = errno != 0 ? errno : EIO;
+    if (std::fclose(out) != 0 && written) {
+        written = false;
         error = errno != 0 ? errno : EIO;
-        return false;
     }
-    if (!out || !platform::ReplaceFileWith(temporary, path)) {
+    if (special || !written) {
+        if (!special) std::remove(temporary.c_str());
+        return written;
+    }
+    if (!platform::ReplaceFileWith(temporary, path)) {
         error = errno != 0 ? errno : EIO;
         std::remove(temporary.c_str());
         return false;

@@ -470,8 +470,13 @@ ReportTable::StoredRow ReportTable::GetStoredRow(int row) const {
 #if defined(__GNUC__)
     // Whole-row walks go row by row, and after a sort the rows' blocks lie
     // anywhere: ask for a later row's block while this one is read.
-    constexpr int kAhead = 4;
-    if (row + kAhead < GetItemCount()) __builtin_prefetch(m_rows[static_cast<std::size_t>(row + kAhead)].block);
+    constexpr int kAhead = 6;
+    if (row + kAhead < GetItemCount()) {
+        const unsigned char* later = m_rows[static_cast<std::size_t>(row + kAhead)].block;
+        __builtin_prefetch(later);
+        __builtin_prefetch(later + 64);
+        __builtin_prefetch(later + 128);
+    }
 #endif
     StoredRow stored;
     stored.stored = {Texts(cells), TextBytes(cells)};
