@@ -284,26 +284,36 @@ TEST(WriteCsvFile, FullDiskIsAFailure) {
 
 #ifndef _WIN32
 // A disk that fills up while the list is written (a file size limit stands in
-// for it) leaves the old export as it was and nothing beside it.
+// for it) leaves the old export as it was and nothing beside it, whether the
+// list is written line after line or a long one on two threads.
 TEST(WriteCsvFile, AFailedWriteLeavesTheOldFileWhole) {
-    TempDir dir;
-    const std::string path = dir.Write("list.csv", "old list\r\n").string();
     const std::string name(4096, 'f');
-    ReportTable table = BottomList({{name.c_str(), "/p/", "1 KB", "d", "New"}});
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{1024, 1024};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-        int error = 0;
-        ::_exit(WriteCsvFile(path, table, DeclaredColumnWidths(table), error) ? 1 : error == EFBIG ? 0 : 2);
+    ReportTable shortList = BottomList({{name.c_str(), "/p/", "1 KB", "d", "New"}});
+    ReportTable longList;
+    longList.ApplyColumnSpec(kBottomSpec);
+    for (int k = 0; k < 60'000; ++k) {
+        const std::string_view texts[] = {"1", "f.c", name, "1 KB", "d", "New"};
+        longList.InsertItem(k, texts);
     }
-    int status = -1;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "the failure is reported";
-    EXPECT_EQ(ReadFile(path), "old list\r\n");
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
+    for (const auto& [table, limit] : {std::pair{&shortList, 1024}, std::pair{&longList, 3 << 20}}) {
+        SCOPED_TRACE(table->GetItemCount());
+        TempDir dir;
+        const std::string path = dir.Write("list.csv", "old list\r\n").string();
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit fileSize{static_cast<rlim_t>(limit), static_cast<rlim_t>(limit)};
+            ::setrlimit(RLIMIT_FSIZE, &fileSize);
+            int error = 0;
+            ::_exit(WriteCsvFile(path, *table, DeclaredColumnWidths(*table), error) ? 1 : error == EFBIG ? 0 : 2);
+        }
+        int status = -1;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_EQ(WEXITSTATUS(status), 0) << "the failure is reported";
+        EXPECT_EQ(ReadFile(path), "old list\r\n");
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
+    }
 }
 #endif
 
