@@ -285,6 +285,28 @@ TEST_F(PopulateTest, CancelWhileALongListSortsKeepsThePostedOrder) {
     EXPECT_EQ(m_view.texts[IDC_TOPCOUNT], "12000");
 }
 
+// The order of a long list is worked out while its rows are posted; a
+// Cancel then keeps the records not posted, and only those.
+TEST_F(PopulateTest, CancelWhileALongListIsPostedKeepsTheRecordsNotPosted) {
+    constexpr int kRecords = 12'000;
+    for (int i = 1; i <= kRecords; ++i) {
+        RepoFileRecord record;
+        record.File = "f" + std::to_string(i);
+        record.Path = "\\p" + std::to_string(i % 7);
+        m_records.SetAt(std::to_string(i), record);
+    }
+    m_pump.onPump = [&] {
+        if (CountFilledRows(m_top) == 5000) g_populateInProgress = 0;
+    };
+    g_populateInProgress = 1;
+    m_workflows.PostTopList();
+
+    ASSERT_EQ(m_top.GetItemCount(), 5000);
+    EXPECT_EQ(m_top.GetItemText(0, 1), "f5000");
+    ASSERT_EQ(m_records.GetCount(), kRecords - 5000);
+    EXPECT_EQ(m_records.FirstFields().Field(0), "f5001");
+}
+
 TEST_F(PopulateTest, CancelDuringPostingKeepsThePostedRowsUnsorted) {
     ImportSource({{"a.txt", "a"}, {"b.txt", "b"}, {"c.txt", "c"}, {"d.txt", "d"}, {"e.txt", "e"}});
     m_pump.onPump = [&] {
