@@ -21,6 +21,7 @@
 
 #include "app/platform.h"
 #include "app/settings.h"
+#include "app/short_copy.h"
 
 namespace qvr {
 namespace {
@@ -148,7 +149,7 @@ void AppendRowLine(std::string& out, const CsvLayout& layout, const ReportTable:
     char* next = out.data() + before;
     for (std::size_t column = 0; column < row.columns; ++column) {
         if (layout.shown[column]) {
-            std::memcpy(next, cells[column].data(), cells[column].size());
+            CopyShortText(next, cells[column].data(), cells[column].size());
             next += cells[column].size();
         }
         if (column > 0) *next++ = ',';

@@ -1,5 +1,7 @@
 #include "scm/repo_file_map.h"
 
+#include "app/short_copy.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -50,7 +52,7 @@ void CMapStrToFObj::Fill(Entry& entry, std::string_view key, std::span<const std
     std::size_t end = 0;
     for (std::size_t i = 0; i < RepoFileRecord::kFieldCount; ++i) {
         if (i < given) {
-            std::memcpy(texts + end, fields[i].data(), fields[i].size());
+            CopyShortText(texts + end, fields[i].data(), fields[i].size());
             end += fields[i].size();
         }
         if (made.WideEnds()) {

@@ -1,4 +1,5 @@
 #include "app/text_arena.h"
+#include "app/short_copy.h"
 
 #include "app/platform.h"
 
@@ -7,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <span>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -120,6 +122,26 @@ TEST(TextArena, ReservedRoomIsUsedFirstAndTheRestGivenBack) {
     EXPECT_TRUE(arena.SpareRoom().empty());
     EXPECT_NE(arena.Allocate(kQuarter), nullptr);
     EXPECT_EQ(arena.BytesHeld(), TextArena::kChunkSize);
+}
+
+// Every length, at every alignment, copies its bytes and touches none
+// beside them.
+TEST(ShortTextCopy, EveryLengthCopiesItsBytesAndNoOthers) {
+    std::string from(80, '\0');
+    for (std::size_t i = 0; i < from.size(); ++i) from[i] = static_cast<char>('a' + i % 26);
+    for (std::size_t size = 0; size <= 40; ++size) {
+        for (std::size_t offset = 0; offset < 8; ++offset) {
+            // The source on its own, so that a read beyond it shows in a
+            // sanitized build.
+            const std::vector<char> source(from.begin() + static_cast<std::ptrdiff_t>(offset),
+                                           from.begin() + static_cast<std::ptrdiff_t>(offset + size));
+            std::string to(60, '#');
+            CopyShortText(to.data() + offset, source.data(), size);
+            const std::string expected = std::string(offset, '#') + from.substr(offset, size) +
+                                         std::string(60 - offset - size, '#');
+            ASSERT_EQ(to, expected) << size << " bytes at " << offset;
+        }
+    }
 }
 
 }  // namespace
