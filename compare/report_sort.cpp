@@ -577,32 +577,38 @@ public:
     // The same from the texts themselves, given in one walk from the last
     // row to the first (eachText(take) calls take(text) for every row), as
     // a list filled at its top has them before its rows are in.
-    void TakeFromLast(std::size_t rows, std::size_t bytesAtMost, const TextsFromLastRow& eachText) {
+    void TakeFromLast(std::size_t rows, std::size_t bytesAtMost, const TextsFromLastRow& texts) {
         m_rows = rows;
         m_reversed = true;
-        // Room for the most the texts can take: the pages of what they do
-        // not use are never touched, where growing the copy would move it
-        // and make the system clear fresh pages again and again.
-        m_texts.reserve(bytesAtMost + kPadding);
         m_runOf.resize(rows);
-        std::vector<std::uint64_t> starts;
-        std::size_t taken = 0;
-        std::string_view last;
-        eachText([&](std::string_view text) {
-            if (taken >= rows) return;
-            if (taken == 0 || text != last) {
-                starts.push_back(m_texts.size());
-                m_texts.append(text);
+        // Two parts, the later one on a helper: the texts of each go back to
+        // back in room for the most they can take (the pages they leave
+        // unused are never touched, where growing would move the copy and
+        // have the system clear fresh pages again and again).
+        const std::size_t half = rows / 2;
+        Part later;
+        std::thread helper;
+        if (rows >= kTwoPartRows) {
+            try {
+                helper = std::thread([&] { TakePart(texts, half, rows, bytesAtMost, later); });
+            } catch (const std::system_error&) {
+                // No second thread: this one takes both parts.
             }
-            m_runOf[taken++] = static_cast<std::uint32_t>(starts.size() - 1);
-            last = text;
-        });
-        // A walk that gave fewer texts leaves the rest empty.
-        for (; taken < rows; ++taken) {
-            if (taken == 0 || !last.empty()) starts.push_back(m_texts.size());
-            m_runOf[taken] = static_cast<std::uint32_t>(starts.size() - 1);
-            last = {};
         }
+        Part earlier;
+        earlier.texts = std::move(m_texts);
+        TakePart(texts, 0, helper.joinable() ? half : rows, bytesAtMost, earlier);
+        if (helper.joinable()) {
+            helper.join();
+            // The later part's runs follow the earlier part's.
+            const std::size_t bytesBefore = earlier.texts.size();
+            const auto runsBefore = static_cast<std::uint32_t>(earlier.starts.size());
+            earlier.texts.append(later.texts);
+            for (const std::uint64_t start : later.starts) earlier.starts.push_back(start + bytesBefore);
+            for (std::size_t row = half; row < rows; ++row) m_runOf[row] += runsBefore;
+        }
+        m_texts = std::move(earlier.texts);
+        std::vector<std::uint64_t>& starts = earlier.starts;
         starts.push_back(m_texts.size());
         m_wide = m_texts.size() > 0xFFFFFFFFu;
         if (m_wide) {
@@ -672,6 +678,40 @@ public:
     static constexpr std::size_t kPadding = 8;
 
 private:
+    // From this many rows on the texts are taken in two parts at once.
+    static constexpr std::size_t kTwoPartRows = 50'000;
+
+    // The texts of rows [first, last) counted from the last: their runs'
+    // texts back to back, where each run starts, and each row's run among
+    // them in m_runOf.
+    struct Part {
+        std::string texts;
+        std::vector<std::uint64_t> starts;
+    };
+
+    void TakePart(const TextsFromLastRow& texts, std::size_t first, std::size_t last, std::size_t bytesAtMost,
+                  Part& part) {
+        part.texts.reserve(bytesAtMost + kPadding);
+        part.starts.reserve(last - first + 1);
+        std::size_t row = first;
+        std::string_view previous;
+        texts(first, last, [&](std::string_view text) {
+            if (row >= last) return;
+            if (row == first || text != previous) {
+                part.starts.push_back(part.texts.size());
+                part.texts.append(text);
+            }
+            m_runOf[row++] = static_cast<std::uint32_t>(part.starts.size() - 1);
+            previous = text;
+        });
+        // A walk that gave fewer texts leaves the rest empty.
+        for (; row < last; ++row) {
+            if (row == first || !previous.empty()) part.starts.push_back(part.texts.size());
+            m_runOf[row] = static_cast<std::uint32_t>(part.starts.size() - 1);
+            previous = {};
+        }
+    }
+
     // Calls visit(row, newRun, text) for every row in order: a row starts a
     // new run unless it holds the text of the row before it.
     template <typename Visit>

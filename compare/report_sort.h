@@ -80,7 +80,10 @@ struct TableSortRequest {
 bool SortTableWhilePumping(ReportTable& table, const TableSortRequest& request, IMessagePump& pump,
                            const int* busyFlag = nullptr);
 
-using TextsFromLastRow = std::function<void(const std::function<void(std::string_view)>&)>;
+// texts(first, last, take) calls take(text) for the rows [first, last) counted
+// from the last row up, in that order.
+using TextsFromLastRow =
+    std::function<void(std::size_t first, std::size_t last, const std::function<void(std::string_view)>& take)>;
 
 // The order of a long list worked out while its rows are still being added:
 // from the texts its sort column is going to hold, on a worker, so that once
@@ -93,9 +96,10 @@ public:
     AdvanceSortOrder& operator=(const AdvanceSortOrder&) = delete;
 
     // Copies the sort column's texts of the rows to come and starts working
-    // out the order: texts(take) calls take(text) for each of the rows from
-    // the last to the first, as a list filled at its top gets them; together
-    // they hold no more than bytesAtMost (a bound, not an exact size). Nothing
+    // out the order: texts gives them from the last row up, as a list filled
+    // at its top gets them, and may be called for two parts at once, from two
+    // threads; together they hold no more than bytesAtMost (a bound, not an
+    // exact size). Nothing
     // is started for a list short enough to be sorted at once, for a sort
     // with a tie column, or when no thread can be had.
     void Start(std::size_t rows, std::size_t bytesAtMost, const TextsFromLastRow& texts);

@@ -128,6 +128,11 @@ RepoFileFields CMapStrToFObj::FirstFields() const {
     return m_entries.empty() ? RepoFileFields() : m_entries.front().Fields();
 }
 
+RepoFileFields CMapStrToFObj::FieldsAt(int index) const {
+    if (index < 0 || static_cast<std::size_t>(index) >= m_entries.size()) return {};
+    return m_entries[static_cast<std::size_t>(index)].Fields();
+}
+
 void CMapStrToFObj::RemoveFirst() {
     if (m_entries.empty()) return;
     const Entry& first = m_entries.front();

@@ -141,6 +141,8 @@ public:
     // emptied this way gives its memory back as it goes, so records moved
     // elsewhere one by one are never held twice.
     RepoFileFields FirstFields() const;
+    // The record at index in the visiting order (empty fields out of range).
+    RepoFileFields FieldsAt(int index) const;
     void RemoveFirst();
     void RemoveAll();
     // Moves every record of later into this map, which is left empty; when

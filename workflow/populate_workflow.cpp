@@ -212,11 +212,12 @@ void CompareWorkflows::PostTopList() {
     // The order by path is worked out while the rows go in. Every record
     // goes to the top, so row k will hold the k-th record from the last.
     AdvanceSortOrder byPath({kTopPathColumn, -1, true});
-    byPath.Start(static_cast<std::size_t>(records.GetCount()), records.TextBytesAtMost(), [&records](const auto& take) {
-        for (auto position = records.GetStartPosition(); position;) {
-            take(records.GetNextFields(position).Field(kRecordPathField));
-        }
-    });
+    byPath.Start(static_cast<std::size_t>(records.GetCount()), records.TextBytesAtMost(),
+                 [&records](std::size_t first, std::size_t last, const auto& take) {
+                     for (std::size_t k = first; k < last; ++k) {
+                         take(records.FieldsAt(static_cast<int>(k)).Field(kRecordPathField));
+                     }
+                 });
 
     // The window stays usable between rows and a Cancel stops the posting
     // after the current one. A record leaves the map once it is a row, so a

@@ -322,8 +322,8 @@ TEST(SortTableTest, SortWhilePumpingMatchesTheSortHereOrLeavesTheRows) {
         if (request.column == 2 && request.tieColumn < 0) texts.pop_back();
         std::vector<std::string> copies(texts.begin(), texts.end());
         AdvanceSortOrder advance(request);
-        advance.Start(ahead.GetItemCount(), 0, [&](const auto& take) {
-            for (auto text = copies.rbegin(); text != copies.rend(); ++text) take(*text);
+        advance.Start(ahead.GetItemCount(), 0, [&](std::size_t first, std::size_t last, const auto& take) {
+            for (std::size_t k = first; k < last && k < copies.size(); ++k) take(copies[copies.size() - 1 - k]);
         });
         EXPECT_EQ(advance.HoldsOrderFor(ahead), request.tieColumn < 0 && request.column != 2);
         ASSERT_TRUE(advance.SortWhilePumping(ahead, pump));
@@ -346,8 +346,8 @@ TEST(SortTableTest, SortWhilePumpingMatchesTheSortHereOrLeavesTheRows) {
     AdvanceSortOrder advance({0, -1, true});
     std::vector<std::string> numbers;
     for (int row = 0; row < pumped.GetItemCount(); ++row) numbers.emplace_back(pumped.GetItemText(row, 0));
-    advance.Start(numbers.size(), numbers.size() * 8, [&](const auto& take) {
-        for (auto text = numbers.rbegin(); text != numbers.rend(); ++text) take(*text);
+    advance.Start(numbers.size(), numbers.size() * 8, [&](std::size_t first, std::size_t last, const auto& take) {
+        for (std::size_t k = first; k < last; ++k) take(numbers[numbers.size() - 1 - k]);
     });
     busy = 1;
     EXPECT_FALSE(advance.SortWhilePumping(pumped, pump, &busy));
