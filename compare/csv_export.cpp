@@ -330,13 +330,20 @@ bool WriteCsvFile(const std::string& path, const ReportTable& table, const std::
     // when the file takes the old one's place.
     std::setvbuf(out, nullptr, _IONBF, 0);
     std::uint64_t offset = 0;
+    // Taken where the write failed: a long list is written from two threads,
+    // and each has its own error number.
+    int writeError = 0;
     bool written = WriteCsvBlocks(table, widths, [&](const std::string& block) {
-        if (std::fwrite(block.data(), 1, block.size(), out) != block.size()) return false;
+        errno = 0;
+        if (std::fwrite(block.data(), 1, block.size(), out) != block.size()) {
+            writeError = errno != 0 ? errno : EIO;
+            return false;
+        }
         platform::StartWritingToDisk(out, offset, block.size());
         offset += block.size();
         return true;
     });
-    if (!written) error = errno != 0 ? errno : EIO;
+    if (!written) error = writeError != 0 ? writeError : EIO;
     if (std::fclose(out) != 0 && written) {
         written = false;
         error = errno != 0 ? errno : EIO;
