@@ -6,6 +6,12 @@
 #include "compare/file_compare.h"
 
 namespace qvr {
+namespace {
+
+// Compares queued before idle workers are woken for them.
+constexpr std::size_t kWakeBatch = 16;
+
+}  // namespace
 
 ComparePipeline::ComparePipeline(int workers) : m_workerCount(std::max(1, workers)) {}
 
@@ -13,6 +19,7 @@ ComparePipeline::~ComparePipeline() { Stop(); }
 
 void ComparePipeline::Submit(std::string firstPath, std::string secondPath, std::uint64_t folderLevel,
                              const LocalDigest* secondDigest) {
+    bool wake = false;
     {
         const std::lock_guard lock(m_mutex);
         Slot& slot = m_slots.emplace_back();
@@ -20,8 +27,11 @@ void ComparePipeline::Submit(std::string firstPath, std::string secondPath, std:
         slot.secondPath = std::move(secondPath);
         slot.folderLevel = folderLevel;
         slot.secondDigest = secondDigest;
+        // Idle workers are woken for a batch, not for every compare: each
+        // wake costs a switch on both sides, more than a small file's compare.
+        wake = m_idleWorkers > 0 && m_slots.size() - m_nextToStart >= kWakeBatch;
     }
-    m_workAvailable.notify_one();
+    if (wake) m_workAvailable.notify_all();
     if (m_workers.empty()) {
         m_stopping = false;
         m_abandon = false;
@@ -43,6 +53,8 @@ bool ComparePipeline::TakeOldest(CompareOutcome& outcome, std::chrono::milliseco
 
 bool ComparePipeline::WaitForOldest(std::size_t count, std::chrono::milliseconds timeout) {
     std::unique_lock lock(m_mutex);
+    // Compares queued short of a batch start now: the caller waits for them.
+    if (m_idleWorkers > 0 && m_nextToStart < m_slots.size()) m_workAvailable.notify_all();
     m_wanted = std::min(count, m_slots.size());
     const bool done = m_slotDone.wait_for(lock, timeout, [this] { return m_doneAtFront >= m_wanted; });
     m_wanted = 0;
@@ -75,7 +87,11 @@ void ComparePipeline::Work() {
     std::uint64_t folderLevel = 0;
     std::unique_lock lock(m_mutex);
     for (;;) {
-        m_workAvailable.wait(lock, [this] { return m_stopping || m_nextToStart < m_slots.size(); });
+        if (!m_stopping && m_nextToStart == m_slots.size()) {
+            ++m_idleWorkers;
+            m_workAvailable.wait(lock, [this] { return m_stopping || m_nextToStart < m_slots.size(); });
+            --m_idleWorkers;
+        }
         if (m_stopping) return;
         Slot& slot = m_slots[m_nextToStart++];
         lock.unlock();

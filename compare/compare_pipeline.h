@@ -74,6 +74,7 @@ private:
     std::size_t m_nextToStart = 0;  // index of the first slot no worker has taken
     std::size_t m_doneAtFront = 0;  // slots at the front that are all done
     std::size_t m_wanted = 0;       // done slots at the front the caller waits for
+    int m_idleWorkers = 0;          // workers waiting for a compare to start
     bool m_stopping = false;
     std::atomic<bool> m_abandon{false};  // tells running compares to stop reading
     std::vector<std::thread> m_workers;
