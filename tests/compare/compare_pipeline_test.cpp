@@ -9,6 +9,7 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/busy_flags.h"
@@ -68,6 +69,16 @@ TEST(ComparePipeline, OutcomesComeBackInSubmitOrder) {
         EXPECT_EQ(pipeline.Pending(), 0u);
         CompareOutcome none;
         EXPECT_FALSE(pipeline.TakeOldest(none, std::chrono::milliseconds{0}));
+        // Workers gone idle are woken for fewer compares than a batch once
+        // the caller waits for them.
+        std::this_thread::sleep_for(std::chrono::milliseconds{20});
+        const std::vector<Pair> few(pairs.begin() + 1, pairs.begin() + 4);
+        for (const Pair& pair : few) pipeline.Submit(pair.copy, pair.local, 0);
+        for (const Pair& pair : few) {
+            CompareOutcome outcome;
+            ASSERT_TRUE(pipeline.TakeOldest(outcome, kLongWait));
+            EXPECT_EQ(outcome.same, pair.same);
+        }
     }
 }
 
