@@ -99,9 +99,8 @@ public:
     // out the order: texts gives them from the last row up, as a list filled
     // at its top gets them, and may be called for two parts at once, from two
     // threads; together they hold no more than bytesAtMost (a bound, not an
-    // exact size). Nothing
-    // is started for a list short enough to be sorted at once, for a sort
-    // with a tie column, or when no thread can be had.
+    // exact size). Nothing is started for a list short enough to be sorted at
+    // once, for a sort with a tie column, or when no thread can be had.
     void Start(std::size_t rows, std::size_t bytesAtMost, const TextsFromLastRow& texts);
     // Sorts the table as SortTableWhilePumping does, with the order worked
     // out in advance when the table holds the texts it was started with.

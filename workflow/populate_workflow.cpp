@@ -4,7 +4,6 @@
 #include <array>
 #include <charconv>
 #include <string_view>
-#include <vector>
 
 #include "app/busy_flags.h"
 #include "compare/report_sort.h"
@@ -210,7 +209,8 @@ void CompareWorkflows::PostTopList() {
     m_postedCountText.clear();
 
     // The order by path is worked out while the rows go in. Every record
-    // goes to the top, so row k will hold the k-th record from the last.
+    // goes to the top, so counted from the last row the rows hold the
+    // records in their order.
     AdvanceSortOrder byPath({kTopPathColumn, -1, true});
     byPath.Start(static_cast<std::size_t>(records.GetCount()), records.TextBytesAtMost(),
                  [&records](std::size_t first, std::size_t last, const auto& take) {
