@@ -568,15 +568,9 @@ namespace {
 // notes its run.
 class ColumnCopy {
 public:
-    void Take(const ReportTable& table, std::size_t column) {
-        Copy(static_cast<std::size_t>(table.GetItemCount()),
-             [&](auto&& visit) { WalkRuns(table, column, visit); },
-             [&](std::size_t row) { return table.GetStoredRow(static_cast<int>(row)).Cell(column); });
-    }
-
-    // The same from the texts themselves, given in one walk from the last
-    // row to the first (eachText(take) calls take(text) for every row), as
-    // a list filled at its top has them before its rows are in.
+    // Copies the texts themselves, given from the last row up (see
+    // TextsFromLastRow), as a list filled at its top has them before its
+    // rows are in; Take below copies them from a table.
     void TakeFromLast(std::size_t rows, std::size_t bytesAtMost, const TextsFromLastRow& texts) {
         m_rows = rows;
         m_reversed = true;
@@ -619,17 +613,14 @@ public:
         m_texts.append(kPadding, '\0');
     }
 
-    // Copies rows texts: walk(visit) calls visit(row, newRun, text) for every
-    // row in order, and textOf(row) gives a row's text again.
-    template <typename Walk, typename TextOf>
-    void Copy(std::size_t rows, Walk&& walk, TextOf&& textOf) {
-        m_rows = rows;
+    void Take(const ReportTable& table, std::size_t column) {
+        m_rows = static_cast<std::size_t>(table.GetItemCount());
         // Where the runs begin and how much they hold is found first, so the
         // room is known before anything is copied.
         std::vector<bool> startsRun(m_rows);
         std::size_t runs = 0;
         std::size_t total = 0;
-        walk([&](std::size_t row, bool newRun, std::string_view text) {
+        WalkRuns(table, column, [&](std::size_t row, bool newRun, std::string_view text) {
             startsRun[row] = newRun;
             if (!newRun) return;
             ++runs;
@@ -647,7 +638,7 @@ public:
         std::size_t at = 0;
         for (std::size_t row = 0; row < m_rows; ++row) {
             if (startsRun[row]) {
-                const std::string_view text = textOf(row);
+                const std::string_view text = table.GetStoredRow(static_cast<int>(row)).Cell(column);
                 SetStart(run++, at);
                 if (!text.empty()) std::memcpy(m_texts.data() + at, text.data(), text.size());
                 at += text.size();
